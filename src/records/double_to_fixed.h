@@ -1,0 +1,28 @@
+// double -> one fixed-point field of a spectrum record.
+#pragma once
+
+#include <string>
+
+namespace broaden {
+
+/// Writes `value` as a right-aligned fixed-point field of exactly `width`
+/// characters with exactly `decimals` decimals into `out`, and returns the
+/// pointer just past it. `width` is 1 to 64, `decimals` 0 to 17.
+///
+/// The value is rounded to the nearest multiple of 10^-decimals; an exact
+/// halfway value rounds to the even last digit. A negative value keeps its
+/// minus sign even when it rounds to zero. The integer part is a single 0
+/// when it is zero. Text that does not fit is replaced by `width` asterisks.
+/// Infinities are written "Infinity" / "-Infinity" and NaN "NaN",
+/// right-aligned (asterisks when even that does not fit).
+///
+///   double_to_fixed(0.1, 12, 4)         -> "      0.1000"
+///   double_to_fixed(-0.00001, 12, 4)    -> "     -0.0000"
+///   double_to_fixed(10000000.0, 12, 4)  -> "************"
+///   double_to_fixed(NaN, 12, 4)         -> "         NaN"
+char* double_to_fixed(double value, int width, int decimals, char* out) noexcept;
+
+/// The same field as a string, for tests and messages.
+std::string double_to_fixed(double value, int width, int decimals);
+
+}  // namespace broaden

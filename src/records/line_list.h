@@ -1,0 +1,61 @@
+// The line-list record: one peak a line, format (f10.4,f10.4).
+#pragma once
+
+#include <istream>
+#include <string_view>
+
+#include "records/field_to_double.h"
+
+namespace broaden {
+
+/// One spectral line: where it stands and how strong it is.
+struct Peak {
+  double frequency = 0.0;
+  double intensity = 0.0;
+
+  friend bool operator==(const Peak&, const Peak&) = default;
+};
+
+enum class RecordStatus {
+  ok,           ///< `peak` holds the record's two values
+  bad_field,    ///< a field could not be read; `error` and `field` say which and why
+  end_of_file,  ///< the file ended before the record began
+};
+
+struct PeakRecord {
+  RecordStatus status = RecordStatus::ok;
+  Peak peak;
+  FieldError error = FieldError::none;  ///< with bad_field: why
+  int field = 0;                        ///< with bad_field: 1 (frequency) or 2 (intensity)
+};
+
+/// Width of each numeric field and its implied decimals.
+inline constexpr int kLineListFieldWidth = 10;
+inline constexpr int kLineListImpliedDecimals = 4;
+
+/// Reads the two fields of one line-list record, given without its line end.
+///
+/// Each field is the next 10 characters (missing ones count as blanks). A
+/// comma among them ends the field early and is consumed, so the next field
+/// starts right after it; a comma right after a full 10-character field is
+/// consumed as its separator too. Everything after the second field is
+/// ignored. Fields are read by field_to_double with 4 implied decimals.
+///
+///   record_to_peak("  100.0000    2.5000") -> {ok, {100.0, 2.5}}
+///   record_to_peak("1.5,2")                -> {ok, {1.5, 0.0002}}
+///   record_to_peak("")                     -> {ok, {0.0, 0.0}}
+///   record_to_peak("1.0\t2.0")             -> {bad_field, field 1, invalid_character}
+PeakRecord record_to_peak(std::string_view record) noexcept;
+
+/// Reads the next record of a line-list file from `in` and converts it with
+/// record_to_peak; the next read starts at the following line.
+///
+/// A record ends at a line feed; a carriage return right before the line
+/// feed (or right before the end of the file) belongs to the line end. The
+/// last record may lack its line feed. Only the first characters the fields
+/// can use are kept: the rest of a record, however long, is skipped without
+/// being held. Returns end_of_file when the file ends before the record
+/// begins. Errors of the underlying buffer propagate as its exceptions.
+PeakRecord read_peak(std::istream& in);
+
+}  // namespace broaden

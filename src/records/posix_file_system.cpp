@@ -1,0 +1,148 @@
+#include "records/posix_file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <streambuf>
+#include <system_error>
+#include <vector>
+
+namespace broaden {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// A stream buffer over a file descriptor it owns. Read and write errors
+// throw std::system_error carrying the errno of the failed call.
+class DescriptorBuffer final : public std::streambuf {
+ public:
+  explicit DescriptorBuffer(int fd) : fd_(fd), storage_(kBufferSize) {}
+  DescriptorBuffer(const DescriptorBuffer&) = delete;
+  DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
+
+  ~DescriptorBuffer() override {
+    try {
+      drain();
+    } catch (...) {
+      // Reported by the flush the owner made; the destructor cannot report.
+    }
+    ::close(fd_);
+  }
+
+  void begin_writing() { setp(storage_.data(), storage_.data() + storage_.size()); }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    ssize_t got;
+    do {
+      got = ::read(fd_, storage_.data(), storage_.size());
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) throw std::system_error(errno, std::generic_category());
+    if (got == 0) return traits_type::eof();
+    setg(storage_.data(), storage_.data(), storage_.data() + got);
+    return traits_type::to_int_type(*gptr());
+  }
+
+  int_type overflow(int_type c) override {
+    drain();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+
+  int sync() override {
+    drain();
+    return 0;
+  }
+
+ private:
+  // Writes out what is buffered. After a failure the buffered rest is
+  // dropped, so that nothing is retried behind the caller's back.
+  void drain() {
+    const char* next = pbase();
+    const char* end = pptr();
+    while (next < end) {
+      const ssize_t put = ::write(fd_, next, static_cast<std::size_t>(end - next));
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) {
+        const int error = errno;
+        begin_writing();
+        throw std::system_error(error, std::generic_category());
+      }
+      next += put;
+    }
+    if (pbase() != nullptr) begin_writing();
+  }
+
+  int fd_;
+  std::vector<char> storage_;
+};
+
+class DescriptorIstream final : public std::istream {
+ public:
+  explicit DescriptorIstream(int fd) : std::istream(nullptr), buffer_(fd) {
+    rdbuf(&buffer_);
+    exceptions(std::ios::badbit);
+  }
+
+ private:
+  DescriptorBuffer buffer_;
+};
+
+class DescriptorOstream final : public std::ostream {
+ public:
+  explicit DescriptorOstream(int fd) : std::ostream(nullptr), buffer_(fd) {
+    buffer_.begin_writing();
+    rdbuf(&buffer_);
+    exceptions(std::ios::badbit);
+  }
+
+ private:
+  DescriptorBuffer buffer_;
+};
+
+bool holds_nul(const std::string& name, std::string& reason) {
+  if (name.find('\0') == std::string::npos) return false;
+  reason = "the name holds a NUL byte";
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<std::istream> PosixFileSystem::open_existing(const std::string& name,
+                                                             std::string& reason) {
+  if (holds_nul(name, reason)) return nullptr;
+  const int fd = ::openat(directory_fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  struct stat info {};
+  const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  if (error != 0) {
+    reason = std::strerror(error);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<DescriptorIstream>(fd);
+}
+
+std::unique_ptr<std::ostream> PosixFileSystem::create_new(const std::string& name,
+                                                          std::string& reason) {
+  if (holds_nul(name, reason)) return nullptr;
+  // O_EXCL with O_CREAT fails on any existing name and never follows a link.
+  const int fd = ::openat(directory_fd_, name.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  return std::make_unique<DescriptorOstream>(fd);
+}
+
+}  // namespace broaden

@@ -1,0 +1,43 @@
+#include "records/spectrum_writer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "records/double_to_fixed.h"
+
+namespace broaden {
+
+namespace {
+constexpr int kFieldWidth = 12;
+constexpr int kDecimals = 4;
+}  // namespace
+
+char* spectrum_record(double abscissa, double intensity, char* out) noexcept {
+  out = double_to_fixed(abscissa, kFieldWidth, kDecimals, out);
+  std::memcpy(out, " , ", 3);
+  out = double_to_fixed(intensity, kFieldWidth, kDecimals, out + 3);
+  *out = '\n';
+  return out + 1;
+}
+
+std::string spectrum_record(double abscissa, double intensity) {
+  std::string record(kSpectrumRecordSize, ' ');
+  spectrum_record(abscissa, intensity, record.data());
+  return record;
+}
+
+void write_spectrum(std::ostream& out, std::span<const double> abscissae,
+                    std::span<const double> intensities) {
+  constexpr std::size_t kBatch = 256;
+  char batch[kBatch * kSpectrumRecordSize];
+  const std::size_t count = std::min(abscissae.size(), intensities.size());
+  for (std::size_t first = 0; first < count && out; first += kBatch) {
+    const std::size_t last = std::min(first + kBatch, count);
+    char* end = batch;
+    for (std::size_t i = first; i < last; ++i)
+      end = spectrum_record(abscissae[i], intensities[i], end);
+    out.write(batch, end - batch);
+  }
+}
+
+}  // namespace broaden

@@ -1,0 +1,198 @@
+#include "run/run.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "records/line_list.h"
+#include "records/spectrum_writer.h"
+#include "run/answer_reader.h"
+#include "run/answer_to_value.h"
+#include "run/double_to_echo.h"
+#include "synthesis/engine.h"
+
+namespace broaden {
+namespace {
+
+// The longest number item read in full; a longer one is not a number.
+constexpr std::size_t kNumberItemLimit = 4096;
+
+// Thrown to end the run with status 2 and the message on standard error.
+struct Fatal {
+  std::string message;
+};
+
+// A name as it is shown in a message: quoted, with control characters
+// written as \xNN so the message stays one line.
+std::string shown(std::string_view name) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text = "'";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xf];
+    } else {
+      text += c;
+    }
+  }
+  return text + "'";
+}
+
+class Dialogue {
+ public:
+  Dialogue(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+
+  // Writes a console line: a blank, the text, a line feed.
+  void line(std::string_view text) { out_ << ' ' << text << '\n'; }
+
+  void prompt(std::string_view text) {
+    line(text);
+    flush();
+  }
+
+  void flush() {
+    errno = 0;
+    out_.flush();
+    if (!out_) {
+      const int error = errno;
+      throw Fatal{std::string("cannot write to standard output") +
+                  (error != 0 ? std::string(": ") + std::strerror(error) : std::string())};
+    }
+  }
+
+  std::string name(std::string_view what) {
+    return answer_to_name(item(what, kNameFieldSize).item);
+  }
+
+  std::int32_t count() {
+    const Answer answer = item("number of frequencies", kNumberItemLimit);
+    const CountValue count = answer.quoted || answer.truncated
+                                 ? CountValue{0, NumberError::not_a_number}
+                                 : answer_to_count(answer.item);
+    if (count.error == NumberError::out_of_range)
+      throw Fatal{"the number of frequencies " + shown(answer.item) +
+                  " is outside the range -2147483648 to 2147483647"};
+    if (count.error != NumberError::none)
+      throw Fatal{"the number of frequencies " + shown(answer.item) + " is not a whole number"};
+    return count.value;
+  }
+
+  double width() {
+    const Answer answer = item("width", kNumberItemLimit);
+    const WidthValue width = answer.quoted || answer.truncated
+                                 ? WidthValue{0.0, NumberError::not_a_number}
+                                 : answer_to_width(answer.item);
+    if (width.error != NumberError::none)
+      throw Fatal{"the width " + shown(answer.item) + " is not a number"};
+    return width.value;
+  }
+
+ private:
+  Answer item(std::string_view what, std::size_t limit) {
+    Answer answer = read_answer(in_, limit);
+    if (answer.status == AnswerStatus::end_of_input)
+      throw Fatal{"standard input ended before the " + std::string(what) + " was given"};
+    if (answer.status == AnswerStatus::empty_item)
+      throw Fatal{"no value was given for the " + std::string(what)};
+    return answer;
+  }
+
+  std::istream& in_;
+  std::ostream& out_;
+};
+
+std::string reason_of(const std::system_error& error) { return error.code().message(); }
+
+// The run up to its exit status; fatal failures leave it as Fatal.
+int run_dialogue(Dialogue& dialogue, FileSystem& files) {
+  dialogue.prompt("Enter Input Filename: ");
+  const std::string input_name = dialogue.name("input file name");
+  std::string reason;
+  std::unique_ptr<std::istream> line_list = files.open_existing(input_name, reason);
+  if (!line_list) throw Fatal{"cannot open line-list file " + shown(input_name) + ": " + reason};
+
+  dialogue.prompt("Enter Number of Frequencies: ");
+  const std::int32_t count = dialogue.count();
+
+  // The table grows as records arrive: the count alone never reserves memory.
+  std::vector<double> frequency;
+  std::vector<double> intensity;
+  for (std::int64_t k = 1; k <= count; ++k) {
+    PeakRecord record;
+    try {
+      record = read_peak(*line_list);
+    } catch (const std::system_error& error) {
+      throw Fatal{"cannot read line-list file " + shown(input_name) + ": " + reason_of(error)};
+    }
+    if (record.status == RecordStatus::end_of_file) {
+      throw Fatal{"line-list file " + shown(input_name) + " ended after " + std::to_string(k - 1) +
+                  (k == 2 ? " record; " : " records; ") + std::to_string(count) +
+                  " were asked for"};
+    }
+    if (record.status == RecordStatus::bad_field) {
+      dialogue.line("Error in input file");
+      dialogue.flush();
+      return kStatusDone;
+    }
+    frequency.push_back(record.peak.frequency);
+    intensity.push_back(record.peak.intensity);
+    dialogue.line(echo_text(record.peak.frequency, record.peak.intensity));
+  }
+  line_list.reset();
+
+  dialogue.prompt("Enter Output Filename: ");
+  const std::string output_name = dialogue.name("output file name");
+  dialogue.prompt("Enter Lorentzian Width: ");
+  const double width = dialogue.width();
+
+  std::unique_ptr<std::ostream> spectrum_file = files.create_new(output_name, reason);
+  if (!spectrum_file) {
+    dialogue.line("Error in output file");
+    dialogue.flush();
+    return kStatusDone;
+  }
+
+  static Spectrum spectrum;
+  build_grid(spectrum.w, spectrum.t);
+  add_peaks(frequency, intensity, width, spectrum.w, spectrum.t, spectrum.g);
+
+  const std::string write_failed = "cannot write spectrum file " + shown(output_name);
+  try {
+    write_spectrum(*spectrum_file, spectrum.w, spectrum.t);
+    spectrum_file->flush();
+  } catch (const std::system_error& error) {
+    throw Fatal{write_failed + ": " + reason_of(error)};
+  }
+  if (!*spectrum_file) throw Fatal{write_failed};
+  spectrum_file.reset();
+
+  dialogue.flush();
+  return kStatusDone;
+}
+
+}  // namespace
+
+int run(std::istream& in, std::ostream& out, std::ostream& err, FileSystem& files) {
+  Dialogue dialogue(in, out);
+  std::string message;
+  try {
+    return run_dialogue(dialogue, files);
+  } catch (const Fatal& fatal) {
+    message = fatal.message;
+  } catch (const std::bad_alloc&) {
+    message = "out of memory";
+  }
+  out.flush();
+  err << "broaden: " << message << '\n';
+  err.flush();
+  return kStatusFatal;
+}
+
+}  // namespace broaden
