@@ -1,0 +1,54 @@
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace broaden::testing {
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "broaden-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+  void write(const std::string& name, const std::string& bytes) const {
+    std::ofstream file(path_ / name, std::ios::binary);
+    file << bytes;
+  }
+
+  // The whole content of a file, or "<missing>" when there is none.
+  std::string read(const std::string& name) const {
+    std::ifstream file(path_ / name, std::ios::binary);
+    if (!file) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+  bool exists(const std::string& name) const {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path_ / name, ignored));
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace broaden::testing
