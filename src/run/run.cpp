@@ -27,22 +27,24 @@ struct Fatal {
   std::string message;
 };
 
-// A name as it is shown in a message: quoted, with control characters
-// written as \xNN so the message stays one line.
-std::string shown(std::string_view name) {
+// An answer as it is shown in a message: quoted, at most 64 characters
+// (then "..."), with control characters written as \xNN so that the message
+// stays one line.
+std::string shown(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string text = "'";
-  for (const char c : name) {
+  constexpr std::size_t kShownLimit = 64;
+  std::string quoted = "'";
+  for (const char c : text.substr(0, kShownLimit)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xf];
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 0xf];
     } else {
-      text += c;
+      quoted += c;
     }
   }
-  return text + "'";
+  return quoted + (text.size() > kShownLimit ? "'..." : "'");
 }
 
 class Dialogue {
