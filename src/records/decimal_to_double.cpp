@@ -1,5 +1,6 @@
 #include "records/decimal_to_double.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <string>
@@ -15,6 +16,9 @@ double decimal_to_double(bool negative, std::string_view digits, std::int64_t ex
   const auto first = digits.find_first_not_of('0');
   if (first == std::string_view::npos) return zero;
   digits.remove_prefix(first);
+  // Far beyond any exponent that matters, yet far from overflowing below.
+  constexpr std::int64_t kExponentLimit = std::int64_t{1} << 60;
+  exponent10 = std::clamp(exponent10, -kExponentLimit, kExponentLimit);
   const auto last = digits.find_last_not_of('0');
   exponent10 += static_cast<std::int64_t>(digits.size() - 1 - last);
   digits.remove_suffix(digits.size() - 1 - last);

@@ -1,7 +1,6 @@
 #include "records/line_list.h"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 namespace broaden {
@@ -72,7 +71,11 @@ PeakRecord read_peak(std::istream& in) {
   if (line_ended) {
     if (size > 0 && kept[size - 1] == '\r') --size;
   } else {
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    // Skipped through the buffer itself, so that its read errors reach the
+    // caller whatever the stream's exception mask.
+    for (auto c = buffer.sbumpc(); !traits::eq_int_type(c, traits::eof()) && c != '\n';
+         c = buffer.sbumpc()) {
+    }
   }
   return record_to_peak(std::string_view(kept, std::min(size, kRecordSpan)));
 }

@@ -1,0 +1,155 @@
+#include "records/posix_file_system.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <system_error>
+
+#include "records/line_list.h"
+#include "support/temp_folder.h"
+
+namespace broaden {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  PosixFileSystemTest() : folder_fd_(::open(folder_.path().c_str(), O_RDONLY | O_DIRECTORY)) {}
+  ~PosixFileSystemTest() override { ::close(folder_fd_); }
+
+  // Points every descriptor the process holds for `name` at a new one opened with `flags`.
+  void replace_descriptor(const std::string& name, int flags) {
+    const int replacement = ::open((folder_ / name).c_str(), flags);
+    ASSERT_GE(replacement, 0);
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+      std::error_code ec;
+      const int fd = std::stoi(entry.path().filename().string());
+      if (fd != replacement && fs::equivalent(entry.path(), folder_ / name, ec)) {
+        ASSERT_GE(::dup2(replacement, fd), 0);
+      }
+    }
+    ::close(replacement);
+  }
+
+  testing::TempFolder folder_;
+  int folder_fd_;
+  PosixFileSystem files_{folder_fd_};
+};
+
+TEST_F(PosixFileSystemTest, OpenExistingReadsTheWholeFileAlsoThroughALinkOrAFullPath) {
+  const std::string content = "  100.0000    2.5000\r\n" + std::string(200'000, 'z') + "\n1,2";
+  folder_.write("lines.txt", content);
+  fs::create_symlink("lines.txt", folder_ / "link");
+  PosixFileSystem current;
+  for (auto [files, name] : {std::pair{&files_, "lines.txt"s},
+                             {&files_, "link"s},
+                             {&current, (folder_ / "lines.txt").string()}}) {
+    std::string reason;
+    const auto in = files->open_existing(name, reason);
+    ASSERT_NE(in, nullptr) << reason;
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(*in), {}), content) << name;
+  }
+}
+
+TEST_F(PosixFileSystemTest, OpenExistingSaysWhyItFailsAndCreateNewRefusesAnyExistingName) {
+  folder_.write("file", "keep me");
+  fs::create_directory(folder_ / "sub");
+  fs::create_symlink("nowhere", folder_ / "dangling");
+  fs::create_symlink("file", folder_ / "to_file");
+  const std::string kExists = "File exists", kNoEntry = "No such file or directory";
+  const struct {
+    std::string name, open_reason, create_reason;  // "*": any reason; "-": succeeds
+  } cases[] = {
+      {"sub", "Is a directory", kExists},
+      {"dangling", kNoEntry, kExists},
+      {"to_file", "-", kExists},
+      {"file", "-", kExists},
+      {"sub/missing/x", kNoEntry, kNoEntry},
+      {"file/x", "Not a directory", "Not a directory"},
+      {"", kNoEntry, kNoEntry},
+      {"file\0"s, "*", "*"},
+      {"new\0x"s, "*", "*"},
+      {"missing", kNoEntry, "-"},
+  };
+  const auto check = [](const auto& stream, const std::string& reason, const std::string& want) {
+    EXPECT_EQ(stream == nullptr, want != "-");
+    if (want == "*") {
+      EXPECT_FALSE(reason.empty());
+    } else if (want != "-") {
+      EXPECT_EQ(reason, want);
+    }
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string reason;
+    check(files_.open_existing(c.name, reason), reason, c.open_reason);
+    check(files_.create_new(c.name, reason), reason, c.create_reason);
+  }
+  EXPECT_EQ(folder_.read("file"), "keep me");
+  EXPECT_FALSE(folder_.exists("nowhere"));
+  EXPECT_FALSE(folder_.exists("new"));
+  EXPECT_TRUE(fs::is_empty(folder_ / "sub"));
+}
+
+TEST_F(PosixFileSystemTest, CreateNewWritesWhatWasPutOnFlushAndOnDestruction) {
+  const std::string record = "      0.1000 ,       0.0000\n", big(150'000, 'q');
+  std::string reason;
+  auto out = files_.create_new("out.txt", reason);
+  ASSERT_NE(out, nullptr) << reason;
+  EXPECT_EQ(folder_.read("out.txt"), "");
+  *out << record << std::flush;
+  EXPECT_EQ(folder_.read("out.txt"), record);
+  *out << big;
+  out.reset();
+  EXPECT_EQ(folder_.read("out.txt"), record + big);
+}
+
+TEST_F(PosixFileSystemTest, CreateNewGivesReadWriteForAllLessTheCreationMask) {
+  for (const mode_t mask : {mode_t{0}, mode_t{022}, mode_t{077}}) {
+    const mode_t previous = ::umask(mask);
+    std::string reason;
+    const std::string name = "mode" + std::to_string(mask);
+    const bool created = files_.create_new(name, reason) != nullptr;
+    ::umask(previous);
+    ASSERT_TRUE(created) << reason;
+    struct stat info {};
+    ASSERT_EQ(::stat((folder_ / name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask) << name;
+  }
+}
+
+TEST_F(PosixFileSystemTest, WriteErrorsThrowAndKeepWhatWasWrittenBefore) {
+  std::string reason;
+  auto out = files_.create_new("out.txt", reason);
+  ASSERT_NE(out, nullptr) << reason;
+  *out << "first\n" << std::flush;
+  replace_descriptor("out.txt", O_RDONLY);
+  *out << "second\n";
+  try {
+    out->flush();
+    ADD_FAILURE() << "the failed write was not reported";
+  } catch (const std::system_error& error) {
+    EXPECT_EQ(error.code().value(), EBADF);
+  }
+  EXPECT_EQ(folder_.read("out.txt"), "first\n");
+}
+
+TEST_F(PosixFileSystemTest, ReadErrorsThrowEvenInTheSkippedTailOfARecord) {
+  folder_.write("lines.txt", "1,2\n       1.0       2.0" + std::string(200'000, 'x') + "\n3,4\n");
+  std::string reason;
+  auto in = files_.open_existing("lines.txt", reason);
+  ASSERT_NE(in, nullptr) << reason;
+  EXPECT_EQ(read_peak(*in).peak, (Peak{0.0001, 0.0002}));
+  replace_descriptor("lines.txt", O_WRONLY);
+  EXPECT_THROW(read_peak(*in), std::system_error);
+}
+
+}  // namespace
+}  // namespace broaden
