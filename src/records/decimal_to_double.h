@@ -20,7 +20,7 @@ namespace broaden {
 double decimal_to_double(bool negative, std::string_view digits, std::int64_t exponent10) noexcept;
 
 /// Adds one decimal digit to an exponent being accumulated, saturating far
-/// beyond any exponent that still matters (|exponent| stays below 10^9).
+/// beyond any exponent that still matters: the result never exceeds 10^9.
 ///
 ///   append_exponent_digit(12, '3') -> 123
 constexpr std::int64_t append_exponent_digit(std::int64_t exponent, char digit) noexcept {

@@ -10,6 +10,15 @@
 
 namespace broaden {
 
+/// A file being written. Its close() writes out what is buffered and closes
+/// the file, throwing std::system_error when either fails; a file destroyed
+/// without close() is closed quietly.
+class OutputFile : public std::ostream {
+ public:
+  using std::ostream::ostream;
+  virtual void close() = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -27,10 +36,8 @@ class FileSystem {
   /// anything of that name exists, a symbolic link included, dangling or
   /// not: an existing file is never opened, truncated or followed.
   ///
-  /// A write error later makes the stream throw std::system_error; the
-  /// stream's buffered records reach the file on flush() or destruction.
-  virtual std::unique_ptr<std::ostream> create_new(const std::string& name,
-                                                   std::string& reason) = 0;
+  /// A write error later makes the stream throw std::system_error.
+  virtual std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) = 0;
 };
 
 }  // namespace broaden

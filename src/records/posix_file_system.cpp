@@ -23,12 +23,23 @@ class DescriptorBuffer final : public std::streambuf {
   DescriptorBuffer& operator=(const DescriptorBuffer&) = delete;
 
   ~DescriptorBuffer() override {
+    if (fd_ < 0) return;
     try {
       drain();
     } catch (...) {
-      // Reported by the flush the owner made; the destructor cannot report.
+      // Only close() reports; a destructor cannot.
     }
     ::close(fd_);
+  }
+
+  // Writes out what is buffered and closes the descriptor; throws
+  // std::system_error when either fails (some file systems report a failed
+  // write only here).
+  void close() {
+    const int fd = fd_;
+    drain();
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) throw std::system_error(errno, std::generic_category());
   }
 
   void begin_writing() { setp(storage_.data(), storage_.data() + storage_.size()); }
@@ -94,13 +105,15 @@ class DescriptorIstream final : public std::istream {
   DescriptorBuffer buffer_;
 };
 
-class DescriptorOstream final : public std::ostream {
+class DescriptorOstream final : public OutputFile {
  public:
-  explicit DescriptorOstream(int fd) : std::ostream(nullptr), buffer_(fd) {
+  explicit DescriptorOstream(int fd) : OutputFile(nullptr), buffer_(fd) {
     buffer_.begin_writing();
     rdbuf(&buffer_);
     exceptions(std::ios::badbit);
   }
+
+  void close() override { buffer_.close(); }
 
  private:
   DescriptorBuffer buffer_;
@@ -132,8 +145,8 @@ std::unique_ptr<std::istream> PosixFileSystem::open_existing(const std::string& 
   return std::make_unique<DescriptorIstream>(fd);
 }
 
-std::unique_ptr<std::ostream> PosixFileSystem::create_new(const std::string& name,
-                                                          std::string& reason) {
+std::unique_ptr<OutputFile> PosixFileSystem::create_new(const std::string& name,
+                                                        std::string& reason) {
   if (holds_nul(name, reason)) return nullptr;
   // O_EXCL with O_CREAT fails on any existing name and never follows a link.
   const int fd = ::openat(directory_fd_, name.c_str(),

@@ -16,7 +16,7 @@ class PosixFileSystem final : public FileSystem {
 
   std::unique_ptr<std::istream> open_existing(const std::string& name,
                                               std::string& reason) override;
-  std::unique_ptr<std::ostream> create_new(const std::string& name, std::string& reason) override;
+  std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) override;
 
  private:
   int directory_fd_;

@@ -6,29 +6,39 @@ namespace {
 using traits = std::istream::traits_type;
 constexpr traits::int_type kEnd = traits::eof();
 
-// Reads characters with one of its own of look-ahead, so that a carriage
-// return can be told apart from a line end without putting it back.
+// Reads characters with two of its own of look-ahead, so that a carriage
+// return can be told apart from a line end without putting anything back.
+// Once the input has ended it is never asked again: on a terminal every
+// further read would wait for another end-of-input key.
 class AnswerCursor {
  public:
   explicit AnswerCursor(std::streambuf& buffer) : buffer_(buffer) {}
 
-  traits::int_type peek() { return held_ != kEnd ? held_ : buffer_.sgetc(); }
+  // The character `ahead` places on (0 or 1), or kEnd past the input's end.
+  traits::int_type peek(std::size_t ahead = 0) {
+    while (held_ <= ahead && !ended_) {
+      const auto c = buffer_.sbumpc();
+      ended_ = c == kEnd;
+      if (!ended_) slots_[held_++] = c;
+    }
+    return ahead < held_ ? slots_[ahead] : kEnd;
+  }
+
   traits::int_type take() {
-    if (held_ == kEnd) return buffer_.sbumpc();
-    const auto c = held_;
-    held_ = kEnd;
+    const auto c = peek();
+    if (held_ > 0) {
+      slots_[0] = slots_[1];
+      --held_;
+    }
     return c;
   }
 
-  // At a line end: a line feed, or a carriage return right before one (the
-  // carriage return is then consumed).
+  bool ended() const { return ended_ && held_ == 0; }
+
+  // At a line end: a line feed, or a carriage return right before a line
+  // feed or the end of the input.
   bool at_line_end() {
-    if (peek() == '\n') return true;
-    if (held_ != kEnd || peek() != '\r') return false;
-    buffer_.sbumpc();
-    if (buffer_.sgetc() == '\n') return true;
-    held_ = '\r';
-    return false;
+    return peek() == '\n' || (peek() == '\r' && (peek(1) == '\n' || peek(1) == kEnd));
   }
 
   void skip_line() {
@@ -38,7 +48,9 @@ class AnswerCursor {
 
  private:
   std::streambuf& buffer_;
-  traits::int_type held_ = kEnd;
+  traits::int_type slots_[2] = {kEnd, kEnd};
+  std::size_t held_ = 0;
+  bool ended_ = false;
 };
 
 bool ends_unquoted_item(traits::int_type c) {
@@ -51,6 +63,11 @@ Answer read_answer(std::istream& in, std::size_t limit) {
   Answer answer;
   std::streambuf* buffer = in.rdbuf();
   if (buffer == nullptr) {
+    answer.status = AnswerStatus::end_of_input;
+    return answer;
+  }
+  // An input that has ended stays ended: it is not read again.
+  if (in.eof()) {
     answer.status = AnswerStatus::end_of_input;
     return answer;
   }
@@ -81,7 +98,7 @@ Answer read_answer(std::istream& in, std::size_t limit) {
       const auto c = cursor.take();
       if (c == kEnd) {
         answer.status = AnswerStatus::end_of_input;
-        return answer;
+        break;
       }
       if (c == first) {
         if (cursor.peek() != first) break;
@@ -93,6 +110,7 @@ Answer read_answer(std::istream& in, std::size_t limit) {
     while (!ends_unquoted_item(cursor.peek()) && !cursor.at_line_end()) keep(cursor.take());
   }
   cursor.skip_line();
+  if (cursor.ended()) in.setstate(std::ios::eofbit);
   return answer;
 }
 

@@ -75,9 +75,10 @@ class Dialogue {
 
   std::int32_t count() {
     const Answer answer = item("number of frequencies", kNumberItemLimit);
-    const CountValue count = answer.quoted || answer.truncated
-                                 ? CountValue{0, NumberError::not_a_number}
-                                 : answer_to_count(answer.item);
+    if (answer.quoted)
+      throw Fatal{"the number of frequencies is quoted: write it without quote marks"};
+    const CountValue count =
+        answer.truncated ? CountValue{0, NumberError::not_a_number} : answer_to_count(answer.item);
     if (count.error == NumberError::out_of_range)
       throw Fatal{"the number of frequencies " + shown(answer.item) +
                   " is outside the range -2147483648 to 2147483647"};
@@ -88,9 +89,9 @@ class Dialogue {
 
   double width() {
     const Answer answer = item("width", kNumberItemLimit);
-    const WidthValue width = answer.quoted || answer.truncated
-                                 ? WidthValue{0.0, NumberError::not_a_number}
-                                 : answer_to_width(answer.item);
+    if (answer.quoted) throw Fatal{"the width is quoted: write it without quote marks"};
+    const WidthValue width = answer.truncated ? WidthValue{0.0, NumberError::not_a_number}
+                                              : answer_to_width(answer.item);
     if (width.error != NumberError::none)
       throw Fatal{"the width " + shown(answer.item) + " is not a number"};
     return width.value;
@@ -99,6 +100,8 @@ class Dialogue {
  private:
   Answer item(std::string_view what, std::size_t limit) {
     Answer answer = read_answer(in_, limit);
+    if (answer.status == AnswerStatus::end_of_input && answer.quoted)
+      throw Fatal{"standard input ended inside the quoted " + std::string(what)};
     if (answer.status == AnswerStatus::end_of_input)
       throw Fatal{"standard input ended before the " + std::string(what) + " was given"};
     if (answer.status == AnswerStatus::empty_item)
@@ -136,7 +139,7 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
     if (record.status == RecordStatus::end_of_file) {
       throw Fatal{"line-list file " + shown(input_name) + " ended after " + std::to_string(k - 1) +
                   (k == 2 ? " record; " : " records; ") + std::to_string(count) +
-                  " were asked for"};
+                  (count == 1 ? " was asked for" : " were asked for")};
     }
     if (record.status == RecordStatus::bad_field) {
       dialogue.line("Error in input file");
@@ -154,7 +157,7 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   dialogue.prompt("Enter Lorentzian Width: ");
   const double width = dialogue.width();
 
-  std::unique_ptr<std::ostream> spectrum_file = files.create_new(output_name, reason);
+  std::unique_ptr<OutputFile> spectrum_file = files.create_new(output_name, reason);
   if (!spectrum_file) {
     dialogue.line("Error in output file");
     dialogue.flush();
@@ -168,12 +171,11 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {
     write_spectrum(*spectrum_file, spectrum.w, spectrum.t);
-    spectrum_file->flush();
+    if (!*spectrum_file) throw Fatal{write_failed};
+    spectrum_file->close();
   } catch (const std::system_error& error) {
     throw Fatal{write_failed + ": " + reason_of(error)};
   }
-  if (!*spectrum_file) throw Fatal{write_failed};
-  spectrum_file.reset();
 
   dialogue.flush();
   return kStatusDone;

@@ -33,6 +33,8 @@ const AnswerCase kCases[] = {
     {"\r\n\r\n5\r\nnext", kOk, "5", false, "next"},
     {"last", kOk, "last", false, ""},
     {"a\rb\nnext", kOk, "a\rb", false, "next"},
+    {"a\r\r\nnext", kOk, "a\r", false, "next"},
+    {"5\r", kOk, "5", false, ""},
     {"'my dir/in put.txt' tail\nnext", kOk, "my dir/in put.txt", true, "next"},
     {"\"a,b;c/d\"\nnext", kOk, "a,b;c/d", true, "next"},
     {"'it''s'\nnext", kOk, "it's", true, "next"},
@@ -72,6 +74,30 @@ TEST(ReadAnswer, KeepsOnlyTheLimitAndSkipsTheRest) {
   EXPECT_EQ(quoted.item, std::string(40, 'y'));
   EXPECT_TRUE(quoted.truncated);
   EXPECT_EQ(read_answer(in, 40).item, "next");
+}
+
+// Counts the reads that reach the end, as a terminal would see them.
+class EndCountingBuffer : public std::stringbuf {
+ public:
+  using std::stringbuf::stringbuf;
+  int ends = 0;
+
+ protected:
+  int_type underflow() override {
+    const int_type c = std::stringbuf::underflow();
+    if (traits_type::eq_int_type(c, traits_type::eof())) ++ends;
+    return c;
+  }
+};
+
+TEST(ReadAnswer, AsksForTheEndOfInputOnlyOnce) {
+  for (const char* input : {"", "5", "  \n", "'open"}) {
+    EndCountingBuffer buffer(input);
+    std::istream in(&buffer);
+    read_answer(in, 40);
+    EXPECT_EQ(read_answer(in, 40).status, AnswerStatus::end_of_input) << input;
+    EXPECT_EQ(buffer.ends, 1) << input;
+  }
 }
 
 TEST(ReadAnswer, ReadsSuccessiveAnswersLineByLine) {

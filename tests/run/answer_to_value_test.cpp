@@ -60,10 +60,10 @@ TEST(AnswerToWidth, ReadsDecimalNumbersWithExponents) {
     const char* item;
     double value;
   } cases[] = {
-      {"5", 5.0},       {"5.", 5.0},       {".5", 0.5},       {"-.5d1", -5.0},
-      {"+2.5", 2.5},    {"1E2", 100.0},    {"1e-2", 0.01},    {"1D+2", 100.0},
-      {"2.e-1", 0.2},   {"0.1", 0.1},      {"1e400", kInf},   {"-1e400", -kInf},
-      {"1e-400", 0.0},  {"007.50", 7.5},   {"0", 0.0},        {"-0", -0.0},
+      {"5", 5.0},      {"5.", 5.0},     {".5", 0.5},     {"-.5d1", -5.0},
+      {"+2.5", 2.5},   {"1E2", 100.0},  {"1e-2", 0.01},  {"1D+2", 100.0},
+      {"2.e-1", 0.2},  {"0.1", 0.1},    {"1e400", kInf}, {"-1e400", -kInf},
+      {"1e-400", 0.0}, {"007.50", 7.5}, {"0", 0.0},      {"-0", -0.0},
   };
   for (const auto& c : cases) {
     const WidthValue width = answer_to_width(c.item);
@@ -74,9 +74,9 @@ TEST(AnswerToWidth, ReadsDecimalNumbersWithExponents) {
 }
 
 TEST(AnswerToWidth, RefusesWhatIsNotANumber) {
-  const char* items[] = {"",     ".",    "-",   "+.",   "e5",  "1e",     "1e+", "1.2.3",
-                         "1q5",  "five", "inf", "NaN",  "1,5", "1 5",    "0x10", "1e5.5",
-                         "--1",  "1-5",  "1E5E5"};
+  const char* items[] = {"",      ".",     "-",    "+.",  "e5",   "1e",  "1e+",
+                         "1.2.3", "1q5",   "five", "inf", "NaN",  "1,5", "1 5",
+                         "0x10",  "1e5.5", "--1",  "1-5", "1E5E5"};
   for (const char* item : items)
     EXPECT_EQ(answer_to_width(item).error, NumberError::not_a_number) << item;
 }

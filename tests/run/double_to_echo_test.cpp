@@ -46,8 +46,15 @@ TEST(DoubleToEcho, WritesTheFreeFormLayout) {
 }
 
 TEST(DoubleToEcho, FieldReadsBackAsTheSameDouble) {
-  const double values[] = {0.1, 1.0 / 3.0, 2.0 / 3.0 * 1e16, 1e-300, 6.02214076e23, -1024.2,
-                           4.9406564584124654e-324, 0.3, 12345.678901234567};
+  const double values[] = {0.1,
+                           1.0 / 3.0,
+                           2.0 / 3.0 * 1e16,
+                           1e-300,
+                           6.02214076e23,
+                           -1024.2,
+                           4.9406564584124654e-324,
+                           0.3,
+                           12345.678901234567};
   for (const double value : values) {
     const std::string field = double_to_echo(value);
     const auto start = field.find_first_not_of(' ');

@@ -31,7 +31,8 @@ std::string echo(const std::string& frequency, const std::string& intensity) {
 // A whole dialogue in-process, against a temporary folder.
 class RunTest : public ::testing::Test {
  protected:
-  RunTest() : folder_fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)), files_(folder_fd_) {}
+  RunTest()
+      : folder_fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)), files_(folder_fd_) {}
   ~RunTest() override { ::close(folder_fd_); }
 
   int run_with(const std::string& answers) {
@@ -120,10 +121,10 @@ TEST_F(RunTest, QuotedNamesMayHoldSlashesAndBlanks) {
 
 struct FatalCase {
   const char* title;
-  const char* lines;    // the line-list file
-  const char* answers;  // standard input
+  const char* lines;        // the line-list file
+  const char* answers;      // standard input
   const char* stdout_tail;  // what follows the first prompt on standard output
-  const char* message;  // the line on standard error
+  const char* message;      // the line on standard error
 };
 
 const FatalCase kFatalCases[] = {
@@ -162,6 +163,12 @@ const FatalCase kFatalCases[] = {
     {"empty width", "", "lines.txt\n0\nout.txt\n  , 5\n",
      " Enter Number of Frequencies: \n Enter Output Filename: \n Enter Lorentzian Width: \n",
      "broaden: no value was given for the width\n"},
+    {"unclosed quote", nullptr, "'lines.txt\n3\n", "",
+     "broaden: standard input ended inside the quoted input file name\n"},
+    {"quoted count", "", "lines.txt\n'3'\n", " Enter Number of Frequencies: \n",
+     "broaden: the number of frequencies is quoted: write it without quote marks\n"},
+    {"one record asked, none there", "", "lines.txt\n1\n", " Enter Number of Frequencies: \n",
+     "broaden: line-list file 'lines.txt' ended after 0 records; 1 was asked for\n"},
     {"control characters in a name", nullptr, "'bad\x1bname'\n", "",
      "broaden: cannot open line-list file 'bad\\x1bname': No such file or directory\n"},
 };
@@ -199,10 +206,12 @@ class FullDiskFileSystem : public FileSystem {
   std::unique_ptr<std::istream> open_existing(const std::string&, std::string&) override {
     return std::make_unique<std::istringstream>("1000.0,100\n");
   }
-  std::unique_ptr<std::ostream> create_new(const std::string&, std::string&) override {
-    auto stream = std::make_unique<std::ostream>(&buffer_);
-    stream->exceptions(std::ios::badbit);
-    return stream;
+  struct File : OutputFile {
+    explicit File(std::streambuf* buffer) : OutputFile(buffer) { exceptions(std::ios::badbit); }
+    void close() override { flush(); }
+  };
+  std::unique_ptr<OutputFile> create_new(const std::string&, std::string&) override {
+    return std::make_unique<File>(&buffer_);
   }
   std::string written;
 
@@ -216,8 +225,9 @@ TEST(RunFaults, SpectrumWriteFailureIsFatalAndKeepsWhatWasWritten) {
   std::ostringstream out, err;
   EXPECT_EQ(run(in, out, err, files), 2);
   EXPECT_EQ(err.str(), "broaden: cannot write spectrum file 'out': No space left on device\n");
-  const std::string records = "      0.1000 ,       0.0000\n      0.2000 ,       0.0000\n"
-                              "      0.3000 ,       0.0000\n      0.4000 ,       0.0000\n";
+  const std::string records =
+      "      0.1000 ,       0.0000\n      0.2000 ,       0.0000\n"
+      "      0.3000 ,       0.0000\n      0.4000 ,       0.0000\n";
   EXPECT_EQ(files.written, records.substr(0, 100));
 }
 

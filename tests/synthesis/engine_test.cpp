@@ -37,11 +37,11 @@ TEST_F(EngineTest, Exactly1952AbscissaePrintOneUnitHigh) {
   for (std::size_t i = 0; i < kGridSize; ++i) {
     const std::string printed = double_to_fixed(s->w[i], 12, 4);
     const std::size_t point = i + 1;
-    const std::string tenth =
-        std::to_string(point / 10) + "." + std::to_string(point % 10) + "000";
+    const std::string tenth = std::to_string(point / 10) + "." + std::to_string(point % 10) + "000";
     const std::string expected = std::string(12 - tenth.size(), ' ') + tenth;
     if (printed == expected) continue;
-    ASSERT_EQ(printed, std::string(12 - tenth.size(), ' ') + tenth.substr(0, tenth.size() - 1) + "1")
+    ASSERT_EQ(printed,
+              std::string(12 - tenth.size(), ' ') + tenth.substr(0, tenth.size() - 1) + "1")
         << "point " << point << " prints neither its tenth nor one unit above it";
     if (high++ == 0) first = point;
     last = point;
