@@ -71,23 +71,35 @@ class DescriptorBuffer final : public std::streambuf {
     return 0;
   }
 
+  // A large block goes straight to the descriptor, not through the buffer.
+  std::streamsize xsputn(const char* data, std::streamsize size) override {
+    if (size < epptr() - pptr()) {
+      std::memcpy(pptr(), data, static_cast<std::size_t>(size));
+      pbump(static_cast<int>(size));
+      return size;
+    }
+    drain();
+    write_all(data, data + size);
+    return size;
+  }
+
  private:
   // Writes out what is buffered. After a failure the buffered rest is
   // dropped, so that nothing is retried behind the caller's back.
   void drain() {
     const char* next = pbase();
     const char* end = pptr();
+    if (pbase() != nullptr) begin_writing();
+    write_all(next, end);
+  }
+
+  void write_all(const char* next, const char* end) {
     while (next < end) {
       const ssize_t put = ::write(fd_, next, static_cast<std::size_t>(end - next));
       if (put < 0 && errno == EINTR) continue;
-      if (put < 0) {
-        const int error = errno;
-        begin_writing();
-        throw std::system_error(error, std::generic_category());
-      }
+      if (put < 0) throw std::system_error(errno, std::generic_category());
       next += put;
     }
-    if (pbase() != nullptr) begin_writing();
   }
 
   int fd_;

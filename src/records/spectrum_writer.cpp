@@ -28,16 +28,12 @@ std::string spectrum_record(double abscissa, double intensity) {
 
 void write_spectrum(std::ostream& out, std::span<const double> abscissae,
                     std::span<const double> intensities) {
-  constexpr std::size_t kBatch = 256;
-  char batch[kBatch * kSpectrumRecordSize];
+  // The whole file in one buffer: one write for the stream to pass on.
   const std::size_t count = std::min(abscissae.size(), intensities.size());
-  for (std::size_t first = 0; first < count && out; first += kBatch) {
-    const std::size_t last = std::min(first + kBatch, count);
-    char* end = batch;
-    for (std::size_t i = first; i < last; ++i)
-      end = spectrum_record(abscissae[i], intensities[i], end);
-    out.write(batch, end - batch);
-  }
+  std::string text(count * kSpectrumRecordSize, ' ');
+  char* end = text.data();
+  for (std::size_t i = 0; i < count; ++i) end = spectrum_record(abscissae[i], intensities[i], end);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace broaden

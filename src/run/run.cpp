@@ -166,7 +166,7 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
 
   static Spectrum spectrum;
   build_grid(spectrum.w, spectrum.t);
-  add_peaks(frequency, intensity, width, spectrum.w, spectrum.t, spectrum.g);
+  add_peaks(frequency, intensity, width, spectrum.w, spectrum.t);
 
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {

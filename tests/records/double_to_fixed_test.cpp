@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace broaden {
@@ -32,8 +34,8 @@ TEST(DoubleToFixed, RoundsTheExactBinaryValueAndRightAlignsOrFillsWithAsterisks)
       {1.09375, 12, 4, "      1.0938"},
       {-1.03125, 12, 4, "     -1.0312"},
       {0.15625, 12, 4, "      0.1562"},
-      {2.5, 3, 0, "  2"},
-      {3.5, 3, 0, "  4"},
+      {2.5, 3, 0, " 2."},
+      {3.5, 3, 0, " 4."},
       {9999999.9999, 12, 4, "9999999.9999"},
       {9999999.99995, 12, 4, "9999999.9999"},  // the double lies below the halfway point
       {std::nextafter(9999999.99995, kInf), 12, 4, "************"},
@@ -45,7 +47,8 @@ TEST(DoubleToFixed, RoundsTheExactBinaryValueAndRightAlignsOrFillsWithAsterisks)
       {-1000000.0, 12, 4, "************"},
       {1e300, 12, 4, "************"},
       {-1e300, 64, 17, std::string(64, '*')},
-      {1e63, 64, 0, "1000000000000000057857959942726969827393378689175040438172647424"},
+      {1e62, 64, 0, "100000000000000003502199685943161173046080317798311825604870144."},
+      {1e63, 64, 0, std::string(64, '*')},
       {1e63, 64, 1, std::string(64, '*')},
       {0.1, 30, 17, "           0.10000000000000001"},
       {kInf, 12, 4, "    Infinity"},
@@ -65,6 +68,36 @@ TEST(DoubleToFixed, RoundsTheExactBinaryValueAndRightAlignsOrFillsWithAsterisks)
     EXPECT_EQ(double_to_fixed(c.value, c.width, c.decimals, buffer + 1), buffer + 1 + c.width);
     EXPECT_EQ(buffer[0], '#');
     EXPECT_EQ(buffer[1 + c.width], '#') << "wrote past the field for " << c.value;
+  }
+}
+
+// The exact decimal conversion, right-aligned or asterisks.
+std::string exact_fixed(double value, int width, int decimals) {
+  char text[400];
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  char* last = end;
+  if (decimals == 0) *last++ = '.';  // a fixed-point field always has its point
+  const auto size = static_cast<std::size_t>(last - text);
+  if (size > static_cast<std::size_t>(width))
+    return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - size, ' ') + std::string(text, size);
+}
+
+TEST(DoubleToFixed, AgreesWithTheExactConversionEverywhere) {
+  std::mt19937_64 random(42);
+  for (int i = 0; i < 200000; ++i) {
+    const int decimals = static_cast<int>(random() % 8);
+    // Random magnitudes, and values on and next to halfway points.
+    const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(-6, 12)(random));
+    double value = std::uniform_real_distribution<double>(-magnitude, magnitude)(random);
+    if (i % 3 == 0) {
+      const double unit = std::pow(10.0, -decimals);
+      value = (std::round(value / unit) + 0.5) * unit;
+      if (i % 2 == 0) value = std::nextafter(value, (i % 4 == 0) ? 1e300 : -1e300);
+    }
+    ASSERT_EQ(double_to_fixed(value, 24, decimals), exact_fixed(value, 24, decimals))
+        << std::hexfloat << value << " with " << decimals << " decimals";
   }
 }
 
