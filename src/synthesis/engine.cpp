@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "synthesis/window_kernels.h"
@@ -22,16 +24,24 @@ constexpr double kZeroTermQ = 750.0;
 // side of a window cover that with room to spare.
 constexpr double kPointMargin = 2.0;
 
+// Inside q = 700 the vector exponentials stay on their fast path; beyond it
+// (the rim of a peak's reach, where terms turn subnormal) the scalar one
+// takes over, and most rim terms are too small to change the sum at all.
+constexpr double kCoreQ = 700.0;
+
 // Grid points per block of work handed to a thread.
 constexpr std::size_t kBlockSize = 1000;
 
 // Below this many terms in all, a second thread costs more than it saves.
 constexpr std::size_t kTermsPerExtraThread = 200'000;
 
-// The grid indices [first, last) where a peak's terms can be non-zero.
+// The grid indices [first, last) where a peak's terms can be non-zero, and
+// within them its core [core_first, core_last).
 struct Window {
   std::uint32_t first = 0;
   std::uint32_t last = 0;
+  std::uint32_t core_first = 0;
+  std::uint32_t core_last = 0;
   bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
 
   std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
@@ -50,16 +60,23 @@ Window window_of(const PeakTerm& peak) {
   }
   if (peak.amplitude == 0.0) return window;  // every term is a zero
 
-  const double reach = std::sqrt(kZeroTermQ * peak.spread);
-  const double first_point = std::ceil((peak.frequency - reach) * 10.0) - kPointMargin;
-  const double last_point = std::floor((peak.frequency + reach) * 10.0) + kPointMargin;
-  constexpr auto kPoints = static_cast<double>(kGridSize);
-  const double first = std::clamp(first_point - 1.0, 0.0, kPoints);
-  const double last = std::clamp(last_point, 0.0, kPoints);
-  if (first < last) {
-    window.first = static_cast<std::uint32_t>(first);
-    window.last = static_cast<std::uint32_t>(last);
-  }
+  // Grid point n (index n - 1) from the reach on each side of the peak;
+  // margins widen the window and narrow the core.
+  auto index_range = [&](double q, double margin, std::uint32_t low, std::uint32_t high) {
+    const double reach = std::sqrt(q * peak.spread);
+    const double first_point = std::ceil((peak.frequency - reach) * 10.0) - margin;
+    const double last_point = std::floor((peak.frequency + reach) * 10.0) + margin;
+    const double first =
+        std::clamp(first_point - 1.0, static_cast<double>(low), static_cast<double>(high));
+    const double last = std::clamp(last_point, static_cast<double>(low), static_cast<double>(high));
+    return first < last
+               ? std::pair{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last)}
+               : std::pair{low, low};
+  };
+  std::tie(window.first, window.last) = index_range(kZeroTermQ, kPointMargin, 0, kGridSize);
+  std::tie(window.core_first, window.core_last) =
+      index_range(kCoreQ, -kPointMargin, window.first, window.last);
+  if (window.core_first == window.core_last) window.core_first = window.core_last = window.first;
   return window;
 }
 
@@ -98,9 +115,15 @@ void add_block(const Job& job, std::size_t begin, std::size_t end) {
       detail::add_terms_scalar(job.w + begin, job.t + begin, end - begin, peak);
       continue;
     }
-    const std::size_t first = std::max<std::size_t>(begin, window.first);
-    const std::size_t last = std::min<std::size_t>(end, window.last);
-    if (first < last) job.kernel(job.w + first, job.t + first, last - first, peak);
+    // Left rim, core, right rim, each cut to the block.
+    const std::size_t bounds[] = {window.first, window.core_first, window.core_last, window.last};
+    for (int part = 0; part < 3; ++part) {
+      const std::size_t first = std::max(begin, bounds[part]);
+      const std::size_t last = std::min(end, bounds[part + 1]);
+      if (first >= last) continue;
+      const Kernel kernel = part == 1 ? job.kernel : detail::add_terms_rim;
+      kernel(job.w + first, job.t + first, last - first, peak);
+    }
   }
 }
 

@@ -19,6 +19,23 @@ void add_terms_scalar(const double* w, double* t, std::size_t n, const PeakTerm&
   }
 }
 
+void add_terms_rim(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept {
+  // exp(-q) < 3.31e-308 from q = 708 on, and the product with the amplitude
+  // rounds to at most 1.01 times that bound. Such a term is below half a
+  // unit in the last place of any |t| of 2^54 times it or more, so adding it
+  // returns t unchanged (NaN and infinities included).
+  constexpr double kSubnormalQ = 708.0;
+  constexpr double kTermBound = 3.31e-308 * 1.01;
+  constexpr double kTwoTo54 = 18014398509481984.0;
+  const double unchanged_from = kTwoTo54 * (kTermBound * std::fabs(peak.amplitude));
+  for (std::size_t i = 0; i < n; ++i) {
+    const double d = w[i] - peak.frequency;
+    const double q = (d * d) / peak.spread;
+    if (q >= kSubnormalQ && !(std::fabs(t[i]) < unchanged_from)) continue;
+    t[i] = std::exp(-q) * peak.amplitude + t[i];
+  }
+}
+
 namespace {
 
 // Lanes past the run's end are padded with the peak's own frequency (a term

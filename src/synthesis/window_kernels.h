@@ -17,6 +17,13 @@ struct PeakTerm {
 /// operation rounded as written (no fused multiply-add), exp evaluated by
 /// the kernel the name gives. four_lane needs a processor with AVX2.
 void add_terms_scalar(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
+
+/// add_terms_scalar for the rim of a peak's reach, where most terms are
+/// subnormal: a point where q >= 708 (so the term is below 3.4e-308 times
+/// the amplitude) and |t| is so large that such a term cannot change it in
+/// round-to-nearest is left alone without computing the exponential. The
+/// result is bit for bit that of add_terms_scalar.
+void add_terms_rim(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
 void add_terms_two_lane(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
 void add_terms_four_lane(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
 
