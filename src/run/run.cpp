@@ -99,7 +99,14 @@ class Dialogue {
 
  private:
   Answer item(std::string_view what, std::size_t limit) {
-    Answer answer = read_answer(in_, limit);
+    Answer answer;
+    try {
+      answer = read_answer(in_, limit);
+    } catch (const std::system_error& error) {
+      // A failed read (standard input a folder, a device error) is no end of
+      // the input: its buffer throws, and the run ends with the reason.
+      throw Fatal{"cannot read standard input: " + error.code().message()};
+    }
     if (answer.status == AnswerStatus::end_of_input && answer.quoted)
       throw Fatal{"standard input ended inside the quoted " + std::string(what)};
     if (answer.status == AnswerStatus::end_of_input)

@@ -222,11 +222,11 @@ const std::string kZero = "      0.0000";
 const std::vector<Case> kCompleteRuns = {
     {.title = "ThreePeaks",
      .setup = {File("in.txt", kThreePeaks)},
-     .input = "in.txt\n3\nspec.txt\n5.0\n",
+     .input = "in.txt\n3\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(kEcho1000 + kEcho1 + kEcho123),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .records = {{1, "      0.1000 ,       0.1570\n"},
                  {10, "      1.0000 ,       0.1596\n"},
                  {1235, "    123.5000 ,       0.0040\n"},
@@ -235,63 +235,63 @@ const std::vector<Case> kCompleteRuns = {
                  {20000, "   2000.0000 ,       0.0000\n"}}},
     {.title = "OnePeak",
      .setup = {File("in.txt", kPeak1000)},
-     .input = "in.txt\n1\nspec.txt\n5.0\n",
+     .input = "in.txt\n1\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(kEcho1000),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .records = {{1, "      0.1000 ,       0.0000\n"},
                  {9990, "    999.0000 ,       7.8209\n"},
                  {10000, "   1000.0000 ,       7.9788\n"},
                  {10242, "   1024.2001 ,       0.0001\n"}}},
     {.title = "CountZero",
      .setup = {File("in.txt", kThreePeaks)},
-     .input = "in.txt\n0\nspec.txt\n5.0\n",
+     .input = "in.txt\n0\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(""),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .records = {{1, "      0.1000 ,       0.0000\n"}, {10242, "   1024.2001 ,       0.0000\n"}},
      .every_intensity = kZero},
     {.title = "CountNegative",
      .setup = {File("in.txt", kThreePeaks)},
-     .input = "in.txt\n-3\nspec.txt\n5.0\n",
+     .input = "in.txt\n-3\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(""),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .every_intensity = kZero},
     {.title = "CountLowest32Bit",
      .setup = {File("in.txt", "")},
-     .input = "in.txt\n-2147483648\nspec.txt\n5.0\n",
+     .input = "in.txt\n-2147483648\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(""),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .every_intensity = kZero},
     {.title = "RecordsBeyondCountNeverRead",
      .setup = {File("in.txt", kPeak1000 + "not a record\tat all\n")},
-     .input = "in.txt\n1\nspec.txt\n5.0\n",
+     .input = "in.txt\n1\nout.txt\n5.0\n",
      .status = 0,
      .out = all_prompts(kEcho1000),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .records = {{10000, "   1000.0000 ,       7.9788\n"}}},
     {.title = "WidthZeroGivesNaN",
      .setup = {File("in.txt", kPeak1000)},
-     .input = "in.txt\n1\nspec.txt\n0\n",
+     .input = "in.txt\n1\nout.txt\n0\n",
      .status = 0,
      .out = all_prompts(kEcho1000),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .every_intensity = "         NaN"},
     {.title = "NegativeWidthFlipsSign",
      .setup = {File("in.txt", kPeak1000)},
-     .input = "in.txt\n1\nspec.txt\n-5.0\n",
+     .input = "in.txt\n1\nout.txt\n-5.0\n",
      .status = 0,
      .out = all_prompts(kEcho1000),
-     .left = {"in.txt", "spec.txt"},
-     .spectrum = "spec.txt",
+     .left = {"in.txt", "out.txt"},
+     .spectrum = "out.txt",
      .records = {{1, "      0.1000 ,       0.0000\n"},
                  {9990, "    999.0000 ,      -7.8209\n"},
                  {10000, "   1000.0000 ,      -7.9788\n"},
@@ -330,23 +330,23 @@ const std::vector<Case> kAnswerForms = {
     answers("NamesCutTo40", {File(kName40, kPeak1000)},
             kName40 + "EFGH\n1\n'" + kOut40 + "23456789'\n5\n", {kName40, kOut40}, kOut40),
     answers("TrailingBlanksInQuotedNameRemoved", {File("in.txt", kPeak1000)},
-            "'in.txt   '\n1\n'spec.txt    '\n5\n", {"in.txt", "spec.txt"}, "spec.txt"),
+            "'in.txt   '\n1\n'out.txt    '\n5\n", {"in.txt", "out.txt"}, "out.txt"),
     answers("LeadingBlanksInQuotedNameKept", {File("in.txt", kPeak1000)},
-            "in.txt\n1\n'  spec.txt'\n5\n", {"in.txt", "  spec.txt"}, "  spec.txt"),
+            "in.txt\n1\n'  out.txt'\n5\n", {"in.txt", "  out.txt"}, "  out.txt"),
     answers("SecondItemOnLineDiscarded", {File("in.txt", kPeak1000)},
-            "in.txt 7\n1 2\nspec.txt 9.5\n5 0\n", {"in.txt", "spec.txt"}, "spec.txt"),
+            "in.txt 7\n1 2\nout.txt 9.5\n5 0\n", {"in.txt", "out.txt"}, "out.txt"),
     answers("SeparatorsEndUnquotedItems", {File("in.txt", kPeak1000)},
-            "in.txt,2\n1;3\nspec.txt/more\n5,6\n", {"in.txt", "spec.txt"}, "spec.txt"),
+            "in.txt,2\n1;3\nout.txt/more\n5,6\n", {"in.txt", "out.txt"}, "out.txt"),
     answers("EmptyLinesAndTabsBeforeAnswers", {File("in.txt", kPeak1000)},
-            "\n\n\tin.txt\n\n  \n1\n\n \t spec.txt\n\n\n5\n", {"in.txt", "spec.txt"}, "spec.txt"),
-    answers("CrlfAnswerLines", {File("in.txt", kPeak1000)}, "in.txt\r\n1\r\n'spec.txt'\r\n5.0\r\n",
-            {"in.txt", "spec.txt"}, "spec.txt"),
-    answers("LastAnswerWithoutLineFeed", {File("in.txt", kPeak1000)}, "in.txt\n1\nspec.txt\n5",
-            {"in.txt", "spec.txt"}, "spec.txt"),
+            "\n\n\tin.txt\n\n  \n1\n\n \t out.txt\n\n\n5\n", {"in.txt", "out.txt"}, "out.txt"),
+    answers("CrlfAnswerLines", {File("in.txt", kPeak1000)}, "in.txt\r\n1\r\n'out.txt'\r\n5.0\r\n",
+            {"in.txt", "out.txt"}, "out.txt"),
+    answers("LastAnswerWithoutLineFeed", {File("in.txt", kPeak1000)}, "in.txt\n1\nout.txt\n5",
+            {"in.txt", "out.txt"}, "out.txt"),
     answers("NumberFormsPlusSignAndDExponent", {File("in.txt", kPeak1000)},
-            "in.txt\n+1\nspec.txt\n0.5D1\n", {"in.txt", "spec.txt"}, "spec.txt"),
+            "in.txt\n+1\nout.txt\n0.5D1\n", {"in.txt", "out.txt"}, "out.txt"),
     answers("WidthWithLowerCaseExponent", {File("in.txt", kPeak1000)},
-            "in.txt\n1\nspec.txt\n50e-1\n", {"in.txt", "spec.txt"}, "spec.txt"),
+            "in.txt\n1\nout.txt\n50e-1\n", {"in.txt", "out.txt"}, "out.txt"),
 };
 INSTANTIATE_TEST_SUITE_P(AnswerForm, e2e, ::testing::ValuesIn(kAnswerForms), title_of);
 
@@ -357,47 +357,47 @@ INSTANTIATE_TEST_SUITE_P(AnswerForm, e2e, ::testing::ValuesIn(kAnswerForms), tit
 const std::vector<Case> kLineListFailures = {
     {.title = "BadFieldInThirdOfFive",
      .setup = {File("in.txt", kPeak1000 + kPeak1 + "  100.0000  1x0.0000\n" + kPeak123 + kPeak1)},
-     .input = "in.txt\n5\nspec.txt\n5.0\n",
+     .input = "in.txt\n5\nout.txt\n5.0\n",
      .status = 0,
      .out = kAskInput + kAskCount + kEcho1000 + kEcho1 + kInputError,
      .left = {"in.txt"}},
     {.title = "TabInFirstRecord",
      .setup = {File("in.txt", "  1000.0000\t100.0000\n")},
-     .input = "in.txt\n1\nspec.txt\n5.0\n",
+     .input = "in.txt\n1\nout.txt\n5.0\n",
      .status = 0,
      .out = kAskInput + kAskCount + kInputError,
      .left = {"in.txt"}},
     {.title = "EndsBeforeCount",
      .setup = {File("in.txt", kThreePeaks)},
-     .input = "in.txt\n4\nspec.txt\n5.0\n",
+     .input = "in.txt\n4\nout.txt\n5.0\n",
      .status = 2,
      .out = kAskInput + kAskCount + kEcho1000 + kEcho1 + kEcho123,
      .diagnostic = "in.txt",
      .left = {"in.txt"}},
     {.title = "LargestCountAgainstThreeLines",
      .setup = {File("in.txt", kThreePeaks)},
-     .input = "in.txt\n2147483647\nspec.txt\n5.0\n",
+     .input = "in.txt\n2147483647\nout.txt\n5.0\n",
      .status = 2,
      .out = kAskInput + kAskCount + kEcho1000 + kEcho1 + kEcho123,
      .diagnostic = "in.txt",
      .left = {"in.txt"}},
     {.title = "MissingFile",
      .setup = {},
-     .input = "nothere.txt\n3\nspec.txt\n5.0\n",
+     .input = "nothere.txt\n3\nout.txt\n5.0\n",
      .status = 2,
      .out = kAskInput,
      .diagnostic = "nothere.txt",
      .left = {}},
     {.title = "NameIsAFolder",
      .setup = {Folder("adir")},
-     .input = "adir\n3\nspec.txt\n5.0\n",
+     .input = "adir\n3\nout.txt\n5.0\n",
      .status = 2,
      .out = kAskInput,
      .diagnostic = "adir",
      .left = {"adir/"}},
     {.title = "LinkToNowhere",
      .setup = {Link("in.txt", "nowhere.txt")},
-     .input = "in.txt\n3\nspec.txt\n5.0\n",
+     .input = "in.txt\n3\nout.txt\n5.0\n",
      .status = 2,
      .out = kAskInput,
      .diagnostic = "in.txt",
@@ -421,16 +421,16 @@ Case refused(std::string title, std::vector<Entry> setup, std::string output_ans
 }
 
 const std::vector<Case> kOutputRefused = {
-    refused("ExistingFile", {File("spec.txt", "keep these bytes\n")}, "spec.txt",
-            {"in.txt", "spec.txt"}),
-    refused("ExistingEmptyFile", {File("spec.txt", "")}, "spec.txt", {"in.txt", "spec.txt"}),
-    refused("DanglingLink", {Link("spec.txt", "nowhere.txt")}, "spec.txt", {"in.txt", "spec.txt"}),
+    refused("ExistingFile", {File("out.txt", "keep these bytes\n")}, "out.txt",
+            {"in.txt", "out.txt"}),
+    refused("ExistingEmptyFile", {File("out.txt", "")}, "out.txt", {"in.txt", "out.txt"}),
+    refused("DanglingLink", {Link("out.txt", "nowhere.txt")}, "out.txt", {"in.txt", "out.txt"}),
     refused("LinkToExistingFile",
-            {File("target.txt", "target bytes\n"), Link("spec.txt", "target.txt")}, "spec.txt",
-            {"in.txt", "spec.txt", "target.txt"}),
-    refused("ExistingFolder", {Folder("spec.txt")}, "spec.txt", {"in.txt", "spec.txt/"}),
+            {File("target.txt", "target bytes\n"), Link("out.txt", "target.txt")}, "out.txt",
+            {"in.txt", "out.txt", "target.txt"}),
+    refused("ExistingFolder", {Folder("out.txt")}, "out.txt", {"in.txt", "out.txt/"}),
     refused("SameNameAsLineList", {}, "in.txt", {"in.txt"}),
-    refused("MissingFolderInName", {}, "'nodir/spec.txt'", {"in.txt"}),
+    refused("MissingFolderInName", {}, "'nodir/out.txt'", {"in.txt"}),
 };
 INSTANTIATE_TEST_SUITE_P(OutputRefused, e2e, ::testing::ValuesIn(kOutputRefused), title_of);
 
@@ -441,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(OutputRefused, e2e, ::testing::ValuesIn(kOutputRefused)
 // The run of one peak stopped at answer `at` (0 to 3), which reads `answer`.
 // With `later_answers`, the answers after it follow on standard input, unused.
 Case stop(std::string title, int at, const std::string& answer, bool later_answers = true) {
-  const std::vector<std::string> lines = {"in.txt\n", "1\n", "spec.txt\n", "5.0\n"};
+  const std::vector<std::string> lines = {"in.txt\n", "1\n", "out.txt\n", "5.0\n"};
   const std::vector<std::string> console = {kAskInput, kAskCount, kEcho1000 + kAskOutput,
                                             kAskWidth};
   Case c{.title = std::move(title),
@@ -495,35 +495,35 @@ TEST(e2eConsole, EveryPromptIsFlushedBeforeItsAnswerIsRead) {
   // Each answer is given only once its prompt has arrived through the pipe.
   const Outcome outcome = spawn_broaden(folder.path(), Launch{.input = {{kAskInput, "in.txt\n"},
                                                                         {kAskCount, "3\n"},
-                                                                        {kAskOutput, "spec.txt\n"},
+                                                                        {kAskOutput, "out.txt\n"},
                                                                         {kAskWidth, "5.0\n"}}});
   EXPECT_FALSE(outcome.timed_out) << "a prompt was not flushed; output so far:\n" << outcome.out;
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, all_prompts(kEcho1000 + kEcho1 + kEcho123));
   EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "spec.txt"}));
-  expect_spectrum_layout(folder.read("spec.txt"));
+  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "out.txt"}));
+  expect_spectrum_layout(folder.read("out.txt"));
 }
 
 TEST(e2eConsole, StandardOutputToAFileGetsTheWholeDialogue) {
   TempFolder folder, console;
   folder.write("in.txt", kThreePeaks);
   const Outcome outcome =
-      spawn_broaden(folder.path(), Launch{.input = {{"", "in.txt\n3\nspec.txt\n5.0\n"}},
+      spawn_broaden(folder.path(), Launch{.input = {{"", "in.txt\n3\nout.txt\n5.0\n"}},
                                           .stdout_path = (console / "console.txt").string()});
   EXPECT_FALSE(outcome.timed_out);
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(console.read("console.txt"), all_prompts(kEcho1000 + kEcho1 + kEcho123));
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "spec.txt"}));
+  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "out.txt"}));
 }
 
 TEST(e2eConsole, FatalFailureWithStandardOutputToAFileKeepsWhatWasWritten) {
   TempFolder folder, console;
   folder.write("in.txt", kThreePeaks);
   const Outcome outcome =
-      spawn_broaden(folder.path(), Launch{.input = {{"", "in.txt\n5\nspec.txt\n5.0\n"}},
+      spawn_broaden(folder.path(), Launch{.input = {{"", "in.txt\n5\nout.txt\n5.0\n"}},
                                           .stdout_path = (console / "console.txt").string()});
   EXPECT_FALSE(outcome.timed_out);
   EXPECT_EQ(outcome.status, 2);
@@ -537,7 +537,7 @@ TEST(e2eConsole, StandardOutputToAFullDeviceIsFatal) {
   folder.write("in.txt", kThreePeaks);
   const Outcome outcome = spawn_broaden(
       folder.path(),
-      Launch{.input = {{"", "in.txt\n3\nspec.txt\n5.0\n"}}, .stdout_path = "/dev/full"});
+      Launch{.input = {{"", "in.txt\n3\nout.txt\n5.0\n"}}, .stdout_path = "/dev/full"});
   EXPECT_FALSE(outcome.timed_out);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.out, "");
@@ -551,14 +551,14 @@ TEST(e2eSpectrumFile, WriteFailureIsFatalAndKeepsThePrefixWritten) {
   folder.write("in.txt", kThreePeaks);
   const Outcome outcome =
       spawn_broaden(folder.path(),
-                    Launch{.input = {{"", "in.txt\n0\nspec.txt\n5.0\n"}}, .file_size_limit = 1000});
+                    Launch{.input = {{"", "in.txt\n0\nout.txt\n5.0\n"}}, .file_size_limit = 1000});
   EXPECT_FALSE(outcome.timed_out);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.out, all_prompts(""));
-  expect_diagnostic(outcome.err, "spec.txt");
+  expect_diagnostic(outcome.err, "out.txt");
   EXPECT_EQ(folder.read("in.txt"), kThreePeaks);
-  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "spec.txt"}));
-  const std::string bytes = folder.read("spec.txt");
+  EXPECT_EQ(listing(folder), (std::vector<std::string>{"in.txt", "out.txt"}));
+  const std::string bytes = folder.read("out.txt");
   EXPECT_LE(bytes.size(), 1000u);
   EXPECT_EQ(bytes, zero_spectrum().substr(0, bytes.size()));
 }
@@ -566,12 +566,12 @@ TEST(e2eSpectrumFile, WriteFailureIsFatalAndKeepsThePrefixWritten) {
 TEST(e2eSpectrumFile, NoPeaksGivesTheWholeZeroSpectrum) {
   TempFolder folder;
   folder.write("in.txt", "");
-  const Outcome outcome = spawn_broaden(folder.path(), "in.txt\n0\nspec.txt\n1\n");
+  const Outcome outcome = spawn_broaden(folder.path(), "in.txt\n0\nout.txt\n1\n");
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, all_prompts(""));
   EXPECT_EQ(outcome.err, "");
   const std::string expected = zero_spectrum();
-  EXPECT_TRUE(folder.read("spec.txt") == expected) << "the spectrum differs from the zero spectrum";
+  EXPECT_TRUE(folder.read("out.txt") == expected) << "the spectrum differs from the zero spectrum";
   // The single-precision grid: 1952 abscissae print one unit higher than i/10.
   int shifted = 0;
   for (int i = 1; i <= kRecords; ++i) {

@@ -28,6 +28,7 @@ struct InputStep {
 struct Launch {
   std::vector<InputStep> input;
   std::string stdout_path = {};            ///< when set, standard output goes to this file
+  std::string stdin_path = {};             ///< when set, standard input is this file, not `input`
   rlim_t file_size_limit = RLIM_INFINITY;  ///< RLIMIT_FSIZE of the child (SIGXFSZ ignored)
   std::chrono::seconds deadline{60};       ///< a hang guard: the child is killed after this long
 };
@@ -37,6 +38,7 @@ struct Outcome {
   std::string out;
   std::string err;
   bool timed_out = false;
+  long peak_rss_kib = 0;  ///< the child's largest resident set size, in KiB
 };
 
 namespace spawn_detail {
@@ -70,6 +72,7 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
   // async-signal-safe calls.
   const std::string directory = folder.string();
   const std::string stdout_path = launch.stdout_path;
+  const std::string stdin_path = launch.stdin_path;
   const rlimit limit{launch.file_size_limit, launch.file_size_limit};
   int in[2], out[2], err[2];
   make_pipe(in);
@@ -83,7 +86,8 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
     int console = out[1];
     if (!stdout_path.empty())
       console = ::open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (::chdir(directory.c_str()) != 0 || console < 0 || ::dup2(in[0], 0) < 0 ||
+    const int input = stdin_path.empty() ? in[0] : ::open(stdin_path.c_str(), O_RDONLY);
+    if (::chdir(directory.c_str()) != 0 || console < 0 || input < 0 || ::dup2(input, 0) < 0 ||
         ::dup2(console, 1) < 0 || ::dup2(err[1], 2) < 0)
       ::_exit(127);
     if (limit.rlim_cur != RLIM_INFINITY) {
@@ -98,6 +102,7 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
   close_fd(out[1]);
   close_fd(err[1]);
   if (!stdout_path.empty()) close_fd(out[0]);
+  if (!stdin_path.empty()) close_fd(in[1]);
   ::fcntl(in[1], F_SETFL, O_NONBLOCK);
 
   Outcome outcome;
@@ -136,8 +141,10 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
   close_fd(err[0]);
 
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  outcome.peak_rss_kib = usage.ru_maxrss;
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return outcome;
 }

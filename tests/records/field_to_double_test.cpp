@@ -54,7 +54,7 @@ TEST(FieldToDouble, ReadsFieldsWithImpliedDecimalsToTheNearestDouble) {
       {"-1E-400", -0.0},
       {"1E99999999999999999999999999", kInf},
       {"1E-99999999999999999999999", 0.0},
-      {"1" + std::string(400, '0') + "E-400", 0.0001},
+      {std::string("1").append(400, '0') + "E-400", 0.0001},
   };
   for (const auto& c : cases) {
     const FieldValue got = field_to_double(c.field, 4);
