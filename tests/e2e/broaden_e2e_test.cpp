@@ -549,9 +549,8 @@ TEST(e2eConsole, StandardOutputToAFullDeviceIsFatal) {
 TEST(e2eSpectrumFile, WriteFailureIsFatalAndKeepsThePrefixWritten) {
   TempFolder folder;
   folder.write("in.txt", kThreePeaks);
-  const Outcome outcome =
-      spawn_broaden(folder.path(),
-                    Launch{.input = {{"", "in.txt\n0\nout.txt\n5.0\n"}}, .file_size_limit = 1000});
+  const Outcome outcome = spawn_broaden(
+      folder.path(), Launch{.input = {{"", "in.txt\n0\nout.txt\n5.0\n"}}, .file_size_limit = 1000});
   EXPECT_FALSE(outcome.timed_out);
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.out, all_prompts(""));
