@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "e2e/console_text.h"
 #include "e2e/spawn.h"
 #include "support/temp_folder.h"
 
@@ -22,13 +23,6 @@ namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Expected console text
-
-const std::string kAskInput = " Enter Input Filename: \n";
-const std::string kAskCount = " Enter Number of Frequencies: \n";
-const std::string kAskOutput = " Enter Output Filename: \n";
-const std::string kAskWidth = " Enter Lorentzian Width: \n";
-const std::string kInputError = " Error in input file\n";
-const std::string kOutputError = " Error in output file\n";
 
 // One 25-character field of the free-form number layout, from the digits it
 // must show: the fixed-point form sits in 20 characters followed by 5 blanks,

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/console_text.h"
 #include "e2e/spawn.h"
 #include "support/temp_folder.h"
 
@@ -28,13 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-
-const std::string kAskInput = " Enter Input Filename: \n";
-const std::string kAskCount = " Enter Number of Frequencies: \n";
-const std::string kAskOutput = " Enter Output Filename: \n";
-const std::string kAskWidth = " Enter Lorentzian Width: \n";
-const std::string kInputError = " Error in input file\n";
-const std::string kOutputError = " Error in output file\n";
 
 // A peak of intensity 0, so that a complete run writes the zero spectrum.
 const std::string kPeak = "  1000.0000    0.0000\n";
