@@ -12,7 +12,8 @@ namespace broaden {
 /// The value is rounded to the nearest multiple of 10^-decimals; an exact
 /// halfway value rounds to the even last digit. A negative value keeps its
 /// minus sign even when it rounds to zero. The integer part is a single 0
-/// when it is zero; the point is written even with no decimals ("2."). Text that does not fit is replaced by `width` asterisks.
+/// when it is zero; the point is written even with no decimals ("2.").
+/// Text that does not fit is replaced by `width` asterisks.
 /// Infinities are written "Infinity" / "-Infinity" and NaN "NaN",
 /// right-aligned (asterisks when even that does not fit).
 ///

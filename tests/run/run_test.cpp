@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "records/posix_file_system.h"
+#include "support/console_text.h"
 #include "support/temp_folder.h"
 
 namespace broaden {
@@ -18,11 +19,11 @@ namespace {
 
 using testing::TempFolder;
 
-const std::string kPrompt1 = " Enter Input Filename: \n";
-const std::string kPrompt2 = " Enter Number of Frequencies: \n";
-const std::string kPrompt3 = " Enter Output Filename: \n";
-const std::string kPrompt4 = " Enter Lorentzian Width: \n";
-const std::string kAllPrompts = kPrompt1 + kPrompt2 + kPrompt3 + kPrompt4;
+using testing::kAskCount;
+using testing::kAskInput;
+using testing::kAskOutput;
+using testing::kAskWidth;
+const std::string kAllPrompts = kAskInput + kAskCount + kAskOutput + kAskWidth;
 
 std::string echo(const std::string& frequency, const std::string& intensity) {
   return " " + frequency + " " + intensity + "\n";
@@ -59,10 +60,10 @@ class RunTest : public ::testing::Test {
 TEST_F(RunTest, CompleteRunEchoesPeaksAndWritesTheSpectrum) {
   folder.write("lines.txt", " 1000.0000  100.0000\n    1.0000    2.0000 trailing notes\n");
   EXPECT_EQ(run_with("lines.txt\n2\nspectrum.txt\n5.0\n"), 0);
-  EXPECT_EQ(out.str(), kPrompt1 + kPrompt2 +
+  EXPECT_EQ(out.str(), kAskInput + kAskCount +
                            echo("  1000.0000000000000     ", "  100.00000000000000     ") +
                            echo("  1.0000000000000000     ", "  2.0000000000000000     ") +
-                           kPrompt3 + kPrompt4);
+                           kAskOutput + kAskWidth);
   EXPECT_EQ(err.str(), "");
   EXPECT_EQ(folder.read("spectrum.txt").size(), 20000u * 28);
   EXPECT_EQ(record("spectrum.txt", 10000), "   1000.0000 ,       7.9788\n");
@@ -84,10 +85,10 @@ TEST_F(RunTest, CountBelowOneReadsNothingAndWritesZeros) {
 TEST_F(RunTest, BadFieldEndsTheRunAfterTheGoodRecords) {
   folder.write("lines.txt", "1.0,2.0\n3.0\n5.0,oops\n7.0\n9.0\n");
   EXPECT_EQ(run_with("lines.txt\n5\nspectrum.txt\n5\n"), 0);
-  EXPECT_EQ(out.str(), kPrompt1 + kPrompt2 +
+  EXPECT_EQ(out.str(), kAskInput + kAskCount +
                            echo("  1.0000000000000000     ", "  2.0000000000000000     ") +
                            echo("  3.0000000000000000     ", "  0.0000000000000000     ") +
-                           " Error in input file\n");
+                           testing::kInputError);
   EXPECT_EQ(err.str(), "");
   EXPECT_FALSE(folder.exists("spectrum.txt"));
 }
@@ -96,9 +97,9 @@ TEST_F(RunTest, ExistingOutputIsLeftUntouched) {
   folder.write("lines.txt", "1.0,2.0\n");
   folder.write("keep.txt", "precious\n");
   EXPECT_EQ(run_with("lines.txt\n1\nkeep.txt\n5\n"), 0);
-  EXPECT_EQ(out.str(), kPrompt1 + kPrompt2 +
+  EXPECT_EQ(out.str(), kAskInput + kAskCount +
                            echo("  1.0000000000000000     ", "  2.0000000000000000     ") +
-                           kPrompt3 + kPrompt4 + " Error in output file\n");
+                           kAskOutput + kAskWidth + testing::kOutputError);
   EXPECT_EQ(err.str(), "");
   EXPECT_EQ(folder.read("keep.txt"), "precious\n");
 }
@@ -178,7 +179,7 @@ TEST_F(RunTest, FatalFailuresEndWithOneDiagnosticAndStatusTwo) {
     std::filesystem::remove(folder / "lines.txt");
     if (c.lines != nullptr) folder.write("lines.txt", c.lines);
     EXPECT_EQ(run_with(c.answers), 2) << c.title;
-    EXPECT_EQ(out.str(), kPrompt1 + c.stdout_tail) << c.title;
+    EXPECT_EQ(out.str(), kAskInput + c.stdout_tail) << c.title;
     EXPECT_EQ(err.str(), c.message) << c.title;
     EXPECT_FALSE(folder.exists("out.txt")) << c.title;
   }
