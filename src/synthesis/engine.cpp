@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -14,6 +16,7 @@
 namespace broaden {
 namespace {
 
+using detail::AddTerms;
 using detail::PeakTerm;
 
 // exp(-q) is exactly zero from q = 745.14 on; the reach of a peak is taken
@@ -24,9 +27,9 @@ constexpr double kZeroTermQ = 750.0;
 // side of a window cover that with room to spare.
 constexpr double kPointMargin = 2.0;
 
-// Inside q = 700 the vector exponentials stay on their fast path; beyond it
-// (the rim of a peak's reach, where terms turn subnormal) the scalar one
-// takes over, and most rim terms are too small to change the sum at all.
+// Inside q = 700 exp(-q) is a normal double and the estimate's kernel is
+// used; beyond it (the rim, where terms turn subnormal) the scalar exp, and
+// most rim terms are too small to change the sum at all.
 constexpr double kCoreQ = 700.0;
 
 // Grid points per block of work handed to a thread.
@@ -34,6 +37,8 @@ constexpr std::size_t kBlockSize = 1000;
 
 // Below this many terms in all, a second thread costs more than it saves.
 constexpr std::size_t kTermsPerExtraThread = 200'000;
+
+constexpr double kUnit = 0x1p-53;
 
 // The grid indices [first, last) where a peak's terms can be non-zero, and
 // within them its core [core_first, core_last).
@@ -80,39 +85,78 @@ Window window_of(const PeakTerm& peak) {
   return window;
 }
 
-using Kernel = void (*)(const double*, double*, std::size_t, const PeakTerm&) noexcept;
+// A kernel for the core of the windows and the bound it is trusted with:
+// within `error` units of 2^-53 of exp(-q), relative, where that is normal.
+struct Kernel {
+  AddTerms add = detail::add_terms_scalar;
+  double error = 2.0;
+};
 
 Kernel kernel_for(ExpKernel choice) {
   switch (choice) {
     case ExpKernel::scalar:
-      return detail::add_terms_scalar;
+      return {detail::add_terms_scalar, 2.0};
+    case ExpKernel::perturbed:
+      return {detail::add_terms_perturbed, 16.0};
+#ifdef BROADEN_HAVE_X86_KERNELS
     case ExpKernel::two_lane:
-      return detail::add_terms_two_lane;
+      return {detail::add_terms_two_lane, 8.0};
     case ExpKernel::four_lane:
-      return detail::add_terms_four_lane;
+      return {detail::add_terms_four_lane, 8.0};
+    case ExpKernel::automatic:
+      return {avx2_available() ? detail::add_terms_four_lane : detail::add_terms_two_lane, 8.0};
+#else
+    case ExpKernel::two_lane:
+    case ExpKernel::four_lane:
     case ExpKernel::automatic:
       break;
+#endif
   }
-  return avx2_available() ? detail::add_terms_four_lane : detail::add_terms_two_lane;
+  return {detail::add_terms_scalar, 2.0};
 }
 
-struct Job {
-  std::span<const double> frequency;
-  std::span<const double> intensity;
-  double width;
-  const std::vector<Window>& windows;
-  Kernel kernel;
-  const double* w;
-  double* t;
+// The peak table as the engine sees it: quantities per peak and windows.
+struct Table {
+  std::vector<PeakTerm> terms;
+  std::vector<Window> windows;
+  std::size_t work = 0;          // terms visited in all
+  bool any_positive = false;     // a finite amplitude above zero
+  bool any_negative = false;     // a finite amplitude below zero
+  double largest_amplitude = 0;  // the largest finite |amplitude| with a window
 };
 
-// Adds every peak, in table order, to the grid points [begin, end).
-void add_block(const Job& job, std::size_t begin, std::size_t end) {
-  for (std::size_t k = 0; k < job.windows.size(); ++k) {
-    const Window& window = job.windows[k];
-    const PeakTerm peak = term_of(job.frequency[k], job.intensity[k], job.width);
+Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width) {
+  const std::size_t count = std::min(frequency.size(), intensity.size());
+  Table table;
+  table.terms.resize(count);
+  table.windows.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const PeakTerm peak = term_of(frequency[k], intensity[k], width);
+    table.terms[k] = peak;
+    table.windows[k] = window_of(peak);
+    table.work += table.windows[k].size();
+    if (std::isfinite(peak.amplitude)) {
+      table.any_positive |= peak.amplitude > 0.0;
+      table.any_negative |= peak.amplitude < 0.0;
+      if (table.windows[k].size() != 0)
+        table.largest_amplitude = std::max(table.largest_amplitude, std::fabs(peak.amplitude));
+    }
+  }
+  return table;
+}
+
+// Adds every peak, in table order, to the grid points [begin, end), whose
+// abscissae and sums start at w and t, with `core` inside the windows'
+// cores and the exact scalar exp elsewhere. With `magnitudes`, each
+// amplitude is taken by its absolute value.
+void add_block(const Table& table, AddTerms core, bool magnitudes, const double* w, double* t,
+               std::size_t begin, std::size_t end) {
+  for (std::size_t k = 0; k < table.windows.size(); ++k) {
+    const Window& window = table.windows[k];
+    PeakTerm peak = table.terms[k];
+    if (magnitudes) peak.amplitude = std::fabs(peak.amplitude);
     if (window.whole_grid_scalar) {
-      detail::add_terms_scalar(job.w + begin, job.t + begin, end - begin, peak);
+      detail::add_terms_scalar(w, t, end - begin, peak);
       continue;
     }
     // Left rim, core, right rim, each cut to the block.
@@ -121,10 +165,69 @@ void add_block(const Job& job, std::size_t begin, std::size_t end) {
       const std::size_t first = std::max(begin, bounds[part]);
       const std::size_t last = std::min(end, bounds[part + 1]);
       if (first >= last) continue;
-      const Kernel kernel = part == 1 ? job.kernel : detail::add_terms_rim;
-      kernel(job.w + first, job.t + first, last - first, peak);
+      const AddTerms add = part == 1 ? core : detail::add_terms_rim;
+      add(w + (first - begin), t + (first - begin), last - first, peak);
     }
   }
+}
+
+// How many terms each point of [begin, end) is visited with.
+void count_terms(const Table& table, std::size_t begin, std::size_t end, std::uint32_t* counts) {
+  std::fill(counts, counts + (end - begin) + 1, 0u);
+  std::uint32_t everywhere = 0;
+  for (const Window& window : table.windows) {
+    if (window.whole_grid_scalar) {
+      ++everywhere;
+      continue;
+    }
+    const std::size_t first = std::max<std::size_t>(begin, window.first);
+    const std::size_t last = std::min<std::size_t>(end, window.last);
+    if (first >= last) continue;
+    ++counts[first - begin];
+    --counts[last - begin];
+  }
+  std::uint32_t running = everywhere;
+  for (std::size_t i = 0; i < end - begin; ++i) {
+    running += counts[i];
+    counts[i] = running;
+  }
+}
+
+// One term of the straightforward loop added to t. A term whose exp(-q) is
+// +0 is skipped when its amplitude is finite: it is then a zero.
+double add_term(const PeakTerm& peak, double abscissa, double t) {
+  const double d = abscissa - peak.frequency;
+  const double q = (d * d) / peak.spread;
+  if (q > kZeroTermQ && std::isfinite(peak.amplitude)) return t;
+  return std::exp(-q) * peak.amplitude + t;
+}
+
+double straightforward_at(const Table& table, double abscissa) {
+  double t = 0.0;
+  for (const PeakTerm& peak : table.terms) t = add_term(peak, abscissa, t);
+  return t;
+}
+
+// Turns the estimate at one point into its interval (see the header).
+void bracket(const Table& table, double kernel_error, std::uint32_t terms, double magnitude,
+             double abscissa, double& low, double& high) {
+  const double estimate = low;
+  if (terms == 0) {
+    high = low;  // no term: exactly +0
+    return;
+  }
+  const double n = static_cast<double>(terms);
+  const double bound = 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
+                       n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070);
+  if (!std::isfinite(estimate) || !(magnitude < 0x1p1000) || !std::isfinite(bound)) {
+    low = high = straightforward_at(table, abscissa);
+    return;
+  }
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  low = std::nextafter(estimate - bound, -kInf);
+  high = std::nextafter(estimate + bound, kInf);
+  if (!table.any_negative && !(low > 0.0)) low = 0.0;
+  if (!table.any_positive && !(high < 0.0)) high = 0.0;
 }
 
 unsigned threads_for(std::size_t terms, unsigned asked) {
@@ -135,47 +238,16 @@ unsigned threads_for(std::size_t terms, unsigned asked) {
   return std::min(cores, paying);
 }
 
-}  // namespace
-
-bool avx2_available() noexcept { return __builtin_cpu_supports("avx2") != 0; }
-
-void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept {
-  for (std::size_t i = 0; i < kGridSize; ++i) {
-    // A single-precision product, rounded to float before it is widened.
-    const float abscissa = static_cast<float>(i + 1) * kGridStep;
-    w[i] = static_cast<double>(abscissa);
-    t[i] = 0.0;
-  }
-}
-
-void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
-               std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
-               EngineOptions options) {
-  const std::size_t count = std::min(frequency.size(), intensity.size());
-  std::vector<Window> windows(count);
-  std::size_t terms = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    windows[k] = window_of(term_of(frequency[k], intensity[k], width));
-    terms += windows[k].size();
-  }
-  const Job job{frequency.first(count),
-                intensity.first(count),
-                width,
-                windows,
-                kernel_for(options.kernel),
-                w.data(),
-                t.data()};
-
-  // Blocks are taken in turn by whichever thread is free; each block sums
-  // its points over all peaks, so no point's sum depends on the threads.
+// Runs block(begin, end) over the grid's blocks on `threads` threads. Each
+// block is independent, so no point's result depends on the threads.
+template <class Block>
+void for_each_block(unsigned threads, const Block& block) {
   std::atomic<std::size_t> next_block{0};
   auto work = [&] {
-    for (std::size_t block = next_block++; block * kBlockSize < kGridSize; block = next_block++)
-      add_block(job, block * kBlockSize, std::min(kGridSize, (block + 1) * kBlockSize));
+    for (std::size_t b = next_block++; b * kBlockSize < kGridSize; b = next_block++)
+      block(b * kBlockSize, std::min(kGridSize, (b + 1) * kBlockSize));
   };
-
   std::vector<std::thread> helpers;
-  const unsigned threads = threads_for(terms, options.threads);
   try {
     for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work);
   } catch (const std::system_error&) {
@@ -183,6 +255,83 @@ void add_peaks(std::span<const double> frequency, std::span<const double> intens
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+bool avx2_available() noexcept {
+#ifdef BROADEN_HAVE_X86_KERNELS
+  return detail::avx2_supported();
+#else
+  return false;
+#endif
+}
+
+bool vector_kernels_available() noexcept {
+#ifdef BROADEN_HAVE_X86_KERNELS
+  return true;
+#else
+  return false;
+#endif
+}
+
+void build_grid(std::span<double, kGridSize> w) noexcept {
+  for (std::size_t i = 0; i < kGridSize; ++i) {
+    // A single-precision product, rounded to float before it is widened.
+    const float abscissa = static_cast<float>(i + 1) * kGridStep;
+    w[i] = static_cast<double>(abscissa);
+  }
+}
+
+void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept {
+  build_grid(w);
+  std::fill(t.begin(), t.end(), 0.0);
+}
+
+void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
+               std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
+               unsigned threads) {
+  const Table table = table_of(frequency, intensity, width);
+  for_each_block(threads_for(table.work, threads), [&](std::size_t begin, std::size_t end) {
+    add_block(table, detail::add_terms_scalar, false, w.data() + begin, t.data() + begin, begin,
+              end);
+  });
+}
+
+void bracket_peaks(std::span<const double> frequency, std::span<const double> intensity,
+                   double width, std::span<const double, kGridSize> w,
+                   std::span<double, kGridSize> low, std::span<double, kGridSize> high,
+                   EngineOptions options) {
+  const Table table = table_of(frequency, intensity, width);
+  const Kernel kernel = kernel_for(options.kernel);
+  const bool mixed = table.any_positive && table.any_negative;
+  const unsigned threads = threads_for(mixed ? 2 * table.work : table.work, options.threads);
+  for_each_block(threads, [&](std::size_t begin, std::size_t end) {
+    std::uint32_t counts[kBlockSize + 1];
+    double magnitudes[kBlockSize];
+    const std::size_t size = end - begin;
+    std::fill(low.data() + begin, low.data() + end, 0.0);
+    add_block(table, kernel.add, false, w.data() + begin, low.data() + begin, begin, end);
+    if (mixed) {
+      // Terms of both signs: the sum of their magnitudes, estimated alike.
+      std::fill(magnitudes, magnitudes + size, 0.0);
+      add_block(table, kernel.add, true, w.data() + begin, magnitudes, begin, end);
+    }
+    count_terms(table, begin, end, counts);
+    for (std::size_t i = begin; i < end; ++i) {
+      const double magnitude = mixed ? magnitudes[i - begin] : std::fabs(low[i]);
+      bracket(table, kernel.error, counts[i - begin], magnitude, w[i], low[i], high[i]);
+    }
+  });
+}
+
+double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,
+                             double width, double abscissa) noexcept {
+  const std::size_t count = std::min(frequency.size(), intensity.size());
+  double t = 0.0;
+  for (std::size_t k = 0; k < count; ++k)
+    t = add_term(term_of(frequency[k], intensity[k], width), abscissa, t);
+  return t;
 }
 
 }  // namespace broaden
