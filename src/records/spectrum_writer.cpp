@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -42,6 +43,25 @@ class RecordBuffer {
   char* end_ = text_;
 };
 
+// True when every value in [low, high] surely rounds to the same multiple
+// of 0.0001 with the same sign, so that all write the same field: both ends
+// have the same sign bit, below 10^6 in magnitude, and their magnitudes
+// times 10^4 (below 2^34, so within 2^-20 of the exact products) lie at
+// least 2^-16 inside the same interval (k - 1/2, k + 1/2). False leaves it
+// to the fields themselves.
+bool inside_one_field(double low, double high) {
+  constexpr double kLimit = 1e6;
+  constexpr double kMargin = 0x1p-16;
+  if (std::signbit(low) != std::signbit(high) || !(std::fabs(low) < kLimit) ||
+      !(std::fabs(high) < kLimit))
+    return false;
+  const double a = std::fabs(low) * 1e4;
+  const double b = std::fabs(high) * 1e4;
+  const double smaller = std::min(a, b), larger = std::max(a, b);
+  const auto k = static_cast<double>(static_cast<std::int64_t>(smaller + 0.5));
+  return smaller >= k - 0.5 + kMargin && larger <= k + 0.5 - kMargin;
+}
+
 }  // namespace
 
 char* spectrum_record(double abscissa, double intensity, char* out) noexcept {
@@ -75,7 +95,8 @@ std::size_t write_spectrum(std::ostream& out, std::span<const double> abscissae,
   std::size_t exact_points = 0;
   for (std::size_t i = 0; i < count; ++i) {
     char* end = spectrum_record(abscissae[i], low[i], buffer.next());
-    if (std::bit_cast<std::uint64_t>(low[i]) != std::bit_cast<std::uint64_t>(high[i])) {
+    if (std::bit_cast<std::uint64_t>(low[i]) != std::bit_cast<std::uint64_t>(high[i]) &&
+        !inside_one_field(low[i], high[i])) {
       // The high end's field against the low end's, already in the record.
       char field[kFieldWidth];
       double_to_fixed(high[i], kFieldWidth, kDecimals, field);

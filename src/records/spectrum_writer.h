@@ -37,7 +37,9 @@ void write_spectrum(std::ostream& out, std::span<const double> abscissae,
 /// fixed-point field is monotone, so where both ends give the same field
 /// every value between them does, and that field is written; where they
 /// differ, the field of exact(i) (i counted from 0) is written. Returns how
-/// many points needed exact(i). Failures as above.
+/// many points needed exact(i). Failures as above. A zero value has the sign
+/// of its bit: -0.0 must lie only in an interval [-0.0, -0.0], and +0.0 not
+/// in one ending at -0.0.
 ///
 ///   low 7.97884, high 7.97885        -> "      7.9788" (exact not asked)
 ///   low 1.23449999, high 1.23450001  -> the field of exact(i)

@@ -32,6 +32,12 @@ constexpr double kPointMargin = 2.0;
 // most rim terms are too small to change the sum at all.
 constexpr double kCoreQ = 700.0;
 
+// The estimate leaves out the terms below e^-40 times the larger of 1 and
+// |amplitude| (farther than about 9 widths from the peak): each is under
+// 4.25e-18, and the bound takes them in as that.
+constexpr double kLeftOutQ = 40.0;
+constexpr double kLeftOutTerm = 4.3e-18;
+
 // Grid points per block of work handed to a thread.
 constexpr std::size_t kBlockSize = 1000;
 
@@ -41,15 +47,22 @@ constexpr std::size_t kTermsPerExtraThread = 200'000;
 constexpr double kUnit = 0x1p-53;
 
 // The grid indices [first, last) where a peak's terms can be non-zero, and
-// within them its core [core_first, core_last).
+// within them its core [core_first, core_last). The estimate takes only
+// [near_first, near_last) where that is `near_only`, all with the kernel,
+// and q stays below q_max at the points it gives the kernel.
 struct Window {
   std::uint32_t first = 0;
   std::uint32_t last = 0;
   std::uint32_t core_first = 0;
   std::uint32_t core_last = 0;
+  std::uint32_t near_first = 0;
+  std::uint32_t near_last = 0;
+  bool near_only = false;
   bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
+  double q_max = 0.0;
 
   std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
+  std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
 };
 
 PeakTerm term_of(double frequency, double intensity, double width) {
@@ -82,47 +95,57 @@ Window window_of(const PeakTerm& peak) {
   std::tie(window.core_first, window.core_last) =
       index_range(kCoreQ, -kPointMargin, window.first, window.last);
   if (window.core_first == window.core_last) window.core_first = window.core_last = window.first;
+  window.q_max = kCoreQ;
+
+  // Outside [near_first, near_last) (widened by the margin) q exceeds
+  // near_q; inside, |d| stays below reach + 0.35, which bounds q.
+  const double near_q = kLeftOutQ + std::max(0.0, std::log(std::fabs(peak.amplitude)));
+  const double reach = std::sqrt(near_q * peak.spread);
+  const double q_max = (reach + 0.35) * (reach + 0.35) / peak.spread * 1.001;
+  if (q_max < kCoreQ) {
+    window.near_only = true;
+    window.q_max = q_max;
+    std::tie(window.near_first, window.near_last) =
+        index_range(near_q, kPointMargin, window.first, window.last);
+  }
   return window;
 }
 
 // A kernel for the core of the windows and the bound it is trusted with:
-// within `error` units of 2^-53 of exp(-q), relative, where that is normal.
+// within error + error_per_q * q units of 2^-53 of exp(-q), relative, for
+// q up to 700.
 struct Kernel {
   AddTerms add = detail::add_terms_scalar;
   double error = 2.0;
+  double error_per_q = 0.0;
 };
 
 Kernel kernel_for(ExpKernel choice) {
   switch (choice) {
     case ExpKernel::scalar:
-      return {detail::add_terms_scalar, 2.0};
-    case ExpKernel::perturbed:
-      return {detail::add_terms_perturbed, 16.0};
-#ifdef BROADEN_HAVE_X86_KERNELS
-    case ExpKernel::two_lane:
-      return {detail::add_terms_two_lane, 8.0};
-    case ExpKernel::four_lane:
-      return {detail::add_terms_four_lane, 8.0};
-    case ExpKernel::automatic:
-      return {avx2_available() ? detail::add_terms_four_lane : detail::add_terms_two_lane, 8.0};
-#else
-    case ExpKernel::two_lane:
-    case ExpKernel::four_lane:
-    case ExpKernel::automatic:
       break;
+    case ExpKernel::perturbed:
+      return {detail::add_terms_perturbed, 16.0, 0.0};
+    case ExpKernel::fma:
+    case ExpKernel::automatic:
+#ifdef BROADEN_HAVE_X86_KERNELS
+      if (fma_kernel_available()) return {detail::add_terms_fma, 32.0, 3.02};
 #endif
+      break;
   }
-  return {detail::add_terms_scalar, 2.0};
+  return {detail::add_terms_scalar, 2.0, 0.0};
 }
 
 // The peak table as the engine sees it: quantities per peak and windows.
 struct Table {
   std::vector<PeakTerm> terms;
   std::vector<Window> windows;
-  std::size_t work = 0;          // terms visited in all
-  bool any_positive = false;     // a finite amplitude above zero
-  bool any_negative = false;     // a finite amplitude below zero
-  double largest_amplitude = 0;  // the largest finite |amplitude| with a window
+  std::size_t work = 0;           // terms visited in all
+  std::size_t estimate_work = 0;  // terms the estimate visits in all
+  double q_max = 0.0;             // the largest q the estimate gives its kernel
+  bool any_positive = false;      // a finite amplitude above zero
+  bool any_negative = false;      // a finite amplitude below zero
+  double largest_amplitude = 0;   // the largest finite |amplitude| with a window
 };
 
 Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width) {
@@ -135,6 +158,8 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
     table.terms[k] = peak;
     table.windows[k] = window_of(peak);
     table.work += table.windows[k].size();
+    table.estimate_work += table.windows[k].estimate_size();
+    if (table.windows[k].size() != 0) table.q_max = std::max(table.q_max, table.windows[k].q_max);
     if (std::isfinite(peak.amplitude)) {
       table.any_positive |= peak.amplitude > 0.0;
       table.any_negative |= peak.amplitude < 0.0;
@@ -147,16 +172,23 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
 
 // Adds every peak, in table order, to the grid points [begin, end), whose
 // abscissae and sums start at w and t, with `core` inside the windows'
-// cores and the exact scalar exp elsewhere. With `magnitudes`, each
-// amplitude is taken by its absolute value.
-void add_block(const Table& table, AddTerms core, bool magnitudes, const double* w, double* t,
-               std::size_t begin, std::size_t end) {
+// cores and the exact scalar exp elsewhere. For the `estimate`, only the
+// near part of a window where it has one, all with `core`. With
+// `magnitudes`, each amplitude is taken by its absolute value.
+void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes, const double* w,
+               double* t, std::size_t begin, std::size_t end) {
   for (std::size_t k = 0; k < table.windows.size(); ++k) {
     const Window& window = table.windows[k];
     PeakTerm peak = table.terms[k];
     if (magnitudes) peak.amplitude = std::fabs(peak.amplitude);
     if (window.whole_grid_scalar) {
       detail::add_terms_scalar(w, t, end - begin, peak);
+      continue;
+    }
+    if (estimate && window.near_only) {
+      const std::size_t first = std::max<std::size_t>(begin, window.near_first);
+      const std::size_t last = std::min<std::size_t>(end, window.near_last);
+      if (first < last) core(w + (first - begin), t + (first - begin), last - first, peak);
       continue;
     }
     // Left rim, core, right rim, each cut to the block.
@@ -218,14 +250,16 @@ void bracket(const Table& table, double kernel_error, std::uint32_t terms, doubl
   }
   const double n = static_cast<double>(terms);
   const double bound = 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
-                       n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070);
+                       n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070 + kLeftOutTerm);
   if (!std::isfinite(estimate) || !(magnitude < 0x1p1000) || !std::isfinite(bound)) {
     low = high = straightforward_at(table, abscissa);
     return;
   }
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  low = std::nextafter(estimate - bound, -kInf);
-  high = std::nextafter(estimate + bound, kInf);
+  // Widened so that the rounded ends still hold the exact interval: each
+  // subtraction or addition is off by at most 2^-53 of |estimate| + bound.
+  const double widened = bound * (1.0 + 0x1p-50) + std::fabs(estimate) * 0x1p-50 + 0x1p-1074;
+  low = estimate - widened;
+  high = estimate + widened;
   if (!table.any_negative && !(low > 0.0)) low = 0.0;
   if (!table.any_positive && !(high < 0.0)) high = 0.0;
 }
@@ -259,17 +293,9 @@ void for_each_block(unsigned threads, const Block& block) {
 
 }  // namespace
 
-bool avx2_available() noexcept {
+bool fma_kernel_available() noexcept {
 #ifdef BROADEN_HAVE_X86_KERNELS
-  return detail::avx2_supported();
-#else
-  return false;
-#endif
-}
-
-bool vector_kernels_available() noexcept {
-#ifdef BROADEN_HAVE_X86_KERNELS
-  return true;
+  return detail::fma_kernel_supported();
 #else
   return false;
 #endif
@@ -293,8 +319,8 @@ void add_peaks(std::span<const double> frequency, std::span<const double> intens
                unsigned threads) {
   const Table table = table_of(frequency, intensity, width);
   for_each_block(threads_for(table.work, threads), [&](std::size_t begin, std::size_t end) {
-    add_block(table, detail::add_terms_scalar, false, w.data() + begin, t.data() + begin, begin,
-              end);
+    add_block(table, detail::add_terms_scalar, false, false, w.data() + begin, t.data() + begin,
+              begin, end);
   });
 }
 
@@ -305,22 +331,24 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
   const Table table = table_of(frequency, intensity, width);
   const Kernel kernel = kernel_for(options.kernel);
   const bool mixed = table.any_positive && table.any_negative;
-  const unsigned threads = threads_for(mixed ? 2 * table.work : table.work, options.threads);
+  const unsigned threads =
+      threads_for(mixed ? 2 * table.estimate_work : table.estimate_work, options.threads);
+  const double kernel_error = kernel.error + kernel.error_per_q * table.q_max;
   for_each_block(threads, [&](std::size_t begin, std::size_t end) {
     std::uint32_t counts[kBlockSize + 1];
     double magnitudes[kBlockSize];
     const std::size_t size = end - begin;
     std::fill(low.data() + begin, low.data() + end, 0.0);
-    add_block(table, kernel.add, false, w.data() + begin, low.data() + begin, begin, end);
+    add_block(table, kernel.add, true, false, w.data() + begin, low.data() + begin, begin, end);
     if (mixed) {
       // Terms of both signs: the sum of their magnitudes, estimated alike.
       std::fill(magnitudes, magnitudes + size, 0.0);
-      add_block(table, kernel.add, true, w.data() + begin, magnitudes, begin, end);
+      add_block(table, kernel.add, true, true, w.data() + begin, magnitudes, begin, end);
     }
     count_terms(table, begin, end, counts);
     for (std::size_t i = begin; i < end; ++i) {
       const double magnitude = mixed ? magnitudes[i - begin] : std::fabs(low[i]);
-      bracket(table, kernel.error, counts[i - begin], magnitude, w[i], low[i], high[i]);
+      bracket(table, kernel_error, counts[i - begin], magnitude, w[i], low[i], high[i]);
     }
   });
 }

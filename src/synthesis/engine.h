@@ -34,15 +34,19 @@
 //
 //   |straightforward - estimate| <= 1.01 (2n + 4 + rho/u) u P + tiny,
 //
-// where tiny (under n (2^-1020 amax + 2^-1070), amax the largest
-// |amplitude|) covers subnormal products and the rim terms (each under
-// 3.4e-308 |amplitude|) the estimate skips because they provably cannot
-// change its sum. P itself is at most 1.01 times the
+// where tiny covers subnormal products and the terms the estimate leaves
+// out: rim terms (each under 3.4e-308 |amplitude|) that provably cannot
+// change its sum, and the far terms of each peak, where q exceeds
+// 40 + ln(max(1, |amplitude|)) (about 9 widths out), each under e^-40.
+// n counts every term that can be non-zero at the point, left out or not,
+// and tiny is n (2^-1020 amax + 2^-1070 + 4.3e-18), amax the largest
+// |amplitude|. P itself is at most 1.01 times the
 // estimate's |sum| when all amplitudes share a sign, and otherwise at most
 // 1.01 times an estimate of the sum of |terms|, taken alongside. The
 // engine uses 2.05 (n + 2 + rho/2u) u P + tiny, which also covers the
-// rounding of the bound's own evaluation, and widens the interval outwards
-// by one unit in the last place at each end. Where the estimate or the
+// rounding of the bound's own evaluation, and widens the interval by
+// 2^-50 of bound + |estimate| (and 2^-1074), which covers the rounding of
+// its two ends. Where the estimate or the
 // bound is not finite, or P is beyond 2^1000 (a partial sum could
 // overflow), the point is recomputed the straightforward way at once.
 //
@@ -99,18 +103,15 @@ void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) 
 /// is trusted with (relative to exp(-q), in units of 2^-53).
 enum class ExpKernel {
   automatic,  ///< the fastest this processor and build offer
-  two_lane,   ///< the C library's baseline two-lane vector exp (x86-64 builds); 8 units
-  four_lane,  ///< its four-lane AVX2 exp; 8 units; only where avx2_available()
   scalar,     ///< the scalar exp of the mathematical library; 2 units
+  fma,        ///< four lanes of AVX2 with fused multiply-adds and an exp of
+              ///< its own (x86-64 builds); 32 + 3.02 q units at argument q;
+              ///< only where fma_kernel_available()
   perturbed,  ///< for tests: the scalar exp moved up by 6 units; trusted with 16
 };
 
-/// True when this build and processor run the four-lane kernel.
-bool avx2_available() noexcept;
-
-/// True when this build has the vector kernels (x86-64 with the C library's
-/// vector math library); elsewhere `automatic` is the scalar kernel.
-bool vector_kernels_available() noexcept;
+/// True when this build and processor run the fma kernel.
+bool fma_kernel_available() noexcept;
 
 /// How the work is spread; the result never depends on it.
 struct EngineOptions {

@@ -71,6 +71,9 @@ TEST(WriteSpectrum, WritesTheFieldBothBoundsShareOrElseTheExactValuesField) {
       {-0.00001, -0.00002, kNaN, "     -0.0000", false},
       {9999999.99994, 9999999.99996, 9999999.99996, "************", true},
       {1e7, 2e7, kNaN, "************", false},
+      {1234567.89991, 1234567.89994, kNaN, "1234567.8999", false},
+      {-2.00004, -1.99996, -2.0, "     -2.0000", false},
+      {-2.00005001, -1.99996, -2.0000500001, "     -2.0001", true},
       {kNaN, kNaN, kNaN, "         NaN", false},
       {-kInf, -kInf, kNaN, "   -Infinity", false},
   };

@@ -72,8 +72,7 @@ std::vector<Table> tables() {
 
 std::vector<ExpKernel> kernels() {
   std::vector<ExpKernel> all = {ExpKernel::automatic, ExpKernel::scalar, ExpKernel::perturbed};
-  if (vector_kernels_available()) all.push_back(ExpKernel::two_lane);
-  if (avx2_available()) all.push_back(ExpKernel::four_lane);
+  if (fma_kernel_available()) all.push_back(ExpKernel::fma);
   return all;
 }
 
