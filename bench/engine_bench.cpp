@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "synthesis/engine.h"
-#include "synthesis/reference_engine.h"
+#include "support/reference_engine.h"
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "records/decimal_to_double.h"
+#include "numbers/decimal_to_double.h"
 
 namespace broaden {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "records/double_to_fixed.h"
+#include "numbers/double_to_fixed.h"
 
 namespace broaden {
 

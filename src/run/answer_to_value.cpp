@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "records/decimal_to_double.h"
+#include "numbers/decimal_to_double.h"
 
 namespace broaden {
 namespace {

@@ -13,7 +13,7 @@
 #include "records/spectrum_writer.h"
 #include "run/answer_reader.h"
 #include "run/answer_to_value.h"
-#include "run/double_to_echo.h"
+#include "numbers/double_to_echo.h"
 #include "synthesis/engine.h"
 
 namespace broaden {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/spawn.h"
+#include "support/spawn.h"
 #include "support/console_text.h"
 #include "support/temp_folder.h"
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/spawn.h"
+#include "support/spawn.h"
 #include "support/console_text.h"
 #include "support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "records/double_to_fixed.h"
+#include "numbers/double_to_fixed.h"
 
 #include <gtest/gtest.h>
 

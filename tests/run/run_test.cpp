@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "records/posix_file_system.h"
+#include "io/posix_file_system.h"
 #include "support/console_text.h"
 #include "support/temp_folder.h"
 

@@ -5,7 +5,7 @@
 #include <istream>
 #include <ostream>
 
-#include "records/file_system.h"
+#include "io/file_system.h"
 
 namespace broaden {
 
