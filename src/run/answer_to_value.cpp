@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "numbers/decimal_to_double.h"
+#include "numbers/decimal_scan.h"
 
 namespace broaden {
 namespace {
@@ -45,38 +45,9 @@ CountValue answer_to_count(std::string_view item) {
 }
 
 WidthValue answer_to_width(std::string_view item) {
-  constexpr WidthValue kNotANumber{0.0, NumberError::not_a_number};
-  const bool negative = take_sign(item);
-
-  std::string digits;
-  std::int64_t decimals = 0;
-  bool has_point = false;
-  while (!item.empty() && (is_digit(item.front()) || item.front() == '.')) {
-    if (item.front() == '.') {
-      if (has_point) return kNotANumber;
-      has_point = true;
-    } else {
-      digits += item.front();
-      if (has_point) ++decimals;
-    }
-    item.remove_prefix(1);
-  }
-  if (digits.empty()) return kNotANumber;
-
-  std::int64_t exponent = 0;
-  if (!item.empty()) {
-    const char letter = item.front();
-    if (letter != 'E' && letter != 'e' && letter != 'D' && letter != 'd') return kNotANumber;
-    item.remove_prefix(1);
-    const bool exponent_negative = take_sign(item);
-    if (item.empty()) return kNotANumber;
-    for (const char c : item) {
-      if (!is_digit(c)) return kNotANumber;
-      exponent = append_exponent_digit(exponent, c);
-    }
-    if (exponent_negative) exponent = -exponent;
-  }
-  return {decimal_to_double(negative, digits, exponent - decimals), NumberError::none};
+  const DecimalScan scan = scan_decimal(item, DecimalGrammar{.d_exponent = true});
+  if (scan.error != DecimalError::none || scan.empty) return {0.0, NumberError::not_a_number};
+  return {scan_to_double(scan), NumberError::none};
 }
 
 }  // namespace broaden
