@@ -3,17 +3,18 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "numbers/double_to_echo.h"
 #include "records/line_list.h"
 #include "records/spectrum_writer.h"
 #include "run/answer_reader.h"
 #include "run/answer_to_value.h"
-#include "numbers/double_to_echo.h"
 #include "synthesis/engine.h"
 
 namespace broaden {
@@ -171,13 +172,14 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
     return kStatusDone;
   }
 
-  static Spectrum spectrum;
-  build_grid(spectrum.w, spectrum.t);
-  add_peaks(frequency, intensity, width, spectrum.w, spectrum.t);
+  // The run's own grid and spectrum: runs share nothing.
+  const auto spectrum = std::make_unique<Spectrum>();
+  build_grid(spectrum->w, spectrum->t);
+  add_peaks(frequency, intensity, width, spectrum->w, spectrum->t);
 
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {
-    write_spectrum(*spectrum_file, spectrum.w, spectrum.t);
+    write_spectrum(*spectrum_file, spectrum->w, spectrum->t);
     if (!*spectrum_file) throw Fatal{write_failed};
     spectrum_file->close();
   } catch (const std::system_error& error) {
