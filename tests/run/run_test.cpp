@@ -207,6 +207,25 @@ const FatalCase kFatalCases[] = {
      "broaden: line-list file 'lines.txt' ended after 0 records; 1 was asked for\n"},
     {"control characters in a name", nullptr, "'bad\x1bname'\n", "",
      "broaden: cannot open line-list file 'bad\\x1bname': No such file or directory\n"},
+    // A name cut at a slash or a blank, or an answer that begins with a
+    // slash: the message shows the whole of what was typed, quoted.
+    {"name cut at a slash", nullptr, "data/lines.txt\n", "",
+     "broaden: cannot open line-list file 'data': No such file or directory; the name ended at "
+     "the slash: write a name holding a slash or a blank in quotes, as in 'data/lines.txt'\n"},
+    {"name cut at a blank", nullptr, "it's here.txt  \n", "",
+     "broaden: cannot open line-list file 'it's': No such file or directory; the name ended at "
+     "the blank: write a name holding a slash or a blank in quotes, as in 'it''s here.txt'\n"},
+    {"name followed by blanks only", nullptr, "absent.txt \t \n", "",
+     "broaden: cannot open line-list file 'absent.txt': No such file or directory\n"},
+    {"name cut at a comma", nullptr, "absent.txt,x\n", "",
+     "broaden: cannot open line-list file 'absent.txt': No such file or directory\n"},
+    {"input name begins with a slash", nullptr, "/data/lines.txt\n", "",
+     "broaden: no value was given for the input file name; the answer began with a slash, which "
+     "ends it: write a name holding a slash or a blank in quotes, as in '/data/lines.txt'\n"},
+    {"output name begins with a slash", "", "lines.txt\n0\n/tmp/out.txt\n",
+     " Enter Number of Frequencies: \n Enter Output Filename: \n",
+     "broaden: no value was given for the output file name; the answer began with a slash, which "
+     "ends it: write a name holding a slash or a blank in quotes, as in '/tmp/out.txt'\n"},
 };
 
 TEST_F(RunTest, FatalFailuresEndWithOneDiagnosticAndStatusTwo) {
