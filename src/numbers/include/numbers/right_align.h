@@ -1,6 +1,7 @@
 // Text right-aligned in a field of its own size.
 #pragma once
 
+#include <algorithm>
 #include <span>
 #include <string_view>
 
@@ -11,6 +12,14 @@ namespace broaden {
 ///
 ///   right_align("NaN", 5-character field)  -> "  NaN"
 ///   right_align("12345", 4-character field) -> "****"
-void right_align(std::string_view text, std::span<char> field) noexcept;
+inline void right_align(std::string_view text, std::span<char> field) noexcept {
+  if (text.size() > field.size()) {
+    std::fill_n(field.data(), field.size(), '*');
+    return;
+  }
+  const std::size_t padding = field.size() - text.size();
+  std::fill_n(field.data(), padding, ' ');
+  text.copy(field.data() + padding, text.size());
+}
 
 }  // namespace broaden
