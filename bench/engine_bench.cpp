@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "synthesis/engine.h"
 #include "support/reference_engine.h"
+#include "synthesis/engine.h"
 
 extern char** environ;
 
