@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "records/spectrum_writer.h"
+#include "support/reference_engine.h"
 #include "synthesis/engine.h"
-#include "synthesis/reference_engine.h"
 
 extern char** environ;
 

@@ -11,8 +11,8 @@
 
 #include "records/line_list.h"
 #include "records/spectrum_writer.h"
+#include "support/reference_engine.h"
 #include "synthesis/engine.h"
-#include "synthesis/reference_engine.h"
 
 int main() {
   std::string input_name, count_text, output_name, width_text;

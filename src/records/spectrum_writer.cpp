@@ -5,14 +5,17 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
-#include "records/double_to_fixed.h"
+#include "numbers/double_to_fixed.h"
 
 namespace broaden {
 
 namespace {
-constexpr int kFieldWidth = 12;
+constexpr std::size_t kFieldWidth = 12;
 constexpr int kDecimals = 4;
+constexpr std::string_view kSeparator = " , ";
+static_assert(2 * kFieldWidth + kSeparator.size() + 1 == kSpectrumRecordSize);
 
 // Records are formatted into a buffer before they are handed to the
 // stream: small enough to stay in cache and to cost few pages, and reused
@@ -26,12 +29,14 @@ class RecordBuffer {
   RecordBuffer(const RecordBuffer&) = delete;
   RecordBuffer& operator=(const RecordBuffer&) = delete;
 
-  // Where the next record goes: room for one record is always there.
-  char* next() {
+  // Where the next record goes; it is handed on once the next one is asked
+  // for, or at flush().
+  std::span<char, kSpectrumRecordSize> next() {
     if (end_ == text_ + sizeof text_) flush();
-    return end_;
+    const std::span<char, kSpectrumRecordSize> record(end_, kSpectrumRecordSize);
+    end_ += kSpectrumRecordSize;
+    return record;
   }
-  void advance(char* end) { end_ = end; }
   void flush() {
     out_.write(text_, end_ - text_);
     end_ = text_;
@@ -64,17 +69,19 @@ bool inside_one_field(double low, double high) {
 
 }  // namespace
 
-char* spectrum_record(double abscissa, double intensity, char* out) noexcept {
-  out = double_to_fixed(abscissa, kFieldWidth, kDecimals, out);
-  std::memcpy(out, " , ", 3);
-  out = double_to_fixed(intensity, kFieldWidth, kDecimals, out + 3);
-  *out = '\n';
-  return out + 1;
+void spectrum_record(double abscissa, double intensity,
+                     std::span<char, kSpectrumRecordSize> record) noexcept {
+  double_to_fixed(abscissa, kDecimals, record.first<kFieldWidth>());
+  kSeparator.copy(record.data() + kFieldWidth, kSeparator.size());
+  double_to_fixed(intensity, kDecimals,
+                  record.subspan<kFieldWidth + kSeparator.size(), kFieldWidth>());
+  record.back() = '\n';
 }
 
 std::string spectrum_record(double abscissa, double intensity) {
   std::string record(kSpectrumRecordSize, ' ');
-  spectrum_record(abscissa, intensity, record.data());
+  spectrum_record(abscissa, intensity,
+                  std::span<char, kSpectrumRecordSize>(record.data(), kSpectrumRecordSize));
   return record;
 }
 
@@ -83,7 +90,7 @@ void write_spectrum(std::ostream& out, std::span<const double> abscissae,
   const std::size_t count = std::min(abscissae.size(), intensities.size());
   RecordBuffer buffer(out);
   for (std::size_t i = 0; i < count; ++i)
-    buffer.advance(spectrum_record(abscissae[i], intensities[i], buffer.next()));
+    spectrum_record(abscissae[i], intensities[i], buffer.next());
   buffer.flush();
 }
 
@@ -94,19 +101,19 @@ std::size_t write_spectrum(std::ostream& out, std::span<const double> abscissae,
   RecordBuffer buffer(out);
   std::size_t exact_points = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    char* end = spectrum_record(abscissae[i], low[i], buffer.next());
+    const std::span<char, kSpectrumRecordSize> record = buffer.next();
+    spectrum_record(abscissae[i], low[i], record);
     if (std::bit_cast<std::uint64_t>(low[i]) != std::bit_cast<std::uint64_t>(high[i]) &&
         !inside_one_field(low[i], high[i])) {
       // The high end's field against the low end's, already in the record.
+      const auto intensity = record.subspan<kFieldWidth + kSeparator.size(), kFieldWidth>();
       char field[kFieldWidth];
-      double_to_fixed(high[i], kFieldWidth, kDecimals, field);
-      char* intensity = end - 1 - kFieldWidth;
-      if (std::memcmp(field, intensity, kFieldWidth) != 0) {
-        double_to_fixed(exact(i), kFieldWidth, kDecimals, intensity);
+      double_to_fixed(high[i], kDecimals, field);
+      if (std::memcmp(field, intensity.data(), kFieldWidth) != 0) {
+        double_to_fixed(exact(i), kDecimals, intensity);
         ++exact_points;
       }
     }
-    buffer.advance(end);
   }
   buffer.flush();
   return exact_points;

@@ -1,7 +1,10 @@
 // The engine against the straightforward loop: add_peaks bit for bit, and
-// the spectrum file written from bracket_peaks record for record, with every
-// kernel, on tables built to put values next to the rounding boundaries of
-// the fixed-point field.
+// bracket_peaks with every kernel: each interval holds the straightforward
+// value, and the text each point settles on (both ends' text where they
+// agree, else the straightforward_point value's) is the loop's, on tables
+// built to put values next to the rounding boundaries of the fixed-point
+// field. Texts are compared as printed to four decimals: equal texts give
+// equal fields, so the writer's records follow.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,13 +14,12 @@
 #include <limits>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "records/spectrum_writer.h"
+#include "support/fixed_text.h"
+#include "support/reference_engine.h"
 #include "synthesis/engine.h"
-#include "synthesis/reference_engine.h"
 
 namespace broaden {
 namespace {
@@ -92,36 +94,44 @@ std::unique_ptr<Spectrum> reference_of(const Table& table) {
   return reference;
 }
 
-std::string file_of(const Spectrum& spectrum) {
-  std::ostringstream out;
-  write_spectrum(out, spectrum.w, spectrum.t);
-  return out.str();
+// A point's value as printed to four decimals; every NaN alike.
+std::string text_of(double value) {
+  return std::isnan(value) ? "NaN" : testing::fixed_text(value, 4);
 }
 
-// The spectrum file bracket_peaks and the writer give; counts the points
-// that needed the straightforward value.
-std::string bracketed_file_of(const Table& table, EngineOptions options,
-                              std::size_t* exact_points = nullptr) {
+// The printed values of the straightforward loop, one a point.
+std::vector<std::string> texts_of(const Spectrum& spectrum) {
+  std::vector<std::string> texts;
+  for (const double value : spectrum.t) texts.push_back(text_of(value));
+  return texts;
+}
+
+// The printed values bracket_peaks settles on, as the spectrum writer does:
+// the ends' text where they agree, else that of the straightforward value.
+// Counts the points that needed it.
+std::vector<std::string> settled_texts_of(const Table& table, EngineOptions options,
+                                          std::size_t* exact_points = nullptr) {
   auto bounds = std::make_unique<SpectrumBounds>();
   build_grid(bounds->w);
   bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low, bounds->high,
                 options);
-  std::ostringstream out;
-  const std::size_t exact =
-      write_spectrum(out, bounds->w, bounds->low, bounds->high, [&](std::size_t i) {
-        return straightforward_point(table.frequency, table.intensity, table.width, bounds->w[i]);
-      });
-  if (exact_points != nullptr) *exact_points += exact;
-  return out.str();
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < kGridSize; ++i) {
+    std::string low = text_of(bounds->low[i]);
+    if (low != text_of(bounds->high[i])) {
+      low = text_of(
+          straightforward_point(table.frequency, table.intensity, table.width, bounds->w[i]));
+      if (exact_points != nullptr) ++*exact_points;
+    }
+    texts.push_back(low);
+  }
+  return texts;
 }
 
-// The first differing record of two spectrum files, for the message.
-std::string first_difference(const std::string& a, const std::string& b) {
-  for (std::size_t i = 0; i < a.size() && i < b.size(); i += kSpectrumRecordSize)
-    if (a.compare(i, kSpectrumRecordSize, b, i, kSpectrumRecordSize) != 0)
-      return "point " + std::to_string(i / kSpectrumRecordSize + 1) + ": " +
-             a.substr(i, kSpectrumRecordSize - 1) + " against " +
-             b.substr(i, kSpectrumRecordSize - 1);
+// The first point where two lists of printed values differ, for the message.
+std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i] != b[i]) return "point " + std::to_string(i + 1) + ": " + a[i] + " against " + b[i];
   return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
 }
 
@@ -142,7 +152,7 @@ TEST(Engine, AddPeaksIsTheStraightforwardLoopBitForBit) {
 TEST(Engine, BoundsHoldTheStraightforwardValueAndGiveItsRecords) {
   for (const Table& table : tables()) {
     const auto reference = reference_of(table);
-    const std::string expected = file_of(*reference);
+    const auto expected = texts_of(*reference);
     for (const ExpKernel kernel : kernels()) {
       auto bounds = std::make_unique<SpectrumBounds>();
       build_grid(bounds->w);
@@ -156,8 +166,8 @@ TEST(Engine, BoundsHoldTheStraightforwardValueAndGiveItsRecords) {
         ASSERT_TRUE(held) << table.title << " kernel " << static_cast<int>(kernel) << ": point "
                           << i + 1 << " " << value << " not in [" << low << ", " << high << "]";
       }
-      const std::string file = bracketed_file_of(table, {kernel, 1});
-      EXPECT_TRUE(file == expected) << table.title << ": " << first_difference(file, expected);
+      const auto texts = settled_texts_of(table, {kernel, 1});
+      EXPECT_TRUE(texts == expected) << table.title << ": " << first_difference(texts, expected);
     }
   }
 }
@@ -227,11 +237,11 @@ TEST(Engine, RecordsNextToRoundingBoundariesAreTheStraightforwardLoops) {
     ASSERT_TRUE(std::isfinite(below)) << table.title << ": never crosses " << boundary;
     for (const double width : {below, above}) {
       table.width = width;
-      const std::string expected = file_of(*reference_of(table));
+      const auto expected = texts_of(*reference_of(table));
       for (const ExpKernel kernel : kernels()) {
-        const std::string file = bracketed_file_of(table, {kernel, 0}, &exact_points);
-        EXPECT_TRUE(file == expected)
-            << table.title << " width " << width << ": " << first_difference(file, expected);
+        const auto texts = settled_texts_of(table, {kernel, 0}, &exact_points);
+        EXPECT_TRUE(texts == expected)
+            << table.title << " width " << width << ": " << first_difference(texts, expected);
       }
     }
   }
@@ -243,17 +253,14 @@ TEST(Engine, ExamplesWhereTheVectorExpOnceChangedTheRecord) {
   const struct {
     Table table;
     std::size_t point;
-    const char* record;
+    const char* text;
   } cases[] = {
-      {{"", {1619.4577}, {92.4421}, 2.6171640779534178}, 16174, "   1617.4000 ,      10.3447\n"},
-      {{"", {400.7}, {2.6499e9}, 232.590}, 5122, "    512.2000 , 4051782.0915\n"},
+      {{"", {1619.4577}, {92.4421}, 2.6171640779534178}, 16174, "10.3447"},
+      {{"", {400.7}, {2.6499e9}, 232.590}, 5122, "4051782.0915"},
   };
-  for (const auto& c : cases) {
-    for (const ExpKernel kernel : kernels()) {
-      const std::string file = bracketed_file_of(c.table, {kernel, 0});
-      EXPECT_EQ(file.substr((c.point - 1) * kSpectrumRecordSize, kSpectrumRecordSize), c.record);
-    }
-  }
+  for (const auto& c : cases)
+    for (const ExpKernel kernel : kernels())
+      EXPECT_EQ(settled_texts_of(c.table, {kernel, 0})[c.point - 1], c.text);
 }
 
 TEST(Engine, ResultDoesNotDependOnTheThreads) {
@@ -279,7 +286,7 @@ TEST(Engine, KeepsTheSignOfSubnormalTails) {
   std::size_t negative_tiny = 0;
   for (const double value : s->t) negative_tiny += value < 0.0 && value > -1e-300;
   EXPECT_GT(negative_tiny, 0u);
-  EXPECT_EQ(spectrum_record(s->w[8120], s->t[8120]).substr(12), " ,      -0.0000\n");
+  EXPECT_EQ(testing::fixed_text(s->t[8120], 4), "-0.0000");
 }
 
 }  // namespace
