@@ -38,6 +38,10 @@ constexpr double kCoreQ = 700.0;
 constexpr double kLeftOutQ = 40.0;
 constexpr double kLeftOutTerm = 4.3e-18;
 
+// The product recurrence is taken for a peak only where its bound stays
+// below this many units of 2^-53.
+constexpr double kRecurrenceLimit = 8192.0;
+
 // Grid points per block of work handed to a thread.
 constexpr std::size_t kBlockSize = 1000;
 
@@ -60,6 +64,8 @@ struct Window {
   bool near_only = false;
   bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
   double q_max = 0.0;
+  AddTerms near_add = nullptr;  // the estimate's kernel for the near part, when set
+  double near_error = 0.0;      // and the bound it is trusted with there
 
   std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
   std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
@@ -142,13 +148,15 @@ struct Table {
   std::vector<Window> windows;
   std::size_t work = 0;           // terms visited in all
   std::size_t estimate_work = 0;  // terms the estimate visits in all
-  double q_max = 0.0;             // the largest q the estimate gives its kernel
+  double kernel_error = 0.0;      // the largest bound of the estimate's kernels
   bool any_positive = false;      // a finite amplitude above zero
   bool any_negative = false;      // a finite amplitude below zero
   double largest_amplitude = 0;   // the largest finite |amplitude| with a window
 };
 
-Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width) {
+// `recurrence`: take the product recurrence where it applies.
+Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width,
+               const Kernel& kernel = {}, bool recurrence = false) {
   const std::size_t count = std::min(frequency.size(), intensity.size());
   Table table;
   table.terms.resize(count);
@@ -159,13 +167,28 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
     table.windows[k] = window_of(peak);
     table.work += table.windows[k].size();
     table.estimate_work += table.windows[k].estimate_size();
-    if (table.windows[k].size() != 0) table.q_max = std::max(table.q_max, table.windows[k].q_max);
     if (std::isfinite(peak.amplitude)) {
       table.any_positive |= peak.amplitude > 0.0;
       table.any_negative |= peak.amplitude < 0.0;
       if (table.windows[k].size() != 0)
         table.largest_amplitude = std::max(table.largest_amplitude, std::fabs(peak.amplitude));
     }
+    Window& window = table.windows[k];
+    if (window.size() == 0 || window.whole_grid_scalar) continue;  // no kernel there
+    double error = kernel.error + kernel.error_per_q * window.q_max;
+#ifdef BROADEN_HAVE_X86_KERNELS
+    // The product recurrence, where its bound is tight enough to pay.
+    if (recurrence && window.near_only && window.near_last - window.near_first >= 64) {
+      const double recurrence_bound = detail::recurrence_error(peak, window.q_max);
+      if (recurrence_bound < kRecurrenceLimit) {
+        window.near_add = detail::add_terms_recurrence;
+        error = recurrence_bound;
+      }
+    }
+#else
+    static_cast<void>(recurrence);
+#endif
+    table.kernel_error = std::max(table.kernel_error, error);
   }
   return table;
 }
@@ -188,7 +211,8 @@ void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes
     if (estimate && window.near_only) {
       const std::size_t first = std::max<std::size_t>(begin, window.near_first);
       const std::size_t last = std::min<std::size_t>(end, window.near_last);
-      if (first < last) core(w + (first - begin), t + (first - begin), last - first, peak);
+      const AddTerms add = window.near_add != nullptr ? window.near_add : core;
+      if (first < last) add(w + (first - begin), t + (first - begin), last - first, peak);
       continue;
     }
     // Left rim, core, right rim, each cut to the block.
@@ -328,12 +352,13 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
                    double width, std::span<const double, kGridSize> w,
                    std::span<double, kGridSize> low, std::span<double, kGridSize> high,
                    EngineOptions options) {
-  const Table table = table_of(frequency, intensity, width);
   const Kernel kernel = kernel_for(options.kernel);
+  const Table table = table_of(frequency, intensity, width, kernel,
+                               options.kernel == ExpKernel::automatic && fma_kernel_available());
   const bool mixed = table.any_positive && table.any_negative;
   const unsigned threads =
       threads_for(mixed ? 2 * table.estimate_work : table.estimate_work, options.threads);
-  const double kernel_error = kernel.error + kernel.error_per_q * table.q_max;
+  const double kernel_error = table.kernel_error;
   for_each_block(threads, [&](std::size_t begin, std::size_t end) {
     std::uint32_t counts[kBlockSize + 1];
     double magnitudes[kBlockSize];

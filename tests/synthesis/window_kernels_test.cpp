@@ -50,5 +50,38 @@ TEST(WindowKernels, ExponentialsStayWithinTheirTrustedBounds) {
   }
 }
 
+#ifdef BROADEN_HAVE_X86_KERNELS
+TEST(WindowKernels, ProductRecurrenceStaysWithinItsBoundOnTheGrid) {
+  if (!fma_kernel_supported()) GTEST_SKIP() << "no AVX2 and FMA here";
+  for (const double width : {0.5, 1.0, 5.0, 37.3, 100.0, 1000.0}) {
+    for (const double frequency : {1000.03, 1234.567, 20.0}) {
+      const PeakTerm peak{frequency, 1.0, (width + width) * width};
+      // The grid points with q up to 45, as the engine gives them.
+      std::vector<double> w;
+      double q_max = 0.0;
+      for (int point = 1; point <= 20000; ++point) {
+        const auto abscissa = static_cast<double>(static_cast<float>(point) * 0.1f);
+        const double d = abscissa - frequency;
+        const double q = (d * d) / peak.spread;
+        if (q > 45.0) continue;
+        w.push_back(abscissa);
+        q_max = std::max(q_max, q);
+      }
+      const double bound = recurrence_error(peak, q_max);
+      ASSERT_TRUE(std::isfinite(bound)) << "width " << width;
+      std::vector<double> t(w.size(), 0.0);
+      add_terms_recurrence(w.data(), t.data(), w.size(), peak);
+      double worst = 0.0;
+      for (std::size_t i = 0; i < w.size(); ++i) {
+        const double d = w[i] - frequency;
+        const long double exact = std::exp(-static_cast<long double>((d * d) / peak.spread));
+        worst = std::max(worst, static_cast<double>(std::fabs(t[i] - exact) / exact) * 0x1p53);
+      }
+      EXPECT_LE(worst, bound) << "width " << width << " frequency " << frequency;
+    }
+  }
+}
+#endif
+
 }  // namespace
 }  // namespace broaden::detail

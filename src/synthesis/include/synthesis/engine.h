@@ -102,7 +102,10 @@ void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) 
 /// Which exponential the estimate of bracket_peaks uses, and the bound it
 /// is trusted with (relative to exp(-q), in units of 2^-53).
 enum class ExpKernel {
-  automatic,  ///< the fastest this processor and build offer
+  automatic,  ///< the fastest this processor and build offer: with fma, the product
+              ///< recurrence of window_kernels.h for each peak where its own bound
+              ///< (from the width and the reach, at most 8192 units) allows, the
+              ///< fma kernel elsewhere; without, the scalar exp
   scalar,     ///< the scalar exp of the mathematical library; 2 units
   fma,        ///< four lanes of AVX2 with fused multiply-adds and an exp of
               ///< its own (x86-64 builds); 32 + 3.02 q units at argument q;

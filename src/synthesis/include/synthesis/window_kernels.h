@@ -47,6 +47,30 @@ void add_terms_perturbed(const double* w, double* t, std::size_t n, const PeakTe
 /// Every other operation is as in add_terms_scalar.
 void add_terms_fma(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
 bool fma_kernel_supported() noexcept;
+
+/// The terms by a product recurrence, for a run of consecutive grid points
+/// (where fma_kernel_supported()). Lane l of four takes the points
+/// i + l + 4m; from a seed at m = 0, B = w - f there, it follows the
+/// lattice x = B + 4 m h (h is 0.1 cut to 40 bits, so x is one rounding
+/// off): g = amplitude exp(-x^2/s) is multiplied each step by a ratio
+/// exp(-(8 x h + 16 h^2)/s), itself multiplied by exp(-32 h^2/s); the grid's
+/// departure from the lattice (under 3.01e-4 between two points) enters as
+/// exp(-z), z = (d - x)(d + x)/s, by its Taylor polynomial of degree 4. The
+/// seeds (g and the ratio, by the fma kernel's exp) come every 16 steps;
+/// the points left over go to add_terms_fma. Each term is g exp(-z)
+/// rounded, added to t.
+void add_terms_recurrence(const double* w, double* t, std::size_t n, const PeakTerm& peak) noexcept;
+
+/// The bound add_terms_recurrence is trusted with for a peak whose points
+/// all have q <= q_max, relative to exp(-q), in units of 2^-53; infinity
+/// where the recurrence must not be used (a g or ratio could leave the
+/// normal range, or z reach 0.01). It adds, to first order: the seeds
+/// (32 + 3.02 q_max + 1 for g, 32 + 4.01 |arg| for the ratio), 15 steps of
+/// the ratio's error and 120 of the ratio of ratios' (2 + 3.01 |arg| + 1),
+/// one rounding a step, the Taylor remainder and its evaluation, the
+/// rounding of z (2.02 q_max + ...), and 2.01 q_max between the
+/// straightforward q and d^2/s; times 1.01.
+double recurrence_error(const PeakTerm& peak, double q_max) noexcept;
 #endif
 
 }  // namespace broaden::detail
