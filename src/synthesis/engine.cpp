@@ -65,7 +65,6 @@ struct Window {
   bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
   double q_max = 0.0;
   AddTerms near_add = nullptr;  // the estimate's kernel for the near part, when set
-  double near_error = 0.0;      // and the bound it is trusted with there
 
   std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
   std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
