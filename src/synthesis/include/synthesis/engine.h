@@ -19,12 +19,13 @@
 //
 // Why the bound holds. At one grid point let n terms be visited (the peaks
 // whose window holds the point), P the sum of |amplitude| * exp(-q) over
-// them in exact arithmetic, u = 2^-53. Both computations take the same q
-// and amplitude, bit for bit. Assumed: the scalar exp is within 1 unit in
-// the last place of exp(-q) (glibc documents under 1), and the estimate's
-// exponential within rho * exp(-q) (the kernel's stated bound); inside the
-// core of a window exp(-q) >= e^-700 is a normal double, and the rim of a
-// window takes the scalar exp in both. Each product is then within
+// them in exact arithmetic, q the straightforward argument, u = 2^-53. Both
+// computations take the same amplitude, bit for bit. Assumed: the scalar
+// exp is within 1 unit in the last place of exp(-q) (glibc documents under
+// 1). Each kernel of the estimate states its own bound rho relative to
+// exp(-q), its own way to the argument included (window_kernels.h); inside
+// the near part or core of a window exp(-q) >= e^-700 is a normal double,
+// and a rim takes the scalar exp in both. Each product is then within
 // (2u + u) resp. (rho + u) of its exact value, so the two terms differ by at
 // most (4u + rho) times |amplitude| exp(-q), plus 2^-1074 where a product is
 // subnormal. A sum of n terms taken in order from +0 is off the exact sum of
@@ -37,18 +38,18 @@
 // where tiny covers subnormal products and the terms the estimate leaves
 // out: rim terms (each under 3.4e-308 |amplitude|) that provably cannot
 // change its sum, and the far terms of each peak, where q exceeds
-// 40 + ln(max(1, |amplitude|)) (about 9 widths out), each under e^-40.
-// n counts every term that can be non-zero at the point, left out or not,
-// and tiny is n (2^-1020 amax + 2^-1070 + 4.3e-18), amax the largest
-// |amplitude|. P itself is at most 1.01 times the
-// estimate's |sum| when all amplitudes share a sign, and otherwise at most
-// 1.01 times an estimate of the sum of |terms|, taken alongside. The
-// engine uses 2.05 (n + 2 + rho/2u) u P + tiny, which also covers the
-// rounding of the bound's own evaluation, and widens the interval by
-// 2^-50 of bound + |estimate| (and 2^-1074), which covers the rounding of
-// its two ends. Where the estimate or the
-// bound is not finite, or P is beyond 2^1000 (a partial sum could
-// overflow), the point is recomputed the straightforward way at once.
+// 40 + ln(max(1, |amplitude|)) (about 9 widths out), each under e^-40. With
+// n counting every term that can be non-zero at the point, left out or not,
+// and amax the largest |amplitude|, tiny is n (2^-1020 amax + 2^-1070 +
+// 4.3e-18). P is at most 1.01 times the estimate's |sum| when all
+// amplitudes share a sign, and otherwise at most 1.01 times an estimate of
+// the sum of |terms| taken alongside. The engine uses
+// 2.05 (n + 2 + rho/2u) u P + tiny, rho the largest of its kernels' bounds
+// for the table, which also covers the rounding of the bound's evaluation,
+// and widens the interval by 2^-50 of bound + |estimate| (and 2^-1074) for
+// the rounding of its two ends. Where the estimate or the bound is not
+// finite, or P is beyond 2^1000 (a partial sum could overflow), the point is
+// recomputed the straightforward way at once.
 //
 // Signs. The straightforward sum starts at +0 and never becomes -0 (x + -0
 // is x, and x + -x is +0 in round-to-nearest). When every amplitude is
