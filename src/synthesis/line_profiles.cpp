@@ -9,7 +9,6 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -147,8 +146,9 @@ void run_blocks(std::size_t points, std::size_t block_points, double work, unsig
   const unsigned threads = threads_for(work, blocks, asked);
   try {
     for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work_through);
-  } catch (const std::system_error&) {
-    // No more threads to be had: those running, this one included, do it all.
+  } catch (const std::exception&) {
+    // No more threads (or room for them) to be had: those running, this one
+    // included, do it all.
   }
   work_through();
 }

@@ -6,16 +6,15 @@
 namespace broaden::detail {
 namespace {
 
-// exp(-q) < 3.31e-308 from q = 708 on (exp(-708) = 3.3057e-308), and a
-// product with an amplitude a rounds to at most 1.01 * 3.31e-308 * |a|,
-// this bound: with a subnormal product the rounding adds at most 2^-1075,
-// which is why the margin is 1% and not a unit in the last place (a bound
-// that itself rounds to 0 means the product rounds to +-0). A term that
-// small is below 2^-54 |s| for any |s| >= 2^54 * bound, that is below half
-// a unit in the last place of s, so s + term rounds to s in round-to-nearest
-// (infinities and NaN included).
+// From q = 708 on, exp(-q) <= exp(-708) = 3.3057e-308 < kTermBound, and
+// the scalar exp (within a unit in the last place) returns at most that too.
+// Rounding is monotonic, so the term |fl(exp(-q) * a)| is at most
+// B = fl(kTermBound * |a|). For any s with |s| >= 2^54 * B (an exact
+// scaling), B <= 2^-54 |s|, strictly below half a unit in the last place of
+// s: s + term rounds back to s (infinities and NaN stay as they are). B = 0
+// means the term is +-0.
 constexpr double kSubnormalQ = 708.0;
-constexpr double kTermBound = 3.31e-308 * 1.01;
+constexpr double kTermBound = 3.31e-308;
 constexpr double kTwoTo54 = 18014398509481984.0;
 
 // The smallest |s| that a Gaussian term with q >= kSubnormalQ cannot change.
