@@ -13,7 +13,9 @@ writing the spectrum). Ours is timed as a whole process (--broaden-batch),
 or, until that program exists, as the in-process engine benchmark
 (--engine-bench, the add_profiles rows of bench/line_profiles_bench). The
 classic program (--broaden) is timed on the same lines at sigma 5, for the
-Gaussian. Every time is the median of --repeat runs.
+Gaussian. Each side runs --repeat times, the runs of the peers and ours
+interleaved, so that a busy machine slows both alike; the table gives the
+median and the best run, and the ratios of the medians.
 
     bench/peer_compare.py --broaden-batch build/broaden-batch --broaden build/broaden
     bench/peer_compare.py --engine-bench build-bench/bench/line_profiles_bench
@@ -102,13 +104,10 @@ if __name__ == "__main__":
 '''
 
 
-def median_seconds(run, repeat):
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        run()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+def seconds(run):
+    start = time.perf_counter()
+    run()
+    return time.perf_counter() - start
 
 
 def write_lines(folder):
@@ -130,42 +129,37 @@ def run_checked(command, **kwargs):
         sys.exit(f"{command[0]} failed ({done.returncode}): {done.stderr.decode().strip()}")
 
 
-def time_broaden_batch(program, shape, columns, folder, repeat):
-    out = os.path.join(folder, "batch.tsv")
-
+def broaden_batch_run(program, shape, columns, out):
     def run():
         if os.path.exists(out):
             os.remove(out)
         run_checked([program, *SHAPES[shape], *GRID, "-o", out, columns])
 
-    return median_seconds(run, repeat), out
+    return run
 
 
-def time_broaden(program, folder, repeat):
-    answers = b"lines.txt\n1001\nspectrum.txt\n5\n"
-
+def broaden_run(program, folder):
     def run():
         spectrum = os.path.join(folder, "spectrum.txt")
         if os.path.exists(spectrum):
             os.remove(spectrum)
-        run_checked([program], input=answers, cwd=folder)
+        run_checked([program], input=b"lines.txt\n1001\nspectrum.txt\n5\n", cwd=folder)
 
-    return median_seconds(run, repeat)
+    return run
 
 
-def engine_times(program, repeat):
+def engine_seconds(program, shape):
+    """One in-process time of add_profiles for the shape, from the benchmark's own clock."""
     done = subprocess.run(
-        [program, "--benchmark_filter=threads:0", "--benchmark_format=json",
-         f"--benchmark_repetitions={repeat}", "--benchmark_report_aggregates_only=true"],
+        [program, f"--benchmark_filter={ENGINE_ROWS[shape]}/", "--benchmark_format=json"],
         capture_output=True, text=True, check=True)
-    rows = json.loads(done.stdout)["benchmarks"]
-    times = {}
-    for shape, row in ENGINE_ROWS.items():
-        for entry in rows:
-            if row in entry["name"] and entry.get("aggregate_name") == "median":
-                unit = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry["time_unit"]]
-                times[shape] = entry["real_time"] * unit
-    return times
+    entry = json.loads(done.stdout)["benchmarks"][0]
+    return entry["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[entry["time_unit"]]
+
+
+def summary(times):
+    """Median and best of the runs, in milliseconds."""
+    return f"{statistics.median(times) * 1e3:8.2f} {min(times) * 1e3:8.2f}"
 
 
 def main():
@@ -185,38 +179,44 @@ def main():
 
     namespace = {}
     exec(compile(PEER, "peer", "exec"), namespace)
-    shapes = args.shapes.split(",")
-    print(f"{LINES} lines, 20000 points; medians of {args.repeat}; numpy {np.__version__}")
+    grid = namespace["GRID"]
+    ours_name = "broaden-batch process" if args.broaden_batch else "engine in-process"
+    print(f"{LINES} lines, 20000 points; {args.repeat} runs of each, interleaved; numpy "
+          f"{np.__version__}; times in ms, median and best")
+    print(f"{'shape':<13} {'peer loop':>17} {'peer script':>17} {ours_name:>22} "
+          f"{'vs loop':>8} {'vs script':>9}")
     with tempfile.TemporaryDirectory() as folder:
         lines, columns = write_lines(folder)
         peer_script = os.path.join(folder, "peer.py")
         with open(peer_script, "w") as script:
             script.write(PEER)
-        engine = engine_times(args.engine_bench, args.repeat) if args.engine_bench else {}
-        ours_name = "broaden-batch process" if args.broaden_batch else "engine in-process"
-        print(f"{'shape':<13} {'peer loop':>10} {'peer script':>12} {ours_name:>22}"
-              f" {'vs loop':>8} {'vs script':>9}")
-        for shape in shapes:
+        peer_out = os.path.join(folder, "peer.tsv")
+        ours_out = os.path.join(folder, "batch.tsv")
+        for shape in args.shapes.split(","):
             peer = namespace["PEERS"][shape]
-            expected = peer(namespace["GRID"], lines)
-            loop = median_seconds(lambda: peer(namespace["GRID"], lines), args.repeat)
-            spectrum = os.path.join(folder, "peer.tsv")
-            script = median_seconds(
-                lambda: run_checked([sys.executable, peer_script, shape, columns, spectrum]),
-                args.repeat)
+            run_script = lambda: run_checked(  # noqa: E731
+                [sys.executable, peer_script, shape, columns, peer_out])
+            if args.broaden_batch:
+                run_ours = broaden_batch_run(args.broaden_batch, shape, columns, ours_out)
+            loop, script, mine = [], [], []
+            for _ in range(args.repeat):
+                loop.append(seconds(lambda: peer(grid, lines)))
+                script.append(seconds(run_script))
+                if args.broaden_batch:
+                    mine.append(seconds(run_ours))
+                else:
+                    mine.append(engine_seconds(args.engine_bench, shape))
             note = ""
             if args.broaden_batch:
-                mine, out = time_broaden_batch(args.broaden_batch, shape, columns, folder,
-                                               args.repeat)
-                got = np.loadtxt(out, comments="#", delimiter=None)[:, 1]
-                note = f"  (max difference {np.max(np.abs(got - expected)):.1e})"
-            else:
-                mine = engine[shape]
-            print(f"{shape:<13} {loop * 1e3:>8.1f}ms {script * 1e3:>10.1f}ms {mine * 1e3:>20.2f}ms"
-                  f" {loop / mine:>7.1f}x {script / mine:>8.1f}x{note}")
+                difference = np.loadtxt(ours_out, comments="#")[:, 1] - peer(grid, lines)
+                note = f"  max difference {np.max(np.abs(difference)):.1e}"
+            print(f"{shape:<13} {summary(loop)} {summary(script)} {summary(mine):>22} "
+                  f"{statistics.median(loop) / statistics.median(mine):7.1f}x "
+                  f"{statistics.median(script) / statistics.median(mine):8.1f}x{note}")
         if args.broaden:
-            classic = time_broaden(args.broaden, folder, args.repeat)
-            print(f"classic broaden process, Gaussian sigma 5: {classic * 1e3:.2f}ms")
+            run = broaden_run(args.broaden, folder)
+            classic = [seconds(run) for _ in range(args.repeat)]
+            print(f"classic broaden process, Gaussian sigma 5: {summary(classic)}")
 
 
 if __name__ == "__main__":

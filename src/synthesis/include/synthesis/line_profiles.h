@@ -75,7 +75,7 @@ struct ProfileParameters {
 /// has cores and the work pays for); each block sums all lines in table order, so no y[i] depends
 /// on the threads.
 ///
-///   gaussian, area, sigma 5: line (1000, 100), x = {1000} -> y = {7.978845608028654}
+///   gaussian, area, sigma 5: line (1000, 100), x = {1000} -> y = {7.978845608028655}
 ///   lorentzian, height, gamma 2: line (10, 3), x = {10, 12} -> y = {3, 1.5}
 void add_profiles(std::span<const double> position, std::span<const double> intensity,
                   std::span<const double> line_width, const ProfileParameters& parameters,
