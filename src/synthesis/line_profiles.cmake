@@ -5,7 +5,6 @@ include(CheckCXXSourceCompiles)
 target_sources(broaden_synthesis PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/line_profiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_scalar.cpp)
-target_include_directories(broaden_synthesis PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include)
 
 # Voigt profiles: libcerf's Faddeeva function (Debian: libcerf-dev).
 find_path(CERF_INCLUDE_DIR cerf.h REQUIRED)
