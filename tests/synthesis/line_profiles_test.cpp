@@ -219,7 +219,8 @@ TEST_P(LineProfiles, GaussianSkipsOnlyTermsThatChangeNothing) {
   // A grid through the rims of the lines (q from 0 to 800), in order, shuffled and uneven.
   // The faint first line makes the sum small enough in the big line's rim for its
   // subnormal terms to count; a line of infinite intensity spreads NaN everywhere.
-  const Lines lines{{-38.0, 0.0, 10.0}, {2.5e-305, 1.0, 1e-300}, {}};
+  // Lines off the grid reach into it from either end.
+  const Lines lines{{-38.0, 0.0, 10.0, -60.0, 75.0}, {2.5e-305, 1.0, 1e-300, 3.0, 2.0}, {}};
   Vector ascending = even_grid(-40.0, 40.0, 8001);
   Vector shuffled = ascending;
   std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937_64(5));
