@@ -1,0 +1,35 @@
+# The line shapes of broaden-batch (line_profiles.h), part of broaden_synthesis.
+# Included from the file that creates the target.
+include(CheckCXXSourceCompiles)
+
+target_sources(broaden_synthesis PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/line_profiles.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_scalar.cpp)
+
+# Voigt profiles: libcerf's Faddeeva function (Debian: libcerf-dev).
+find_path(CERF_INCLUDE_DIR cerf.h REQUIRED)
+find_library(CERF_LIBRARY cerf REQUIRED)
+target_include_directories(broaden_synthesis SYSTEM PRIVATE ${CERF_INCLUDE_DIR})
+target_link_libraries(broaden_synthesis PRIVATE ${CERF_LIBRARY})
+
+# The vector loops need x86-64 and glibc's vector exponentials (libmvec);
+# elsewhere the portable scalar loops run alone.
+set(CMAKE_REQUIRED_LIBRARIES mvec m)
+check_cxx_source_compiles([=[
+#include <immintrin.h>
+extern "C" __m128d _ZGVbN2v_exp(__m128d x);
+extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_exp(__m256d x);
+__attribute__((target("avx2"))) double four(double v) {
+  return _mm256_cvtsd_f64(_ZGVdN4v_exp(_mm256_set1_pd(v)));
+}
+int main(int argc, char**) {
+  return static_cast<int>(_mm_cvtsd_f64(_ZGVbN2v_exp(_mm_set1_pd(argc))) + four(argc));
+}
+]=] BROADEN_HAVE_X86_VECTOR_EXP)
+unset(CMAKE_REQUIRED_LIBRARIES)
+if(BROADEN_HAVE_X86_VECTOR_EXP)
+  target_sources(broaden_synthesis PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_x86.cpp)
+  target_link_libraries(broaden_synthesis PRIVATE mvec m)
+else()
+  target_sources(broaden_synthesis PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_portable.cpp)
+endif()
