@@ -69,7 +69,8 @@ void add_terms_recurrence(const double* w, double* t, std::size_t n, const PeakT
 /// the ratio's error and 120 of the ratio of ratios' (2 + 3.01 |arg| + 1),
 /// one rounding a step, the Taylor remainder and its evaluation, the
 /// rounding of z (2.02 q_max + ...), and 2.01 q_max between the
-/// straightforward q and d^2/s; times 1.01.
+/// straightforward q and d^2/s; times 1.01. It is never below the fma
+/// kernel's bound at q_max, which covers the points left over.
 double recurrence_error(const PeakTerm& peak, double q_max) noexcept;
 #endif
 
