@@ -18,20 +18,21 @@
 // recomputed with straightforward_point.
 //
 // Why the bound holds. At one grid point let n terms be visited (the peaks
-// whose window holds the point), P the sum of |amplitude| * exp(-q) over
-// them in exact arithmetic, q the straightforward argument, u = 2^-53. Both
-// computations take the same amplitude, bit for bit. Assumed: the scalar
-// exp is within 1 unit in the last place of exp(-q) (glibc's exp is
-// designed to stay well inside that; window_kernels_test checks it against
-// a long double exp on dense arguments). Each kernel of the estimate states its own bound rho
-// relative to exp(-q), its own way to the argument included (window_kernels.h); inside the near
-// part or core of a window exp(-q) >= e^-700 is a normal double, and a rim takes the scalar exp in
-// both. Each product is then within (2u + u) resp. (rho + u) of its exact value, so the two terms
-// differ by at most (4u + rho) times |amplitude| exp(-q), plus 2^-1074 where a product is
+// whose window holds the point), P the sum of |amplitude| * exp(-q) over them
+// in exact arithmetic, q the straightforward argument, u = 2^-53. Both
+// computations take the same amplitude, bit for bit. Assumed: the scalar exp is
+// within 1 unit in the last place of exp(-q) (glibc's exp is designed to stay
+// well inside that; window_kernels_test checks it against a long double exp on
+// dense arguments). Each kernel of the estimate states its own bound rho
+// relative to exp(-q), its own way to the argument included (window_kernels.h);
+// inside the near part or core of a window exp(-q) >= e^-700 is a normal
+// double, and a rim takes the scalar exp in both. Each product is then within
+// (2u+u) resp. (rho+u) of its exact value, so the two terms differ by at most
+// (4u+rho) times |amplitude| exp(-q), plus 2^-1074 where a product is
 // subnormal. A sum of n terms taken in order from +0 is off the exact sum of
-// its terms by at most u times the sum of its partial sums, at most
-// n u (1 + u)^n times the sum of the |terms|. Both sums' |terms| add to at
-// most (1 + rho + 3u) P, so, for n below 2^26 and rho below 2^-20,
+// its terms by at most u times the sum of its partial sums, at most n u (1+u)^n
+// times the sum of the |terms|. Both sums' |terms| add to at most (1+rho+3u) P,
+// so, for n below 2^26 and rho below 2^-20,
 //
 //   |straightforward - estimate| <= 1.01 (2n + 4 + rho/u) u P + tiny,
 //
