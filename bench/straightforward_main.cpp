@@ -3,6 +3,7 @@
 // width, one a line), the same line-list and spectrum records, and the
 // plain loop of every peak at every point with the scalar exp. Built with
 // -O2 -fno-tree-vectorize, as a plain compilation of that loop would be.
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -30,7 +31,7 @@ int main() {
   static broaden::Spectrum spectrum;
   static broaden::Spectrum scratch;
   broaden::build_grid(spectrum.w, spectrum.t);
-  broaden::testing::add_peaks_reference(frequency, intensity, std::stod(width_text), spectrum.w,
+  broaden::testing::add_peaks_reference(frequency, intensity, std::strtod(width_text.c_str(), nullptr), spectrum.w,
                                         spectrum.t, scratch.t);
   std::ofstream out(output_name);
   broaden::write_spectrum(out, spectrum.w, spectrum.t);
