@@ -1,5 +1,6 @@
-// The x86-64 kernel: four lanes of AVX2 with fused multiply-adds, chosen at
-// run time. Compiled only in x86-64 builds whose compiler offers both.
+// The x86-64 kernels, four lanes of AVX2 with fused multiply-adds, chosen
+// at run time: an exponential of its own and the product recurrence.
+// Compiled only in x86-64 builds whose compiler offers both.
 #include <immintrin.h>
 
 #include <cmath>
@@ -20,11 +21,11 @@ constexpr double kCoefficients[] = {
     1.0,        1.0,         0.5,          1.0 / 6,       1.0 / 24,       1.0 / 120,      1.0 / 720,
     1.0 / 5040, 1.0 / 40320, 1.0 / 362880, 1.0 / 3628800, 1.0 / 39916800, 1.0 / 479001600};
 
-// exp(-q) for 0 <= q <= 745: 2^k exp(r) with k the integer nearest to
+// exp(-q) for -700 <= q <= 700: 2^k exp(r) with k the integer nearest to
 // -q / ln 2 and r = -q - k ln 2 (|r| <= 0.3467), exp(r) by the Taylor
-// polynomial of degree 12 in Horner form, 2^k added to the exponent bits.
-// Within 32 units of 2^-53 of exp(-q), relative, where the result is normal
-// (q <= 700); see window_kernels.h.
+// polynomial of degree 12 in Horner form, 2^k added to the exponent bits
+// (exact while 2^k stays normal). Within 32 units of 2^-53 of exp(-q) for
+// the q it is given, relative; see window_kernels.h.
 __attribute__((target("avx2,fma"))) inline __m256d exp_of_negative(__m256d q) {
   const __m256d shifter = _mm256_set1_pd(0x1.8p52);
   const __m256d x = _mm256_xor_pd(q, _mm256_set1_pd(-0.0));
