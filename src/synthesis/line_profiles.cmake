@@ -1,19 +1,25 @@
-# The line shapes of broaden-batch (line_profiles.h), part of broaden_synthesis.
-# Included from the file that creates the target.
-include(CheckCXXSourceCompiles)
+# The line shapes of broaden-batch (line_profiles.h): a library of their own,
+# broaden_line_shapes, beside the classic engine and under the same include
+# root. They need libcerf's Faddeeva function for the Voigt profile (Debian:
+# libcerf-dev); without it they, and broaden-batch, are left out, and broaden
+# builds with the compiler and CMake alone.
+find_path(CERF_INCLUDE_DIR cerf.h)
+find_library(CERF_LIBRARY cerf)
+if(NOT CERF_INCLUDE_DIR OR NOT CERF_LIBRARY)
+  message(STATUS "libcerf not found: the line shapes and broaden-batch are not built")
+  return()
+endif()
 
-target_sources(broaden_synthesis PRIVATE
+add_library(broaden_line_shapes STATIC
   ${CMAKE_CURRENT_LIST_DIR}/line_profiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_scalar.cpp)
-
-# Voigt profiles: libcerf's Faddeeva function (Debian: libcerf-dev).
-find_path(CERF_INCLUDE_DIR cerf.h REQUIRED)
-find_library(CERF_LIBRARY cerf REQUIRED)
-target_include_directories(broaden_synthesis SYSTEM PRIVATE ${CERF_INCLUDE_DIR})
-target_link_libraries(broaden_synthesis PRIVATE ${CERF_LIBRARY})
+target_include_directories(broaden_line_shapes PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include)
+target_include_directories(broaden_line_shapes SYSTEM PRIVATE ${CERF_INCLUDE_DIR})
+target_link_libraries(broaden_line_shapes PUBLIC Threads::Threads PRIVATE ${CERF_LIBRARY} m)
 
 # The vector loops need x86-64 and glibc's vector exponentials (libmvec);
 # elsewhere the portable scalar loops run alone.
+include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_LIBRARIES mvec m)
 check_cxx_source_compiles([=[
 #include <immintrin.h>
@@ -28,8 +34,8 @@ int main(int argc, char**) {
 ]=] BROADEN_HAVE_X86_VECTOR_EXP)
 unset(CMAKE_REQUIRED_LIBRARIES)
 if(BROADEN_HAVE_X86_VECTOR_EXP)
-  target_sources(broaden_synthesis PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_x86.cpp)
-  target_link_libraries(broaden_synthesis PRIVATE mvec m)
+  target_sources(broaden_line_shapes PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_x86.cpp)
+  target_link_libraries(broaden_line_shapes PRIVATE mvec m)
 else()
-  target_sources(broaden_synthesis PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_portable.cpp)
+  target_sources(broaden_line_shapes PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_portable.cpp)
 endif()
