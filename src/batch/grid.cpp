@@ -15,18 +15,21 @@ __extension__ typedef __int128 Int128;
 // Integers of up to 36 digits: sums and differences of two stay in range.
 constexpr int kMaxDigits = 36;
 
-// The integer part of a decimal at the power of ten `exponent` (which is at
-// most its own): digits followed by zeros. False when it has more than 36
-// digits.
+// The decimal as an integer at the power of ten `exponent`, which is at
+// most its significant one (least_exponent): its digits without the zeros
+// that end them, followed by as many zeros as the powers differ. False when
+// that has more than 36 digits.
 bool scaled_integer(const Decimal& number, std::int64_t exponent, Int128& out) {
-  const std::string_view digits =
-      std::string_view(number.digits)
-          .substr(std::min(number.digits.find_first_not_of('0'), number.digits.size()));
+  std::string_view digits = number.digits;
+  digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
   if (digits.empty()) {
     out = 0;
     return true;
   }
-  const std::int64_t zeros = number.exponent - exponent;
+  const std::size_t last = digits.find_last_not_of('0');
+  const std::int64_t trailing = static_cast<std::int64_t>(digits.size() - 1 - last);
+  digits.remove_suffix(static_cast<std::size_t>(trailing));
+  const std::int64_t zeros = number.exponent + trailing - exponent;
   if (static_cast<std::int64_t>(digits.size()) + zeros > kMaxDigits) return false;
   Int128 value = 0;
   for (const char c : digits) value = value * 10 + (c - '0');

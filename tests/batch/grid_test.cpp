@@ -61,6 +61,10 @@ TEST(GridByStep, TheClassicRangeAndScalesFarApart) {
   EXPECT_EQ(classic.x[2], 0.3);  // not 0.1 + 0.1 + 0.1
   EXPECT_EQ(classic.x.back(), 2000.0);
 
+  // Every decimal written with zeros at its end: 10e-1 is 1, not 10.
+  const GridResult zeros = grid_by_step(decimal("10e-1"), decimal("30e-1"), decimal("10e-1"));
+  EXPECT_EQ(zeros.x, (std::vector<double>{1, 2, 3}));
+
   // Past 10^22 the slow, exact path takes over.
   const GridResult huge =
       grid_by_step(decimal("1e40"), decimal("1.000000000000004e40"), decimal("1e25"));
