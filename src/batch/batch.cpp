@@ -29,7 +29,11 @@ struct Failure {
   std::string message;
 };
 
+// The line list as messages name it: before a line number, and alone.
 std::string shown_name(const std::string& name) { return name == "-" ? "standard input" : name; }
+std::string quoted_name(const std::string& name) {
+  return name == "-" ? "standard input" : "'" + name + "'";
+}
 
 // Reads everything from `fd`; returns 0 or the errno of the failed read.
 int read_all(int fd, std::string& text) {
@@ -48,14 +52,15 @@ std::string read_input(const std::string& name, int input_fd) {
   int fd = input_fd;
   if (name != "-") {
     fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) throw Failure{kBatchFailed, "cannot open " + name + ": " + std::strerror(errno)};
+    if (fd < 0)
+      throw Failure{kBatchFailed, "cannot open " + quoted_name(name) + ": " + std::strerror(errno)};
   }
   struct stat info {};
   int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
   if (error == 0) error = read_all(fd, text);
   if (fd != input_fd) ::close(fd);
   if (error != 0)
-    throw Failure{kBatchFailed, "cannot read " + shown_name(name) + ": " + std::strerror(error)};
+    throw Failure{kBatchFailed, "cannot read " + quoted_name(name) + ": " + std::strerror(error)};
   return text;
 }
 

@@ -111,6 +111,8 @@ struct Values {
 BatchOptions check(const CLI::App& app, const Values& v) {
   auto given = [&](const char* name) { return app.get_option(name)->count() > 0; };
   BatchOptions o;
+  if (v.line_list.empty()) throw UsageError{"the line-list name is empty"};
+  if (given("--output") && v.output.empty()) throw UsageError{"-o needs a file name"};
   o.line_list = v.line_list;
   o.output = v.output.empty() ? "-" : v.output;
   o.force = v.force;

@@ -86,6 +86,7 @@ TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
       {{"--classic", "--sigma", "1", "--format", "tsv"}, "--format tsv does not fit"},
       {{"--classic", "--sigma", "0"}, "--sigma must be a positive finite number"},
       {{"--fwhm", "1", "--nonsense"}, "--nonsense"},
+      {{"--fwhm", "1", "-o", ""}, "-o needs a file name"},
       {{"--fwhm", "1", "--fwhm", "2"}, "--fwhm"},
   };
   for (const auto& c : cases) {
