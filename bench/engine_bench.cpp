@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "support/reference_engine.h"
 #include "synthesis/engine.h"
-#include "synthesis/reference_engine.h"
 
 extern char** environ;
 

@@ -96,8 +96,9 @@ void check_grid(const std::uint8_t* data) {
     return std::to_string(units) + "e" + std::to_string(power);
   };
   constexpr std::size_t kMax = 4096;
-  const GridResult grid = grid_by_step(*parse_decimal(decimal(a)), *parse_decimal(decimal(b)),
-                                       *parse_decimal(decimal(s)), kMax);
+  const GridResult grid = grid_by_step(scan_decimal(decimal(a), kColumnsGrammar),
+                                       scan_decimal(decimal(b), kColumnsGrammar),
+                                       scan_decimal(decimal(s), kColumnsGrammar), kMax);
   if (s <= 0 || b <= a || (b - a) / s + 1 > static_cast<long long>(kMax)) {
     FUZZ_CHECK(!grid.error.empty() && grid.x.empty());
     return;

@@ -29,10 +29,10 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "records/double_to_fixed.h"
+#include "numbers/double_to_echo.h"
+#include "numbers/double_to_fixed.h"
 #include "records/field_to_double.h"
 #include "records/line_list.h"
-#include "run/double_to_echo.h"
 
 namespace {
 

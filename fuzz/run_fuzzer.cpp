@@ -32,7 +32,7 @@
 #include <system_error>
 
 #include "fuzz_check.h"
-#include "records/file_system.h"
+#include "io/file_system.h"
 #include "run/run.h"
 
 namespace {

@@ -1,6 +1,5 @@
 #include "batch/batch.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,10 +9,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
 
-#include "batch/atomic_file.h"
 #include "batch/grid.h"
 #include "batch/output_format.h"
+#include "io/atomic_file.h"
 #include "records/line_list.h"
 #include "synthesis/engine.h"
 #if BROADEN_HAVE_LINE_PROFILES
@@ -47,20 +47,29 @@ int read_all(int fd, std::string& text) {
   }
 }
 
-std::string read_input(const std::string& name, int input_fd) {
+// The whole line list: a file through the file-system seam, or standard
+// input from its descriptor (so that a failed read is told from its end).
+std::string read_input(const std::string& name, int input_fd, FileSystem& files) {
   std::string text;
-  int fd = input_fd;
-  if (name != "-") {
-    fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-      throw Failure{kBatchFailed, "cannot open " + quoted_name(name) + ": " + std::strerror(errno)};
+  if (name == "-") {
+    struct stat info {};
+    int error = ::fstat(input_fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (error == 0) error = read_all(input_fd, text);
+    if (error != 0)
+      throw Failure{kBatchFailed,
+                    "cannot read standard input: " + std::string(std::strerror(error))};
+    return text;
   }
-  struct stat info {};
-  int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  if (error == 0) error = read_all(fd, text);
-  if (fd != input_fd) ::close(fd);
-  if (error != 0)
-    throw Failure{kBatchFailed, "cannot read " + quoted_name(name) + ": " + std::strerror(error)};
+  std::string reason;
+  const std::unique_ptr<std::istream> file = files.open_existing(name, reason);
+  if (!file) throw Failure{kBatchFailed, "cannot open " + quoted_name(name) + ": " + reason};
+  try {
+    char buffer[1 << 16];
+    for (std::streamsize got; (got = file->rdbuf()->sgetn(buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(got));
+  } catch (const std::system_error& error) {
+    throw Failure{kBatchFailed, "cannot read " + quoted_name(name) + ": " + error.code().message()};
+  }
   return text;
 }
 
@@ -112,7 +121,7 @@ LineListResult read_fixed(std::string_view text, double scale) {
 std::vector<double> grid_of(const BatchOptions& options) {
   const GridResult grid =
       options.grid == GridKind::points
-          ? grid_by_points(to_double(options.from), to_double(options.to), options.points)
+          ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
           : grid_by_step(options.from, options.to, options.step);
   if (!grid.error.empty()) throw Failure{kBatchUsageError, grid.error};
   return grid.x;
@@ -212,12 +221,13 @@ void warn_outside(std::span<const double> frequency, std::span<const double> x, 
       << " it\n";
 }
 
-int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err) {
+int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
+                FileSystem& files) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
   const std::vector<double> x = options.classic ? std::vector<double>() : grid_of(options);
   Sink sink(options, out);
-  const std::string text = read_input(options.line_list, input_fd);
+  const std::string text = read_input(options.line_list, input_fd, files);
   LineListResult lines = read_line_list(text, options);
   if (!lines.error.empty())
     throw Failure{kBatchFailed, shown_name(options.line_list) + ":" + lines.error};
@@ -274,8 +284,8 @@ std::size_t count_outside(std::span<const double> frequency, double first, doubl
       frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
 }
 
-int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out,
-              std::ostream& err) {
+int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
+              FileSystem& files) {
   const Command command = parse_command_line(argc, argv);
   switch (command.action) {
     case CommandAction::help:
@@ -293,7 +303,7 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   std::string message;
   int status = kBatchFailed;
   try {
-    return run_checked(command.options, input_fd, out, err);
+    return run_checked(command.options, input_fd, out, err, files);
   } catch (const Failure& failure) {
     message = failure.message;
     status = failure.status;

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "records/decimal_to_double.h"
+#include "numbers/decimal_to_double.h"
 
 namespace broaden {
 namespace {
@@ -19,7 +19,7 @@ constexpr int kMaxDigits = 36;
 // most its significant one (least_exponent): its digits without the zeros
 // that end them, followed by as many zeros as the powers differ. False when
 // that has more than 36 digits.
-bool scaled_integer(const Decimal& number, std::int64_t exponent, Int128& out) {
+bool scaled_integer(const DecimalScan& number, std::int64_t exponent, Int128& out) {
   std::string_view digits = number.digits;
   digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size()));
   if (digits.empty()) {
@@ -29,7 +29,7 @@ bool scaled_integer(const Decimal& number, std::int64_t exponent, Int128& out) {
   const std::size_t last = digits.find_last_not_of('0');
   const std::int64_t trailing = static_cast<std::int64_t>(digits.size() - 1 - last);
   digits.remove_suffix(static_cast<std::size_t>(trailing));
-  const std::int64_t zeros = number.exponent + trailing - exponent;
+  const std::int64_t zeros = number.exponent10 + trailing - exponent;
   if (static_cast<std::int64_t>(digits.size()) + zeros > kMaxDigits) return false;
   Int128 value = 0;
   for (const char c : digits) value = value * 10 + (c - '0');
@@ -40,10 +40,10 @@ bool scaled_integer(const Decimal& number, std::int64_t exponent, Int128& out) {
 
 // The significant power of ten of a decimal: its exponent once trailing
 // zeros are taken into it (zero has none that matters).
-std::int64_t least_exponent(const Decimal& number) {
+std::int64_t least_exponent(const DecimalScan& number) {
   const auto last = number.digits.find_last_not_of('0');
   if (last == std::string::npos) return INT64_MAX;
-  return number.exponent + static_cast<std::int64_t>(number.digits.size() - 1 - last);
+  return number.exponent10 + static_cast<std::int64_t>(number.digits.size() - 1 - last);
 }
 
 constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -87,7 +87,7 @@ GridResult refused(std::string error) { return GridResult{{}, std::move(error)};
 
 }  // namespace
 
-GridResult grid_by_step(const Decimal& from, const Decimal& to, const Decimal& step,
+GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const DecimalScan& step,
                         std::size_t max_points) {
   const std::int64_t exponent =
       std::min({least_exponent(from), least_exponent(to), least_exponent(step)});

@@ -5,8 +5,9 @@
 #include <csignal>
 #include <iostream>
 
-#include "batch/atomic_file.h"
 #include "batch/batch.h"
+#include "io/atomic_file.h"
+#include "io/posix_file_system.h"
 
 int main(int argc, char** argv) {
   // A closed pipe or an exceeded file-size limit then fails the write that
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   broaden::remove_temporary_files_on_signals();
   std::ios::sync_with_stdio(false);
-  return broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr);
+  broaden::PosixFileSystem files;
+  return broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files);
 }

@@ -25,14 +25,16 @@ constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
-Decimal decimal_of(const std::string& name, const std::string& text) {
-  std::optional<Decimal> number = parse_decimal(text);
-  if (!number) throw UsageError{name + " takes a decimal number, not " + quoted(text)};
-  return *number;
+// Option values are numbers as the columns write them.
+DecimalScan decimal_of(const std::string& name, const std::string& text) {
+  DecimalScan number = scan_decimal(text, kColumnsGrammar);
+  if (number.error != DecimalError::none || number.empty)
+    throw UsageError{name + " takes a decimal number, not " + quoted(text)};
+  return number;
 }
 
 double positive(const std::string& name, const std::string& text) {
-  const double value = to_double(decimal_of(name, text));
+  const double value = scan_to_double(decimal_of(name, text));
   if (!(value > 0.0) || !std::isfinite(value))
     throw UsageError{name + " must be a positive finite number, not " + quoted(text)};
   return value;
@@ -205,7 +207,7 @@ BatchOptions check(const CLI::App& app, const Values& v) {
                  (measure + 2) + ")";
       if (o.shape == Shape::pseudo_voigt) {
         if (!given("--eta")) throw UsageError{"pseudo-voigt needs --eta, the Lorentzian fraction"};
-        o.eta = to_double(decimal_of("--eta", v.eta));
+        o.eta = scan_to_double(decimal_of("--eta", v.eta));
         if (!(o.eta >= 0.0 && o.eta <= 1.0))
           throw UsageError{"--eta must lie between 0 and 1, not " + quoted(v.eta)};
         widths += " eta=" + shortest(o.eta);
@@ -228,11 +230,11 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   // --step or --points (else the classic step).
   if (given("--from") != given("--to")) throw UsageError{"--from and --to go together"};
   if (given("--step") && given("--points")) throw UsageError{"give --step or --points, not both"};
-  o.from = given("--from") ? decimal_of("--from", v.from) : *parse_decimal("0.1");
-  o.to = given("--to") ? decimal_of("--to", v.to) : *parse_decimal("2000");
-  o.step = given("--step") ? decimal_of("--step", v.step) : *parse_decimal("0.1");
-  const double from = to_double(o.from);
-  const double to = to_double(o.to);
+  o.from = given("--from") ? decimal_of("--from", v.from) : decimal_of("--from", "0.1");
+  o.to = given("--to") ? decimal_of("--to", v.to) : decimal_of("--to", "2000");
+  o.step = given("--step") ? decimal_of("--step", v.step) : decimal_of("--step", "0.1");
+  const double from = scan_to_double(o.from);
+  const double to = scan_to_double(o.to);
   std::string grid;
   if (given("--points")) {
     o.grid = GridKind::points;
@@ -245,7 +247,7 @@ BatchOptions check(const CLI::App& app, const Values& v) {
     o.grid = given("--from") || given("--step") ? GridKind::step : GridKind::classic_default;
     if (o.step.negative || o.step.digits.find_first_not_of('0') == std::string::npos)
       throw UsageError{"--step must be positive, not " + quoted(v.step)};
-    grid = "step=" + shortest(to_double(o.step));
+    grid = "step=" + shortest(scan_to_double(o.step));
   }
   if (!std::isfinite(from) || !std::isfinite(to))
     throw UsageError{"--from and --to must lie within the range of doubles"};

@@ -37,7 +37,8 @@ void format_points(OutputFormat format, std::span<const double> x, std::span<con
   const char separator = format == OutputFormat::csv ? ',' : '\t';
   for (std::size_t i = 0; i < count; ++i) {
     if (format == OutputFormat::classic) {
-      end = spectrum_record(x[i], y[i], end);
+      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(end, kSpectrumRecordSize));
+      end += kSpectrumRecordSize;
       continue;
     }
     end = format_number(x[i], digits, end);

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "records/decimal_text.h"
-
 namespace broaden {
 namespace {
 
@@ -113,15 +111,15 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
       }
       const Field& field = fields[index];
       const std::size_t column = offset + field.column;
-      const std::optional<Decimal> number = parse_decimal(field.text);
-      if (!number) {
+      const DecimalScan number = scan_decimal(field.text, kColumnsGrammar);
+      if (number.error != DecimalError::none || number.empty) {
         result.error = ColumnsError{
             line_number, column,
             "a number for the " + what + ", not " +
                 (field.text.empty() ? std::string("an empty field") : shown(field.text))};
         return result;
       }
-      double value = to_double(*number);
+      double value = scan_to_double(number);
       if (!std::isfinite(value)) {
         result.error =
             ColumnsError{line_number, column,

@@ -57,6 +57,16 @@ bool ends_unquoted_item(traits::int_type c) {
   return c == ' ' || c == '\t' || c == ',' || c == '/' || c == ';' || c == kEnd;
 }
 
+// Takes the rest of the line up to its end, adding what fits within `limit`
+// characters to `line`, then drops the blanks and tabs at the end of `line`.
+void keep_line(AnswerCursor& cursor, std::size_t limit, std::string& line) {
+  while (cursor.peek() != kEnd && !cursor.at_line_end()) {
+    const auto c = cursor.take();
+    if (line.size() < limit) line += traits::to_char_type(c);
+  }
+  line.erase(line.find_last_not_of(" \t") + 1);
+}
+
 }  // namespace
 
 Answer read_answer(std::istream& in, std::size_t limit) {
@@ -87,6 +97,8 @@ Answer read_answer(std::istream& in, std::size_t limit) {
     answer.status = AnswerStatus::end_of_input;
   } else if (first == ',' || first == ';' || first == '/') {
     answer.status = AnswerStatus::empty_item;
+    answer.ended_by = traits::to_char_type(first);
+    keep_line(cursor, limit, answer.line);
   } else if (first == '\'' || first == '"') {
     answer.quoted = true;
     cursor.take();
@@ -108,6 +120,11 @@ Answer read_answer(std::istream& in, std::size_t limit) {
     }
   } else {
     while (!ends_unquoted_item(cursor.peek()) && !cursor.at_line_end()) keep(cursor.take());
+    answer.line = answer.item;
+    if (!cursor.at_line_end() && cursor.peek() != kEnd) {
+      answer.ended_by = traits::to_char_type(cursor.peek());
+      keep_line(cursor, limit, answer.line);
+    }
   }
   cursor.skip_line();
   if (cursor.ended()) in.setstate(std::ios::eofbit);

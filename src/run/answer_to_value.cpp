@@ -1,23 +1,11 @@
 #include "run/answer_to_value.h"
 
-#include <limits>
+#include <charconv>
+#include <system_error>
 
-#include "records/decimal_to_double.h"
+#include "numbers/decimal_scan.h"
 
 namespace broaden {
-namespace {
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Takes an optional sign from the front of `text`; true when it was '-'.
-bool take_sign(std::string_view& text) {
-  if (text.empty() || (text.front() != '+' && text.front() != '-')) return false;
-  const bool negative = text.front() == '-';
-  text.remove_prefix(1);
-  return negative;
-}
-
-}  // namespace
 
 std::string answer_to_name(std::string_view item) {
   item = item.substr(0, kNameFieldSize);
@@ -26,57 +14,23 @@ std::string answer_to_name(std::string_view item) {
 }
 
 CountValue answer_to_count(std::string_view item) {
-  const bool negative = take_sign(item);
-  if (item.empty()) return {0, NumberError::not_a_number};
-
-  // Accumulated as a negative number, whose range is the wider one.
-  constexpr std::int64_t kLowest = std::numeric_limits<std::int32_t>::min();
-  std::int64_t value = 0;
-  bool too_large = false;
-  for (const char c : item) {
-    if (!is_digit(c)) return {0, NumberError::not_a_number};
-    if (!too_large) value = value * 10 - (c - '0');
-    too_large = too_large || value < kLowest;
+  // from_chars takes a minus sign but no plus sign, and no blanks.
+  if (item.starts_with('+')) {
+    item.remove_prefix(1);
+    if (item.starts_with('-')) return {0, NumberError::not_a_number};
   }
-  if (!negative) value = -value;
-  if (too_large || value > std::numeric_limits<std::int32_t>::max())
-    return {0, NumberError::out_of_range};
-  return {static_cast<std::int32_t>(value), NumberError::none};
+  const char* const end = item.data() + item.size();
+  std::int32_t value = 0;
+  const auto [stop, error] = std::from_chars(item.data(), end, value);
+  if (error == std::errc::invalid_argument || stop != end) return {0, NumberError::not_a_number};
+  if (error == std::errc::result_out_of_range) return {0, NumberError::out_of_range};
+  return {value, NumberError::none};
 }
 
 WidthValue answer_to_width(std::string_view item) {
-  constexpr WidthValue kNotANumber{0.0, NumberError::not_a_number};
-  const bool negative = take_sign(item);
-
-  std::string digits;
-  std::int64_t decimals = 0;
-  bool has_point = false;
-  while (!item.empty() && (is_digit(item.front()) || item.front() == '.')) {
-    if (item.front() == '.') {
-      if (has_point) return kNotANumber;
-      has_point = true;
-    } else {
-      digits += item.front();
-      if (has_point) ++decimals;
-    }
-    item.remove_prefix(1);
-  }
-  if (digits.empty()) return kNotANumber;
-
-  std::int64_t exponent = 0;
-  if (!item.empty()) {
-    const char letter = item.front();
-    if (letter != 'E' && letter != 'e' && letter != 'D' && letter != 'd') return kNotANumber;
-    item.remove_prefix(1);
-    const bool exponent_negative = take_sign(item);
-    if (item.empty()) return kNotANumber;
-    for (const char c : item) {
-      if (!is_digit(c)) return kNotANumber;
-      exponent = append_exponent_digit(exponent, c);
-    }
-    if (exponent_negative) exponent = -exponent;
-  }
-  return {decimal_to_double(negative, digits, exponent - decimals), NumberError::none};
+  const DecimalScan scan = scan_decimal(item, DecimalGrammar{.d_exponent = true});
+  if (scan.error != DecimalError::none || scan.empty) return {0.0, NumberError::not_a_number};
+  return {scan_to_double(scan), NumberError::none};
 }
 
 }  // namespace broaden

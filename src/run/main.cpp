@@ -3,7 +3,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "records/posix_file_system.h"
+#include "io/posix_file_system.h"
 #include "run/run.h"
 
 int main() {

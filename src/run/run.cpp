@@ -3,17 +3,18 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "numbers/double_to_echo.h"
 #include "records/line_list.h"
 #include "records/spectrum_writer.h"
 #include "run/answer_reader.h"
 #include "run/answer_to_value.h"
-#include "run/double_to_echo.h"
 #include "synthesis/engine.h"
 
 namespace broaden {
@@ -27,25 +28,67 @@ struct Fatal {
   std::string message;
 };
 
-// An answer as it is shown in a message: quoted, at most 64 characters
-// (then "..."), with control characters written as \xNN so that the message
-// stays one line.
-std::string shown(std::string_view text) {
+// Text as it stands in a message: control characters written as \xNN, so
+// that the message stays one line.
+std::string one_line(std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  constexpr std::size_t kShownLimit = 64;
-  std::string quoted = "'";
-  for (const char c : text.substr(0, kShownLimit)) {
+  std::string written;
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7f) {
-      quoted += "\\x";
-      quoted += kHex[byte >> 4];
-      quoted += kHex[byte & 0xf];
+      written += "\\x";
+      written += kHex[byte >> 4];
+      written += kHex[byte & 0xf];
     } else {
-      quoted += c;
+      written += c;
     }
   }
-  return quoted + (text.size() > kShownLimit ? "'..." : "'");
+  return written;
 }
+
+// An answer as it is shown in a message: quoted, at most 64 characters
+// (then "..."), on one line.
+std::string shown(std::string_view text) {
+  constexpr std::size_t kShownLimit = 64;
+  std::string quoted(1, '\'');
+  quoted += one_line(text.substr(0, kShownLimit));
+  quoted += text.size() > kShownLimit ? "'..." : "'";
+  return quoted;
+}
+
+// What a message about a name answer adds when the name ended at a slash,
+// blank or tab with more typed after it, or the answer began with a slash
+// and went on: how to write the whole of what was typed as one name. Empty
+// otherwise.
+//
+//   data/lines.txt -> "; the name ended at the slash: write a name holding a
+//                      slash or a blank in quotes, as in 'data/lines.txt'"
+std::string quoting_hint(const Answer& answer) {
+  std::string_view what;
+  if (answer.status == AnswerStatus::empty_item && answer.ended_by == '/' &&
+      answer.line.size() > 1) {
+    what = "the answer began with a slash, which ends it";
+  } else if (answer.status == AnswerStatus::ok && answer.line.size() > answer.item.size()) {
+    if (answer.ended_by == '/') what = "the name ended at the slash";
+    if (answer.ended_by == ' ') what = "the name ended at the blank";
+    if (answer.ended_by == '\t') what = "the name ended at the tab";
+  }
+  if (what.empty()) return {};
+  std::string quoted(1, '\'');
+  for (const char c : answer.line) quoted += c == '\'' ? "''" : std::string(1, c);
+  quoted += '\'';
+  std::string hint = "; ";
+  hint += what;
+  hint += ": write a name holding a slash or a blank in quotes, as in ";
+  hint += one_line(quoted);
+  return hint;
+}
+
+// A name answer: the name it stands for, and what to add to a message about it.
+struct NameAnswer {
+  std::string name;
+  std::string hint;
+};
 
 class Dialogue {
  public:
@@ -69,8 +112,9 @@ class Dialogue {
     }
   }
 
-  std::string name(std::string_view what) {
-    return answer_to_name(item(what, kNameFieldSize).item);
+  NameAnswer name(std::string_view what) {
+    const Answer answer = item(what, kNameFieldSize, true);
+    return {answer_to_name(answer.item), quoting_hint(answer)};
   }
 
   std::int32_t count() {
@@ -98,7 +142,9 @@ class Dialogue {
   }
 
  private:
-  Answer item(std::string_view what, std::size_t limit) {
+  // Reads the answer to the question about `what`; a `name` answer that
+  // holds no value says how to write a name that begins with a slash.
+  Answer item(std::string_view what, std::size_t limit, bool name = false) {
     Answer answer;
     try {
       answer = read_answer(in_, limit);
@@ -112,7 +158,8 @@ class Dialogue {
     if (answer.status == AnswerStatus::end_of_input)
       throw Fatal{"standard input ended before the " + std::string(what) + " was given"};
     if (answer.status == AnswerStatus::empty_item)
-      throw Fatal{"no value was given for the " + std::string(what)};
+      throw Fatal{"no value was given for the " + std::string(what) +
+                  (name ? quoting_hint(answer) : std::string())};
     return answer;
   }
 
@@ -125,10 +172,12 @@ std::string reason_of(const std::system_error& error) { return error.code().mess
 // The run up to its exit status; fatal failures leave it as Fatal.
 int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   dialogue.prompt("Enter Input Filename: ");
-  const std::string input_name = dialogue.name("input file name");
+  const NameAnswer input = dialogue.name("input file name");
+  const std::string& input_name = input.name;
   std::string reason;
   std::unique_ptr<std::istream> line_list = files.open_existing(input_name, reason);
-  if (!line_list) throw Fatal{"cannot open line-list file " + shown(input_name) + ": " + reason};
+  if (!line_list)
+    throw Fatal{"cannot open line-list file " + shown(input_name) + ": " + reason + input.hint};
 
   dialogue.prompt("Enter Number of Frequencies: ");
   const std::int32_t count = dialogue.count();
@@ -160,7 +209,7 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   line_list.reset();
 
   dialogue.prompt("Enter Output Filename: ");
-  const std::string output_name = dialogue.name("output file name");
+  const std::string output_name = dialogue.name("output file name").name;
   dialogue.prompt("Enter Lorentzian Width: ");
   const double width = dialogue.width();
 
@@ -171,13 +220,14 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
     return kStatusDone;
   }
 
-  static Spectrum spectrum;
-  build_grid(spectrum.w, spectrum.t);
-  add_peaks(frequency, intensity, width, spectrum.w, spectrum.t);
+  // The run's own grid and spectrum: runs share nothing.
+  const auto spectrum = std::make_unique<Spectrum>();
+  build_grid(spectrum->w, spectrum->t);
+  add_peaks(frequency, intensity, width, spectrum->w, spectrum->t);
 
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {
-    write_spectrum(*spectrum_file, spectrum.w, spectrum.t);
+    write_spectrum(*spectrum_file, spectrum->w, spectrum->t);
     if (!*spectrum_file) throw Fatal{write_failed};
     spectrum_file->close();
   } catch (const std::system_error& error) {

@@ -12,18 +12,7 @@
 namespace broaden {
 namespace {
 
-Decimal decimal(const char* text) { return *parse_decimal(text); }
-
-// A decimal with trailing zeros taken into its exponent, for comparing values.
-Decimal normalised(Decimal d) {
-  d.digits.erase(0, std::min(d.digits.find_first_not_of('0'), d.digits.size()));
-  while (!d.digits.empty() && d.digits.back() == '0') {
-    d.digits.pop_back();
-    ++d.exponent;
-  }
-  if (d.digits.empty()) return Decimal{false, "", 0};
-  return d;
-}
+DecimalScan decimal(const std::string& text) { return scan_decimal(text, {.d_exponent = true}); }
 
 // "units * 10^-3" as decimal text: the exact value of a grid point.
 std::string thousandths(long long units) {
@@ -40,8 +29,7 @@ TEST(GridByStep, EveryPointIsTheExactDecimalRoundedOnceAndPrintsAsThatDecimal) {
     const long long b =
         a + s * static_cast<long long>(random() % 3000) + static_cast<long long>(random() % s) + 1;
     const GridResult grid =
-        grid_by_step(decimal(thousandths(a).c_str()), decimal(thousandths(b).c_str()),
-                     decimal(thousandths(s).c_str()));
+        grid_by_step(decimal(thousandths(a)), decimal(thousandths(b)), decimal(thousandths(s)));
     ASSERT_EQ(grid.error, "");
     ASSERT_EQ(grid.x.size(), static_cast<std::size_t>((b - a) / s + 1));
     for (std::size_t j = 0; j < grid.x.size(); ++j) {
@@ -49,8 +37,7 @@ TEST(GridByStep, EveryPointIsTheExactDecimalRoundedOnceAndPrintsAsThatDecimal) {
       ASSERT_EQ(grid.x[j], std::strtod(exact.c_str(), nullptr)) << exact;
       char text[32];
       *format_number(grid.x[j], 0, text) = '\0';
-      ASSERT_EQ(normalised(*parse_decimal(text)), normalised(decimal(exact.c_str())))
-          << text << " for " << exact;
+      ASSERT_EQ(decimal(text), decimal(exact)) << text << " for " << exact;
     }
   }
 }

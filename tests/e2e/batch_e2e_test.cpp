@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e/spawn.h"
+#include "support/spawn.h"
 #include "support/temp_folder.h"
 
 namespace broaden::testing {

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "e2e/spawn.h"
 #include "support/console_text.h"
+#include "support/spawn.h"
 #include "support/temp_folder.h"
 
 namespace broaden::testing {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <ios>
 #include <limits>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -33,8 +34,8 @@ TEST(SpectrumRecord, IsTwoFixedPointFieldsJoinedByBlankCommaBlankAndALineFeed) {
     EXPECT_EQ(spectrum_record(c.abscissa, c.intensity), c.expected);
     char buffer[kSpectrumRecordSize + 2];
     std::fill(std::begin(buffer), std::end(buffer), '#');
-    EXPECT_EQ(spectrum_record(c.abscissa, c.intensity, buffer + 1),
-              buffer + 1 + kSpectrumRecordSize);
+    spectrum_record(c.abscissa, c.intensity,
+                    std::span<char, kSpectrumRecordSize>(buffer + 1, kSpectrumRecordSize));
     EXPECT_EQ(std::string(buffer, sizeof buffer), '#' + std::string(c.expected) + '#');
   }
 }

@@ -65,10 +65,37 @@ TEST(ReadAnswer, TakesTheFirstItemAndDiscardsItsLine) {
   }
 }
 
+TEST(ReadAnswer, TellsWhatEndedTheItemAndKeepsItsLineAsTyped) {
+  const struct {
+    const char* input;
+    char ended_by;
+    const char* line;
+  } cases[] = {
+      {"data/lines.txt\nnext", '/', "data/lines.txt"},
+      {"  data/run 1.txt \t\r\nnext", '/', "data/run 1.txt"},
+      {"/abs/path\nnext", '/', "/abs/path"},
+      {"a\tb\nnext", '\t', "a\tb"},
+      {"it's here\nnext", ' ', "it's here"},
+      {"name   \nnext", ' ', "name"},
+      {", 5\nnext", ',', ", 5"},
+      {"name\nnext", '\0', "name"},
+      {"'quoted x'\nnext", '\0', ""},
+      {"a/b/c/d/e/f/g/h/i/j/k/l/m\nnext", '/', "a/b/c/d/e/f/g/h/i/j/"},
+  };
+  for (const auto& c : cases) {
+    std::istringstream in(c.input);
+    const Answer answer = read_answer(in, 20);
+    EXPECT_EQ(answer.ended_by, c.ended_by) << c.input;
+    EXPECT_EQ(answer.line, c.line) << c.input;
+    EXPECT_EQ(read_answer(in, 20).item, "next") << c.input;
+  }
+}
+
 TEST(ReadAnswer, KeepsOnlyTheLimitAndSkipsTheRest) {
   std::istringstream in(std::string(100000, 'x') + " 5\n'" + std::string(50, 'y') + "'\nnext\n");
   const Answer unquoted = read_answer(in, 40);
   EXPECT_EQ(unquoted.item, std::string(40, 'x'));
+  EXPECT_EQ(unquoted.line, std::string(40, 'x'));
   EXPECT_TRUE(unquoted.truncated);
   const Answer quoted = read_answer(in, 40);
   EXPECT_EQ(quoted.item, std::string(40, 'y'));

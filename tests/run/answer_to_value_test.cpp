@@ -50,6 +50,9 @@ TEST(AnswerToCount, ReadsSigned32BitIntegers) {
       {"+-5", {0, kNaN}},
       {"five", {0, kNaN}},
       {"12x", {0, kNaN}},
+      {"99999999999999999999x", {0, kNaN}},
+      {"-+5", {0, kNaN}},
+      {" 5", {0, kNaN}},
   };
   for (const auto& c : cases) EXPECT_EQ(answer_to_count(c.item), c.count) << c.item;
 }

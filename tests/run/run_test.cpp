@@ -5,12 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <future>
 #include <sstream>
 #include <streambuf>
 #include <string>
 #include <system_error>
 
-#include "records/posix_file_system.h"
+#include "io/posix_file_system.h"
 #include "support/console_text.h"
 #include "support/temp_folder.h"
 
@@ -54,6 +55,8 @@ class RunTest : public ::testing::Test {
 
  private:
   int folder_fd_;
+
+ protected:
   PosixFileSystem files_;
 };
 
@@ -69,6 +72,38 @@ TEST_F(RunTest, CompleteRunEchoesPeaksAndWritesTheSpectrum) {
   EXPECT_EQ(record("spectrum.txt", 10000), "   1000.0000 ,       7.9788\n");
   EXPECT_EQ(record("spectrum.txt", 20000), "   2000.0000 ,       0.0000\n");
   EXPECT_EQ(record("spectrum.txt", 10242), "   1024.2001 ,       0.0001\n");
+}
+
+// The answers of a run of one peak at width 5.
+std::string answers(const std::string& line_list, const std::string& spectrum) {
+  std::string text = line_list;
+  text += "\n1\n";
+  text += spectrum;
+  text += "\n5\n";
+  return text;
+}
+
+TEST_F(RunTest, RunsAgainAndSideBySideGiveWhatEachGivesAlone) {
+  // Two line lists far apart, each run alone, then again in pairs of threads.
+  folder.write("a.txt", "  500.0000  100.0000\n");
+  folder.write("b.txt", " 1500.0000   40.0000\n");
+  ASSERT_EQ(run_with(answers("a.txt", "a0.txt")), 0);
+  ASSERT_EQ(run_with(answers("b.txt", "b0.txt")), 0);
+  const std::string alone_a = folder.read("a0.txt"), alone_b = folder.read("b0.txt");
+  ASSERT_NE(alone_a, alone_b);
+  const auto side = [this](const std::string& text) {
+    std::istringstream in(text);
+    std::ostringstream side_out, side_err;
+    return run(in, side_out, side_err, files_);
+  };
+  for (const std::string round : {"1", "2", "3"}) {
+    const std::string a = "a" + round, b = "b" + round;
+    std::future<int> first = std::async(std::launch::async, side, answers("a.txt", a));
+    EXPECT_EQ(side(answers("b.txt", b)), 0);
+    EXPECT_EQ(first.get(), 0);
+    EXPECT_TRUE(folder.read(a) == alone_a) << a << " differs from the run alone";
+    EXPECT_TRUE(folder.read(b) == alone_b) << b << " differs from the run alone";
+  }
 }
 
 TEST_F(RunTest, CountBelowOneReadsNothingAndWritesZeros) {
@@ -172,6 +207,25 @@ const FatalCase kFatalCases[] = {
      "broaden: line-list file 'lines.txt' ended after 0 records; 1 was asked for\n"},
     {"control characters in a name", nullptr, "'bad\x1bname'\n", "",
      "broaden: cannot open line-list file 'bad\\x1bname': No such file or directory\n"},
+    // A name cut at a slash or a blank, or an answer that begins with a
+    // slash: the message shows the whole of what was typed, quoted.
+    {"name cut at a slash", nullptr, "data/lines.txt\n", "",
+     "broaden: cannot open line-list file 'data': No such file or directory; the name ended at "
+     "the slash: write a name holding a slash or a blank in quotes, as in 'data/lines.txt'\n"},
+    {"name cut at a blank", nullptr, "it's here.txt  \n", "",
+     "broaden: cannot open line-list file 'it's': No such file or directory; the name ended at "
+     "the blank: write a name holding a slash or a blank in quotes, as in 'it''s here.txt'\n"},
+    {"name followed by blanks only", nullptr, "absent.txt \t \n", "",
+     "broaden: cannot open line-list file 'absent.txt': No such file or directory\n"},
+    {"name cut at a comma", nullptr, "absent.txt,x\n", "",
+     "broaden: cannot open line-list file 'absent.txt': No such file or directory\n"},
+    {"input name begins with a slash", nullptr, "/data/lines.txt\n", "",
+     "broaden: no value was given for the input file name; the answer began with a slash, which "
+     "ends it: write a name holding a slash or a blank in quotes, as in '/data/lines.txt'\n"},
+    {"output name begins with a slash", "", "lines.txt\n0\n/tmp/out.txt\n",
+     " Enter Number of Frequencies: \n Enter Output Filename: \n",
+     "broaden: no value was given for the output file name; the answer began with a slash, which "
+     "ends it: write a name holding a slash or a blank in quotes, as in '/tmp/out.txt'\n"},
 };
 
 TEST_F(RunTest, FatalFailuresEndWithOneDiagnosticAndStatusTwo) {

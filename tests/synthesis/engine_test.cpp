@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "records/double_to_fixed.h"
+#include "support/fixed_text.h"
 
 namespace broaden {
 namespace {
+
+using testing::fixed_text;
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -35,13 +37,11 @@ TEST_F(EngineTest, Exactly1952AbscissaePrintOneUnitHigh) {
   int high = 0;
   std::size_t first = 0, last = 0;
   for (std::size_t i = 0; i < kGridSize; ++i) {
-    const std::string printed = double_to_fixed(s->w[i], 12, 4);
+    const std::string printed = fixed_text(s->w[i], 4);
     const std::size_t point = i + 1;
     const std::string tenth = std::to_string(point / 10) + "." + std::to_string(point % 10) + "000";
-    const std::string expected = std::string(12 - tenth.size(), ' ') + tenth;
-    if (printed == expected) continue;
-    ASSERT_EQ(printed,
-              std::string(12 - tenth.size(), ' ') + tenth.substr(0, tenth.size() - 1) + "1")
+    if (printed == tenth) continue;
+    ASSERT_EQ(printed, tenth.substr(0, tenth.size() - 1) + "1")
         << "point " << point << " prints neither its tenth nor one unit above it";
     if (high++ == 0) first = point;
     last = point;
@@ -49,7 +49,7 @@ TEST_F(EngineTest, Exactly1952AbscissaePrintOneUnitHigh) {
   EXPECT_EQ(high, 1952);
   EXPECT_EQ(first, 10242u);
   EXPECT_LE(last, 19997u);
-  EXPECT_EQ(double_to_fixed(s->w[10241], 12, 4), "   1024.2001");
+  EXPECT_EQ(fixed_text(s->w[10241], 4), "1024.2001");
 }
 
 TEST_F(EngineTest, BuildGridClearsSpectrumToPositiveZero) {
@@ -70,7 +70,7 @@ TEST_F(EngineTest, PeakHeightUsesSinglePrecisionNormalisation) {
   EXPECT_EQ(kNormalisation, 2.5066280364990234);
   EXPECT_EQ(s->t[9999], (100.0 / 2.5066280364990234) / 5.0);
   EXPECT_NE(s->t[9999], (100.0 / 2.5066282746310002) / 5.0);
-  EXPECT_EQ(double_to_fixed(s->t[9999], 12, 4), "      7.9788");
+  EXPECT_EQ(fixed_text(s->t[9999], 4), "7.9788");
 }
 
 TEST_F(EngineTest, GaussianFallsOffWithDistanceSymmetrically) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/options.h"
+#include "io/file_system.h"
 #include "records/columns_reader.h"
 
 namespace broaden {
@@ -35,11 +36,12 @@ LineListResult read_line_list(std::string_view text, const BatchOptions& options
 std::size_t count_outside(std::span<const double> frequency, double first, double last) noexcept;
 
 /// Runs broaden-batch with the command line `argc`/`argv`: the line list
-/// from its file, or from `input_fd` when it is "-" or not given; the
+/// from its file opened through `files`, or from `input_fd` when it is "-"
+/// or not given; the
 /// spectrum to its file (made whole, see AtomicFile) or to `out`; help and
 /// version on `out`; warnings and failures as lines "broaden-batch: ..." on
 /// `err`. Returns the exit status.
-int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out,
-              std::ostream& err);
+int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
+              FileSystem& files);
 
 }  // namespace broaden

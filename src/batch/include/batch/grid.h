@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "records/decimal_text.h"
+#include "numbers/decimal_scan.h"
 
 namespace broaden {
 
@@ -19,7 +19,8 @@ struct GridResult {
   std::string error;
 };
 
-/// The grid from `from` to `to` by `step`, all exact decimals: point j is
+/// The grid from `from` to `to` by `step`, all exact decimals (scans
+/// without error, as scan_decimal gives them): point j is
 /// the double nearest to the exact decimal from + j * step, for j = 0, 1,
 /// ... up to the last point not above `to`. Each point is rounded once from
 /// its exact value (never summed step by step), so it prints as written:
@@ -33,7 +34,7 @@ struct GridResult {
 ///
 ///   grid_by_step(0.1, 0.35, 0.1) -> {0.1, 0.2, 0.3}
 ///   grid_by_step(1, 1, 0.1)      -> error "--from must be below --to"
-GridResult grid_by_step(const Decimal& from, const Decimal& to, const Decimal& step,
+GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const DecimalScan& step,
                         std::size_t max_points = kMaxGridPoints);
 
 /// The grid of `points` points from `from` to `to`: point j is

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "numbers/decimal_scan.h"
 #include "records/columns_reader.h"
-#include "records/decimal_text.h"
 
 namespace broaden {
 
@@ -37,7 +37,7 @@ struct BatchOptions {
   double eta = 0.0;
 
   GridKind grid = GridKind::classic_default;
-  Decimal from, to, step;  ///< with classic_default and step: the decimals of the grid
+  DecimalScan from, to, step;  ///< with classic_default and step: the decimals of the grid
   std::int64_t points = 0;
 
   std::string output = "-";  ///< "-": standard output

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "numbers/decimal_scan.h"
+
 namespace broaden {
 
 /// Which fields of a line hold what: 1-based field numbers, distinct.
@@ -26,6 +28,10 @@ struct ColumnScaling {
   double frequency_scale = 1.0;
   double width_divisor = 1.0;
 };
+
+/// How numbers are written in the columns: an optional sign, digits with
+/// at most one point, and an optional exponent of E, e, D or d.
+inline constexpr DecimalGrammar kColumnsGrammar{.d_exponent = true};
 
 /// The peaks read, in file order; `width` is empty when the layout has no
 /// width field, else as long as the other two.
@@ -60,11 +66,9 @@ struct ColumnsResult {
 /// tabs holding at most one comma or semicolon; two commas or semicolons
 /// with only blanks between them stand around an empty field, as in CSV.
 /// Fields past those the layout names are not read (they may hold names).
-/// Numbers are parse_decimal's: optional sign, digits with an optional
-/// point, optional exponent with E, e, D or d; converted to the nearest
-/// double. Frequencies and intensities must stay finite once scaled;
-/// widths must be finite and positive, and stay so once scaled.
-/// Stops at the first line that cannot be read.
+/// Numbers are of kColumnsGrammar, converted to the nearest double. Frequencies and intensities
+/// must stay finite once scaled; widths must be finite and positive, and stay so once scaled. Stops
+/// at the first line that cannot be read.
 ///
 ///   read_columns("# f  I\n1000 2.5\n1.5D3,1e-1\n", {1, 2})
 ///     -> {frequency {1000, 1500}, intensity {2.5, 0.1}}

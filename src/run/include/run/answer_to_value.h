@@ -52,7 +52,8 @@ struct WidthValue {
 /// (at least one digit, before or after it), and an optional exponent of E,
 /// e, D or d, an optional sign and digits. The value is the nearest double
 /// (ties to even); beyond the double range it is an infinity or a zero of
-/// its sign. Textual infinities and NaN are not numbers here.
+/// its sign. Textual infinities and NaN are not numbers here. This is
+/// scan_decimal with the D exponent as its only option.
 ///
 ///   answer_to_width("5")       -> {5.0}
 ///   answer_to_width("-.5d1")   -> {-5.0}

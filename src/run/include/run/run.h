@@ -5,7 +5,7 @@
 #include <istream>
 #include <ostream>
 
-#include "records/file_system.h"
+#include "io/file_system.h"
 
 namespace broaden {
 
@@ -24,7 +24,8 @@ inline constexpr int kStatusFatal = 2;  ///< a fatal input, file or console fail
 /// writes one line "broaden: <what failed>" on `err` and returns 2; nothing
 /// else is ever written on `err`.
 ///
-/// The grid and spectrum are static storage: runs must not overlap.
+/// Each run has its own grid and spectrum: runs may follow one another in
+/// one process, or overlap in threads of their own.
 int run(std::istream& in, std::ostream& out, std::ostream& err, FileSystem& files);
 
 }  // namespace broaden

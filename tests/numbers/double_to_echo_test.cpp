@@ -1,4 +1,4 @@
-#include "run/double_to_echo.h"
+#include "numbers/double_to_echo.h"
 
 #include <gtest/gtest.h>
 

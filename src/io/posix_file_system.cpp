@@ -1,4 +1,4 @@
-#include "records/posix_file_system.h"
+#include "io/posix_file_system.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "records/double_to_fixed.h"
+#include "numbers/double_to_fixed.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <span>
 #include <string>
 
 namespace broaden {
@@ -65,7 +66,8 @@ TEST(DoubleToFixed, RoundsTheExactBinaryValueAndRightAlignsOrFillsWithAsterisks)
     EXPECT_EQ(double_to_fixed(c.value, c.width, c.decimals), c.expected) << c.value;
     char buffer[80];
     std::fill(std::begin(buffer), std::end(buffer), '#');
-    EXPECT_EQ(double_to_fixed(c.value, c.width, c.decimals, buffer + 1), buffer + 1 + c.width);
+    double_to_fixed(c.value, c.decimals,
+                    std::span<char>(buffer + 1, static_cast<std::size_t>(c.width)));
     EXPECT_EQ(buffer[0], '#');
     EXPECT_EQ(buffer[1 + c.width], '#') << "wrote past the field for " << c.value;
   }

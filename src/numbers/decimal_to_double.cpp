@@ -1,4 +1,4 @@
-#include "records/decimal_to_double.h"
+#include "numbers/decimal_to_double.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,16 +3,13 @@
 
 #include <string_view>
 
+#include "numbers/decimal_scan.h"
+
 namespace broaden {
 
-/// Why a numeric field was refused. Any of these makes the whole record bad.
-enum class FieldError {
-  none,
-  invalid_character,   ///< a tab, a letter other than E or D, or any other stray character
-  second_point,        ///< a second decimal point in the mantissa
-  no_mantissa_digits,  ///< a point or an exponent with no digit before it: ".", "-.", "E5"
-  no_exponent_digits,  ///< an exponent letter or sign with no digit after it: "1.0E", "2.5-"
-};
+/// Why a numeric field was refused (see DecimalError). Any of these makes
+/// the whole record bad.
+using FieldError = DecimalError;
 
 /// What a field read gives: the value when `error` is none.
 struct FieldValue {
@@ -24,7 +21,7 @@ struct FieldValue {
 
 /// Converts the text of one fixed-width numeric field (the characters of the
 /// field only, already cut from the record) with `implied_decimals` implied
-/// decimals.
+/// decimals: scan_decimal with every option of DecimalGrammar on.
 ///
 /// Blanks anywhere are ignored; a field of blanks only, or of a sign only, is
 /// zero. Otherwise the field is an optional sign, a mantissa of digits with at

@@ -1,13 +1,14 @@
 // double -> one fixed-point field of a spectrum record.
 #pragma once
 
+#include <span>
 #include <string>
 
 namespace broaden {
 
-/// Writes `value` as a right-aligned fixed-point field of exactly `width`
-/// characters with exactly `decimals` decimals into `out`, and returns the
-/// pointer just past it. `width` is 1 to 64, `decimals` 0 to 17.
+/// Writes `value` as a right-aligned fixed-point field with exactly
+/// `decimals` decimals filling `field`, whose size is the field's width.
+/// The width is 1 to 64, `decimals` 0 to 17.
 ///
 /// The value is rounded to the nearest multiple of 10^-decimals; an exact
 /// halfway value rounds to the even last digit. A negative value keeps its
@@ -17,13 +18,13 @@ namespace broaden {
 /// Infinities are written "Infinity" / "-Infinity" and NaN "NaN",
 /// right-aligned (asterisks when even that does not fit).
 ///
-///   double_to_fixed(0.1, 12, 4)         -> "      0.1000"
-///   double_to_fixed(-0.00001, 12, 4)    -> "     -0.0000"
-///   double_to_fixed(10000000.0, 12, 4)  -> "************"
-///   double_to_fixed(NaN, 12, 4)         -> "         NaN"
-char* double_to_fixed(double value, int width, int decimals, char* out) noexcept;
+///   double_to_fixed(0.1, 4, 12-character field)         -> "      0.1000"
+///   double_to_fixed(-0.00001, 4, 12-character field)    -> "     -0.0000"
+///   double_to_fixed(10000000.0, 4, 12-character field)  -> "************"
+///   double_to_fixed(NaN, 4, 12-character field)         -> "         NaN"
+void double_to_fixed(double value, int decimals, std::span<char> field) noexcept;
 
-/// The same field as a string, for tests and messages.
+/// The same field, `width` characters, as a string, for tests and messages.
 std::string double_to_fixed(double value, int width, int decimals);
 
 }  // namespace broaden

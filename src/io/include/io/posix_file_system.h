@@ -3,7 +3,7 @@
 
 #include <fcntl.h>
 
-#include "records/file_system.h"
+#include "io/file_system.h"
 
 namespace broaden {
 

@@ -1,15 +1,17 @@
 // double -> one field of the echo line (the free-form number layout).
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 
 namespace broaden {
 
 /// Characters in one echo field.
-inline constexpr int kEchoFieldWidth = 25;
+inline constexpr std::size_t kEchoFieldWidth = 25;
 
-/// Writes `value` rounded to 17 significant digits (ties to even) as a
-/// 25-character echo field into `out` and returns the pointer just past it.
+/// Writes `value` rounded to 17 significant digits (ties to even) as the
+/// 25-character echo field `field`.
 ///
 /// Zero, and values whose rounded magnitude is at least 0.1 and below 10^17,
 /// take the fixed-point form: a minus sign when negative (negative zero
@@ -24,7 +26,7 @@ inline constexpr int kEchoFieldWidth = 25;
 ///   double_to_echo(0.1)    -> " 0.10000000000000001     "
 ///   double_to_echo(1e-5)   -> "  1.0000000000000001E-005"
 ///   double_to_echo(1e17)   -> "  1.0000000000000000E+017"
-char* double_to_echo(double value, char* out) noexcept;
+void double_to_echo(double value, std::span<char, kEchoFieldWidth> field) noexcept;
 
 /// The same field as a string.
 std::string double_to_echo(double value);

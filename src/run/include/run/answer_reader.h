@@ -18,6 +18,14 @@ struct Answer {
   std::string item;        ///< the item's text, quote marks removed
   bool quoted = false;     ///< the item was written in quote marks
   bool truncated = false;  ///< the item was longer than the limit asked for
+  /// What ended an unquoted item, or stood first as an empty one: a blank,
+  /// tab, comma, slash or semicolon; '\0' for a line end, the input's end or
+  /// a quoted item.
+  char ended_by = '\0';
+  /// Of an unquoted or empty item: its line as typed, from the item's first
+  /// character to the line end, less the blanks and tabs at its end; only the
+  /// first `limit` characters are kept. Tells what a cut item was meant to be.
+  std::string line;
 };
 
 /// Reads one free-form answer from `in` and discards the rest of its line.
@@ -31,9 +39,9 @@ struct Answer {
 /// before it belonging to the line end. Only the first `limit` characters of
 /// the item are kept; the rest of the line is skipped without being held.
 ///
-///   "\n  data.txt 5\n"       -> {ok, "data.txt"}    (the 5 is discarded)
+///   "\n  data.txt 5\n"       -> {ok, "data.txt", ended_by ' ', line "data.txt 5"}
 ///   "'my dir/it''s.txt'\n"  -> {ok, "my dir/it's.txt", quoted}
-///   "  , 5\n"                -> {empty_item}
+///   "  , 5\n"                -> {empty_item, ended_by ',', line ", 5"}
 ///   "   \n"                  -> {end_of_input}
 Answer read_answer(std::istream& in, std::size_t limit);
 

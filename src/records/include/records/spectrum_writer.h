@@ -11,14 +11,14 @@ namespace broaden {
 /// Characters in one spectrum record, its line feed included.
 inline constexpr std::size_t kSpectrumRecordSize = 28;
 
-/// Writes one spectrum record into `out` (exactly kSpectrumRecordSize
-/// characters) and returns the pointer just past it: the abscissa as a
+/// Writes one spectrum record filling `record`: the abscissa as a
 /// 12-character fixed-point field with 4 decimals (double_to_fixed), the
 /// three characters " , ", the intensity likewise, and a line feed.
 ///
 ///   spectrum_record(0.1, 0.0)   -> "      0.1000 ,       0.0000\n"
 ///   spectrum_record(1e8, -1e-9) -> "************ ,      -0.0000\n"
-char* spectrum_record(double abscissa, double intensity, char* out) noexcept;
+void spectrum_record(double abscissa, double intensity,
+                     std::span<char, kSpectrumRecordSize> record) noexcept;
 
 /// The same record as a string, for tests.
 std::string spectrum_record(double abscissa, double intensity);
