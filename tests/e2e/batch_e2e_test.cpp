@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -193,6 +196,108 @@ TEST(BatchE2e, UsageErrorsEndWithStatusTwoBeforeAnythingIsRead) {
   const Outcome version = batch(folder, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("broaden-batch ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace broaden::testing
+
+namespace broaden::testing {
+namespace {
+
+// A tsv spectrum read back: abscissae and intensities.
+struct Points {
+  std::vector<double> x, y;
+};
+Points read_tsv(const std::string& text) {
+  Points points;
+  std::size_t start = text.find('\n') + 1;  // past the parameter line
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end - start);
+    points.x.push_back(std::strtod(line.c_str(), nullptr));
+    points.y.push_back(std::strtod(line.c_str() + line.find('\t') + 1, nullptr));
+    start = end + 1;
+  }
+  return points;
+}
+
+// The full width at half maximum of a single peak, crossings interpolated.
+double measured_fwhm(const Points& p) {
+  const auto top = std::max_element(p.y.begin(), p.y.end()) - p.y.begin();
+  const double half = p.y[static_cast<std::size_t>(top)] / 2;
+  auto crossing = [&](std::ptrdiff_t i, std::ptrdiff_t step) {
+    while (p.y[static_cast<std::size_t>(i + step)] > half) i += step;
+    const auto a = static_cast<std::size_t>(i), b = static_cast<std::size_t>(i + step);
+    return p.x[a] + (p.x[b] - p.x[a]) * (p.y[a] - half) / (p.y[a] - p.y[b]);
+  };
+  return crossing(top, 1) - crossing(top, -1);
+}
+
+TEST(BatchE2e, EachWidthOptionGivesTheWidthAndHeightAsked) {
+  constexpr double kPi = 3.14159265358979323846;
+  constexpr double kFwhmPerSigma = 2.3548200450309493;
+  // One line of intensity 2 at 1000, sampled by 0.001 around it.
+  const struct {
+    std::vector<std::string> options;
+    double fwhm, height;  // as asked; height of the area-normalised line at its centre
+  } cases[] = {
+      {{"--fwhm", "4"}, 4, 2 / (4 / kFwhmPerSigma * std::sqrt(2 * kPi))},
+      {{"--sigma", "2"}, 2 * kFwhmPerSigma, 2 / (2 * std::sqrt(2 * kPi))},
+      {{"--shape", "lorentzian", "--fwhm", "4"}, 4, 2 / (kPi * 2)},
+      {{"--shape", "lorentzian", "--hwhm", "1.5"}, 3, 2 / (kPi * 1.5)},
+      {{"--shape", "pseudo-voigt", "--fwhm", "4", "--eta", "0.3"},
+       4,
+       0.3 * 2 / (kPi * 2) + 0.7 * 2 / (4 / kFwhmPerSigma * std::sqrt(2 * kPi))},
+      // The Voigt FWHM from the Gaussian and Lorentzian ones, within 0.02 %.
+      {{"--shape", "voigt", "--gaussian-fwhm", "3", "--lorentzian-fwhm", "2"},
+       0.5346 * 2 + std::sqrt(0.2166 * 4 + 9),
+       0},
+  };
+  TempFolder folder;
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"--from", "980", "--to", "1020", "--step", "0.001"});
+    const Outcome run = batch(folder, arguments, "1000 2\n");
+    if (run.err.find("no line-shape engine") != std::string::npos) GTEST_SKIP() << run.err;
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Points points = read_tsv(run.out);
+    ASSERT_EQ(points.x[20000], 1000.0);
+    EXPECT_NEAR(measured_fwhm(points), c.fwhm, c.fwhm * 3e-4) << c.options[1];
+    if (c.height > 0) {
+      EXPECT_NEAR(points.y[20000], c.height, c.height * 1e-12) << c.options[1];
+    }
+
+    arguments.insert(arguments.end(), {"--normalise", "height"});
+    const Outcome height = batch(folder, arguments, "1000 2\n");
+    EXPECT_NEAR(read_tsv(height.out).y[20000], 2.0, 2e-12) << c.options[1];
+  }
+}
+
+TEST(BatchE2e, AWidthFieldAndTheScaleStandForTheOptions) {
+  TempFolder folder;
+  const std::vector<std::string> grid{"--from", "100", "--to", "600", "--step", "0.5"};
+  auto spectrum = [&](std::vector<std::string> options, const std::string& lines) {
+    options.insert(options.end(), grid.begin(), grid.end());
+    const Outcome run = batch(folder, options, lines);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out.substr(run.out.find('\n'));  // without the parameter line
+  };
+  const std::string probe = batch(folder, {"--fwhm", "1"}, "1 1\n").err;
+  if (probe.find("no line-shape engine") != std::string::npos) GTEST_SKIP() << probe;
+
+  for (const auto& [shape, width] : {std::pair<std::string, std::string>{"gaussian", "--fwhm"},
+                                     {"gaussian", "--sigma"},
+                                     {"lorentzian", "--fwhm"},
+                                     {"lorentzian", "--hwhm"}}) {
+    EXPECT_EQ(spectrum({"--shape", shape, width, "7", "--columns", "1,2,3"}, "300 1 7\n400 2 7\n"),
+              spectrum({"--shape", shape, width, "7"}, "300 1\n400 2\n"))
+        << shape << " " << width;
+  }
+  EXPECT_EQ(
+      spectrum({"--shape", "pseudo-voigt", "--eta", "0.5", "--columns", "2,1,3"}, "1 300 7\n"),
+      spectrum({"--shape", "pseudo-voigt", "--eta", "0.5", "--fwhm", "7"}, "300 1\n"));
+  EXPECT_EQ(spectrum({"--fwhm", "7", "--scale", "0.5"}, "600 1\n800 2\n"),
+            spectrum({"--fwhm", "7"}, "300 1\n400 2\n"));
 }
 
 }  // namespace
