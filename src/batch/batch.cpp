@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <streambuf>
 #include <system_error>
 
 #include "batch/grid.h"
@@ -89,17 +90,25 @@ const char* field_error_text(FieldError error) {
   return "";
 }
 
-// The fixed records, every one of them, as the classic reader reads them.
-LineListResult read_fixed(std::string_view text, double scale) {
+// A read-only stream buffer over text held in memory.
+class ViewBuffer final : public std::streambuf {
+ public:
+  explicit ViewBuffer(std::string_view text) {
+    char* begin = const_cast<char*>(text.data());  // only ever read
+    setg(begin, begin, begin + text.size());
+  }
+};
+
+// The fixed records, every one of them, read by the classic reader itself
+// (its line ends, its fields). Infinite values are kept for the classic
+// preset, which writes what broaden writes for them, and refused otherwise.
+LineListResult read_fixed(std::string_view text, double scale, bool keep_infinities) {
   LineListResult result;
-  std::size_t line = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    ++line;
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    std::string_view record = text.substr(start, end - start);
-    start = end + 1;
-    if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
-    const PeakRecord read = record_to_peak(record);
+  ViewBuffer buffer(text);
+  std::istream in(&buffer);
+  for (std::size_t line = 1;; ++line) {
+    const PeakRecord read = read_peak(in);
+    if (read.status == RecordStatus::end_of_file) break;
     if (read.status != RecordStatus::ok) {
       result.error = std::to_string(line) + ":" + std::to_string(read.column) + ": expected the " +
                      (read.field == 1 ? "frequency" : "intensity") +
@@ -107,8 +116,9 @@ LineListResult read_fixed(std::string_view text, double scale) {
       return result;
     }
     const double frequency = read.peak.frequency * scale;
-    if (!std::isfinite(frequency) || !std::isfinite(read.peak.intensity)) {
-      result.error = std::to_string(line) + ":1: expected a finite frequency and intensity";
+    if (!keep_infinities && (!std::isfinite(frequency) || !std::isfinite(read.peak.intensity))) {
+      result.error = std::to_string(line) +
+                     ":1: expected a frequency and an intensity within the " + "range of doubles";
       return result;
     }
     result.table.frequency.push_back(frequency);
@@ -266,7 +276,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
 }  // namespace
 
 LineListResult read_line_list(std::string_view text, const BatchOptions& options) {
-  if (options.input == InputKind::fixed) return read_fixed(text, options.scale);
+  if (options.input == InputKind::fixed) return read_fixed(text, options.scale, options.classic);
   const ColumnsResult read =
       read_columns(text, options.columns, ColumnScaling{options.scale, options.width_divisor});
   LineListResult result;
