@@ -244,11 +244,11 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const LineTable& table = lines.table;
 
   if (options.classic) {
-    static Spectrum spectrum;
-    build_grid(spectrum.w, spectrum.t);
-    add_peaks(table.frequency, table.intensity, options.sigma, spectrum.w, spectrum.t);
-    warn_outside(table.frequency, spectrum.w, err);
-    write_points(sink, OutputFormat::classic, spectrum.w, spectrum.t, 0);
+    const auto spectrum = std::make_unique<Spectrum>();
+    build_grid(spectrum->w, spectrum->t);
+    add_peaks(table.frequency, table.intensity, options.sigma, spectrum->w, spectrum->t);
+    warn_outside(table.frequency, spectrum->w, err);
+    write_points(sink, OutputFormat::classic, spectrum->w, spectrum->t, 0);
     sink.finish();
     return kBatchDone;
   }
