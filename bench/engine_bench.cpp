@@ -1,5 +1,10 @@
-// The engine against the straightforward loop, and the whole program on a
-// full table of 1001 peaks.
+// The engine against the straightforward loop in one process, and the whole
+// program against the straightforward program (bench/straightforward_main.cpp)
+// from start to exit, on 1001 or 20000 random peaks over 0..2000 with
+// intensities 0..100.
+//
+//   engine_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true
+//                --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -13,9 +18,11 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "records/spectrum_writer.h"
 #include "support/reference_engine.h"
 #include "synthesis/engine.h"
 
@@ -23,27 +30,27 @@ extern char** environ;
 
 namespace {
 
-constexpr std::size_t kFullTable = 1001;
-
 struct Peaks {
   std::vector<double> frequency;
   std::vector<double> intensity;
 };
 
-Peaks random_peaks() {
+Peaks random_peaks(std::size_t count) {
   std::mt19937_64 random(2026);
-  std::uniform_real_distribution<double> where(0.1, 2000.0), strength(0.0, 100.0);
+  std::uniform_real_distribution<double> where(0.0, 2000.0), strength(0.0, 100.0);
   Peaks peaks;
-  for (std::size_t k = 0; k < kFullTable; ++k) {
+  for (std::size_t k = 0; k < count; ++k) {
     peaks.frequency.push_back(where(random));
     peaks.intensity.push_back(strength(random));
   }
   return peaks;
 }
 
+// In one process: the plain loop, then the engine with the spectrum records
+// written to memory (the bounds settled as the program settles them).
 void BM_StraightforwardLoop(benchmark::State& state) {
-  const Peaks peaks = random_peaks();
-  const double width = static_cast<double>(state.range(0));
+  const Peaks peaks = random_peaks(1001);
+  const auto width = static_cast<double>(state.range(0));
   auto spectrum = std::make_unique<broaden::Spectrum>();
   auto scratch = std::make_unique<broaden::Spectrum>();
   for (auto _ : state) {
@@ -54,35 +61,54 @@ void BM_StraightforwardLoop(benchmark::State& state) {
   }
 }
 
-void BM_Engine(benchmark::State& state) {
-  const Peaks peaks = random_peaks();
-  const double width = static_cast<double>(state.range(0));
-  auto spectrum = std::make_unique<broaden::Spectrum>();
+void BM_EngineAndRecords(benchmark::State& state) {
+  const Peaks peaks = random_peaks(1001);
+  const auto width = static_cast<double>(state.range(0));
+  auto bounds = std::make_unique<broaden::SpectrumBounds>();
+  std::size_t exact_points = 0;
   for (auto _ : state) {
-    broaden::build_grid(spectrum->w, spectrum->t);
-    broaden::add_peaks(peaks.frequency, peaks.intensity, width, spectrum->w, spectrum->t);
-    benchmark::DoNotOptimize(spectrum->t.data());
+    broaden::build_grid(bounds->w);
+    broaden::bracket_peaks(peaks.frequency, peaks.intensity, width, bounds->w, bounds->low,
+                           bounds->high);
+    std::ostringstream out;
+    exact_points +=
+        broaden::write_spectrum(out, bounds->w, bounds->low, bounds->high, [&](std::size_t i) {
+          return broaden::straightforward_point(peaks.frequency, peaks.intensity, width,
+                                                bounds->w[i]);
+        });
+    benchmark::DoNotOptimize(out.str().data());
   }
+  state.counters["exact_points"] =
+      benchmark::Counter(static_cast<double>(exact_points), benchmark::Counter::kAvgIterations);
 }
 
-// Runs the built program on a generated 1001-peak line list at width 5,
-// answers on its standard input; reports the peak resident memory.
+// Runs one program on a generated line list (range 0: peaks, range 1:
+// width, range 2: 0 the straightforward program, 1 broaden), answers on its
+// standard input; reports peak resident memory and page faults.
 void BM_WholeProgram(benchmark::State& state) {
-  const auto folder = std::filesystem::temp_directory_path() / "broaden-bench";
+  const auto count = static_cast<std::size_t>(state.range(0));
+  const auto width = state.range(1);
+  const char* program = state.range(2) == 0 ? STRAIGHTFORWARD_EXECUTABLE : BROADEN_EXECUTABLE;
+  state.SetLabel(state.range(2) == 0 ? "straightforward" : "broaden");
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("broaden-bench-" + std::to_string(count) + "-" + std::to_string(width));
   std::filesystem::create_directories(folder);
-  const Peaks peaks = random_peaks();
-  {
+  if (!std::filesystem::exists(folder / "lines.txt")) {
+    const Peaks peaks = random_peaks(count);
     std::ofstream lines(folder / "lines.txt");
     char record[32];
-    for (std::size_t k = 0; k < kFullTable; ++k) {
+    for (std::size_t k = 0; k < count; ++k) {
       std::snprintf(record, sizeof record, "%10.4f%10.4f\n", peaks.frequency[k],
                     peaks.intensity[k]);
       lines << record;
     }
-    std::ofstream(folder / "answers.txt") << "lines.txt\n1001\nspectrum.txt\n5\n";
+    std::ofstream(folder / "answers.txt") << "lines.txt\n"
+                                          << count << "\nspectrum.txt\n"
+                                          << width << "\n";
   }
 
   long peak_kib = 0;
+  double faults = 0;
   for (auto _ : state) {
     std::filesystem::remove(folder / "spectrum.txt");
     posix_spawn_file_actions_t actions;
@@ -90,11 +116,11 @@ void BM_WholeProgram(benchmark::State& state) {
     posix_spawn_file_actions_addopen(&actions, 0, (folder / "answers.txt").c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    char* argv[] = {const_cast<char*>(BROADEN_EXECUTABLE), nullptr};
+    char* argv[] = {const_cast<char*>(program), nullptr};
 
     const auto start = std::chrono::steady_clock::now();
     pid_t child = 0;
-    if (posix_spawn(&child, BROADEN_EXECUTABLE, &actions, nullptr, argv, environ) != 0) {
+    if (posix_spawn(&child, program, &actions, nullptr, argv, environ) != 0) {
       state.SkipWithError("cannot start the program");
       break;
     }
@@ -109,19 +135,34 @@ void BM_WholeProgram(benchmark::State& state) {
     }
     state.SetIterationTime(elapsed.count());
     peak_kib = std::max(peak_kib, usage.ru_maxrss);
+    faults += static_cast<double>(usage.ru_minflt + usage.ru_majflt);
   }
   state.counters["peak_MiB"] = static_cast<double>(peak_kib) / 1024.0;
-  std::filesystem::remove_all(folder);
+  state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
 }
 
 }  // namespace
 
 BENCHMARK(BM_StraightforwardLoop)
-    ->Arg(1)->Arg(5)->Arg(20)->Arg(100)->Arg(1000)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Engine)
-    ->Arg(1)->Arg(5)->Arg(20)->Arg(100)->Arg(1000)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_WholeProgram)->Unit(benchmark::kMillisecond)->UseManualTime();
+    ->Arg(1)
+    ->Arg(5)
+    ->Arg(20)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_EngineAndRecords)
+    ->Arg(1)
+    ->Arg(5)
+    ->Arg(20)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_WholeProgram)
+    ->ArgsProduct({{1001, 20000}, {5, 100}, {0, 1}})
+    ->ArgsProduct({{0}, {5}, {1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 BENCHMARK_MAIN();

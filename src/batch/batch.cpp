@@ -17,9 +17,7 @@
 #include "io/atomic_file.h"
 #include "records/line_list.h"
 #include "synthesis/engine.h"
-#if BROADEN_HAVE_LINE_PROFILES
 #include "synthesis/line_profiles.h"
-#endif
 
 namespace broaden {
 namespace {
@@ -137,7 +135,6 @@ std::vector<double> grid_of(const BatchOptions& options) {
   return grid.x;
 }
 
-#if BROADEN_HAVE_LINE_PROFILES
 ProfileParameters profile_of(const BatchOptions& options) {
   ProfileParameters parameters;
   switch (options.shape) {
@@ -162,7 +159,6 @@ ProfileParameters profile_of(const BatchOptions& options) {
   parameters.eta = options.eta;
   return parameters;
 }
-#endif
 
 // Where the text goes: standard output or the file made whole.
 class Sink {
@@ -254,11 +250,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   }
 
   std::vector<double> y(x.size(), 0.0);
-#if BROADEN_HAVE_LINE_PROFILES
   add_profiles(table.frequency, table.intensity, table.width, profile_of(options), x, y);
-#else
-  throw Failure{kBatchFailed, "this build has no line-shape engine: only --classic works"};
-#endif
   warn_outside(table.frequency, x, err);
 
   std::string parameters = options.parameters + " input=";

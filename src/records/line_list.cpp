@@ -64,15 +64,18 @@ PeakRecord read_peak(std::istream& in) {
   bool line_ended = false;
   while (size < sizeof kept) {
     const auto c = buffer.sbumpc();
-    if (traits::eq_int_type(c, traits::eof()) || traits::to_char_type(c) == '\n') {
+    if (traits::eq_int_type(c, traits::eof())) {
+      line_ended = true;  // a carriage return right before the end stays in the record
+      break;
+    }
+    if (traits::to_char_type(c) == '\n') {
       line_ended = true;
+      if (size > 0 && kept[size - 1] == '\r') --size;
       break;
     }
     kept[size++] = traits::to_char_type(c);
   }
-  if (line_ended) {
-    if (size > 0 && kept[size - 1] == '\r') --size;
-  } else {
+  if (!line_ended) {
     // Skipped through the buffer itself, so that its read errors reach the
     // caller whatever the stream's exception mask.
     for (auto c = buffer.sbumpc(); !traits::eq_int_type(c, traits::eof()) && c != '\n';

@@ -220,14 +220,19 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
     return kStatusDone;
   }
 
-  // The run's own grid and spectrum: runs share nothing.
-  const auto spectrum = std::make_unique<Spectrum>();
-  build_grid(spectrum->w, spectrum->t);
-  add_peaks(frequency, intensity, width, spectrum->w, spectrum->t);
+  // The run's own grid and spectrum (runs share nothing), each intensity as
+  // an interval around a fast estimate; a point whose interval the
+  // fixed-point field cannot settle is recomputed the straightforward way.
+  const auto spectrum = std::make_unique<SpectrumBounds>();
+  build_grid(spectrum->w);
+  bracket_peaks(frequency, intensity, width, spectrum->w, spectrum->low, spectrum->high);
+  const auto exact = [&](std::size_t i) {
+    return straightforward_point(frequency, intensity, width, spectrum->w[i]);
+  };
 
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {
-    write_spectrum(*spectrum_file, spectrum->w, spectrum->t);
+    write_spectrum(*spectrum_file, spectrum->w, spectrum->low, spectrum->high, exact);
     if (!*spectrum_file) throw Fatal{write_failed};
     spectrum_file->close();
   } catch (const std::system_error& error) {

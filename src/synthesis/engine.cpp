@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -14,6 +16,7 @@
 namespace broaden {
 namespace {
 
+using detail::AddTerms;
 using detail::PeakTerm;
 
 // exp(-q) is exactly zero from q = 745.14 on; the reach of a peak is taken
@@ -24,10 +27,20 @@ constexpr double kZeroTermQ = 750.0;
 // side of a window cover that with room to spare.
 constexpr double kPointMargin = 2.0;
 
-// Inside q = 700 the vector exponentials stay on their fast path; beyond it
-// (the rim of a peak's reach, where terms turn subnormal) the scalar one
-// takes over, and most rim terms are too small to change the sum at all.
+// Inside q = 700 exp(-q) is a normal double and the estimate's kernel is
+// used; beyond it (the rim, where terms turn subnormal) the scalar exp, and
+// most rim terms are too small to change the sum at all.
 constexpr double kCoreQ = 700.0;
+
+// The estimate leaves out the terms below e^-40 times the larger of 1 and
+// |amplitude| (farther than about 9 widths from the peak): each is under
+// 4.25e-18, and the bound takes them in as that.
+constexpr double kLeftOutQ = 40.0;
+constexpr double kLeftOutTerm = 4.3e-18;
+
+// The product recurrence is taken for a peak only where its bound stays
+// below this many units of 2^-53.
+constexpr double kRecurrenceLimit = 8192.0;
 
 // Grid points per block of work handed to a thread.
 constexpr std::size_t kBlockSize = 1000;
@@ -35,16 +48,26 @@ constexpr std::size_t kBlockSize = 1000;
 // Below this many terms in all, a second thread costs more than it saves.
 constexpr std::size_t kTermsPerExtraThread = 200'000;
 
+constexpr double kUnit = 0x1p-53;
+
 // The grid indices [first, last) where a peak's terms can be non-zero, and
-// within them its core [core_first, core_last).
+// within them its core [core_first, core_last). The estimate takes only
+// [near_first, near_last) where that is `near_only`, all with the kernel,
+// and q stays below q_max at the points it gives the kernel.
 struct Window {
   std::uint32_t first = 0;
   std::uint32_t last = 0;
   std::uint32_t core_first = 0;
   std::uint32_t core_last = 0;
+  std::uint32_t near_first = 0;
+  std::uint32_t near_last = 0;
+  bool near_only = false;
   bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
+  double q_max = 0.0;
+  AddTerms near_add = nullptr;  // the estimate's kernel for the near part, when set
 
   std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
+  std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
 };
 
 PeakTerm term_of(double frequency, double intensity, double width) {
@@ -77,42 +100,118 @@ Window window_of(const PeakTerm& peak) {
   std::tie(window.core_first, window.core_last) =
       index_range(kCoreQ, -kPointMargin, window.first, window.last);
   if (window.core_first == window.core_last) window.core_first = window.core_last = window.first;
+  window.q_max = kCoreQ;
+
+  // Outside [near_first, near_last) (widened by the margin) q exceeds
+  // near_q; inside, |d| stays below reach + 0.35, which bounds q.
+  const double near_q = kLeftOutQ + std::max(0.0, std::log(std::fabs(peak.amplitude)));
+  const double reach = std::sqrt(near_q * peak.spread);
+  const double q_max = (reach + 0.35) * (reach + 0.35) / peak.spread * 1.001;
+  if (q_max < kCoreQ) {
+    window.near_only = true;
+    window.q_max = q_max;
+    std::tie(window.near_first, window.near_last) =
+        index_range(near_q, kPointMargin, window.first, window.last);
+  }
   return window;
 }
 
-using Kernel = void (*)(const double*, double*, std::size_t, const PeakTerm&) noexcept;
+// A kernel for the core of the windows and the bound it is trusted with:
+// within error + error_per_q * q units of 2^-53 of exp(-q), relative, for
+// q up to 700.
+struct Kernel {
+  AddTerms add = detail::add_terms_scalar;
+  double error = 2.0;
+  double error_per_q = 0.0;
+};
 
 Kernel kernel_for(ExpKernel choice) {
   switch (choice) {
     case ExpKernel::scalar:
-      return detail::add_terms_scalar;
-    case ExpKernel::two_lane:
-      return detail::add_terms_two_lane;
-    case ExpKernel::four_lane:
-      return detail::add_terms_four_lane;
+      break;
+    case ExpKernel::perturbed:
+      return {detail::add_terms_perturbed, 16.0, 0.0};
+    case ExpKernel::fma:
     case ExpKernel::automatic:
+#ifdef BROADEN_HAVE_X86_KERNELS
+      if (fma_kernel_available()) return {detail::add_terms_fma, 32.0, 3.02};
+#endif
       break;
   }
-  return avx2_available() ? detail::add_terms_four_lane : detail::add_terms_two_lane;
+  return {detail::add_terms_scalar, 2.0, 0.0};
 }
 
-struct Job {
-  std::span<const double> frequency;
-  std::span<const double> intensity;
-  double width;
-  const std::vector<Window>& windows;
-  Kernel kernel;
-  const double* w;
-  double* t;
+// The peak table as the engine sees it: quantities per peak and windows.
+struct Table {
+  std::vector<PeakTerm> terms;
+  std::vector<Window> windows;
+  std::size_t work = 0;           // terms visited in all
+  std::size_t estimate_work = 0;  // terms the estimate visits in all
+  double kernel_error = 0.0;      // the largest bound of the estimate's kernels
+  bool any_positive = false;      // a finite amplitude above zero
+  bool any_negative = false;      // a finite amplitude below zero
+  double largest_amplitude = 0;   // the largest finite |amplitude| with a window
 };
 
-// Adds every peak, in table order, to the grid points [begin, end).
-void add_block(const Job& job, std::size_t begin, std::size_t end) {
-  for (std::size_t k = 0; k < job.windows.size(); ++k) {
-    const Window& window = job.windows[k];
-    const PeakTerm peak = term_of(job.frequency[k], job.intensity[k], job.width);
+// `recurrence`: take the product recurrence where it applies.
+Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width,
+               const Kernel& kernel = {}, bool recurrence = false) {
+  const std::size_t count = std::min(frequency.size(), intensity.size());
+  Table table;
+  table.terms.resize(count);
+  table.windows.resize(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    const PeakTerm peak = term_of(frequency[k], intensity[k], width);
+    table.terms[k] = peak;
+    table.windows[k] = window_of(peak);
+    table.work += table.windows[k].size();
+    table.estimate_work += table.windows[k].estimate_size();
+    if (std::isfinite(peak.amplitude)) {
+      table.any_positive |= peak.amplitude > 0.0;
+      table.any_negative |= peak.amplitude < 0.0;
+      if (table.windows[k].size() != 0)
+        table.largest_amplitude = std::max(table.largest_amplitude, std::fabs(peak.amplitude));
+    }
+    Window& window = table.windows[k];
+    if (window.size() == 0 || window.whole_grid_scalar) continue;  // no kernel there
+    double error = kernel.error + kernel.error_per_q * window.q_max;
+#ifdef BROADEN_HAVE_X86_KERNELS
+    // The product recurrence, where its bound is tight enough to pay.
+    if (recurrence && window.near_only && window.near_last - window.near_first >= 64) {
+      const double recurrence_bound = detail::recurrence_error(peak, window.q_max);
+      if (recurrence_bound < kRecurrenceLimit) {
+        window.near_add = detail::add_terms_recurrence;
+        error = recurrence_bound;
+      }
+    }
+#else
+    static_cast<void>(recurrence);
+#endif
+    table.kernel_error = std::max(table.kernel_error, error);
+  }
+  return table;
+}
+
+// Adds every peak, in table order, to the grid points [begin, end), whose
+// abscissae and sums start at w and t, with `core` inside the windows'
+// cores and the exact scalar exp elsewhere. For the `estimate`, only the
+// near part of a window where it has one, all with `core`. With
+// `magnitudes`, each amplitude is taken by its absolute value.
+void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes, const double* w,
+               double* t, std::size_t begin, std::size_t end) {
+  for (std::size_t k = 0; k < table.windows.size(); ++k) {
+    const Window& window = table.windows[k];
+    PeakTerm peak = table.terms[k];
+    if (magnitudes) peak.amplitude = std::fabs(peak.amplitude);
     if (window.whole_grid_scalar) {
-      detail::add_terms_scalar(job.w + begin, job.t + begin, end - begin, peak);
+      detail::add_terms_scalar(w, t, end - begin, peak);
+      continue;
+    }
+    if (estimate && window.near_only) {
+      const std::size_t first = std::max<std::size_t>(begin, window.near_first);
+      const std::size_t last = std::min<std::size_t>(end, window.near_last);
+      const AddTerms add = window.near_add != nullptr ? window.near_add : core;
+      if (first < last) add(w + (first - begin), t + (first - begin), last - first, peak);
       continue;
     }
     // Left rim, core, right rim, each cut to the block.
@@ -121,10 +220,71 @@ void add_block(const Job& job, std::size_t begin, std::size_t end) {
       const std::size_t first = std::max(begin, bounds[part]);
       const std::size_t last = std::min(end, bounds[part + 1]);
       if (first >= last) continue;
-      const Kernel kernel = part == 1 ? job.kernel : detail::add_terms_rim;
-      kernel(job.w + first, job.t + first, last - first, peak);
+      const AddTerms add = part == 1 ? core : detail::add_terms_rim;
+      add(w + (first - begin), t + (first - begin), last - first, peak);
     }
   }
+}
+
+// How many terms each point of [begin, end) is visited with.
+void count_terms(const Table& table, std::size_t begin, std::size_t end, std::uint32_t* counts) {
+  std::fill(counts, counts + (end - begin) + 1, 0u);
+  std::uint32_t everywhere = 0;
+  for (const Window& window : table.windows) {
+    if (window.whole_grid_scalar) {
+      ++everywhere;
+      continue;
+    }
+    const std::size_t first = std::max<std::size_t>(begin, window.first);
+    const std::size_t last = std::min<std::size_t>(end, window.last);
+    if (first >= last) continue;
+    ++counts[first - begin];
+    --counts[last - begin];
+  }
+  std::uint32_t running = everywhere;
+  for (std::size_t i = 0; i < end - begin; ++i) {
+    running += counts[i];
+    counts[i] = running;
+  }
+}
+
+// One term of the straightforward loop added to t. A term whose exp(-q) is
+// +0 is skipped when its amplitude is finite: it is then a zero.
+double add_term(const PeakTerm& peak, double abscissa, double t) {
+  const double d = abscissa - peak.frequency;
+  const double q = (d * d) / peak.spread;
+  if (q > kZeroTermQ && std::isfinite(peak.amplitude)) return t;
+  return std::exp(-q) * peak.amplitude + t;
+}
+
+double straightforward_at(const Table& table, double abscissa) {
+  double t = 0.0;
+  for (const PeakTerm& peak : table.terms) t = add_term(peak, abscissa, t);
+  return t;
+}
+
+// Turns the estimate at one point into its interval (see the header).
+void bracket(const Table& table, double kernel_error, std::uint32_t terms, double magnitude,
+             double abscissa, double& low, double& high) {
+  const double estimate = low;
+  if (terms == 0) {
+    high = low;  // no term: exactly +0
+    return;
+  }
+  const double n = static_cast<double>(terms);
+  const double bound = 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
+                       n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070 + kLeftOutTerm);
+  if (!std::isfinite(estimate) || !(magnitude < 0x1p1000) || !std::isfinite(bound)) {
+    low = high = straightforward_at(table, abscissa);
+    return;
+  }
+  // Widened so that the rounded ends still hold the exact interval: each
+  // subtraction or addition is off by at most 2^-53 of |estimate| + bound.
+  const double widened = bound * (1.0 + 0x1p-50) + std::fabs(estimate) * 0x1p-50 + 0x1p-1074;
+  low = estimate - widened;
+  high = estimate + widened;
+  if (!table.any_negative && !(low > 0.0)) low = 0.0;
+  if (!table.any_positive && !(high < 0.0)) high = 0.0;
 }
 
 unsigned threads_for(std::size_t terms, unsigned asked) {
@@ -135,47 +295,16 @@ unsigned threads_for(std::size_t terms, unsigned asked) {
   return std::min(cores, paying);
 }
 
-}  // namespace
-
-bool avx2_available() noexcept { return __builtin_cpu_supports("avx2") != 0; }
-
-void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept {
-  for (std::size_t i = 0; i < kGridSize; ++i) {
-    // A single-precision product, rounded to float before it is widened.
-    const float abscissa = static_cast<float>(i + 1) * kGridStep;
-    w[i] = static_cast<double>(abscissa);
-    t[i] = 0.0;
-  }
-}
-
-void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
-               std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
-               EngineOptions options) {
-  const std::size_t count = std::min(frequency.size(), intensity.size());
-  std::vector<Window> windows(count);
-  std::size_t terms = 0;
-  for (std::size_t k = 0; k < count; ++k) {
-    windows[k] = window_of(term_of(frequency[k], intensity[k], width));
-    terms += windows[k].size();
-  }
-  const Job job{frequency.first(count),
-                intensity.first(count),
-                width,
-                windows,
-                kernel_for(options.kernel),
-                w.data(),
-                t.data()};
-
-  // Blocks are taken in turn by whichever thread is free; each block sums
-  // its points over all peaks, so no point's sum depends on the threads.
+// Runs block(begin, end) over the grid's blocks on `threads` threads. Each
+// block is independent, so no point's result depends on the threads.
+template <class Block>
+void for_each_block(unsigned threads, const Block& block) {
   std::atomic<std::size_t> next_block{0};
   auto work = [&] {
-    for (std::size_t block = next_block++; block * kBlockSize < kGridSize; block = next_block++)
-      add_block(job, block * kBlockSize, std::min(kGridSize, (block + 1) * kBlockSize));
+    for (std::size_t b = next_block++; b * kBlockSize < kGridSize; b = next_block++)
+      block(b * kBlockSize, std::min(kGridSize, (b + 1) * kBlockSize));
   };
-
   std::vector<std::thread> helpers;
-  const unsigned threads = threads_for(terms, options.threads);
   try {
     for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work);
   } catch (const std::system_error&) {
@@ -183,6 +312,78 @@ void add_peaks(std::span<const double> frequency, std::span<const double> intens
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+}
+
+}  // namespace
+
+bool fma_kernel_available() noexcept {
+#ifdef BROADEN_HAVE_X86_KERNELS
+  return detail::fma_kernel_supported();
+#else
+  return false;
+#endif
+}
+
+void build_grid(std::span<double, kGridSize> w) noexcept {
+  for (std::size_t i = 0; i < kGridSize; ++i) {
+    // A single-precision product, rounded to float before it is widened.
+    const float abscissa = static_cast<float>(i + 1) * kGridStep;
+    w[i] = static_cast<double>(abscissa);
+  }
+}
+
+void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept {
+  build_grid(w);
+  std::fill(t.begin(), t.end(), 0.0);
+}
+
+void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
+               std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
+               unsigned threads) {
+  const Table table = table_of(frequency, intensity, width);
+  for_each_block(threads_for(table.work, threads), [&](std::size_t begin, std::size_t end) {
+    add_block(table, detail::add_terms_scalar, false, false, w.data() + begin, t.data() + begin,
+              begin, end);
+  });
+}
+
+void bracket_peaks(std::span<const double> frequency, std::span<const double> intensity,
+                   double width, std::span<const double, kGridSize> w,
+                   std::span<double, kGridSize> low, std::span<double, kGridSize> high,
+                   EngineOptions options) {
+  const Kernel kernel = kernel_for(options.kernel);
+  const Table table = table_of(frequency, intensity, width, kernel,
+                               options.kernel == ExpKernel::automatic && fma_kernel_available());
+  const bool mixed = table.any_positive && table.any_negative;
+  const unsigned threads =
+      threads_for(mixed ? 2 * table.estimate_work : table.estimate_work, options.threads);
+  const double kernel_error = table.kernel_error;
+  for_each_block(threads, [&](std::size_t begin, std::size_t end) {
+    std::uint32_t counts[kBlockSize + 1];
+    double magnitudes[kBlockSize];
+    const std::size_t size = end - begin;
+    std::fill(low.data() + begin, low.data() + end, 0.0);
+    add_block(table, kernel.add, true, false, w.data() + begin, low.data() + begin, begin, end);
+    if (mixed) {
+      // Terms of both signs: the sum of their magnitudes, estimated alike.
+      std::fill(magnitudes, magnitudes + size, 0.0);
+      add_block(table, kernel.add, true, true, w.data() + begin, magnitudes, begin, end);
+    }
+    count_terms(table, begin, end, counts);
+    for (std::size_t i = begin; i < end; ++i) {
+      const double magnitude = mixed ? magnitudes[i - begin] : std::fabs(low[i]);
+      bracket(table, kernel_error, counts[i - begin], magnitude, w[i], low[i], high[i]);
+    }
+  });
+}
+
+double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,
+                             double width, double abscissa) noexcept {
+  const std::size_t count = std::min(frequency.size(), intensity.size());
+  double t = 0.0;
+  for (std::size_t k = 0; k < count; ++k)
+    t = add_term(term_of(frequency[k], intensity[k], width), abscissa, t);
+  return t;
 }
 
 }  // namespace broaden

@@ -361,6 +361,12 @@ const std::vector<Case> kLineListFailures = {
      .status = 0,
      .out = kAskInput + kAskCount + kInputError,
      .left = {"in.txt"}},
+    {.title = "CarriageReturnAtTheVeryEndInsideAField",
+     .setup = {File("in.txt", "    1000.0  100.0\r")},
+     .input = "in.txt\n1\nout.txt\n5.0\n",
+     .status = 0,
+     .out = kAskInput + kAskCount + kInputError,
+     .left = {"in.txt"}},
     {.title = "EndsBeforeCount",
      .setup = {File("in.txt", kThreePeaks)},
      .input = "in.txt\n4\nout.txt\n5.0\n",
@@ -554,6 +560,30 @@ TEST(e2eSpectrumFile, WriteFailureIsFatalAndKeepsThePrefixWritten) {
   const std::string bytes = folder.read("out.txt");
   EXPECT_LE(bytes.size(), 1000u);
   EXPECT_EQ(bytes, zero_spectrum().substr(0, bytes.size()));
+}
+
+TEST(e2eSpectrumFile, RecordsNextToARoundingBoundaryAreTheStraightforwardLoops) {
+  // Values a hair from a ....5 boundary, where an exponential a few units
+  // in the last place off once wrote the neighbouring field.
+  const struct {
+    const char* line_list;
+    const char* width;
+    std::size_t point;
+    const char* record;
+  } cases[] = {
+      {" 1619.4577   92.4421\n", "2.6171640779534178", 16174, "   1617.4000 ,      10.3447\n"},
+      {"     400.72.6499E+09\n", "232.590", 5122, "    512.2000 , 4051782.0915\n"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    folder.write("in.txt", c.line_list);
+    const Outcome outcome =
+        spawn_broaden(folder.path(), std::string("in.txt\n1\nout.txt\n") + c.width + "\n");
+    EXPECT_EQ(outcome.status, 0);
+    const std::string spectrum = folder.read("out.txt");
+    ASSERT_EQ(spectrum.size(), kRecords * std::size_t{28});
+    EXPECT_EQ(spectrum.substr((c.point - 1) * 28, 28), c.record);
+  }
 }
 
 TEST(e2eSpectrumFile, NoPeaksGivesTheWholeZeroSpectrum) {

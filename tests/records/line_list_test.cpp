@@ -84,7 +84,7 @@ std::vector<std::string> read_all(const std::string& file) {
   return records;
 }
 
-TEST(ReadPeak, SplitsLinesAtLineFeedsDroppingOneCarriageReturnAndSkipsLongTails) {
+TEST(ReadPeak, SplitsLinesAtLineFeedsDroppingOneCarriageReturnBeforeThemAndSkipsLongTails) {
   const std::vector<std::string> one_two_three_four = {"1,2", "3,4"};
   const std::string twenty = "       1.0       2.0";
   const struct {
@@ -94,17 +94,20 @@ TEST(ReadPeak, SplitsLinesAtLineFeedsDroppingOneCarriageReturnAndSkipsLongTails)
       {"", {}},
       {"\n", {"0,0"}},
       {"\r\n", {"0,0"}},
-      {"\r", {"0,0"}},
+      {"\r", {"bad 1: invalid"}},
       {"1.0,2.0\n3.0,4.0\n", one_two_three_four},
       {"1.0,2.0\r\n3.0,4.0\r\n", one_two_three_four},
       {"1.0,2.0\n3.0,4.0", one_two_three_four},
-      {"1.0,2.0\r\n3.0,4.0\r", one_two_three_four},
+      {"1.0,2.0\r\n3.0,4.0\r", {"1,2", "bad 2: invalid"}},
+      {"    1000.0  100.0\r", {"bad 2: invalid"}},
+      {"       1.0       2.0\r", {"1,2"}},
       {"\n\n1.0,2.0\n\n", {"0,0", "0,0", "1,2", "0,0"}},
       {"1.0,2.0\r\r\n5,6\n", {"bad 2: invalid", "0.0005,0.0006"}},
       {"1.0\r2.0\n", {"bad 1: invalid"}},
       {"1234567890,123456789\r\n", {"123456.789,12345.6789"}},
       {"1234567890,123456789\r\r\n", {"bad 2: invalid"}},
-      {"1234567890,123456789\r", {"123456.789,12345.6789"}},
+      {"1234567890,123456789\r", {"bad 2: invalid"}},
+      {"1234567890,12345678\r", {"bad 2: invalid"}},
       {"1234567890,1234567890\r\n1,2", {"123456.789,123456.789", "0.0001,0.0002"}},
       {"12345678901234567890\rX\n1,2\n", {"123456.789,123456.789", "0.0001,0.0002"}},
       {"       1.0       2.0\tjunk\r\n", {"1,2"}},

@@ -41,7 +41,7 @@ TEST(SpectrumRecord, IsTwoFixedPointFieldsJoinedByBlankCommaBlankAndALineFeed) {
 }
 
 TEST(WriteSpectrum, WritesOneRecordPerPointInOrder) {
-  for (const std::size_t size : {0u, 1u, 255u, 256u, 257u, 513u, 20000u}) {
+  for (const std::size_t size : {0u, 1u, 255u, 511u, 512u, 513u, 1024u, 1025u, 20000u}) {
     std::vector<double> w(size), t(size);
     std::string expected;
     for (std::size_t i = 0; i < size; ++i) {
@@ -54,6 +54,43 @@ TEST(WriteSpectrum, WritesOneRecordPerPointInOrder) {
     EXPECT_TRUE(out.good());
     EXPECT_EQ(out.str().size(), size * kSpectrumRecordSize) << size;
     EXPECT_TRUE(out.str() == expected) << size;
+  }
+}
+
+TEST(WriteSpectrum, WritesTheFieldBothBoundsShareOrElseTheExactValuesField) {
+  const struct {
+    double low, high, exact;
+    const char* field;
+    bool asks;  // whether the exact value is needed
+  } cases[] = {
+      {7.97881, 7.97884, kNaN, "      7.9788", false},
+      {1.03125, 1.03125, kNaN, "      1.0312", false},
+      {1.2344499, 1.2344501, 1.2344500001, "      1.2345", true},
+      {1.2344499, 1.2344501, 1.2344499999, "      1.2344", true},
+      {1.2345499, 1.2345501, 1.23454999, "      1.2345", true},
+      {-0.00001, 0.0, 0.0, "      0.0000", true},  // the sign alone differs
+      {-0.00001, -0.00002, kNaN, "     -0.0000", false},
+      {9999999.99994, 9999999.99996, 9999999.99996, "************", true},
+      {1e7, 2e7, kNaN, "************", false},
+      {1234567.89991, 1234567.89994, kNaN, "1234567.8999", false},
+      {-2.00004, -1.99996, -2.0, "     -2.0000", false},
+      {-2.00005001, -1.99996, -2.0000500001, "     -2.0001", true},
+      {kNaN, kNaN, kNaN, "         NaN", false},
+      {-kInf, -kInf, kNaN, "   -Infinity", false},
+  };
+  for (const auto& c : cases) {
+    std::ostringstream out;
+    const std::vector<double> w = {0.1, 0.2}, low = {0.0, c.low}, high = {0.0, c.high};
+    std::vector<std::size_t> asked;
+    const std::size_t exact_points = write_spectrum(out, w, low, high, [&](std::size_t i) {
+      asked.push_back(i);
+      return c.exact;
+    });
+    EXPECT_EQ(out.str(),
+              spectrum_record(0.1, 0.0) + spectrum_record(0.2, 0.0).substr(0, 15) + c.field + "\n")
+        << c.low << " " << c.high;
+    EXPECT_EQ(asked, c.asks ? std::vector<std::size_t>{1} : std::vector<std::size_t>{});
+    EXPECT_EQ(exact_points, asked.size());
   }
 }
 

@@ -1,6 +1,10 @@
-// The engine against the straightforward loop: every term within a few
-// units in the last place, every value the same to the spectrum file's
-// four decimals.
+// The engine against the straightforward loop: add_peaks bit for bit, and
+// bracket_peaks with every kernel: each interval holds the straightforward
+// value, and the text each point settles on (both ends' text where they
+// agree, else the straightforward_point value's) is the loop's, on tables
+// built to put values next to the rounding boundaries of the fixed-point
+// field. Texts are compared as printed to four decimals: equal texts give
+// equal fields, so the writer's records follow.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,19 +27,8 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Distance in units in the last place between two finite doubles.
-std::uint64_t ulps_apart(double a, double b) {
-  auto ordered = [](double x) {
-    const auto bits = std::bit_cast<std::int64_t>(x);
-    return bits < 0 ? std::numeric_limits<std::int64_t>::min() - bits : bits;
-  };
-  const std::int64_t x = ordered(a), y = ordered(b);
-  return x > y ? static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y)
-               : static_cast<std::uint64_t>(y) - static_cast<std::uint64_t>(x);
-}
-
 struct Table {
-  const char* title;
+  std::string title;
   std::vector<double> frequency;
   std::vector<double> intensity;
   double width;
@@ -62,6 +55,8 @@ std::vector<Table> tables() {
       {"infinite and NaN peaks", {1000.0, kInf, 500.0, kNaN}, {1.0, 1.0, kNaN, 1.0}, 3.0},
       {"infinite intensity", {1000.0}, {-kInf}, 3.0},
       {"zero intensities", {10.0, 20.0}, {0.0, -0.0}, 3.0},
+      {"tiny intensities", {10.0, 20.0}, {1e-300, 4e-320}, 0.5},
+      {"huge sums", {1000.0, 1000.5}, {1e300, 1e300}, 2.0},
       {"mixed signs", uniform(200, 0.0, 2000.0, 99), uniform(200, -10.0, 10.0, 98), 4.0},
   };
   unsigned seed = 1;
@@ -77,70 +72,210 @@ std::vector<Table> tables() {
   return all;
 }
 
-void expect_same_spectrum(const Table& table, EngineOptions options) {
+std::vector<ExpKernel> kernels() {
+  std::vector<ExpKernel> all = {ExpKernel::automatic, ExpKernel::scalar, ExpKernel::perturbed};
+  if (fma_kernel_available()) all.push_back(ExpKernel::fma);
+  return all;
+}
+
+// The same double, any NaN matching any NaN (which of two NaNs an addition
+// passes on is up to the compiler's operand order; every NaN writes "NaN").
+bool same_bits(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) ||
+         std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+std::unique_ptr<Spectrum> reference_of(const Table& table) {
   auto reference = std::make_unique<Spectrum>();
-  auto fast = std::make_unique<Spectrum>();
   auto scratch = std::make_unique<Spectrum>();
   build_grid(reference->w, reference->t);
-  build_grid(fast->w, fast->t);
   testing::add_peaks_reference(table.frequency, table.intensity, table.width, reference->w,
                                reference->t, scratch->t);
-  add_peaks(table.frequency, table.intensity, table.width, fast->w, fast->t, options);
+  return reference;
+}
 
-  // Where terms of both signs cancel, a few units in the last place of
-  // each term is the bound, not of their sum.
-  std::vector<double> magnitude(kGridSize, 0.0);
-  const bool mixed = std::any_of(table.intensity.begin(), table.intensity.end(),
-                                 [](double value) { return value < 0.0; });
-  for (std::size_t k = 0; mixed && k < table.frequency.size(); ++k) {
-    for (std::size_t i = 0; i < kGridSize; ++i) {
-      const double d = reference->w[i] - table.frequency[k];
-      const double a = (table.intensity[k] / kNormalisation) / table.width;
-      magnitude[i] +=
-          std::fabs(std::exp(-(d * d) / ((table.width + table.width) * table.width)) * a);
+// A point's value as printed to four decimals; every NaN alike.
+std::string text_of(double value) {
+  return std::isnan(value) ? "NaN" : testing::fixed_text(value, 4);
+}
+
+// The printed values of the straightforward loop, one a point.
+std::vector<std::string> texts_of(const Spectrum& spectrum) {
+  std::vector<std::string> texts;
+  for (const double value : spectrum.t) texts.push_back(text_of(value));
+  return texts;
+}
+
+// The printed values bracket_peaks settles on, as the spectrum writer does:
+// the ends' text where they agree, else that of the straightforward value.
+// Counts the points that needed it.
+std::vector<std::string> settled_texts_of(const Table& table, EngineOptions options,
+                                          std::size_t* exact_points = nullptr) {
+  auto bounds = std::make_unique<SpectrumBounds>();
+  build_grid(bounds->w);
+  bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low, bounds->high,
+                options);
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < kGridSize; ++i) {
+    std::string low = text_of(bounds->low[i]);
+    if (low != text_of(bounds->high[i])) {
+      low = text_of(
+          straightforward_point(table.frequency, table.intensity, table.width, bounds->w[i]));
+      if (exact_points != nullptr) ++*exact_points;
     }
+    texts.push_back(low);
   }
+  return texts;
+}
 
-  int reported = 0;
-  for (std::size_t i = 0; i < kGridSize && reported < 5; ++i) {
-    const double expected = reference->t[i], actual = fast->t[i];
-    const bool close =
-        ulps_apart(expected, actual) <= 4 ||
-        std::fabs(expected - actual) <= 4 * std::numeric_limits<double>::epsilon() * magnitude[i];
-    const bool same = (std::isnan(expected) && std::isnan(actual)) ||
-                      (std::isinf(expected) && expected == actual) ||
-                      (std::isfinite(expected) && std::isfinite(actual) && close &&
-                       (std::signbit(expected) == std::signbit(actual) || expected == 0.0));
-    // The same text implies the same spectrum record; infinities and NaNs
-    // (whose sign a record does not show) are judged above.
-    const bool same_record = !std::isfinite(expected) ||
-                             testing::fixed_text(expected, 4) == testing::fixed_text(actual, 4);
-    if (!same || !same_record) {
-      ADD_FAILURE() << table.title << " (" << table.frequency.size() << " peaks, width "
-                    << table.width << "): point " << i + 1 << " reference " << expected
-                    << " engine " << actual;
-      ++reported;
+// The first point where two lists of printed values differ, for the message.
+std::string first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i] != b[i]) return "point " + std::to_string(i + 1) + ": " + a[i] + " against " + b[i];
+  return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size());
+}
+
+TEST(Engine, AddPeaksIsTheStraightforwardLoopBitForBit) {
+  for (const Table& table : tables()) {
+    const auto reference = reference_of(table);
+    for (const unsigned threads : {1u, 2u}) {
+      auto s = std::make_unique<Spectrum>();
+      build_grid(s->w, s->t);
+      add_peaks(table.frequency, table.intensity, table.width, s->w, s->t, threads);
+      for (std::size_t i = 0; i < kGridSize; ++i)
+        ASSERT_TRUE(same_bits(s->t[i], reference->t[i]))
+            << table.title << ": point " << i + 1 << " " << s->t[i] << " " << reference->t[i];
     }
   }
 }
 
-TEST(Engine, MatchesTheStraightforwardLoopWithEveryKernel) {
-  std::vector<ExpKernel> kernels = {ExpKernel::scalar, ExpKernel::two_lane};
-  if (avx2_available()) kernels.push_back(ExpKernel::four_lane);
-  for (const Table& table : tables())
-    for (const ExpKernel kernel : kernels) expect_same_spectrum(table, {kernel, 1});
+TEST(Engine, BoundsHoldTheStraightforwardValueAndGiveItsRecords) {
+  for (const Table& table : tables()) {
+    const auto reference = reference_of(table);
+    const auto expected = texts_of(*reference);
+    for (const ExpKernel kernel : kernels()) {
+      auto bounds = std::make_unique<SpectrumBounds>();
+      build_grid(bounds->w);
+      bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low,
+                    bounds->high, {kernel, 1});
+      for (std::size_t i = 0; i < kGridSize; ++i) {
+        const double low = bounds->low[i], high = bounds->high[i], value = reference->t[i];
+        const bool held = same_bits(low, high) ? same_bits(low, value)
+                                               : std::isfinite(low) && std::isfinite(high) &&
+                                                     low <= value && value <= high;
+        ASSERT_TRUE(held) << table.title << " kernel " << static_cast<int>(kernel) << ": point "
+                          << i + 1 << " " << value << " not in [" << low << ", " << high << "]";
+      }
+      const auto texts = settled_texts_of(table, {kernel, 1});
+      EXPECT_TRUE(texts == expected) << table.title << ": " << first_difference(texts, expected);
+    }
+  }
+}
+
+// The straightforward value at one point for a table at some width.
+double value_at(const Table& table, double width, std::size_t point) {
+  return straightforward_point(table.frequency, table.intensity, width,
+                               static_cast<double>(static_cast<float>(point) * kGridStep));
+}
+
+// Two neighbouring widths in [low, high] between which the straightforward
+// value at `point` crosses `boundary`: found by scanning, then by bisection
+// over the doubles. Returns {NaN, NaN} if the value never crosses it.
+std::pair<double, double> widths_across(const Table& table, std::size_t point, double boundary,
+                                        double low, double high) {
+  const auto side = [&](double width) { return value_at(table, width, point) < boundary; };
+  constexpr int kSteps = 256;
+  for (int step = 0; step < kSteps; ++step) {
+    double a = low + (high - low) * step / kSteps;
+    double b = low + (high - low) * (step + 1) / kSteps;
+    if (side(a) == side(b)) continue;
+    const bool side_a = side(a);
+    while (std::nextafter(a, b) != b) {
+      const double middle = a + (b - a) / 2;
+      (side(middle) == side_a ? a : b) = middle;
+    }
+    return {a, b};
+  }
+  return {kNaN, kNaN};
+}
+
+TEST(Engine, RecordsNextToRoundingBoundariesAreTheStraightforwardLoops) {
+  const auto many = uniform(2000, 0.0, 2000.0, 5);
+  const auto many_intensities = uniform(2000, 0.0, 100.0, 6);
+  const struct {
+    Table table;  // its width is unused: the search sets it
+    std::size_t point;
+    double boundary;
+    double low_width, high_width;
+  } cases[] = {
+      {{"one peak", {1619.4577}, {92.4421}, 0}, 16174, 10.34475, 2.5, 2.7},
+      {{"one peak, far tail", {1000.0}, {50.0}, 0}, 10060, 0.00015, 0.8, 1.5},
+      {{"one peak, least field", {1000.0}, {1.0}, 0}, 10030, 0.00005, 0.5, 2.0},
+      {{"several peaks", {1000.0, 1000.7, 1001.9, 999.1}, {20.0, 35.5, 7.25, 60.0}, 0},
+       10005,
+       21.03145,
+       1.0,
+       4.0},
+      {{"mixed signs crossing zero", {1000.0, 1001.0}, {10.0, -20.0}, 0}, 10004, 0.0, 0.3, 3.0},
+      {{"mixed signs at -0.00005", {1000.0, 1001.0}, {10.0, -20.0}, 0}, 10004, -0.00005, 0.3, 3.0},
+      {{"negative width side", {1000.0}, {-30.0}, 0}, 10011, -5.12345, 0.9, 3.0},
+      {{"sum of a million", {1000.0, 1000.3}, {2e7, 1.3e7}, 0}, 10002, 4381501.17135, 2.0, 4.0},
+      {{"last field before asterisks", {1000.0}, {5e7}, 0}, 10000, 9999999.99995, 1.0, 3.0},
+      {{"thousands of peaks", many, many_intensities, 0}, 7777, 0.0, 0.0, 0.0},
+  };
+  std::size_t exact_points = 0;
+  for (const auto& c : cases) {
+    Table table = c.table;
+    double boundary = c.boundary, low = c.low_width, high = c.high_width;
+    if (low == 0.0) {
+      // Many peaks: a field boundary the value crosses between widths 19 and 21.
+      low = 19.0, high = 21.0;
+      const double top = std::max(value_at(table, low, c.point), value_at(table, high, c.point));
+      boundary = (std::floor(top * 1e4 - 0.5) + 0.5) / 1e4;
+    }
+    const auto [below, above] = widths_across(table, c.point, boundary, low, high);
+    ASSERT_TRUE(std::isfinite(below)) << table.title << ": never crosses " << boundary;
+    for (const double width : {below, above}) {
+      table.width = width;
+      const auto expected = texts_of(*reference_of(table));
+      for (const ExpKernel kernel : kernels()) {
+        const auto texts = settled_texts_of(table, {kernel, 0}, &exact_points);
+        EXPECT_TRUE(texts == expected)
+            << table.title << " width " << width << ": " << first_difference(texts, expected);
+      }
+    }
+  }
+  // The boundaries were close enough that the fallback had to decide.
+  EXPECT_GT(exact_points, 0u);
+}
+
+TEST(Engine, ExamplesWhereTheVectorExpOnceChangedTheRecord) {
+  const struct {
+    Table table;
+    std::size_t point;
+    const char* text;
+  } cases[] = {
+      {{"", {1619.4577}, {92.4421}, 2.6171640779534178}, 16174, "10.3447"},
+      {{"", {400.7}, {2.6499e9}, 232.590}, 5122, "4051782.0915"},
+  };
+  for (const auto& c : cases)
+    for (const ExpKernel kernel : kernels())
+      EXPECT_EQ(settled_texts_of(c.table, {kernel, 0})[c.point - 1], c.text);
 }
 
 TEST(Engine, ResultDoesNotDependOnTheThreads) {
-  const Table table{"random", uniform(1001, 0.0, 2000.0, 7), uniform(1001, 0.0, 1.0, 8), 20.0};
-  std::vector<std::unique_ptr<Spectrum>> results;
+  const Table table{"random", uniform(1001, 0.0, 2000.0, 7), uniform(1001, -1.0, 1.0, 8), 20.0};
+  std::vector<std::unique_ptr<SpectrumBounds>> results;
   for (const unsigned threads : {1u, 2u, 3u, 7u}) {
-    results.push_back(std::make_unique<Spectrum>());
-    build_grid(results.back()->w, results.back()->t);
-    add_peaks(table.frequency, table.intensity, table.width, results.back()->w, results.back()->t,
-              {ExpKernel::automatic, threads});
+    results.push_back(std::make_unique<SpectrumBounds>());
+    build_grid(results.back()->w);
+    bracket_peaks(table.frequency, table.intensity, table.width, results.back()->w,
+                  results.back()->low, results.back()->high, {ExpKernel::automatic, threads});
   }
-  for (const auto& result : results) EXPECT_EQ(result->t, results.front()->t);
+  for (const auto& result : results) {
+    EXPECT_EQ(result->low, results.front()->low);
+    EXPECT_EQ(result->high, results.front()->high);
+  }
 }
 
 TEST(Engine, KeepsTheSignOfSubnormalTails) {

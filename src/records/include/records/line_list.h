@@ -54,8 +54,12 @@ PeakRecord record_to_peak(std::string_view record) noexcept;
 /// record_to_peak; the next read starts at the following line.
 ///
 /// A record ends at a line feed; a carriage return right before the line
-/// feed (or right before the end of the file) belongs to the line end. The
-/// last record may lack its line feed. Only the first characters the fields
+/// feed belongs to the line end. The last record may lack its line feed; a
+/// carriage return at the very end of the file, with no line feed after it,
+/// is then part of the record (in a field it makes the field bad).
+///
+///   "1.0,2.0\r\n" -> {ok, {1.0, 2.0}};  "1.0,2.0\r" -> {bad_field, field 2} Only the first
+///   characters the fields
 /// can use are kept: the rest of a record, however long, is skipped without
 /// being held. Returns end_of_file when the file ends before the record
 /// begins. Errors of the underlying buffer propagate as its exceptions.

@@ -1,4 +1,63 @@
 // The fixed grid and the Gaussian broadening engine.
+//
+// The spectrum is defined by the straightforward loop: every peak at every
+// grid point, peaks in table order, in double with round-to-nearest and no
+// fused multiply-add, exp the C library's scalar one:
+//
+//   g = (intensity / kNormalisation) / width
+//   d = w - frequency
+//   q = (d * d) / ((width + width) * width)
+//   g = exp(-q) * g
+//   t = g + t
+//
+// add_peaks computes exactly that, bit for bit. bracket_peaks is the fast
+// way to the same spectrum file: a quick estimate of each t and a proven
+// bound on its distance from the straightforward value. The spectrum writer
+// formats both ends of that interval; rounding to four decimals is monotone,
+// so equal fields prove the record, and where they differ the point is
+// recomputed with straightforward_point.
+//
+// Why the bound holds. At one grid point let n terms be visited (the peaks
+// whose window holds the point), P the sum of |amplitude| * exp(-q) over them
+// in exact arithmetic, q the straightforward argument, u = 2^-53. Both
+// computations take the same amplitude, bit for bit. Assumed: the scalar exp is
+// within 1 unit in the last place of exp(-q) (glibc's exp is designed to stay
+// well inside that; window_kernels_test checks it against a long double exp on
+// dense arguments). Each kernel of the estimate states its own bound rho
+// relative to exp(-q), its own way to the argument included (window_kernels.h);
+// inside the near part or core of a window exp(-q) >= e^-700 is a normal
+// double, and a rim takes the scalar exp in both. Each product is then within
+// (2u+u) resp. (rho+u) of its exact value, so the two terms differ by at most
+// (4u+rho) times |amplitude| exp(-q), plus 2^-1074 where a product is
+// subnormal. A sum of n terms taken in order from +0 is off the exact sum of
+// its terms by at most u times the sum of its partial sums, at most n u (1+u)^n
+// times the sum of the |terms|. Both sums' |terms| add to at most (1+rho+3u) P,
+// so, for n below 2^26 and rho below 2^-20,
+//
+//   |straightforward - estimate| <= 1.01 (2n + 4 + rho/u) u P + tiny,
+//
+// where tiny covers subnormal products and the terms the estimate leaves
+// out: rim terms (each under 3.4e-308 |amplitude|) that provably cannot
+// change its sum, and the far terms of each peak, where q exceeds
+// 40 + ln(max(1, |amplitude|)) (about 9 widths out), each under e^-40. With
+// n counting every term that can be non-zero at the point, left out or not,
+// and amax the largest |amplitude|, tiny is n (2^-1020 amax + 2^-1070 +
+// 4.3e-18). P is at most 1.01 times the estimate's |sum| when all
+// amplitudes share a sign, and otherwise at most 1.01 times an estimate of
+// the sum of |terms| taken alongside. The engine uses
+// 2.05 (n + 2 + rho/2u) u P + tiny, rho the largest of its kernels' bounds
+// for the table, which also covers the rounding of the bound's evaluation,
+// and widens the interval by 2^-50 of bound + |estimate| (and 2^-1074) for
+// the rounding of its two ends. Where the estimate or the bound is not
+// finite, or P is beyond 2^1000 (a partial sum could overflow), the point is
+// recomputed the straightforward way at once.
+//
+// Signs. The straightforward sum starts at +0 and never becomes -0 (x + -0
+// is x, and x + -x is +0 in round-to-nearest). When every amplitude is
+// positive (or zero) it is +0 or positive, and the interval is cut at +0
+// below; when every one is negative it is +0 or negative, and the interval
+// is cut at +0 above. So -0.0000 is written only where proven, and a point
+// that no window reaches is exactly +0.
 #pragma once
 
 #include <array>
@@ -24,56 +83,87 @@ struct Spectrum {
   std::array<double, kGridSize> t{};
 };
 
-/// Fills the grid and clears the spectrum: w[i-1] is float(i) * 0.1f
-/// multiplied in single precision and widened to double; t[i-1] is +0.0.
+/// The grid and, at every point, an interval holding the straightforward
+/// spectrum value (bracket_peaks).
+struct SpectrumBounds {
+  std::array<double, kGridSize> w{};
+  std::array<double, kGridSize> low{};
+  std::array<double, kGridSize> high{};
+};
+
+/// Fills the grid: w[i-1] is float(i) * 0.1f multiplied in single precision
+/// and widened to double.
 ///
 ///   w[0] -> 0.10000000149011612, w[2] -> 0.30000001192092896,
 ///   w[19999] -> 2000.0
+void build_grid(std::span<double, kGridSize> w) noexcept;
+
+/// Fills the grid as above and clears the spectrum: t[i-1] is +0.0.
 void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept;
 
-/// Which exponential the engine evaluates its terms with.
+/// Which exponential the estimate of bracket_peaks uses, and the bound it
+/// is trusted with (relative to exp(-q), in units of 2^-53).
 enum class ExpKernel {
-  automatic,  ///< the four-lane AVX2 one where the processor has AVX2, else two-lane
-  two_lane,   ///< the baseline two-lane vector exponential (any x86-64)
-  four_lane,  ///< the four-lane AVX2 one; only where avx2_available()
-  scalar,     ///< the scalar exponential of the mathematical library
+  automatic,  ///< the fastest this processor and build offer: with fma, the product
+              ///< recurrence of window_kernels.h for each peak where its own bound
+              ///< (from the width and the reach, at most 8192 units) allows, the
+              ///< fma kernel elsewhere; without, the scalar exp
+  scalar,     ///< the scalar exp of the mathematical library; 2 units
+  fma,        ///< four lanes of AVX2 with fused multiply-adds and an exp of
+              ///< its own (x86-64 builds); 32 + 3.02 q units at argument q;
+              ///< only where fma_kernel_available()
+  perturbed,  ///< for tests: the scalar exp moved up by 6 units; trusted with 16
 };
 
-/// True when this processor runs the four-lane kernel.
-bool avx2_available() noexcept;
+/// True when this build and processor run the fma kernel.
+bool fma_kernel_available() noexcept;
 
-/// How add_peaks spreads its work; the result never depends on it.
+/// How the work is spread; the result never depends on it.
 struct EngineOptions {
   ExpKernel kernel = ExpKernel::automatic;
   unsigned threads = 0;  ///< 0: as many as pay (at most the processor's cores)
 };
 
-/// Adds to `t` one normalised Gaussian per peak, peaks in table order, in
-/// exactly this order of double operations at every grid point:
+/// Adds to `t` one normalised Gaussian per peak exactly as the
+/// straightforward loop does (see the top of this header): the result is
+/// that loop's, bit for bit, computed with the scalar exp. `frequency` and
+/// `intensity` have the same size (the count of peaks).
 ///
-///   g = (intensity / kNormalisation) / width
-///   d = w - frequency
-///   q = (d * d) / ((width + width) * width)
-///   g = exp(-q) * g
-///   t = g + t
+/// Terms that are exactly zero (exp(-q) underflowing, about 38.6 widths from
+/// the peak) are skipped: they change nothing, as `t` starts at +0 and never
+/// becomes -0. At the rim of that reach a term is skipped only where it is
+/// provably too small to change the sum. Peaks with a non-finite amplitude
+/// or frequency, or a width whose square under- or overflows, take every
+/// grid point, so that infinities and NaNs spread as in the loop: a width
+/// of zero makes every t NaN, a negative width flips every sign.
 ///
-/// `frequency` and `intensity` have the same size (the count of peaks).
-/// The exponential is a vector one, within a few units in the last place of
-/// the scalar exp; every other operation is rounded exactly as written, with
-/// no fused multiply-add. Terms that are exactly zero (exp(-q) underflowing,
-/// about 38.6 widths from the peak) are skipped: they change nothing, as `t`
-/// starts at +0 and never becomes -0. Peaks with a non-finite amplitude or
-/// frequency, or a width whose square under- or overflows, take every grid
-/// point with the scalar exp, so that their infinities and NaNs spread
-/// exactly as in the straightforward loop: a width of zero makes every t
-/// NaN, a negative width flips every sign. Nothing is checked or reported.
-///
-/// Work is split into contiguous blocks of the grid, each summing all peaks
-/// in table order: the result does not depend on the number of threads.
-///
-///   one peak of 100 at 1000.0, width 5.0 -> t[9999] = 7.97884... (7.9788)
+///   one peak of 100 at 1000.0, width 5.0, t all +0
+///     -> t[9999] = (100 / 2.5066280364990234) / 5 = 7.97884... (7.9788)
 void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
                std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
-               EngineOptions options = {});
+               unsigned threads = 0);
+
+/// Sets low[i] and high[i] so that the value add_peaks would give at point
+/// i, starting from t = +0, lies in [low[i], high[i]]; where the two are
+/// the same double (bit for bit, NaN included) that is the value itself.
+/// Both ends are finite unless they are equal; neither is -0.0 unless the
+/// value is. The interval is narrow (about (2n + 10) 2^-53 of the sum of
+/// the n terms' magnitudes), so both ends nearly always round to the same
+/// fixed-point field. The result does not depend on the options.
+///
+///   one peak of 100 at 1000.0, width 5.0
+///     -> low[9999] <= 7.978845608... <= high[9999], both 7.9788 to 4 places
+void bracket_peaks(std::span<const double> frequency, std::span<const double> intensity,
+                   double width, std::span<const double, kGridSize> w,
+                   std::span<double, kGridSize> low, std::span<double, kGridSize> high,
+                   EngineOptions options = {});
+
+/// The straightforward value at one abscissa: the peaks in table order with
+/// the scalar exp, from +0, skipping only terms that are exactly zero. Equal
+/// bit for bit to t[i] of add_peaks when `abscissa` is w[i].
+///
+///   straightforward_point({1000.0}, {100.0}, 5.0, 1000.0) -> 7.978845608...
+double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,
+                             double width, double abscissa) noexcept;
 
 }  // namespace broaden

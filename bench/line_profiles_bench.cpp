@@ -1,0 +1,79 @@
+// add_profiles per line shape: 1001 random lines over the classic range,
+// 20000 points from 0.1 to 2000 by 0.1, with each kernel set and thread count.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "synthesis/line_profiles.h"
+#include "synthesis/profile_kernels.h"
+
+namespace {
+
+using broaden::LineShape;
+using broaden::ProfileParameters;
+
+constexpr std::size_t kLines = 1001;
+constexpr std::size_t kPoints = 20000;
+
+// Full widths at half maximum of 10 (sigma 5 for the Gaussian, as the classic
+// benchmark's whole-program run), pseudo-Voigt half Lorentzian.
+const ProfileParameters kShapes[] = {
+    {LineShape::gaussian, broaden::Normalisation::area, 5.0, 0.0, 0.0, 0.0},
+    {LineShape::lorentzian, broaden::Normalisation::area, 0.0, 5.0, 0.0, 0.0},
+    {LineShape::pseudo_voigt, broaden::Normalisation::area, 0.0, 0.0, 10.0, 0.5},
+    {LineShape::voigt, broaden::Normalisation::area, 10.0 / 2.3548200450309493, 5.0, 0.0, 0.0},
+};
+const char* const kShapeNames[] = {"gaussian", "lorentzian", "pseudo_voigt", "voigt"};
+
+struct Problem {
+  std::vector<double> position, intensity, x;
+  Problem() {
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> where(0.1, 2000.0), strength(0.0, 100.0);
+    for (std::size_t k = 0; k < kLines; ++k) {
+      position.push_back(where(random));
+      intensity.push_back(strength(random));
+    }
+    for (std::size_t j = 0; j < kPoints; ++j) x.push_back(static_cast<double>(j + 1) / 10.0);
+  }
+};
+
+// Arguments: shape index, kernel set index (-1: the one add_profiles takes), threads (0: auto).
+void BM_AddProfiles(benchmark::State& state) {
+  static const Problem problem;
+  const auto shape = static_cast<std::size_t>(state.range(0));
+  const auto sets = broaden::detail::kernel_sets();
+  const auto set_index =
+      state.range(1) < 0 ? sets.size() - 1 : static_cast<std::size_t>(state.range(1));
+  if (set_index >= sets.size()) {
+    state.SkipWithError("kernel set not available here");
+    return;
+  }
+  const auto threads = static_cast<unsigned>(state.range(2));
+  state.SetLabel(std::string(kShapeNames[shape]) + "/" + sets[set_index].name);
+  std::vector<double> y(kPoints);
+  for (auto _ : state) {
+    std::fill(y.begin(), y.end(), 0.0);
+    broaden::detail::add_profiles_with(sets[set_index], problem.position, problem.intensity, {},
+                                       kShapes[shape], problem.x, y, threads);
+    benchmark::DoNotOptimize(y.data());
+  }
+}
+
+void Shapes(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"shape", "kernels", "threads"});
+  for (int shape = 0; shape < 4; ++shape) {
+    b->Args({shape, -1, 0});  // as add_profiles runs
+    b->Args({shape, -1, 1});  // one thread
+  }
+  for (int shape = 0; shape < 3; ++shape) {
+    for (int set = 0; set < 3; ++set) b->Args({shape, set, 1});  // each kernel set, one thread
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_AddProfiles)->Apply(Shapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();
