@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sstream>
 #include <streambuf>
 #include <system_error>
 
@@ -16,6 +17,7 @@
 #include "batch/output_format.h"
 #include "io/atomic_file.h"
 #include "records/line_list.h"
+#include "records/spectrum_writer.h"
 #include "synthesis/engine.h"
 #include "synthesis/line_profiles.h"
 
@@ -240,11 +242,19 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const LineTable& table = lines.table;
 
   if (options.classic) {
-    const auto spectrum = std::make_unique<Spectrum>();
-    build_grid(spectrum->w, spectrum->t);
-    add_peaks(table.frequency, table.intensity, options.sigma, spectrum->w, spectrum->t);
+    // As broaden does it: each intensity as an interval around a fast
+    // estimate, a point whose interval the field cannot settle recomputed
+    // the straightforward way.
+    const auto spectrum = std::make_unique<SpectrumBounds>();
+    build_grid(spectrum->w);
+    bracket_peaks(table.frequency, table.intensity, options.sigma, spectrum->w, spectrum->low,
+                  spectrum->high);
     warn_outside(table.frequency, spectrum->w, err);
-    write_points(sink, OutputFormat::classic, spectrum->w, spectrum->t, 0);
+    std::ostringstream records;
+    write_spectrum(records, spectrum->w, spectrum->low, spectrum->high, [&](std::size_t i) {
+      return straightforward_point(table.frequency, table.intensity, options.sigma, spectrum->w[i]);
+    });
+    sink.write(records.view());
     sink.finish();
     return kBatchDone;
   }
