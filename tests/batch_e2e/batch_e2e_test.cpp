@@ -68,6 +68,7 @@ std::string random_record(std::mt19937_64& random) {
 
 TEST(BatchE2e, ClassicPresetWritesBroadensSpectrumByteForByte) {
   std::mt19937_64 random(1208);
+  int refused = 0;
   for (int trial = 0; trial < 14; ++trial) {
     TempFolder folder;
     std::string lines;
@@ -78,7 +79,8 @@ TEST(BatchE2e, ClassicPresetWritesBroadensSpectrumByteForByte) {
     if (trial == 1) lines += " 1000.0000   1.0E400\n1E400";
     if (trial == 2) lines += "  500.0000  100.0000\r";
     if (trial == 3) lines += "  500.0000  100.0000          \r";
-    const int records = count + (trial == 1 ? 2 : trial == 2 || trial == 3 ? 1 : 0);
+    if (trial == 4) lines += "  500.0000  100\r";  // inside a field: a bad field
+    const int records = count + (trial == 1 ? 2 : trial >= 2 && trial <= 4 ? 1 : 0);
     folder.write("in.txt", lines);
     char width[32];
     std::snprintf(
@@ -96,6 +98,7 @@ TEST(BatchE2e, ClassicPresetWritesBroadensSpectrumByteForByte) {
       EXPECT_EQ(preset.status, 1);
       EXPECT_EQ(preset.err.rfind("broaden-batch: in.txt:", 0), 0u) << preset.err;
       EXPECT_FALSE(folder.exists("new.txt"));
+      refused += 1;
       continue;
     }
     ASSERT_EQ(preset.status, 0) << preset.err;
@@ -108,6 +111,7 @@ TEST(BatchE2e, ClassicPresetWritesBroadensSpectrumByteForByte) {
     ASSERT_EQ(piped.status, 0) << piped.err;
     EXPECT_TRUE(piped.out == folder.read("old.txt"));
   }
+  EXPECT_EQ(refused, 1);  // the carriage return inside a field
 }
 
 TEST(BatchE2e, ABadLineNamesFileLineAndColumnAndWritesNothing) {
