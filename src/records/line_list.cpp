@@ -33,11 +33,13 @@ PeakRecord record_to_peak(std::string_view record) noexcept {
   std::size_t pos = 0;
   double values[2] = {0.0, 0.0};
   for (int field = 1; field <= 2; ++field) {
+    const std::size_t start = std::min(pos, record.size());
     const FieldValue read = field_to_double(next_field(record, pos), kLineListImpliedDecimals);
     if (read.error != FieldError::none) {
       result.status = RecordStatus::bad_field;
       result.error = read.error;
       result.field = field;
+      result.column = start + 1;
       return result;
     }
     values[field - 1] = read.value;

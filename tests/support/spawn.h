@@ -27,10 +27,12 @@ struct InputStep {
 
 struct Launch {
   std::vector<InputStep> input;
-  std::string stdout_path = {};            ///< when set, standard output goes to this file
-  std::string stdin_path = {};             ///< when set, standard input is this file, not `input`
-  rlim_t file_size_limit = RLIM_INFINITY;  ///< RLIMIT_FSIZE of the child (SIGXFSZ ignored)
-  std::chrono::seconds deadline{60};       ///< a hang guard: the child is killed after this long
+  std::string stdout_path = {};              ///< when set, standard output goes to this file
+  std::string stdin_path = {};               ///< when set, standard input is this file, not `input`
+  rlim_t file_size_limit = RLIM_INFINITY;    ///< RLIMIT_FSIZE of the child (SIGXFSZ ignored)
+  std::chrono::seconds deadline{60};         ///< a hang guard: the child is killed after this long
+  std::string program = BROADEN_EXECUTABLE;  ///< the program to run
+  std::vector<std::string> arguments = {};   ///< its arguments, after its name
 };
 
 struct Outcome {
@@ -74,6 +76,9 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
   const std::string stdout_path = launch.stdout_path;
   const std::string stdin_path = launch.stdin_path;
   const rlimit limit{launch.file_size_limit, launch.file_size_limit};
+  std::vector<const char*> argv{launch.program.c_str()};
+  for (const std::string& argument : launch.arguments) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
   int in[2], out[2], err[2];
   make_pipe(in);
   make_pipe(out);
@@ -95,7 +100,7 @@ inline Outcome spawn_broaden(const std::filesystem::path& folder, const Launch& 
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
     }
     ::signal(SIGPIPE, SIG_DFL);
-    ::execl(BROADEN_EXECUTABLE, "broaden", static_cast<char*>(nullptr));
+    ::execv(argv[0], const_cast<char* const*>(argv.data()));
     ::_exit(127);
   }
   close_fd(in[0]);

@@ -1,6 +1,7 @@
 // The line-list record: one peak a line, format (f10.4,f10.4).
 #pragma once
 
+#include <cstddef>
 #include <istream>
 #include <string_view>
 
@@ -27,6 +28,7 @@ struct PeakRecord {
   Peak peak;
   FieldError error = FieldError::none;  ///< with bad_field: why
   int field = 0;                        ///< with bad_field: 1 (frequency) or 2 (intensity)
+  std::size_t column = 0;               ///< with bad_field: 1-based column where that field starts
 };
 
 /// Width of each numeric field and its implied decimals.
@@ -44,7 +46,8 @@ inline constexpr int kLineListImpliedDecimals = 4;
 ///   record_to_peak("  100.0000    2.5000") -> {ok, {100.0, 2.5}}
 ///   record_to_peak("1.5,2")                -> {ok, {1.5, 0.0002}}
 ///   record_to_peak("")                     -> {ok, {0.0, 0.0}}
-///   record_to_peak("1.0\t2.0")             -> {bad_field, field 1, invalid_character}
+///   record_to_peak("1.0\t2.0")             -> {bad_field, field 1, column 1, invalid_character}
+///   record_to_peak("1,2.0.0")              -> {bad_field, field 2, column 3, second_point}
 PeakRecord record_to_peak(std::string_view record) noexcept;
 
 /// Reads the next record of a line-list file from `in` and converts it with

@@ -1,0 +1,51 @@
+// The abscissae a spectrum is sampled at, from the grid options.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "numbers/decimal_scan.h"
+
+namespace broaden {
+
+/// The most points a grid may have.
+inline constexpr std::size_t kMaxGridPoints = 100'000'000;
+
+/// A grid, or why it was refused (`error` non-empty, `x` empty).
+struct GridResult {
+  std::vector<double> x;
+  std::string error;
+};
+
+/// The grid from `from` to `to` by `step`, all exact decimals (scans
+/// without error, as scan_decimal gives them): point j is
+/// the double nearest to the exact decimal from + j * step, for j = 0, 1,
+/// ... up to the last point not above `to`. Each point is rounded once from
+/// its exact value (never summed step by step), so it prints as written:
+/// 0.1 to 1 by 0.1 gives 0.1, 0.2, 0.3 (the double nearest 0.3, not
+/// 0.30000000000000004), ... 1.
+///
+/// Refused: from >= to, step <= 0, more than `max_points` points, decimals
+/// too far apart in scale to be held in 36 digits at a common power of ten
+/// (such as from 1e-30 to 1e30), and grids whose doubles do not increase
+/// strictly (a step too small for the doubles near the points).
+///
+///   grid_by_step(0.1, 0.35, 0.1) -> {0.1, 0.2, 0.3}
+///   grid_by_step(1, 1, 0.1)      -> error "--from must be below --to"
+GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const DecimalScan& step,
+                        std::size_t max_points = kMaxGridPoints);
+
+/// The grid of `points` points from `from` to `to`: point j is
+/// from + ((to - from) * j) / (points - 1), each operation rounded in
+/// double, and the last point is exactly `to`.
+///
+/// Refused: points < 2 or above `max_points`, from >= to, non-finite
+/// bounds or span, and grids whose doubles do not increase strictly.
+///
+///   grid_by_points(0, 1, 3) -> {0, 0.5, 1}
+GridResult grid_by_points(double from, double to, std::int64_t points,
+                          std::size_t max_points = kMaxGridPoints);
+
+}  // namespace broaden

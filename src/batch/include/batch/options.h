@@ -1,0 +1,82 @@
+// The command line of broaden-batch -> what to do, checked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "numbers/decimal_scan.h"
+#include "records/columns_reader.h"
+
+namespace broaden {
+
+enum class InputKind { columns, fixed };
+enum class Shape { gaussian, lorentzian, pseudo_voigt, voigt };
+enum class Normalise { area, height };
+enum class GridKind { classic_default, step, points };
+enum class OutputFormat { tsv, csv, classic };
+
+/// A checked command line. Widths are in each shape's own measure: sigma
+/// (the Gaussian standard deviation) for gaussian and the Gaussian part of
+/// voigt, gamma (the half width at half maximum) for lorentzian and the
+/// Lorentzian part of voigt, fwhm for pseudo-voigt.
+struct BatchOptions {
+  std::string line_list = "-";  ///< "-": standard input
+  InputKind input = InputKind::columns;
+  ColumnLayout columns;
+  double scale = 1.0;
+  /// Per-line widths (in the option's measure) are divided by this to give
+  /// the shape's own measure.
+  double width_divisor = 1.0;
+
+  Shape shape = Shape::gaussian;
+  Normalise normalise = Normalise::area;
+  double sigma = 0.0;
+  double gamma = 0.0;
+  double fwhm = 0.0;
+  double eta = 0.0;
+
+  GridKind grid = GridKind::classic_default;
+  DecimalScan from, to, step;  ///< with classic_default and step: the decimals of the grid
+  std::int64_t points = 0;
+
+  std::string output = "-";  ///< "-": standard output
+  bool force = false;
+  OutputFormat format = OutputFormat::tsv;
+  int digits = 0;  ///< significant digits; 0: the shortest that read back exactly
+
+  bool classic = false;  ///< the classic preset: sigma is the classic width
+
+  /// The parameters as they were given, for the tsv comment line:
+  /// "shape=lorentzian fwhm=10 normalise=area".
+  std::string parameters;
+};
+
+enum class CommandAction { run, help, version, usage_error };
+
+struct Command {
+  CommandAction action = CommandAction::run;
+  BatchOptions options;  ///< with run
+  std::string text;      ///< help or version text, or the usage error's message
+};
+
+/// The program's version, as --version shows it.
+std::string version_text();
+
+/// Reads and checks the command line (argv[0] is the program's name).
+///
+/// GNU style: `--name value`, `--name=value`, `-o FILE`, options anywhere,
+/// `--` ends them. Each option may be given once. Usage errors (an unknown
+/// option, a value that is not a number, a zero, negative or non-finite
+/// width, eta outside [0, 1], --points below 2, --from not below --to, a
+/// step that is not positive, options that do not fit the shape or the
+/// preset) come back as usage_error with a message of one line. The grid
+/// itself is built later (grid.h), which refuses the rest.
+///
+///   {"broaden-batch", "--shape", "lorentzian", "--fwhm", "10"}
+///     -> run {shape lorentzian, gamma 5, grid classic_default}
+///   {"broaden-batch", "--fwhm", "0"}
+///     -> usage_error "--fwhm must be a positive finite number, not '0'"
+Command parse_command_line(int argc, const char* const* argv);
+
+}  // namespace broaden

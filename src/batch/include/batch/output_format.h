@@ -1,0 +1,42 @@
+// A sampled spectrum -> the text of the tsv, csv and classic files.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "batch/options.h"
+
+namespace broaden {
+
+/// Writes `value` into `out` (room for 32 characters) and returns the
+/// pointer past it: with `digits` 0 the shortest text that reads back as
+/// the same double (std::to_chars), else rounded to `digits` significant
+/// digits (1 to 17) in the general form, trailing zeros dropped.
+/// Infinities and NaN are written inf, -inf, nan.
+///
+///   format_number(0.30000000000000004, 0) -> "0.30000000000000004"
+///   format_number(0.3, 0)                 -> "0.3"
+///   format_number(1234.5678, 3)           -> "1.23e+03"
+///   format_number(1e-05, 0)               -> "1e-05"
+char* format_number(double value, int digits, char* out) noexcept;
+
+/// The text before the first point: for tsv one comment line "# " and
+/// `parameters`, for csv the header row "frequency,intensity", for classic
+/// nothing. Each line ends with a line feed.
+///
+///   format_head(tsv, "shape=gaussian sigma=5") -> "# shape=gaussian sigma=5\n"
+std::string format_head(OutputFormat format, std::string_view parameters);
+
+/// Appends one line a point for points [0, size) of `x` and `y` (same
+/// size): tsv "x<TAB>y", csv "x,y", each number by format_number; classic
+/// the spectrum record (two fixed-point fields of 12 characters with 4
+/// decimals joined by " , ").
+///
+///   format_points(tsv, {0.3}, {2.5}, 0, out)     appends "0.3\t2.5\n"
+///   format_points(classic, {0.1}, {0}, 0, out)   appends "      0.1000 ,       0.0000\n"
+void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
+                   int digits, std::string& out);
+
+}  // namespace broaden

@@ -1,0 +1,21 @@
+// broaden-batch: a line list in, a broadened spectrum out, driven by options.
+
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "batch/batch.h"
+#include "io/atomic_file.h"
+#include "io/posix_file_system.h"
+
+int main(int argc, char** argv) {
+  // A closed pipe or an exceeded file-size limit then fails the write that
+  // met it, which the run reports, instead of killing the process.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  broaden::remove_temporary_files_on_signals();
+  std::ios::sync_with_stdio(false);
+  broaden::PosixFileSystem files;
+  return broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files);
+}

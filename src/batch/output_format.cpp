@@ -1,0 +1,52 @@
+#include "batch/output_format.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "records/spectrum_writer.h"
+
+namespace broaden {
+
+char* format_number(double value, int digits, char* out) noexcept {
+  constexpr std::size_t kRoom = 32;
+  if (digits == 0) return std::to_chars(out, out + kRoom, value).ptr;
+  return std::to_chars(out, out + kRoom, value, std::chars_format::general, digits).ptr;
+}
+
+std::string format_head(OutputFormat format, std::string_view parameters) {
+  switch (format) {
+    case OutputFormat::tsv:
+      return "# " + std::string(parameters) + "\n";
+    case OutputFormat::csv:
+      return "frequency,intensity\n";
+    case OutputFormat::classic:
+      break;
+  }
+  return {};
+}
+
+void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
+                   int digits, std::string& out) {
+  const std::size_t count = std::min(x.size(), y.size());
+  const std::size_t start = out.size();
+  // The most a line can take: two numbers of 32 characters, or a record.
+  constexpr std::size_t kLineRoom = 2 * 32 + 2;
+  static_assert(kSpectrumRecordSize <= kLineRoom);
+  out.resize(start + count * kLineRoom);
+  char* end = out.data() + start;
+  const char separator = format == OutputFormat::csv ? ',' : '\t';
+  for (std::size_t i = 0; i < count; ++i) {
+    if (format == OutputFormat::classic) {
+      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(end, kSpectrumRecordSize));
+      end += kSpectrumRecordSize;
+      continue;
+    }
+    end = format_number(x[i], digits, end);
+    *end++ = separator;
+    end = format_number(y[i], digits, end);
+    *end++ = '\n';
+  }
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+}  // namespace broaden

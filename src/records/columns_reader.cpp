@@ -1,0 +1,155 @@
+#include "records/columns_reader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace broaden {
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_separator(char c) { return c == ',' || c == ';'; }
+
+// One field of a line: its text and its 1-based column.
+struct Field {
+  std::string_view text;
+  std::size_t column;
+};
+
+// Splits a line (comment already removed) into its first `wanted` fields.
+// Returns fewer when the line has fewer.
+std::vector<Field> split_fields(std::string_view line, std::size_t wanted) {
+  std::vector<Field> fields;
+  std::size_t pos = 0;
+  while (pos < line.size() && is_blank(line[pos])) ++pos;
+  if (pos == line.size()) return fields;
+  while (fields.size() < wanted) {
+    const std::size_t start = pos;
+    while (pos < line.size() && !is_blank(line[pos]) && !is_separator(line[pos])) ++pos;
+    fields.push_back(Field{line.substr(start, pos - start), start + 1});
+    // The separator: blanks with at most one comma or semicolon among them.
+    bool separator_seen = false;
+    while (pos < line.size() && (is_blank(line[pos]) || is_separator(line[pos]))) {
+      if (is_separator(line[pos])) {
+        if (separator_seen) break;  // a second one: an empty field stands between
+        separator_seen = true;
+      }
+      ++pos;
+    }
+    if (pos == line.size() && !separator_seen) break;
+  }
+  return fields;
+}
+
+// The field as it is shown in a message: at most 32 bytes, control
+// characters as \xNN.
+std::string shown(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  constexpr std::size_t kLimit = 32;
+  std::string out = "'";
+  for (const char c : text.substr(0, kLimit)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xf];
+    } else {
+      out += c;
+    }
+  }
+  return out + (text.size() > kLimit ? "'..." : "'");
+}
+
+const char* role_name(int role) {
+  switch (role) {
+    case 0:
+      return "frequency";
+    case 1:
+      return "intensity";
+    default:
+      return "width";
+  }
+}
+
+}  // namespace
+
+ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
+                           const ColumnScaling& scaling) {
+  ColumnsResult result;
+  const int numbers[3] = {layout.frequency, layout.intensity, layout.width};
+  const int roles = layout.width > 0 ? 3 : 2;
+  const auto wanted = static_cast<std::size_t>(*std::max_element(numbers, numbers + roles));
+
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t skipped = 0;
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) skipped = kByteOrderMark.size();
+
+  std::size_t line_number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    ++line_number;
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    line = line.substr(0, line.find('#'));
+    // Columns count from the line's start, the byte-order mark included.
+    const std::size_t offset = line_number == 1 ? skipped : 0;
+    line.remove_prefix(std::min(offset, line.size()));
+
+    const std::vector<Field> fields = split_fields(line, wanted);
+    if (fields.empty()) continue;
+
+    double values[3] = {0.0, 0.0, 0.0};
+    for (int role = 0; role < roles; ++role) {
+      const auto index = static_cast<std::size_t>(numbers[role] - 1);
+      const std::string what =
+          std::string(role_name(role)) + " (field " + std::to_string(numbers[role]) + ")";
+      if (index >= fields.size()) {
+        result.error = ColumnsError{
+            line_number, offset + line.size() + 1,
+            std::to_string(numbers[role]) + " fields (the " + role_name(role) + " is field " +
+                std::to_string(numbers[role]) + "), not " + std::to_string(fields.size())};
+        return result;
+      }
+      const Field& field = fields[index];
+      const std::size_t column = offset + field.column;
+      const DecimalScan number = scan_decimal(field.text, kColumnsGrammar);
+      if (number.error != DecimalError::none || number.empty) {
+        result.error = ColumnsError{
+            line_number, column,
+            "a number for the " + what + ", not " +
+                (field.text.empty() ? std::string("an empty field") : shown(field.text))};
+        return result;
+      }
+      double value = scan_to_double(number);
+      if (!std::isfinite(value)) {
+        result.error =
+            ColumnsError{line_number, column,
+                         "a " + what + " within the range of doubles, not " + shown(field.text)};
+        return result;
+      }
+      if (role == 2 && !(value > 0.0)) {
+        result.error =
+            ColumnsError{line_number, column, "a positive " + what + ", not " + shown(field.text)};
+        return result;
+      }
+      if (role != 1) {
+        const double scaled =
+            role == 0 ? value * scaling.frequency_scale : value / scaling.width_divisor;
+        if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0))) {
+          result.error = ColumnsError{line_number, column,
+                                      "a " + what + " that stays " +
+                                          (role == 2 ? "finite and positive" : "finite") +
+                                          " once scaled, not " + shown(field.text)};
+          return result;
+        }
+        value = scaled;
+      }
+      values[role] = value;
+    }
+    result.table.frequency.push_back(values[0]);
+    result.table.intensity.push_back(values[1]);
+    if (roles == 3) result.table.width.push_back(values[2]);
+  }
+  return result;
+}
+
+}  // namespace broaden

@@ -1,0 +1,101 @@
+#include "batch/grid.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "batch/output_format.h"
+
+namespace broaden {
+namespace {
+
+DecimalScan decimal(const std::string& text) { return scan_decimal(text, {.d_exponent = true}); }
+
+// "units * 10^-3" as decimal text: the exact value of a grid point.
+std::string thousandths(long long units) {
+  const std::string sign = units < 0 ? "-" : "";
+  return sign + std::to_string(std::llabs(units)) + "e-3";
+}
+
+TEST(GridByStep, EveryPointIsTheExactDecimalRoundedOnceAndPrintsAsThatDecimal) {
+  std::mt19937_64 random(20261208);
+  for (int trial = 0; trial < 200; ++trial) {
+    // Bounds and steps in thousandths, some negative, some far from zero.
+    const long long a = static_cast<long long>(random() % 2'000'000) - 1'000'000;
+    const long long s = 1 + static_cast<long long>(random() % (trial % 2 ? 1000 : 100'000));
+    const long long b =
+        a + s * static_cast<long long>(random() % 3000) + static_cast<long long>(random() % s) + 1;
+    const GridResult grid =
+        grid_by_step(decimal(thousandths(a)), decimal(thousandths(b)), decimal(thousandths(s)));
+    ASSERT_EQ(grid.error, "");
+    ASSERT_EQ(grid.x.size(), static_cast<std::size_t>((b - a) / s + 1));
+    for (std::size_t j = 0; j < grid.x.size(); ++j) {
+      const std::string exact = thousandths(a + static_cast<long long>(j) * s);
+      ASSERT_EQ(grid.x[j], std::strtod(exact.c_str(), nullptr)) << exact;
+      char text[32];
+      *format_number(grid.x[j], 0, text) = '\0';
+      ASSERT_EQ(decimal(text), decimal(exact)) << text << " for " << exact;
+    }
+  }
+}
+
+TEST(GridByStep, TheClassicRangeAndScalesFarApart) {
+  const GridResult classic = grid_by_step(decimal("0.1"), decimal("2000"), decimal("0.1"));
+  ASSERT_EQ(classic.x.size(), 20000u);
+  EXPECT_EQ(classic.x[2], 0.3);  // not 0.1 + 0.1 + 0.1
+  EXPECT_EQ(classic.x.back(), 2000.0);
+
+  // Every decimal written with zeros at its end: 10e-1 is 1, not 10.
+  const GridResult zeros = grid_by_step(decimal("10e-1"), decimal("30e-1"), decimal("10e-1"));
+  EXPECT_EQ(zeros.x, (std::vector<double>{1, 2, 3}));
+
+  // Past 10^22 the slow, exact path takes over.
+  const GridResult huge =
+      grid_by_step(decimal("1e40"), decimal("1.000000000000004e40"), decimal("1e25"));
+  ASSERT_EQ(huge.x.size(), 5u) << huge.error;
+  EXPECT_EQ(huge.x[3], 1.000000000000003e40);
+  const GridResult tiny = grid_by_step(decimal("1e-30"), decimal("1.3e-29"), decimal("3e-30"));
+  ASSERT_EQ(tiny.x.size(), 5u);
+  EXPECT_EQ(tiny.x[4], 1.3e-29);
+}
+
+TEST(GridByStep, RefusesWhatCannotBeAGrid) {
+  const struct {
+    const char *from, *to, *step, *error;
+  } cases[] = {
+      {"1", "1", "0.1", "--from must be below --to"},
+      {"2", "1", "0.1", "--from must be below --to"},
+      {"0", "1", "0", "--step must be positive"},
+      {"0", "1", "-0.1", "--step must be positive"},
+      {"0", "1e9", "1", "the grid would have more than 100000000 points"},
+      {"1e-30", "1e30", "1", "too far apart in scale"},
+      {"1e20", "100000000000000000002", "1", "too close for doubles"},
+      {"1e308", "1e309", "1e307", "beyond the range of doubles"},
+  };
+  for (const auto& c : cases) {
+    const GridResult grid = grid_by_step(decimal(c.from), decimal(c.to), decimal(c.step));
+    EXPECT_NE(grid.error.find(c.error), std::string::npos)
+        << c.from << " " << c.to << ": " << grid.error;
+    EXPECT_TRUE(grid.x.empty());
+  }
+}
+
+TEST(GridByPoints, EndsExactlyAtTheLastBoundAndRefusesTheRest) {
+  const GridResult grid = grid_by_points(0.1, 0.7, 7);
+  ASSERT_EQ(grid.x.size(), 7u);
+  EXPECT_EQ(grid.x.front(), 0.1);
+  EXPECT_EQ(grid.x[3], 0.1 + (0.6 * 3) / 6);
+  EXPECT_EQ(grid.x.back(), 0.7);
+
+  EXPECT_NE(grid_by_points(0, 1, 1).error, "");
+  EXPECT_NE(grid_by_points(1, 1, 2).error, "");
+  EXPECT_NE(grid_by_points(0, 1, 100'000'001).error, "");
+  EXPECT_NE(grid_by_points(-1e308, 1e308, 3).error, "");
+  EXPECT_NE(grid_by_points(1.0, 1.0000000000000002, 3).error, "");
+}
+
+}  // namespace
+}  // namespace broaden

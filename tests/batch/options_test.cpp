@@ -1,0 +1,124 @@
+#include "batch/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace broaden {
+namespace {
+
+Command parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "broaden-batch");
+  return parse_command_line(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
+  const struct {
+    std::vector<const char*> arguments;
+    double sigma, gamma, fwhm, eta, divisor;
+  } cases[] = {
+      {{"--fwhm", "10"}, 10 / 2.3548200450309493, 0, 0, 0, 2.3548200450309493},
+      {{"--sigma=4"}, 4, 0, 0, 0, 1},
+      {{"--shape", "lorentzian", "--fwhm", "10"}, 0, 5, 0, 0, 2},
+      {{"--shape", "lorentzian", "--hwhm", "5"}, 0, 5, 0, 0, 1},
+      {{"--shape", "pseudo-voigt", "--fwhm", "8", "--eta", "0.25"}, 0, 0, 8, 0.25, 1},
+      {{"--shape", "voigt", "--gaussian-fwhm", "3", "--lorentzian-fwhm", "4"},
+       3 / 2.3548200450309493,
+       2,
+       0,
+       0,
+       1},
+      {{"--shape", "lorentzian", "--columns", "2,3,1"}, 0, 0, 0, 0, 2},  // per-line FWHM
+  };
+  for (const auto& c : cases) {
+    const Command command = parse(c.arguments);
+    ASSERT_EQ(command.action, CommandAction::run) << c.arguments[0] << ": " << command.text;
+    EXPECT_EQ(command.options.sigma, c.sigma) << c.arguments[0];
+    EXPECT_EQ(command.options.gamma, c.gamma) << c.arguments[0];
+    EXPECT_EQ(command.options.fwhm, c.fwhm) << c.arguments[0];
+    EXPECT_EQ(command.options.eta, c.eta) << c.arguments[0];
+    EXPECT_EQ(command.options.width_divisor, c.divisor) << c.arguments[0];
+  }
+}
+
+TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* message;
+  } cases[] = {
+      {{"--fwhm", "0"}, "--fwhm must be a positive finite number, not '0'"},
+      {{"--fwhm", "-2"}, "--fwhm must be a positive finite number"},
+      {{"--fwhm", "1e999"}, "--fwhm must be a positive finite number"},
+      {{"--fwhm", "inf"}, "--fwhm takes a decimal number, not 'inf'"},
+      {{"--sigma", "1e-400"}, "--sigma must be a positive finite number"},  // rounds to zero
+      {{"--fwhm", "5e-324"}, "too small"},  // a sigma that rounds to zero
+      {{}, "give the width: --fwhm or --sigma"},
+      {{"--fwhm", "1", "--sigma", "1"}, "give one width"},
+      {{"--hwhm", "1"}, "--hwhm does not fit --shape gaussian (the default)"},
+      {{"--shape", "voigt", "--fwhm", "1"}, "--fwhm does not fit --shape voigt"},
+      {{"--shape", "voigt", "--gaussian-fwhm", "1"}, "needs both"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "1"}, "needs --eta"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "1", "--eta", "1.01"},
+       "--eta must lie between 0 and 1"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "1", "--eta", "-0.5"},
+       "--eta must lie between 0 and 1"},
+      {{"--shape", "cauchy", "--fwhm", "1"},
+       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt"},
+      {{"--fwhm", "1", "--points", "1"}, "--points must be at least 2"},
+      {{"--fwhm", "1", "--points", "100000001"}, "--points must be at most 100000000"},
+      {{"--fwhm", "1", "--from", "5", "--to", "4"}, "--from must be below --to"},
+      {{"--fwhm", "1", "--from", "5"}, "--from and --to go together"},
+      {{"--fwhm", "1", "--step", "0"}, "--step must be positive"},
+      {{"--fwhm", "1", "--step", "-1"}, "--step must be positive"},
+      {{"--fwhm", "1", "--step", "1", "--points", "5"}, "--step or --points, not both"},
+      {{"--fwhm", "1", "--columns", "1"}, "--columns takes two or three"},
+      {{"--fwhm", "1", "--columns", "1,2,2"}, "different field numbers"},
+      {{"--fwhm", "1", "--columns", "0,2"}, "--columns takes two or three"},
+      {{"--fwhm", "1", "--input", "fixed", "--columns", "1,2"}, "--columns is for --input columns"},
+      {{"--shape", "voigt", "--gaussian-fwhm", "1", "--lorentzian-fwhm", "1", "--columns", "1,2,3"},
+       "voigt takes no width field"},
+      {{"--fwhm", "1", "--scale", "0"}, "--scale must be a positive finite number"},
+      {{"--fwhm", "1", "--digits", "0"}, "--digits must be from 1 to 17"},
+      {{"--fwhm", "1", "--format", "classic", "--digits", "5"}, "--digits does not fit"},
+      {{"--classic"}, "--classic needs the width as --sigma"},
+      {{"--classic", "--sigma", "1", "--fwhm", "1"}, "--classic fixes what --fwhm would set"},
+      {{"--classic", "--sigma", "1", "--format", "tsv"}, "--format tsv does not fit"},
+      {{"--classic", "--sigma", "0"}, "--sigma must be a positive finite number"},
+      {{"--fwhm", "1", "--nonsense"}, "--nonsense"},
+      {{"--fwhm", "1", "-o", ""}, "-o needs a file name"},
+      {{"--fwhm", "1", "--fwhm", "2"}, "--fwhm"},
+  };
+  for (const auto& c : cases) {
+    const Command command = parse(c.arguments);
+    EXPECT_EQ(command.action, CommandAction::usage_error) << c.message;
+    EXPECT_NE(command.text.find(c.message), std::string::npos)
+        << "expected '" << c.message << "' in '" << command.text << "'";
+  }
+}
+
+TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
+  const Command classic = parse({"--classic", "--sigma", "5", "lines.txt", "-o", "out"});
+  ASSERT_EQ(classic.action, CommandAction::run) << classic.text;
+  EXPECT_TRUE(classic.options.classic);
+  EXPECT_EQ(classic.options.input, InputKind::fixed);
+  EXPECT_EQ(classic.options.sigma, 5.0);
+  EXPECT_EQ(classic.options.line_list, "lines.txt");
+  EXPECT_EQ(classic.options.output, "out");
+
+  const Command plain =
+      parse({"--fwhm", "2", "--from=-100", "--to", "1e2", "--normalize", "height"});
+  ASSERT_EQ(plain.action, CommandAction::run) << plain.text;
+  EXPECT_EQ(plain.options.grid, GridKind::step);
+  EXPECT_EQ(plain.options.normalise, Normalise::height);
+  EXPECT_EQ(plain.options.line_list, "-");
+  EXPECT_EQ(plain.options.output, "-");
+  EXPECT_EQ(plain.options.parameters,
+            "shape=gaussian fwhm=2 normalise=height from=-100 to=100 step=0.1 scale=1");
+
+  EXPECT_EQ(parse({"--help"}).action, CommandAction::help);
+  EXPECT_EQ(parse({"--version"}).text, "broaden-batch " + std::string(BROADEN_VERSION) + "\n");
+}
+
+}  // namespace
+}  // namespace broaden

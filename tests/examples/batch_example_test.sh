@@ -1,0 +1,52 @@
+#!/bin/sh
+# The README's broaden-batch example end to end: chloroform's six
+# fundamentals, scaled by 0.96, as Lorentzians of FWHM 10 cm-1 on 400 to
+# 4000 cm-1 by 1. Two lines fall below the grid (a warning); the strongest
+# band, 774 cm-1 scaled to 743.04, peaks at the point 743 with the height of
+# an area-normalised Lorentzian, 100 / (pi * 5) plus the others' tails. Run
+# again, the program refuses to replace the file. The picture is drawn when
+# gnuplot is there.
+#
+#   usage: batch_example_test.sh BROADEN_BATCH EXAMPLES_FOLDER
+set -eu
+program=$1
+examples=$2
+
+work=$(mktemp -d)
+trap 'rm -rf -- "$work"' EXIT
+cd "$work"
+failed=0
+fail() {
+  printf 'FAIL: %s\n' "$*"
+  failed=1
+}
+cp "$examples/chloroform-fundamentals.txt" lines.txt
+
+run() {
+  "$program" --shape lorentzian --fwhm 10 --scale 0.96 --from 400 --to 4000 --step 1 \
+    -o chloroform.tsv lines.txt 2>messages
+}
+if ! run; then
+  cat messages
+  fail "the example run failed"
+fi
+[ "$(cat messages)" = "broaden-batch: warning: 2 of 6 lines lie outside the grid (400 to 4000); only their tails reach it" ] ||
+  fail "warning: $(cat messages)"
+[ "$(head -n 1 chloroform.tsv)" = "# shape=lorentzian fwhm=10 normalise=area from=400 to=4000 step=1 scale=0.96 input='lines.txt' lines=6" ] ||
+  fail "parameter line: $(head -n 1 chloroform.tsv)"
+[ "$(wc -l <chloroform.tsv)" -eq 3602 ] || fail "not 3601 points"
+peak=$(awk -F '\t' 'NR > 1 && $2 > best { best = $2; at = $1 } END { print at, best }' chloroform.tsv)
+case $peak in
+  "743 6.3"*) ;;
+  *) fail "the strongest band peaks at $peak" ;;
+esac
+
+if run; then fail "the second run replaced the spectrum"; fi
+grep -q "'chloroform.tsv' exists" messages || fail "the second run gave no reason"
+
+if command -v gnuplot >/dev/null 2>&1; then
+  gnuplot -c "$examples/plot-spectrum.gp" chloroform.tsv chloroform.png "title" 400 4000 ||
+    fail "gnuplot failed"
+  [ -s chloroform.png ] || fail "no picture"
+fi
+[ "$failed" -eq 0 ]
