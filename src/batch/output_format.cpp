@@ -25,27 +25,31 @@ std::string format_head(OutputFormat format, std::string_view parameters) {
   return {};
 }
 
+char* format_points_into(OutputFormat format, std::span<const double> x, std::span<const double> y,
+                         int digits, char* out) noexcept {
+  static_assert(kSpectrumRecordSize <= kPointRoom);
+  const std::size_t count = std::min(x.size(), y.size());
+  const char separator = format == OutputFormat::csv ? ',' : '\t';
+  for (std::size_t i = 0; i < count; ++i) {
+    if (format == OutputFormat::classic) {
+      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(out, kSpectrumRecordSize));
+      out += kSpectrumRecordSize;
+      continue;
+    }
+    out = format_number(x[i], digits, out);
+    *out++ = separator;
+    out = format_number(y[i], digits, out);
+    *out++ = '\n';
+  }
+  return out;
+}
+
 void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
                    int digits, std::string& out) {
   const std::size_t count = std::min(x.size(), y.size());
   const std::size_t start = out.size();
-  // The most a line can take: two numbers of 32 characters, or a record.
-  constexpr std::size_t kLineRoom = 2 * 32 + 2;
-  static_assert(kSpectrumRecordSize <= kLineRoom);
-  out.resize(start + count * kLineRoom);
-  char* end = out.data() + start;
-  const char separator = format == OutputFormat::csv ? ',' : '\t';
-  for (std::size_t i = 0; i < count; ++i) {
-    if (format == OutputFormat::classic) {
-      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(end, kSpectrumRecordSize));
-      end += kSpectrumRecordSize;
-      continue;
-    }
-    end = format_number(x[i], digits, end);
-    *end++ = separator;
-    end = format_number(y[i], digits, end);
-    *end++ = '\n';
-  }
+  out.resize(start + count * kPointRoom);
+  char* end = format_points_into(format, x, y, digits, out.data() + start);
   out.resize(static_cast<std::size_t>(end - out.data()));
 }
 

@@ -29,6 +29,19 @@ char* format_number(double value, int digits, char* out) noexcept;
 ///   format_head(tsv, "shape=gaussian sigma=5") -> "# shape=gaussian sigma=5\n"
 std::string format_head(OutputFormat format, std::string_view parameters);
 
+/// The most characters format_points_into writes for one point.
+inline constexpr std::size_t kPointRoom = 2 * 32 + 2;
+
+/// Writes one line a point for points [0, size) of `x` and `y` (same size)
+/// into `out`, which has room for kPointRoom characters a point, and returns
+/// the pointer past the last; the lines are those format_points appends.
+/// Pure and reentrant: blocks of a spectrum may be formatted in parallel and
+/// joined in order.
+///
+///   format_points_into(csv, {0.3}, {2.5}, 0, out) writes "0.3,2.5\n"
+char* format_points_into(OutputFormat format, std::span<const double> x, std::span<const double> y,
+                         int digits, char* out) noexcept;
+
 /// Appends one line a point for points [0, size) of `x` and `y` (same
 /// size): tsv "x<TAB>y", csv "x,y", each number by format_number; classic
 /// the spectrum record (two fixed-point fields of 12 characters with 4
