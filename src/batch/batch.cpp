@@ -129,13 +129,13 @@ LineListResult read_fixed(std::string_view text, double scale, bool keep_infinit
 }
 
 // The grid the options ask for.
-std::vector<double> grid_of(const BatchOptions& options) {
+GridResult grid_of(const BatchOptions& options) {
   const GridResult grid =
       options.grid == GridKind::points
           ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
           : grid_by_step(options.from, options.to, options.step);
   if (!grid.error.empty()) throw Failure{kBatchUsageError, grid.error};
-  return grid.x;
+  return grid;
 }
 
 ProfileParameters profile_of(const BatchOptions& options) {
@@ -210,7 +210,7 @@ class Sink {
 // cut in two halves formatted at once, the second by a helper thread where
 // one can be had; the text is the same either way.
 void write_points(Sink& sink, OutputFormat format, std::span<const double> x,
-                  std::span<const double> y, int digits) {
+                  std::span<const double> y, int digits, const DecimalAbscissae* decimals) {
   constexpr std::size_t kBlock = 1 << 15;
   // Below this many points a thread costs about what it saves.
   constexpr std::size_t kParallelFrom = 2048;
@@ -218,8 +218,8 @@ void write_points(Sink& sink, OutputFormat format, std::span<const double> x,
   const std::size_t room = std::min(kBlock, x.size()) * kPointRoom;
   const auto text = std::make_unique_for_overwrite<char[]>(room);
   auto format_range = [&](std::size_t begin, std::size_t count, char* out) {
-    return format_points_into(format, x.subspan(begin, count), y.subspan(begin, count), digits,
-                              out);
+    return format_points_into(format, x.subspan(begin, count), y.subspan(begin, count), digits, out,
+                              decimals, begin);
   };
   for (std::size_t first = 0; first < x.size(); first += kBlock) {
     const std::size_t count = std::min(kBlock, x.size() - first);
@@ -260,7 +260,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                 FileSystem& files) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
-  const std::vector<double> x = options.classic ? std::vector<double>() : grid_of(options);
+  const GridResult grid = options.classic ? GridResult() : grid_of(options);
+  const std::vector<double>& x = grid.x;
   Sink sink(options, out);
   const std::string text = read_input(options.line_list, input_fd, files);
   LineListResult lines = read_line_list(text, options);
@@ -297,7 +298,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   std::replace_if(
       parameters.begin(), parameters.end(), [](char c) { return c == '\n' || c == '\r'; }, '?');
   sink.write(format_head(options.format, parameters));
-  write_points(sink, options.format, x, y, options.digits);
+  write_points(sink, options.format, x, y, options.digits,
+               grid.decimals ? &*grid.decimals : nullptr);
   sink.finish();
   return kBatchDone;
 }
