@@ -130,7 +130,7 @@ LineListResult read_fixed(std::string_view text, double scale, bool keep_infinit
 
 // The grid the options ask for.
 GridResult grid_of(const BatchOptions& options) {
-  const GridResult grid =
+  GridResult grid =  // not const: returned without a copy
       options.grid == GridKind::points
           ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
           : grid_by_step(options.from, options.to, options.step);
@@ -308,7 +308,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
 
 LineListResult read_line_list(std::string_view text, const BatchOptions& options) {
   if (options.input == InputKind::fixed) return read_fixed(text, options.scale, options.classic);
-  const ColumnsResult read =
+  ColumnsResult read =
       read_columns(text, options.columns, ColumnScaling{options.scale, options.width_divisor});
   LineListResult result;
   if (read.error) {
@@ -316,7 +316,7 @@ LineListResult read_line_list(std::string_view text, const BatchOptions& options
                    ": expected " + read.error->expected;
     return result;
   }
-  result.table = read.table;
+  result.table = std::move(read.table);
   return result;
 }
 
