@@ -83,7 +83,7 @@ std::string strictly_increasing(const std::vector<double>& x) {
   return {};
 }
 
-GridResult refused(std::string error) { return GridResult{{}, std::move(error)}; }
+GridResult refused(std::string error) { return GridResult{{}, std::move(error), {}}; }
 
 }  // namespace
 
@@ -115,6 +115,19 @@ GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const De
   for (std::size_t j = 0; j < grid.x.size(); ++j)
     grid.x[j] = nearest(a + static_cast<Int128>(j) * s, common);
   if (std::string error = strictly_increasing(grid.x); !error.empty()) return refused(error);
+  // Every point lies between a and b, so is no larger and has no more
+  // digits than the larger of them.
+  constexpr Int128 kFifteenDigits = 1'000'000'000'000'000;
+  const Int128 largest = std::max(-a, b);
+  bool exact_integers = common <= 0;  // else below 2^53, where doubles are exact integers
+  if (common > 0 && common <= 15) {
+    Int128 scaled = largest;
+    for (std::int64_t i = 0; i < common; ++i) scaled *= 10;
+    exact_integers = scaled < (Int128{1} << 53);
+  }
+  if (largest < kFifteenDigits && common >= -280 && exact_integers)
+    grid.decimals =
+        DecimalAbscissae{static_cast<std::int64_t>(a), static_cast<std::int64_t>(s), common};
   return grid;
 }
 

@@ -17,11 +17,12 @@ struct Field {
 
 // Splits a line (comment already removed) into its first `wanted` fields.
 // Returns fewer when the line has fewer.
-std::vector<Field> split_fields(std::string_view line, std::size_t wanted) {
-  std::vector<Field> fields;
+// `fields` is cleared first (one vector serves every line).
+void split_fields(std::string_view line, std::size_t wanted, std::vector<Field>& fields) {
+  fields.clear();
   std::size_t pos = 0;
   while (pos < line.size() && is_blank(line[pos])) ++pos;
-  if (pos == line.size()) return fields;
+  if (pos == line.size()) return;
   while (fields.size() < wanted) {
     const std::size_t start = pos;
     while (pos < line.size() && !is_blank(line[pos]) && !is_separator(line[pos])) ++pos;
@@ -37,7 +38,6 @@ std::vector<Field> split_fields(std::string_view line, std::size_t wanted) {
     }
     if (pos == line.size() && !separator_seen) break;
   }
-  return fields;
 }
 
 // The field as it is shown in a message: at most 32 bytes, control
@@ -84,6 +84,7 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) skipped = kByteOrderMark.size();
 
   std::size_t line_number = 0;
+  std::vector<Field> fields;
   for (std::size_t start = 0; start < text.size();) {
     ++line_number;
     const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -94,14 +95,16 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
     const std::size_t offset = line_number == 1 ? skipped : 0;
     line.remove_prefix(std::min(offset, line.size()));
 
-    const std::vector<Field> fields = split_fields(line, wanted);
+    split_fields(line, wanted, fields);
     if (fields.empty()) continue;
 
     double values[3] = {0.0, 0.0, 0.0};
     for (int role = 0; role < roles; ++role) {
       const auto index = static_cast<std::size_t>(numbers[role] - 1);
-      const std::string what =
-          std::string(role_name(role)) + " (field " + std::to_string(numbers[role]) + ")";
+      // Only a refused field needs its name.
+      auto what = [&] {
+        return std::string(role_name(role)) + " (field " + std::to_string(numbers[role]) + ")";
+      };
       if (index >= fields.size()) {
         result.error = ColumnsError{
             line_number, offset + line.size() + 1,
@@ -115,7 +118,7 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
       if (number.error != DecimalError::none || number.empty) {
         result.error = ColumnsError{
             line_number, column,
-            "a number for the " + what + ", not " +
+            "a number for the " + what() + ", not " +
                 (field.text.empty() ? std::string("an empty field") : shown(field.text))};
         return result;
       }
@@ -123,12 +126,12 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
       if (!std::isfinite(value)) {
         result.error =
             ColumnsError{line_number, column,
-                         "a " + what + " within the range of doubles, not " + shown(field.text)};
+                         "a " + what() + " within the range of doubles, not " + shown(field.text)};
         return result;
       }
       if (role == 2 && !(value > 0.0)) {
-        result.error =
-            ColumnsError{line_number, column, "a positive " + what + ", not " + shown(field.text)};
+        result.error = ColumnsError{line_number, column,
+                                    "a positive " + what() + ", not " + shown(field.text)};
         return result;
       }
       if (role != 1) {
@@ -136,7 +139,7 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
             role == 0 ? value * scaling.frequency_scale : value / scaling.width_divisor;
         if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0))) {
           result.error = ColumnsError{line_number, column,
-                                      "a " + what + " that stays " +
+                                      "a " + what() + " that stays " +
                                           (role == 2 ? "finite and positive" : "finite") +
                                           " once scaled, not " + shown(field.text)};
           return result;

@@ -25,11 +25,16 @@ check_cxx_source_compiles([=[
 #include <immintrin.h>
 extern "C" __m128d _ZGVbN2v_exp(__m128d x);
 extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_exp(__m256d x);
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8v_exp(__m512d x);
 __attribute__((target("avx2"))) double four(double v) {
   return _mm256_cvtsd_f64(_ZGVdN4v_exp(_mm256_set1_pd(v)));
 }
+__attribute__((target("avx512f"))) double eight(double v) {
+  return _mm512_reduce_add_pd(_ZGVeN8v_exp(_mm512_set1_pd(v)));
+}
 int main(int argc, char**) {
-  return static_cast<int>(_mm_cvtsd_f64(_ZGVbN2v_exp(_mm_set1_pd(argc))) + four(argc));
+  return static_cast<int>(_mm_cvtsd_f64(_ZGVbN2v_exp(_mm_set1_pd(argc))) + four(argc) +
+                          eight(argc));
 }
 ]=] BROADEN_HAVE_X86_VECTOR_EXP)
 unset(CMAKE_REQUIRED_LIBRARIES)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -80,6 +81,61 @@ TEST(GridByStep, RefusesWhatCannotBeAGrid) {
     EXPECT_NE(grid.error.find(c.error), std::string::npos)
         << c.from << " " << c.to << ": " << grid.error;
     EXPECT_TRUE(grid.x.empty());
+  }
+}
+
+// A decimal of at most 15 digits, written from its digits, is what
+// std::to_chars writes for its nearest double: both forms, the switch
+// between them, signs and exponents of one, two and three digits.
+TEST(FormatDecimal, WritesWhatToCharsWritesForTheNearestDouble) {
+  std::mt19937_64 random(1512);
+  for (int trial = 0; trial < 300'000; ++trial) {
+    std::int64_t value = static_cast<std::int64_t>(random() % 1'000'000'000'000'000);
+    value /= static_cast<std::int64_t>(std::pow(10.0, static_cast<double>(random() % 15)));
+    if (random() % 2) value = -value;
+    const auto exponent = trial % 4 == 0 ? static_cast<std::int64_t>(random() % 561) - 280
+                                         : static_cast<std::int64_t>(random() % 51) - 35;
+    if (exponent > 0 && std::abs(static_cast<double>(value)) * std::pow(10.0, exponent) >= 0x1p53)
+      continue;  // outside its contract: to_chars may write the double's exact integer
+    const std::string exact = std::to_string(value) + "e" + std::to_string(exponent);
+    char expected[32], written[32];
+    *format_number(std::strtod(exact.c_str(), nullptr), 0, expected) = '\0';
+    *format_decimal(value, exponent, written) = '\0';
+    ASSERT_STREQ(written, expected) << exact;
+  }
+}
+
+// With the grid's decimals the points are written byte for byte as without;
+// grids whose points need more than 15 digits have no decimals.
+TEST(GridByStep, ItsDecimalsWriteTheSameTextWhereTheyAreGiven) {
+  const struct {
+    const char *from, *to, *step;
+    bool decimals;
+  } cases[] = {
+      {"0.1", "2000", "0.1", true},
+      {"-3", "3", "0.001", true},
+      {"1e-9", "1e-3", "3e-7", true},
+      {"99998", "100002", "0.0001", true},
+      {"9e13", "9.00000000002e13", "0.5", true},
+      {"1e12", "9e15", "7e13", true},
+      {"1e19", "1e22", "7e18", false},  // beyond 2^53 to_chars writes the double's exact value
+      {"1e-280", "1e-278", "1e-280", true},
+      {"1", "1.00000000000001", "0.000000000000001", false},
+      {"1e-290", "1e-289", "1e-290", false},
+  };
+  for (const auto& c : cases) {
+    const GridResult grid = grid_by_step(decimal(c.from), decimal(c.to), decimal(c.step), 200'000);
+    ASSERT_EQ(grid.error, "") << c.from;
+    ASSERT_EQ(grid.decimals.has_value(), c.decimals) << c.from;
+    if (!grid.decimals) continue;
+    const std::vector<double> y(grid.x.size(), 0.5);
+    std::string plain(grid.x.size() * kPointRoom, '\0'), fast = plain;
+    plain.resize(static_cast<std::size_t>(
+        format_points_into(OutputFormat::tsv, grid.x, y, 0, plain.data()) - plain.data()));
+    fast.resize(static_cast<std::size_t>(
+        format_points_into(OutputFormat::tsv, grid.x, y, 0, fast.data(), &*grid.decimals) -
+        fast.data()));
+    EXPECT_EQ(fast, plain) << c.from << " " << c.to << " " << c.step;
   }
 }
 

@@ -313,5 +313,26 @@ TEST(BatchE2e, AWidthFieldAndTheScaleStandForTheOptions) {
             spectrum({"--fwhm", "7"}, "300 1\n400 2\n"));
 }
 
+// The text is formatted in blocks, halves of a block at once: every point
+// once, in order, x beside its own y, whether one block, part of one or many.
+TEST(BatchE2e, EveryPointIsWrittenOnceInOrderAcrossTheFormattingBlocks) {
+  TempFolder folder;
+  for (const char* to : {"0.1", "0.5", "7"}) {  // 1001, 5001 and 70001 points
+    const Outcome run = batch(
+        folder,
+        {"--sigma", "0.05", "--normalise", "height", "--from", "0", "--to", to, "--step", "0.0001"},
+        "0.05 1\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Points points = read_tsv(run.out);
+    const std::size_t size = static_cast<std::size_t>(std::stod(to) * 10000 + 1.5);
+    ASSERT_EQ(points.x.size(), size) << to;
+    for (std::size_t j = 0; j < size; ++j) {
+      ASSERT_EQ(points.x[j], static_cast<double>(j) / 10000) << to << " point " << j;
+      const double d = points.x[j] - 0.05;
+      ASSERT_NEAR(points.y[j], std::exp(-(d * d) / 0.005), 1e-14) << to << " point " << j;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace broaden::testing

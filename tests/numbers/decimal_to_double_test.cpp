@@ -4,8 +4,10 @@
 
 #include <bit>
 #include <cfloat>
+#include <charconv>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,26 @@ TEST(DecimalToDouble, GivesTheNearestDoubleTiesToEvenAndSignedLimits) {
       {false, "1", 1'000'000'000, kInf},
       {true, "1", -1'000'000'000, -0.0},
   });
+}
+
+// Short decimals with small exponents take a fast path (one exact operation);
+// it must give from_chars's double, bit for bit, on and off its edges.
+TEST(DecimalToDouble, ShortDecimalsGiveFromCharsDoubleBitForBit) {
+  std::mt19937_64 random(2212);
+  for (int trial = 0; trial < 200'000; ++trial) {
+    const int length = 1 + static_cast<int>(random() % 17);
+    std::string digits(static_cast<std::size_t>(length), '0');
+    for (char& d : digits) d = static_cast<char>('0' + random() % 10);
+    digits.front() = static_cast<char>('1' + random() % 9);
+    const auto exponent = static_cast<std::int64_t>(random() % 51) - 25;
+    const bool negative = random() % 2 == 1;
+    const std::string text = (negative ? "-" : "") + digits + "e" + std::to_string(exponent);
+    double expected = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(decimal_to_double(negative, digits, exponent)),
+              std::bit_cast<std::uint64_t>(expected))
+        << text;
+  }
 }
 
 TEST(DecimalToDouble, SaturatesAtTheEndsOfTheExponentRange) {

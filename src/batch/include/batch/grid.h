@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,24 @@ namespace broaden {
 /// The most points a grid may have.
 inline constexpr std::size_t kMaxGridPoints = 100'000'000;
 
+/// The points of a grid by step as exact decimals: point j is the double
+/// nearest to (first + j * step) * 10^exponent10.
+struct DecimalAbscissae {
+  std::int64_t first = 0;
+  std::int64_t step = 0;
+  std::int64_t exponent10 = 0;
+};
+
 /// A grid, or why it was refused (`error` non-empty, `x` empty).
+/// `decimals` is set by grid_by_step where every point's decimal has at most
+/// 15 significant digits (first and last below 10^15 in magnitude), lies
+/// well inside the normal doubles (exponent10 at least -280) and, with a
+/// positive exponent10, below 2^53: then that decimal is the text
+/// format_number writes for the point (see format_decimal).
 struct GridResult {
   std::vector<double> x;
   std::string error;
+  std::optional<DecimalAbscissae> decimals;
 };
 
 /// The grid from `from` to `to` by `step`, all exact decimals (scans

@@ -54,12 +54,13 @@ struct ProfileParameters {
 /// Lorentzian, pseudo-Voigt (whose Lorentzian part never vanishes) and Voigt take every point.
 ///
 /// Exponentials: inside about 37.4 sigma of a line the C library's vector exponential where the
-/// build and processor have one (x86-64 with glibc: four lanes with AVX2, else two), within a few
-/// units in the last place of the scalar exp; further out, where terms turn subnormal, the scalar
-/// exp, and a term there is left out only where it provably cannot change y[i] (it is below half a
-/// unit in the last place of y[i], or of the Lorentzian part it is added to). The result is the
-/// straightforward sum up to those last-place differences of exp, and except that a y[i] of -0.0
-/// may stay -0.0 where adding an exactly zero term (+0.0) would have made it +0.0.
+/// build and processor have one (x86-64 with glibc: eight lanes with AVX-512F, four with AVX2,
+/// else two), within a few units in the last place of the scalar exp; further out, where terms
+/// turn subnormal, the scalar exp, and a term there is left out only where it provably cannot
+/// change y[i] (it is below half a unit in the last place of y[i], or of the Lorentzian part it
+/// is added to). The result is the straightforward sum up to those last-place differences of
+/// exp, and except that a y[i] of -0.0 may stay -0.0 where adding an exactly zero term (+0.0)
+/// would have made it +0.0.
 ///
 /// Special values: positions and intensities may be infinite or NaN; they propagate as in the
 /// straightforward sum (such a Gaussian line visits every point with the scalar exp). Widths far
