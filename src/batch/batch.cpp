@@ -140,22 +140,8 @@ GridResult grid_of(const BatchOptions& options) {
 
 ProfileParameters profile_of(const BatchOptions& options) {
   ProfileParameters parameters;
-  switch (options.shape) {
-    case Shape::gaussian:
-      parameters.shape = LineShape::gaussian;
-      break;
-    case Shape::lorentzian:
-      parameters.shape = LineShape::lorentzian;
-      break;
-    case Shape::pseudo_voigt:
-      parameters.shape = LineShape::pseudo_voigt;
-      break;
-    case Shape::voigt:
-      parameters.shape = LineShape::voigt;
-      break;
-  }
-  parameters.normalisation =
-      options.normalise == Normalise::height ? Normalisation::height : Normalisation::area;
+  parameters.shape = options.shape;
+  parameters.normalisation = options.normalise;
   parameters.sigma = options.sigma;
   parameters.gamma = options.gamma;
   parameters.fwhm = options.fwhm;

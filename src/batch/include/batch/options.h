@@ -7,12 +7,14 @@
 
 #include "numbers/decimal_scan.h"
 #include "records/columns_reader.h"
+#include "synthesis/line_profiles.h"
 
 namespace broaden {
 
 enum class InputKind { columns, fixed };
-enum class Shape { gaussian, lorentzian, pseudo_voigt, voigt };
-enum class Normalise { area, height };
+// The line shape and its normalisation, as the line-shape library names them.
+using Shape = LineShape;
+using Normalise = Normalisation;
 enum class GridKind { classic_default, step, points };
 enum class OutputFormat { tsv, csv, classic };
 
