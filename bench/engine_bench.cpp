@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "records/spectrum_writer.h"
+#include "records/classic_spectrum.h"
 #include "support/reference_engine.h"
 #include "synthesis/engine.h"
 
@@ -64,49 +66,38 @@ void BM_StraightforwardLoop(benchmark::State& state) {
 void BM_EngineAndRecords(benchmark::State& state) {
   const Peaks peaks = random_peaks(1001);
   const auto width = static_cast<double>(state.range(0));
-  auto bounds = std::make_unique<broaden::SpectrumBounds>();
   std::size_t exact_points = 0;
   for (auto _ : state) {
-    broaden::build_grid(bounds->w);
-    broaden::bracket_peaks(peaks.frequency, peaks.intensity, width, bounds->w, bounds->low,
-                           bounds->high);
     std::ostringstream out;
-    exact_points +=
-        broaden::write_spectrum(out, bounds->w, bounds->low, bounds->high, [&](std::size_t i) {
-          return broaden::straightforward_point(peaks.frequency, peaks.intensity, width,
-                                                bounds->w[i]);
-        });
+    exact_points += broaden::write_classic_spectrum(out, peaks.frequency, peaks.intensity, width);
     benchmark::DoNotOptimize(out.str().data());
   }
   state.counters["exact_points"] =
       benchmark::Counter(static_cast<double>(exact_points), benchmark::Counter::kAvgIterations);
 }
 
-// Runs one program on a generated line list (range 0: peaks, range 1:
-// width, range 2: 0 the straightforward program, 1 broaden), answers on its
-// standard input; reports peak resident memory and page faults.
-void BM_WholeProgram(benchmark::State& state) {
-  const auto count = static_cast<std::size_t>(state.range(0));
-  const auto width = state.range(1);
-  const char* program = state.range(2) == 0 ? STRAIGHTFORWARD_EXECUTABLE : BROADEN_EXECUTABLE;
-  state.SetLabel(state.range(2) == 0 ? "straightforward" : "broaden");
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("broaden-bench-" + std::to_string(count) + "-" + std::to_string(width));
+// Writes a line list of fixed records and the answers that run it.
+void write_line_list(const std::filesystem::path& folder, const Peaks& peaks, long width) {
   std::filesystem::create_directories(folder);
-  if (!std::filesystem::exists(folder / "lines.txt")) {
-    const Peaks peaks = random_peaks(count);
-    std::ofstream lines(folder / "lines.txt");
-    char record[32];
-    for (std::size_t k = 0; k < count; ++k) {
-      std::snprintf(record, sizeof record, "%10.4f%10.4f\n", peaks.frequency[k],
-                    peaks.intensity[k]);
-      lines << record;
-    }
-    std::ofstream(folder / "answers.txt") << "lines.txt\n"
-                                          << count << "\nspectrum.txt\n"
-                                          << width << "\n";
+  std::ofstream lines(folder / "lines.txt");
+  char record[32];
+  for (std::size_t k = 0; k < peaks.frequency.size(); ++k) {
+    // Four decimals where they fit the field, else an exponent.
+    const char* format = std::fabs(peaks.intensity[k]) < 1e5 ? "%10.4f%10.4f\n" : "%10.4f%10.3E\n";
+    std::snprintf(record, sizeof record, format, peaks.frequency[k], peaks.intensity[k]);
+    lines << record;
   }
+  std::ofstream(folder / "answers.txt") << "lines.txt\n"
+                                        << peaks.frequency.size() << "\nspectrum.txt\n"
+                                        << width << "\n";
+}
 
+// Runs the program `which` (0 the straightforward program, 1 broaden) on the
+// line list of `folder`, answers on its standard input; reports peak
+// resident memory and page faults.
+void run_program(benchmark::State& state, const std::filesystem::path& folder, std::int64_t which) {
+  const char* program = which == 0 ? STRAIGHTFORWARD_EXECUTABLE : BROADEN_EXECUTABLE;
+  state.SetLabel(which == 0 ? "straightforward" : "broaden");
   long peak_kib = 0;
   double faults = 0;
   for (auto _ : state) {
@@ -141,6 +132,42 @@ void BM_WholeProgram(benchmark::State& state) {
   state.counters["page_faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
 }
 
+// The whole programs on random peaks (range 0: peaks, range 1: width, range
+// 2: the program).
+void BM_WholeProgram(benchmark::State& state) {
+  const auto count = static_cast<std::size_t>(state.range(0));
+  const auto width = state.range(1);
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("broaden-bench-" + std::to_string(count) + "-" + std::to_string(width));
+  if (!std::filesystem::exists(folder / "answers.txt"))
+    write_line_list(folder, random_peaks(count), width);
+  run_program(state, folder, state.range(2));
+}
+
+// The whole programs where the estimate's bound settles little (range 1: the
+// program): 5000 pairs of lines of +-1e10 at the same places over 500..1500
+// and 20 small peaks, width 1000, whose sums cancel to the small peaks'.
+void BM_WholeProgramCancelling(benchmark::State& state) {
+  const auto folder = std::filesystem::temp_directory_path() / "broaden-bench-cancelling";
+  if (!std::filesystem::exists(folder / "answers.txt")) {
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> where(500.0, 1500.0), anywhere(100.0, 1900.0),
+        strength(1.0, 99.0);
+    Peaks peaks;
+    for (int k = 0; k < 5000; ++k) {
+      const double position = std::round(where(random) * 10.0) / 10.0;
+      peaks.frequency.insert(peaks.frequency.end(), {position, position});
+      peaks.intensity.insert(peaks.intensity.end(), {1e10, -1e10});
+    }
+    for (int k = 0; k < 20; ++k) {
+      peaks.frequency.push_back(anywhere(random));
+      peaks.intensity.push_back(strength(random));
+    }
+    write_line_list(folder, peaks, 1000);
+  }
+  run_program(state, folder, state.range(0));
+}
+
 }  // namespace
 
 BENCHMARK(BM_StraightforwardLoop)
@@ -162,6 +189,12 @@ BENCHMARK(BM_EngineAndRecords)
 BENCHMARK(BM_WholeProgram)
     ->ArgsProduct({{1001, 20000}, {5, 100}, {0, 1}})
     ->ArgsProduct({{0}, {5}, {1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+
+BENCHMARK(BM_WholeProgramCancelling)
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
 

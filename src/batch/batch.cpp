@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -17,8 +18,8 @@
 #include "batch/grid.h"
 #include "batch/output_format.h"
 #include "io/atomic_file.h"
+#include "records/classic_spectrum.h"
 #include "records/line_list.h"
-#include "records/spectrum_writer.h"
 #include "synthesis/engine.h"
 #include "synthesis/line_profiles.h"
 
@@ -256,18 +257,12 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const LineTable& table = lines.table;
 
   if (options.classic) {
-    // As broaden does it: each intensity as an interval around a fast
-    // estimate, a point whose interval the field cannot settle recomputed
-    // the straightforward way.
-    const auto spectrum = std::make_unique<SpectrumBounds>();
-    build_grid(spectrum->w);
-    bracket_peaks(table.frequency, table.intensity, options.sigma, spectrum->w, spectrum->low,
-                  spectrum->high);
-    warn_outside(table.frequency, spectrum->w, err);
+    // The spectrum file broaden writes, record for record.
+    const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
+    build_grid(*classic_grid);
+    warn_outside(table.frequency, *classic_grid, err);
     std::ostringstream records;
-    write_spectrum(records, spectrum->w, spectrum->low, spectrum->high, [&](std::size_t i) {
-      return straightforward_point(table.frequency, table.intensity, options.sigma, spectrum->w[i]);
-    });
+    write_classic_spectrum(records, table.frequency, table.intensity, options.sigma);
     sink.write(records.view());
     sink.finish();
     return kBatchDone;

@@ -67,7 +67,35 @@ bool inside_one_field(double low, double high) {
   return smaller >= k - 0.5 + kMargin && larger <= k + 0.5 - kMargin;
 }
 
+// True when both ends lie beyond the same end of the field's range, where
+// every value prints the same asterisks: 10^7 and more needs 13 characters,
+// as does -10^6 and less.
+bool beyond_one_limit(double low, double high) {
+  return (low >= 1e7 && std::isfinite(high)) || (high <= -1e6 && std::isfinite(low));
+}
+
 }  // namespace
+
+bool interval_settles(double low, double high) noexcept {
+  if (std::bit_cast<std::uint64_t>(low) == std::bit_cast<std::uint64_t>(high)) return true;
+  if (inside_one_field(low, high)) return true;
+  char low_field[kFieldWidth], high_field[kFieldWidth];
+  double_to_fixed(low, kDecimals, low_field);
+  double_to_fixed(high, kDecimals, high_field);
+  if (std::memcmp(low_field, high_field, kFieldWidth) != 0) return false;
+  // Formatting is monotone only inside the range: asterisks at both ends
+  // say nothing of the values between, unless both are past the same limit.
+  return low_field[0] != '*' || beyond_one_limit(low, high);
+}
+
+std::vector<std::size_t> unsettled_points(std::span<const double> low,
+                                          std::span<const double> high) {
+  std::vector<std::size_t> points;
+  const std::size_t count = std::min(low.size(), high.size());
+  for (std::size_t i = 0; i < count; ++i)
+    if (!interval_settles(low[i], high[i])) points.push_back(i);
+  return points;
+}
 
 void spectrum_record(double abscissa, double intensity,
                      std::span<char, kSpectrumRecordSize> record) noexcept {
@@ -101,19 +129,9 @@ std::size_t write_spectrum(std::ostream& out, std::span<const double> abscissae,
   RecordBuffer buffer(out);
   std::size_t exact_points = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::span<char, kSpectrumRecordSize> record = buffer.next();
-    spectrum_record(abscissae[i], low[i], record);
-    if (std::bit_cast<std::uint64_t>(low[i]) != std::bit_cast<std::uint64_t>(high[i]) &&
-        !inside_one_field(low[i], high[i])) {
-      // The high end's field against the low end's, already in the record.
-      const auto intensity = record.subspan<kFieldWidth + kSeparator.size(), kFieldWidth>();
-      char field[kFieldWidth];
-      double_to_fixed(high[i], kDecimals, field);
-      if (std::memcmp(field, intensity.data(), kFieldWidth) != 0) {
-        double_to_fixed(exact(i), kDecimals, intensity);
-        ++exact_points;
-      }
-    }
+    const bool settled = interval_settles(low[i], high[i]);
+    spectrum_record(abscissae[i], settled ? low[i] : exact(i), buffer.next());
+    exact_points += settled ? 0 : 1;
   }
   buffer.flush();
   return exact_points;

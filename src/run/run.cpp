@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "numbers/double_to_echo.h"
+#include "records/classic_spectrum.h"
 #include "records/line_list.h"
-#include "records/spectrum_writer.h"
 #include "run/answer_reader.h"
 #include "run/answer_to_value.h"
-#include "synthesis/engine.h"
 
 namespace broaden {
 namespace {
@@ -220,19 +219,10 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
     return kStatusDone;
   }
 
-  // The run's own grid and spectrum (runs share nothing), each intensity as
-  // an interval around a fast estimate; a point whose interval the
-  // fixed-point field cannot settle is recomputed the straightforward way.
-  const auto spectrum = std::make_unique<SpectrumBounds>();
-  build_grid(spectrum->w);
-  bracket_peaks(frequency, intensity, width, spectrum->w, spectrum->low, spectrum->high);
-  const auto exact = [&](std::size_t i) {
-    return straightforward_point(frequency, intensity, width, spectrum->w[i]);
-  };
-
   const std::string write_failed = "cannot write spectrum file " + shown(output_name);
   try {
-    write_spectrum(*spectrum_file, spectrum->w, spectrum->low, spectrum->high, exact);
+    // The run's own grid and spectrum (runs share nothing).
+    write_classic_spectrum(*spectrum_file, frequency, intensity, width);
     if (!*spectrum_file) throw Fatal{write_failed};
     spectrum_file->close();
   } catch (const std::system_error& error) {

@@ -50,6 +50,10 @@ constexpr std::size_t kTermsPerExtraThread = 200'000;
 
 constexpr double kUnit = 0x1p-53;
 
+// A block where more than one point in this many has an interval wider
+// than the caller can use is computed the straightforward way as a whole.
+constexpr std::size_t kWideShare = 8;
+
 // The grid indices [first, last) where a peak's terms can be non-zero, and
 // within them its core [core_first, core_last). The estimate takes only
 // [near_first, near_last) where that is `near_only`, all with the kernel,
@@ -145,12 +149,13 @@ Kernel kernel_for(ExpKernel choice) {
 struct Table {
   std::vector<PeakTerm> terms;
   std::vector<Window> windows;
-  std::size_t work = 0;           // terms visited in all
-  std::size_t estimate_work = 0;  // terms the estimate visits in all
-  double kernel_error = 0.0;      // the largest bound of the estimate's kernels
-  bool any_positive = false;      // a finite amplitude above zero
-  bool any_negative = false;      // a finite amplitude below zero
-  double largest_amplitude = 0;   // the largest finite |amplitude| with a window
+  std::size_t work = 0;             // terms visited in all
+  std::size_t estimate_work = 0;    // terms the estimate visits in all
+  std::size_t whole_grid_work = 0;  // of those, terms of peaks taking every point
+  double kernel_error = 0.0;        // the largest bound of the estimate's kernels
+  bool any_positive = false;        // a finite amplitude above zero
+  bool any_negative = false;        // a finite amplitude below zero
+  double largest_amplitude = 0;     // the largest finite |amplitude| with a window
 };
 
 // `recurrence`: take the product recurrence where it applies.
@@ -166,6 +171,7 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
     table.windows[k] = window_of(peak);
     table.work += table.windows[k].size();
     table.estimate_work += table.windows[k].estimate_size();
+    if (table.windows[k].whole_grid_scalar) table.whole_grid_work += kGridSize;
     if (std::isfinite(peak.amplitude)) {
       table.any_positive |= peak.amplitude > 0.0;
       table.any_negative |= peak.amplitude < 0.0;
@@ -257,15 +263,21 @@ double add_term(const PeakTerm& peak, double abscissa, double t) {
   return std::exp(-q) * peak.amplitude + t;
 }
 
-double straightforward_at(const Table& table, double abscissa) {
+// The straightforward value at grid index i: every peak whose terms can be
+// non-zero there, in table order.
+double straightforward_at(const Table& table, std::size_t i, double abscissa) {
   double t = 0.0;
-  for (const PeakTerm& peak : table.terms) t = add_term(peak, abscissa, t);
+  for (std::size_t k = 0; k < table.terms.size(); ++k) {
+    const Window& window = table.windows[k];
+    if (window.whole_grid_scalar || (window.first <= i && i < window.last))
+      t = add_term(table.terms[k], abscissa, t);
+  }
   return t;
 }
 
 // Turns the estimate at one point into its interval (see the header).
 void bracket(const Table& table, double kernel_error, std::uint32_t terms, double magnitude,
-             double abscissa, double& low, double& high) {
+             std::size_t i, double abscissa, double& low, double& high) {
   const double estimate = low;
   if (terms == 0) {
     high = low;  // no term: exactly +0
@@ -275,7 +287,7 @@ void bracket(const Table& table, double kernel_error, std::uint32_t terms, doubl
   const double bound = 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
                        n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070 + kLeftOutTerm);
   if (!std::isfinite(estimate) || !(magnitude < 0x1p1000) || !std::isfinite(bound)) {
-    low = high = straightforward_at(table, abscissa);
+    low = high = straightforward_at(table, i, abscissa);
     return;
   }
   // Widened so that the rounded ends still hold the exact interval: each
@@ -295,15 +307,10 @@ unsigned threads_for(std::size_t terms, unsigned asked) {
   return std::min(cores, paying);
 }
 
-// Runs block(begin, end) over the grid's blocks on `threads` threads. Each
-// block is independent, so no point's result depends on the threads.
-template <class Block>
-void for_each_block(unsigned threads, const Block& block) {
-  std::atomic<std::size_t> next_block{0};
-  auto work = [&] {
-    for (std::size_t b = next_block++; b * kBlockSize < kGridSize; b = next_block++)
-      block(b * kBlockSize, std::min(kGridSize, (b + 1) * kBlockSize));
-  };
+// Runs `work` on `threads` threads, this one included; each takes its share
+// of the work from a shared counter until none is left.
+template <class Work>
+void run_on_threads(unsigned threads, const Work& work) {
   std::vector<std::thread> helpers;
   try {
     for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work);
@@ -312,6 +319,17 @@ void for_each_block(unsigned threads, const Block& block) {
   }
   work();
   for (std::thread& helper : helpers) helper.join();
+}
+
+// Runs block(begin, end) over the grid's blocks on `threads` threads. Each
+// block is independent, so no point's result depends on the threads.
+template <class Block>
+void for_each_block(unsigned threads, const Block& block) {
+  std::atomic<std::size_t> next_block{0};
+  run_on_threads(threads, [&] {
+    for (std::size_t b = next_block++; b * kBlockSize < kGridSize; b = next_block++)
+      block(b * kBlockSize, std::min(kGridSize, (b + 1) * kBlockSize));
+  });
 }
 
 }  // namespace
@@ -354,6 +372,19 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
   const Kernel kernel = kernel_for(options.kernel);
   const Table table = table_of(frequency, intensity, width, kernel,
                                options.kernel == ExpKernel::automatic && fma_kernel_available());
+  // Peaks that take every point do so with the scalar exp in the estimate
+  // too: where they are most of the work, the estimate costs what the
+  // straightforward sum does and settles little, so that sum is taken.
+  if (2 * table.whole_grid_work >= table.estimate_work && table.whole_grid_work != 0) {
+    for_each_block(threads_for(table.work, options.threads),
+                   [&](std::size_t begin, std::size_t end) {
+                     std::fill(low.data() + begin, low.data() + end, 0.0);
+                     add_block(table, detail::add_terms_scalar, false, false, w.data() + begin,
+                               low.data() + begin, begin, end);
+                     std::copy(low.data() + begin, low.data() + end, high.data() + begin);
+                   });
+    return;
+  }
   const bool mixed = table.any_positive && table.any_negative;
   const unsigned threads =
       threads_for(mixed ? 2 * table.estimate_work : table.estimate_work, options.threads);
@@ -370,11 +401,46 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
       add_block(table, kernel.add, true, true, w.data() + begin, magnitudes, begin, end);
     }
     count_terms(table, begin, end, counts);
+    std::size_t wide = 0;
     for (std::size_t i = begin; i < end; ++i) {
       const double magnitude = mixed ? magnitudes[i - begin] : std::fabs(low[i]);
-      bracket(table, kernel_error, counts[i - begin], magnitude, w[i], low[i], high[i]);
+      bracket(table, kernel_error, counts[i - begin], magnitude, i, w[i], low[i], high[i]);
+      wide += high[i] - low[i] > options.resolution ? 1 : 0;
     }
+    if (wide == 0) return;
+    if (wide > size / kWideShare) {
+      // Most of the block is of no use to the caller: the whole block the
+      // straightforward way, windows and rims as in add_peaks.
+      std::fill(low.data() + begin, low.data() + end, 0.0);
+      add_block(table, detail::add_terms_scalar, false, false, w.data() + begin, low.data() + begin,
+                begin, end);
+      std::copy(low.data() + begin, low.data() + end, high.data() + begin);
+      return;
+    }
+    for (std::size_t i = begin; i < end; ++i)
+      if (high[i] - low[i] > options.resolution)
+        low[i] = high[i] = straightforward_at(table, i, w[i]);
   });
+}
+
+void straightforward_points(std::span<const double> frequency, std::span<const double> intensity,
+                            double width, std::span<const double, kGridSize> w,
+                            std::span<const std::size_t> points, std::span<double> values,
+                            unsigned threads) {
+  const std::size_t count = std::min(points.size(), values.size());
+  if (count == 0) return;
+  const Table table = table_of(frequency, intensity, width);
+  // Blocks of the list of points, not of the grid.
+  constexpr std::size_t kPointsPerBlock = 64;
+  const std::size_t blocks = (count + kPointsPerBlock - 1) / kPointsPerBlock;
+  const std::size_t per_point = std::max<std::size_t>(1, table.work / kGridSize);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t b = next++; b < blocks; b = next++)
+      for (std::size_t j = b * kPointsPerBlock; j < std::min(count, (b + 1) * kPointsPerBlock); ++j)
+        values[j] = straightforward_at(table, points[j], w[points[j]]);
+  };
+  run_on_threads(threads_for(count * per_point, threads), work);
 }
 
 double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,

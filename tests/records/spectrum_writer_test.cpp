@@ -72,6 +72,13 @@ TEST(WriteSpectrum, WritesTheFieldBothBoundsShareOrElseTheExactValuesField) {
       {-0.00001, -0.00002, kNaN, "     -0.0000", false},
       {9999999.99994, 9999999.99996, 9999999.99996, "************", true},
       {1e7, 2e7, kNaN, "************", false},
+      // Asterisks at both ends prove nothing unless both lie past one limit.
+      {-1e25, 1e25, 0.0, "      0.0000", true},
+      {-2e6, 2e7, 8.3778, "      8.3778", true},
+      {9999999.99996, 2e7, 9999999.99996, "************", true},
+      {-3e6, -1000000.00001, kNaN, "************", false},
+      {-3e6, -999999.99996, 12.5, "     12.5000", true},
+      {1.5e7, 1e300, kNaN, "************", false},
       {1234567.89991, 1234567.89994, kNaN, "1234567.8999", false},
       {-2.00004, -1.99996, -2.0, "     -2.0000", false},
       {-2.00005001, -1.99996, -2.0000500001, "     -2.0001", true},

@@ -289,5 +289,61 @@ TEST(Engine, KeepsTheSignOfSubnormalTails) {
   EXPECT_EQ(testing::fixed_text(s->t[8120], 4), "-0.0000");
 }
 
+// Tables whose sums cancel far past any field, or whose bound settles
+// little: with a resolution, their points come out as values at once.
+std::vector<Table> cancelling_tables() {
+  std::vector<double> frequency = uniform(300, 500.0, 1500.0, 21), intensity;
+  for (std::size_t k = 0; k < frequency.size(); ++k) intensity.push_back(k % 2 ? -1e10 : 1e10);
+  for (std::size_t k = 1; k < frequency.size(); k += 2) frequency[k] = frequency[k - 1];
+  return {
+      {"cancelling 1e25", {1500.0, 1500.0, 1000.0}, {1e25, -1e25, 100.0}, 300.0},
+      {"cancelling pairs, wide", frequency, intensity, 1000.0},
+      {"cancelling 1e9, spread underflows", {1500.0, 1500.0, 1000.0}, {1e9, -1e9, 100.0}, 1e-160},
+  };
+}
+
+TEST(Engine, WithAResolutionWiderPointsAreTheirStraightforwardValues) {
+  std::vector<Table> all = tables();
+  for (Table& table : cancelling_tables()) all.push_back(std::move(table));
+  for (const Table& table : all) {
+    const auto reference = reference_of(table);
+    for (const unsigned threads : {1u, 2u}) {
+      auto bounds = std::make_unique<SpectrumBounds>();
+      build_grid(bounds->w);
+      bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low,
+                    bounds->high, {ExpKernel::automatic, threads, 1e-4});
+      for (std::size_t i = 0; i < kGridSize; ++i) {
+        const double low = bounds->low[i], high = bounds->high[i], value = reference->t[i];
+        const bool held = same_bits(low, high)
+                              ? same_bits(low, value)
+                              : high - low <= 1e-4 && low <= value && value <= high;
+        ASSERT_TRUE(held) << table.title << ": point " << i + 1 << " " << value << " and [" << low
+                          << ", " << high << "]";
+      }
+    }
+  }
+}
+
+TEST(Engine, StraightforwardPointsAreTheLoopsBitForBit) {
+  std::vector<Table> all = tables();
+  for (Table& table : cancelling_tables()) all.push_back(std::move(table));
+  std::vector<std::size_t> points;  // every seventh point, and both ends
+  for (std::size_t i = 0; i < kGridSize; i += 7) points.push_back(i);
+  points.push_back(kGridSize - 1);
+  std::vector<double> w(kGridSize);
+  build_grid(std::span<double, kGridSize>(w));
+  for (const Table& table : all) {
+    const auto reference = reference_of(table);
+    for (const unsigned threads : {1u, 3u}) {
+      std::vector<double> values(points.size());
+      straightforward_points(table.frequency, table.intensity, table.width,
+                             std::span<const double, kGridSize>(w), points, values, threads);
+      for (std::size_t j = 0; j < points.size(); ++j)
+        ASSERT_TRUE(same_bits(values[j], reference->t[points[j]]))
+            << table.title << ": point " << points[j] + 1;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace broaden

@@ -13,9 +13,23 @@
 // add_peaks computes exactly that, bit for bit. bracket_peaks is the fast
 // way to the same spectrum file: a quick estimate of each t and a proven
 // bound on its distance from the straightforward value. The spectrum writer
-// formats both ends of that interval; rounding to four decimals is monotone,
-// so equal fields prove the record, and where they differ the point is
-// recomputed with straightforward_point.
+// formats both ends of that interval; rounding to four decimals is monotone
+// inside the field's range, so equal fields there prove the record. Past the
+// range every value prints the same asterisks: equal asterisk fields prove it
+// only where both ends lie past the same limit (at least 10^7, or at most
+// -10^6), never where the interval reaches into the range or across it.
+// Every other point is recomputed the straightforward way
+// (straightforward_points).
+//
+// When the bound cannot settle the points, the straightforward way is taken
+// at once rather than after the estimate: where peaks that take every grid
+// point with the scalar exp (non-finite quantities, a width whose square
+// under- or overflows) make half the work or more, the whole spectrum; and,
+// given the widest interval the caller can use (EngineOptions::resolution,
+// 10^-4 for four decimals), a block of the grid where more than one point in
+// eight has a wider interval, as a whole, the other wide points one by one.
+// So no input costs much more than the estimate plus the straightforward sum
+// over the peaks' windows, on every core.
 //
 // Why the bound holds. At one grid point let n terms be visited (the peaks
 // whose window holds the point), P the sum of |amplitude| * exp(-q) over them
@@ -62,6 +76,7 @@
 
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <span>
 
 namespace broaden {
@@ -122,6 +137,10 @@ bool fma_kernel_available() noexcept;
 struct EngineOptions {
   ExpKernel kernel = ExpKernel::automatic;
   unsigned threads = 0;  ///< 0: as many as pay (at most the processor's cores)
+  /// The widest interval of use to the caller: a point whose interval would
+  /// be wider is given its straightforward value at once (low == high).
+  /// Infinity: every interval is kept as the bound gives it.
+  double resolution = std::numeric_limits<double>::infinity();
 };
 
 /// Adds to `t` one normalised Gaussian per peak exactly as the
@@ -149,7 +168,9 @@ void add_peaks(std::span<const double> frequency, std::span<const double> intens
 /// Both ends are finite unless they are equal; neither is -0.0 unless the
 /// value is. The interval is narrow (about (2n + 10) 2^-53 of the sum of
 /// the n terms' magnitudes), so both ends nearly always round to the same
-/// fixed-point field. The result does not depend on the options.
+/// fixed-point field. Each interval holds the same value whatever the
+/// options; with a finite resolution, a point whose interval would be wider
+/// gets low == high, its value.
 ///
 ///   one peak of 100 at 1000.0, width 5.0
 ///     -> low[9999] <= 7.978845608... <= high[9999], both 7.9788 to 4 places
@@ -157,6 +178,17 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
                    double width, std::span<const double, kGridSize> w,
                    std::span<double, kGridSize> low, std::span<double, kGridSize> high,
                    EngineOptions options = {});
+
+/// values[j] = the straightforward value at grid point points[j] (an index
+/// from 0, below kGridSize), equal bit for bit to t[points[j]] of add_peaks,
+/// for j below the smaller of the two sizes; the points are shared among
+/// `threads` threads (0: as many as pay), which change nothing.
+///
+///   peaks {1000.0: 100.0}, width 5, points {9999} -> values {7.978845608...}
+void straightforward_points(std::span<const double> frequency, std::span<const double> intensity,
+                            double width, std::span<const double, kGridSize> w,
+                            std::span<const std::size_t> points, std::span<double> values,
+                            unsigned threads = 0);
 
 /// The straightforward value at one abscissa: the peaks in table order with
 /// the scalar exp, from +0, skipping only terms that are exactly zero. Equal
