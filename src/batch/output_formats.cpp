@@ -1,128 +1,64 @@
-#include "batch/output_format.h"
+#include "batch/output_formats.h"
 
 #include <algorithm>
-#include <charconv>
+#include <cstdint>
 
 #include "records/spectrum_writer.h"
 
 namespace broaden {
+namespace {
 
-char* format_number(double value, int digits, char* out) noexcept {
-  constexpr std::size_t kRoom = 32;
-  if (digits == 0) return std::to_chars(out, out + kRoom, value).ptr;
-  return std::to_chars(out, out + kRoom, value, std::chars_format::general, digits).ptr;
-}
+static_assert(kSpectrumRecordSize <= kPointRoom);
 
-// Why the grid's decimal is the shortest text of its double. Let v be the
-// double nearest to D = value * 10^exponent10, |value| < 10^15, so D has
-// n <= 15 significant digits, and let D' be another decimal of at most 15
-// significant digits, |D'| >= |D| without loss, D in [10^k, 10^(k+1)) in
-// magnitude. Then |D' - D| >= 10^(k-14). Were D' also rounded to v, both
-// would lie within half a spacing of doubles of v, |v| < 2 * 10^(k+1), where
-// (v normal, as the exponent bounds make it) the spacing is at most
-// 2^-52 * 2 * 10^(k+1) < 4.5e-15 * 10^k < 10^(k-14): a contradiction. So D
-// is the only decimal of at most 15 digits that reads back as v: the
-// shortest text has D's digits and exponent, and std::to_chars only chooses
-// between its fixed and scientific forms, the shorter, fixed on a tie.
-char* format_decimal(std::int64_t value, std::int64_t exponent10, char* out) noexcept {
-  if (value == 0) {
-    *out++ = '0';
-    return out;
-  }
-  if (value < 0) *out++ = '-';
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  while (magnitude % 10 == 0) {
-    magnitude /= 10;
-    ++exponent10;
-  }
-  char digits[20];
-  char* const digits_end = digits + sizeof digits;
-  char* first = digits_end;
-  do {
-    *--first = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  const std::int64_t n = digits_end - first;
-  const std::int64_t e = exponent10;
-  const std::int64_t scientific_exponent = n - 1 + e;
-  const std::int64_t fixed_length = e >= 0 ? n + e : -e < n ? n + 1 : 2 - e;
-  const std::int64_t shown_exponent =
-      scientific_exponent < 0 ? -scientific_exponent : scientific_exponent;
-  const std::int64_t scientific_length = n + (n > 1 ? 1 : 0) + 2 + (shown_exponent >= 100 ? 3 : 2);
+std::string no_text(std::string_view) { return {}; }
 
-  if (fixed_length <= scientific_length) {
-    if (e >= 0) {
-      out = std::copy(first, digits_end, out);
-      return std::fill_n(out, e, '0');
-    }
-    if (-e < n) {
-      out = std::copy(first, digits_end + e, out);
-      *out++ = '.';
-      return std::copy(digits_end + e, digits_end, out);
-    }
-    *out++ = '0';
-    *out++ = '.';
-    out = std::fill_n(out, -e - n, '0');
-    return std::copy(first, digits_end, out);
-  }
-  *out++ = *first;
-  if (n > 1) {
-    *out++ = '.';
-    out = std::copy(first + 1, digits_end, out);
-  }
-  *out++ = 'e';
-  *out++ = scientific_exponent < 0 ? '-' : '+';
-  if (shown_exponent >= 100) *out++ = static_cast<char>('0' + shown_exponent / 100);
-  *out++ = static_cast<char>('0' + shown_exponent / 10 % 10);
-  *out++ = static_cast<char>('0' + shown_exponent % 10);
-  return out;
-}
-
-std::string format_head(OutputFormat format, std::string_view parameters) {
-  switch (format) {
-    case OutputFormat::tsv:
-      return "# " + std::string(parameters) + "\n";
-    case OutputFormat::csv:
-      return "frequency,intensity\n";
-    case OutputFormat::classic:
-      break;
-  }
-  return {};
-}
-
-char* format_points_into(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                         int digits, char* out, const DecimalAbscissae* decimals,
-                         std::size_t first_index) noexcept {
-  static_assert(kSpectrumRecordSize <= kPointRoom);
-  const std::size_t count = std::min(x.size(), y.size());
-  const char separator = format == OutputFormat::csv ? ',' : '\t';
+// The points as two numbers a line, joined by `separator`.
+template <char separator>
+char* number_points(const PointBlock& block, char* out) noexcept {
+  const std::size_t count = std::min(block.x.size(), block.y.size());
   for (std::size_t i = 0; i < count; ++i) {
-    if (format == OutputFormat::classic) {
-      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(out, kSpectrumRecordSize));
-      out += kSpectrumRecordSize;
-      continue;
-    }
-    if (decimals != nullptr && digits == 0) {
-      const auto j = static_cast<std::int64_t>(first_index + i);
-      out = format_decimal(decimals->first + j * decimals->step, decimals->exponent10, out);
+    if (block.decimals != nullptr && block.digits == 0) {
+      const auto j = static_cast<std::int64_t>(block.first_index + i);
+      out = decimal_to_text(block.decimals->first + j * block.decimals->step,
+                            block.decimals->exponent10, out);
     } else {
-      out = format_number(x[i], digits, out);
+      out = double_to_shortest(block.x[i], block.digits, out);
     }
     *out++ = separator;
-    out = format_number(y[i], digits, out);
+    out = double_to_shortest(block.y[i], block.digits, out);
     *out++ = '\n';
   }
   return out;
 }
 
-void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                   int digits, std::string& out) {
-  const std::size_t count = std::min(x.size(), y.size());
-  const std::size_t start = out.size();
-  out.resize(start + count * kPointRoom);
-  char* end = format_points_into(format, x, y, digits, out.data() + start);
-  out.resize(static_cast<std::size_t>(end - out.data()));
+std::string tsv_head(std::string_view parameters) { return "# " + std::string(parameters) + "\n"; }
+
+std::string csv_head(std::string_view) { return "frequency,intensity\n"; }
+
+char* classic_points(const PointBlock& block, char* out) noexcept {
+  const std::size_t count = std::min(block.x.size(), block.y.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    spectrum_record(block.x[i], block.y[i],
+                    std::span<char, kSpectrumRecordSize>(out, kSpectrumRecordSize));
+    out += kSpectrumRecordSize;
+  }
+  return out;
+}
+
+constexpr SpectrumFormat kFormats[] = {
+    {"tsv", tsv_head, number_points<'\t'>, no_text},
+    {"csv", csv_head, number_points<','>, no_text},
+    {"classic", no_text, classic_points, no_text},
+};
+
+}  // namespace
+
+std::span<const SpectrumFormat> spectrum_formats() noexcept { return kFormats; }
+
+const SpectrumFormat* find_spectrum_format(std::string_view name) noexcept {
+  const auto* row = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                 [&](const SpectrumFormat& format) { return format.name == name; });
+  return row == std::end(kFormats) ? nullptr : row;
 }
 
 }  // namespace broaden

@@ -1,73 +1,67 @@
-// A sampled spectrum -> the text of the tsv, csv and classic files.
+// The spectrum formats broaden-batch writes: one row each, its name, the
+// text before the points, the points, the text after them.
+//
+// To add a format: give it a row at the end of src/batch/output_formats.cpp
+// with its three functions beside it, its cases in
+// tests/batch/output_formats_test.cpp, and its description in
+// doc/broaden-batch.1 under --format and FILE FORMATS.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "batch/grid.h"
-#include "batch/options.h"
+#include "numbers/double_to_shortest.h"
 
 namespace broaden {
 
-/// Writes `value` into `out` (room for 32 characters) and returns the
-/// pointer past it: with `digits` 0 the shortest text that reads back as
-/// the same double (std::to_chars), else rounded to `digits` significant
-/// digits (1 to 17) in the general form, trailing zeros dropped.
-/// Infinities and NaN are written inf, -inf, nan.
-///
-///   format_number(0.30000000000000004, 0) -> "0.30000000000000004"
-///   format_number(0.3, 0)                 -> "0.3"
-///   format_number(1234.5678, 3)           -> "1.23e+03"
-///   format_number(1e-05, 0)               -> "1e-05"
-char* format_number(double value, int digits, char* out) noexcept;
+/// The points of one block of a spectrum, and how to write their numbers.
+struct PointBlock {
+  std::span<const double> x;  ///< the abscissae
+  std::span<const double> y;  ///< the intensities, as many
+  /// Significant digits, 1 to 17; 0: the shortest text that reads back.
+  int digits = 0;
+  /// The grid's decimals (grid_by_step), x[i] being its point first_index + i:
+  /// with digits 0 the abscissae are written from them (decimal_to_text),
+  /// the same text as from x, faster. nullptr: written from x.
+  const DecimalAbscissae* decimals = nullptr;
+  std::size_t first_index = 0;
+};
 
-/// Writes the decimal value * 10^exponent10 into `out` (room for 32
-/// characters) exactly as format_number(v, 0) writes v, the double nearest
-/// to it, and returns the pointer past it, without converting to binary and
-/// back. Needs |value| < 10^15, exponent10 within [-280, 280] and, with a
-/// positive exponent10, the decimal below 2^53 in magnitude (as grid_by_step's
-/// DecimalAbscissae have them; beyond 2^53 std::to_chars may write the
-/// double's exact integer, 94962991587184803840 for 949629915871848e5).
-///
-///   format_decimal(3, -1)     -> "0.3"
-///   format_decimal(15, 12)    -> "1.5e+13"
-///   format_decimal(-120, -7)  -> "-1.2e-05"
-char* format_decimal(std::int64_t value, std::int64_t exponent10, char* out) noexcept;
+/// The most characters a format writes for one point.
+inline constexpr std::size_t kPointRoom = 2 * kShortestRoom + 2;
 
-/// The text before the first point: for tsv one comment line "# " and
-/// `parameters`, for csv the header row "frequency,intensity", for classic
-/// nothing. Each line ends with a line feed.
-///
-///   format_head(tsv, "shape=gaussian sigma=5") -> "# shape=gaussian sigma=5\n"
-std::string format_head(OutputFormat format, std::string_view parameters);
+struct SpectrumFormat {
+  /// The format's name, as --format takes it: "tsv".
+  std::string_view name;
+  /// The text before the first point; `parameters` tells the run's
+  /// parameters ("shape=gaussian sigma=5 ... lines=2"), on one line.
+  std::string (*head)(std::string_view parameters);
+  /// Writes one line a point of `block` into `out`, which has room for
+  /// kPointRoom characters a point, and returns the pointer past the last.
+  /// Pure and reentrant: blocks of a spectrum may be written in parallel
+  /// and joined in order.
+  char* (*points)(const PointBlock& block, char* out) noexcept;
+  /// The text after the last point.
+  std::string (*tail)(std::string_view parameters);
+};
 
-/// The most characters format_points_into writes for one point.
-inline constexpr std::size_t kPointRoom = 2 * 32 + 2;
-
-/// Writes one line a point for points [0, size) of `x` and `y` (same size)
-/// into `out`, which has room for kPointRoom characters a point, and returns
-/// the pointer past the last; the lines are those format_points appends.
-/// Pure and reentrant: blocks of a spectrum may be formatted in parallel and
-/// joined in order. With `decimals` (the grid's, x[i] being its point
-/// `first_index` + i) and `digits` 0, the abscissae are written by
-/// format_decimal, the same text, faster.
+/// Every format; new rows go at the end, as --format's kinds count the
+/// rows in order:
 ///
-///   format_points_into(csv, {0.3}, {2.5}, 0, out) writes "0.3,2.5\n"
-char* format_points_into(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                         int digits, char* out, const DecimalAbscissae* decimals = nullptr,
-                         std::size_t first_index = 0) noexcept;
-
-/// Appends one line a point for points [0, size) of `x` and `y` (same
-/// size): tsv "x<TAB>y", csv "x,y", each number by format_number; classic
-/// the spectrum record (two fixed-point fields of 12 characters with 4
-/// decimals joined by " , ").
+///   tsv      head "# " + parameters + "\n"; a point "0.3\t2.5\n" (by double_to_shortest)
+///   csv      head "frequency,intensity\n";  a point "0.3,2.5\n"
+///   classic  no head; a point as the spectrum record,
+///            "      0.1000 ,       0.0000\n" (spectrum_writer.h)
 ///
-///   format_points(tsv, {0.3}, {2.5}, 0, out)     appends "0.3\t2.5\n"
-///   format_points(classic, {0.1}, {0}, 0, out)   appends "      0.1000 ,       0.0000\n"
-void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                   int digits, std::string& out);
+/// None has a tail yet.
+std::span<const SpectrumFormat> spectrum_formats() noexcept;
+
+/// The format named `name`, or nullptr.
+///
+///   find_spectrum_format("csv")->name -> "csv"
+const SpectrumFormat* find_spectrum_format(std::string_view name) noexcept;
 
 }  // namespace broaden
