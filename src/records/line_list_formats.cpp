@@ -6,9 +6,13 @@
 #include "records/line_list.h"
 
 namespace broaden {
-namespace {
 
-// A reader without a header of its own is declared here, beside its row.
+// The readers and recognisers without a header of their own, each defined in
+// its NAME_reader.cpp, are declared here, beside their rows:
+//   LineListRead read_NAME(std::string_view text, const LineListOptions& options);
+//   bool recognises_NAME(std::string_view text) noexcept;
+
+namespace {
 
 constexpr LineListFormat kFormats[] = {
     {"columns", nullptr, read_columns},

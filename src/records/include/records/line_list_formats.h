@@ -10,13 +10,16 @@
 //   1. write its reader, src/records/NAME_reader.cpp (picked up by the
 //      build by its name), defining
 //        LineListRead read_NAME(std::string_view, const LineListOptions&);
-//   2. declare it and give it a row at the end of
-//      src/records/line_list_formats.cpp, with a recogniser if its content
-//      can be told (a banner, a title line);
+//      and, if its content can be told (a banner, a title line),
+//        bool recognises_NAME(std::string_view) noexcept;
+//   2. declare them and give the format a row at the end of
+//      src/records/line_list_formats.cpp;
 //   3. test it through its row in tests/records/NAME_reader_test.cpp;
 //   4. add a seed file to fuzz/corpus/line_lists/ whose first line is its
 //      name (the fuzz target checks the contract on every row);
 //   5. describe it in doc/broaden-batch.1 under --input and FILE FORMATS.
+// While --input keeps a list of its own (src/batch/options.cpp), the name
+// goes there too; the batch tests fail until it does.
 #pragma once
 
 #include <span>
