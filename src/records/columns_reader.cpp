@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,41 @@ const char* role_name(int role) {
   }
 }
 
+// The value of one field in its role (0 frequency, 1 intensity, 2 width),
+// field `number` of the line, scaled; or why it is refused, with the line
+// number and column left for the caller to fill in.
+struct FieldRead {
+  double value = 0.0;
+  std::optional<LineListError> error;
+};
+FieldRead read_field(const Field& field, int role, int number, const LineListOptions& options) {
+  // Only a refused field needs its name.
+  const auto what = [&] {
+    return std::string(role_name(role)) + " (field " + std::to_string(number) + ")";
+  };
+  const auto refused = [](LineError why, std::string expected) {
+    return FieldRead{0.0, LineListError{why, 0, 0, std::move(expected)}};
+  };
+  const DecimalScan scan = scan_decimal(field.text, kColumnsGrammar);
+  if (scan.error != DecimalError::none || scan.empty)
+    return refused(LineError::not_a_number,
+                   "a number for the " + what() + ", not " +
+                       (field.text.empty() ? std::string("an empty field") : shown(field.text)));
+  const double value = scan_to_double(scan);
+  if (!std::isfinite(value))
+    return refused(LineError::out_of_range,
+                   "a " + what() + " within the range of doubles, not " + shown(field.text));
+  if (role == 2 && !(value > 0.0))
+    return refused(LineError::not_positive, "a positive " + what() + ", not " + shown(field.text));
+  if (role == 1) return FieldRead{value, {}};
+  const double scaled = role == 0 ? value * options.frequency_scale : value / options.width_divisor;
+  if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0)))
+    return refused(std::isfinite(scaled) ? LineError::not_positive : LineError::out_of_range,
+                   "a " + what() + " that stays " + (role == 2 ? "finite and positive" : "finite") +
+                       " once scaled, not " + shown(field.text));
+  return FieldRead{scaled, {}};
+}
+
 }  // namespace
 
 LineListRead read_columns(std::string_view text, const LineListOptions& options) {
@@ -92,10 +128,6 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
     double values[3] = {0.0, 0.0, 0.0};
     for (int role = 0; role < roles; ++role) {
       const auto index = static_cast<std::size_t>(numbers[role] - 1);
-      // Only a refused field needs its name.
-      auto what = [&] {
-        return std::string(role_name(role)) + " (field " + std::to_string(numbers[role]) + ")";
-      };
       if (index >= fields.size()) {
         result.error = LineListError{
             LineError::missing_field, line_number, offset + line.size() + 1,
@@ -103,42 +135,14 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
                 std::to_string(numbers[role]) + "), not " + std::to_string(fields.size())};
         return result;
       }
-      const Field& field = fields[index];
-      const std::size_t column = offset + field.column;
-      const DecimalScan number = scan_decimal(field.text, kColumnsGrammar);
-      if (number.error != DecimalError::none || number.empty) {
-        result.error = LineListError{
-            LineError::not_a_number, line_number, column,
-            "a number for the " + what() + ", not " +
-                (field.text.empty() ? std::string("an empty field") : shown(field.text))};
+      FieldRead read = read_field(fields[index], role, numbers[role], options);
+      if (read.error) {
+        result.error = std::move(read.error);
+        result.error->line = line_number;
+        result.error->column = offset + fields[index].column;
         return result;
       }
-      double value = scan_to_double(number);
-      if (!std::isfinite(value)) {
-        result.error =
-            LineListError{LineError::out_of_range, line_number, column,
-                          "a " + what() + " within the range of doubles, not " + shown(field.text)};
-        return result;
-      }
-      if (role == 2 && !(value > 0.0)) {
-        result.error = LineListError{LineError::not_positive, line_number, column,
-                                     "a positive " + what() + ", not " + shown(field.text)};
-        return result;
-      }
-      if (role != 1) {
-        const double scaled =
-            role == 0 ? value * options.frequency_scale : value / options.width_divisor;
-        if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0))) {
-          result.error = LineListError{
-              std::isfinite(scaled) ? LineError::not_positive : LineError::out_of_range,
-              line_number, column,
-              "a " + what() + " that stays " + (role == 2 ? "finite and positive" : "finite") +
-                  " once scaled, not " + shown(field.text)};
-          return result;
-        }
-        value = scaled;
-      }
-      values[role] = value;
+      values[role] = read.value;
     }
     result.table.push_back(Peak{values[0], values[1]});
     if (roles == 3) result.table.width.push_back(values[2]);
