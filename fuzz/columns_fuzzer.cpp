@@ -41,9 +41,9 @@ std::size_t lines_with_fields(std::string_view text) {
   return count;
 }
 
-void check_columns(std::string_view text, const ColumnLayout& layout,
-                   const ColumnScaling& scaling) {
-  const ColumnsResult result = read_columns(text, layout, scaling);
+void check_columns(std::string_view text, const LineListOptions& options) {
+  const ColumnLayout& layout = options.columns;
+  const LineListRead result = read_columns(text, options);
   if (result.error) {
     // The line at fault exists, the column lies within it or just past it.
     std::size_t start = 0;
@@ -55,7 +55,7 @@ void check_columns(std::string_view text, const ColumnLayout& layout,
     const std::size_t end = std::min(text.find('\n', start), text.size());
     FUZZ_CHECK(result.error->column >= 1 && result.error->column <= end - start + 1);
     FUZZ_CHECK(!result.error->expected.empty());
-    FUZZ_CHECK(!read_columns(text.substr(0, start), layout, scaling).error);
+    FUZZ_CHECK(!read_columns(text.substr(0, start), options).error);
     return;
   }
   const LineTable& table = result.table;
@@ -79,7 +79,7 @@ void check_columns(std::string_view text, const ColumnLayout& layout,
     }
     written += fields[0] + "," + fields[1] + " " + fields[2] + "\t" + fields[3] + "\n";
   }
-  const ColumnsResult again = read_columns(written, layout);
+  const LineListRead again = read_columns(written, {.columns = layout});
   FUZZ_CHECK(!again.error);
   FUZZ_CHECK(again.table.frequency == table.frequency && again.table.intensity == table.intensity &&
              again.table.width == table.width);
@@ -118,12 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Layouts: frequency and intensity among fields 1-3, a width field or none.
   static constexpr ColumnLayout kLayouts[] = {{1, 2, 0}, {2, 1, 0}, {1, 3, 0}, {1, 2, 3},
                                               {3, 1, 2}, {2, 3, 4}, {4, 1, 0}, {1, 4, 2}};
-  static constexpr ColumnScaling kScalings[] = {
+  // Frequency scales and width divisors.
+  static constexpr double kScalings[][2] = {
       {1.0, 1.0}, {0.96, 2.3548200450309493}, {1e300, 2.0}, {1e-300, 1e300}};
-  const ColumnLayout& layout = kLayouts[data[0] % 8];
-  const ColumnScaling& scaling = kScalings[data[1] % 4];
+  const double* scaling = kScalings[data[1] % 4];
+  const LineListOptions options{
+      .columns = kLayouts[data[0] % 8], .frequency_scale = scaling[0], .width_divisor = scaling[1]};
   const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
-  check_columns(text, layout, scaling);
+  check_columns(text, options);
   if (size >= 10) check_grid(data);
   return 0;
 }

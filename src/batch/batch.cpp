@@ -16,12 +16,14 @@
 #include <thread>
 
 #include "batch/grid.h"
-#include "batch/output_format.h"
+#include "batch/options.h"
+#include "batch/output_formats.h"
 #include "io/atomic_file.h"
 #include "records/classic_spectrum.h"
-#include "records/line_list.h"
+#include "records/line_list_formats.h"
 #include "synthesis/engine.h"
 #include "synthesis/line_profiles.h"
+#include "text/quoted.h"
 
 namespace broaden {
 namespace {
@@ -33,10 +35,15 @@ struct Failure {
 };
 
 // The line list as messages name it: before a line number, and alone.
-std::string shown_name(const std::string& name) { return name == "-" ? "standard input" : name; }
-std::string quoted_name(const std::string& name) {
-  return name == "-" ? "standard input" : "'" + name + "'";
+std::string shown_name(const std::string& name) {
+  return name == "-" ? "standard input" : escaped(name);
 }
+std::string quoted_name(const std::string& name) {
+  return name == "-" ? "standard input" : quoted(name);
+}
+
+// The temporary file beside the output, until it is moved into place.
+constexpr std::string_view kTemporaryPrefix = ".broaden-batch-";
 
 // Reads everything from `fd`; returns 0 or the errno of the failed read.
 int read_all(int fd, std::string& text) {
@@ -76,57 +83,21 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
   return text;
 }
 
-const char* field_error_text(FieldError error) {
-  switch (error) {
-    case FieldError::invalid_character:
-      return "a character that is no digit, blank, sign, point or E or D exponent";
-    case FieldError::second_point:
-      return "a second decimal point";
-    case FieldError::no_mantissa_digits:
-      return "no digit before the exponent";
-    case FieldError::no_exponent_digits:
-      return "an exponent without digits";
-    case FieldError::none:
-      break;
-  }
-  return "";
-}
-
-// A read-only stream buffer over text held in memory.
-class ViewBuffer final : public std::streambuf {
- public:
-  explicit ViewBuffer(std::string_view text) {
-    char* begin = const_cast<char*>(text.data());  // only ever read
-    setg(begin, begin, begin + text.size());
-  }
-};
-
-// The fixed records, every one of them, read by the classic reader itself
-// (its line ends, its fields). Infinite values are kept for the classic
-// preset, which writes what broaden writes for them, and refused otherwise.
-LineListResult read_fixed(std::string_view text, double scale, bool keep_infinities) {
-  LineListResult result;
-  ViewBuffer buffer(text);
-  std::istream in(&buffer);
-  for (std::size_t line = 1;; ++line) {
-    const PeakRecord read = read_peak(in);
-    if (read.status == RecordStatus::end_of_file) break;
-    if (read.status != RecordStatus::ok) {
-      result.error = std::to_string(line) + ":" + std::to_string(read.column) + ": expected the " +
-                     (read.field == 1 ? "frequency" : "intensity") +
-                     " as a number in a 10-character field, found " + field_error_text(read.error);
-      return result;
-    }
-    const double frequency = read.peak.frequency * scale;
-    if (!keep_infinities && (!std::isfinite(frequency) || !std::isfinite(read.peak.intensity))) {
-      result.error = std::to_string(line) +
-                     ":1: expected a frequency and an intensity within the " + "range of doubles";
-      return result;
-    }
-    result.table.frequency.push_back(frequency);
-    result.table.intensity.push_back(read.peak.intensity);
-  }
-  return result;
+// The line list read in the format --input names: its table, or the
+// failure "NAME:LINE:COLUMN: expected ...".
+LineTable read_line_list(std::string_view text, const BatchOptions& options) {
+  // --input's kinds count the formats' rows in order (the batch tests check
+  // that each row is the kind its name gives).
+  const LineListFormat& format = line_list_formats()[static_cast<std::size_t>(options.input)];
+  LineListRead read = format.read(text, LineListOptions{.columns = options.columns,
+                                                        .frequency_scale = options.scale,
+                                                        .width_divisor = options.width_divisor,
+                                                        .keep_infinities = options.classic});
+  if (read.error)
+    throw Failure{kBatchFailed,
+                  shown_name(options.line_list) + ":" + std::to_string(read.error->line) + ":" +
+                      std::to_string(read.error->column) + ": expected " + read.error->expected};
+  return std::move(read.table);
 }
 
 // The grid the options ask for.
@@ -153,11 +124,11 @@ ProfileParameters profile_of(const BatchOptions& options) {
 // Where the text goes: standard output or the file made whole.
 class Sink {
  public:
-  Sink(const BatchOptions& options, std::ostream& out) : out_(out) {
+  Sink(const BatchOptions& options, std::ostream& out, FileSystem& files) : out_(out) {
     if (options.output == "-") return;
-    std::string error;
-    file_ = AtomicFile::create(options.output, options.force, error);
-    if (!file_) throw Failure{kBatchFailed, error};
+    FileFailure failure;
+    file_ = AtomicFile::create(files, options.output, options.force, kTemporaryPrefix, failure);
+    if (!file_) throw failed(failure);
   }
 
   void write(std::string_view bytes) {
@@ -166,8 +137,8 @@ class Sink {
       if (!out_) throw standard_output_failed();
       return;
     }
-    std::string error;
-    if (!file_->write(bytes, error)) throw Failure{kBatchFailed, error};
+    FileFailure failure;
+    if (!file_->write(bytes, failure)) throw failed(failure);
   }
 
   void finish() {
@@ -177,11 +148,15 @@ class Sink {
       if (!out_) throw standard_output_failed();
       return;
     }
-    std::string error;
-    if (!file_->commit(error)) throw Failure{kBatchFailed, error};
+    FileFailure failure;
+    if (!file_->commit(failure)) throw failed(failure);
   }
 
  private:
+  static Failure failed(const FileFailure& failure) {
+    return Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
+                                                : failure.message};
+  }
   static Failure standard_output_failed() {
     const int error = errno;
     return Failure{kBatchFailed, std::string("cannot write to standard output") +
@@ -196,7 +171,7 @@ class Sink {
 // never zeroed (only the pages written are ever touched). A large block is
 // cut in two halves formatted at once, the second by a helper thread where
 // one can be had; the text is the same either way.
-void write_points(Sink& sink, OutputFormat format, std::span<const double> x,
+void write_points(Sink& sink, const SpectrumFormat& format, std::span<const double> x,
                   std::span<const double> y, int digits, const DecimalAbscissae* decimals) {
   constexpr std::size_t kBlock = 1 << 15;
   // Below this many points a thread costs about what it saves.
@@ -205,8 +180,8 @@ void write_points(Sink& sink, OutputFormat format, std::span<const double> x,
   const std::size_t room = std::min(kBlock, x.size()) * kPointRoom;
   const auto text = std::make_unique_for_overwrite<char[]>(room);
   auto format_range = [&](std::size_t begin, std::size_t count, char* out) {
-    return format_points_into(format, x.subspan(begin, count), y.subspan(begin, count), digits, out,
-                              decimals, begin);
+    return format.points(
+        PointBlock{x.subspan(begin, count), y.subspan(begin, count), digits, decimals, begin}, out);
   };
   for (std::size_t first = 0; first < x.size(); first += kBlock) {
     const std::size_t count = std::min(kBlock, x.size() - first);
@@ -231,12 +206,18 @@ void write_points(Sink& sink, OutputFormat format, std::span<const double> x,
   }
 }
 
+// How many of `frequency` lie outside [first, last].
+std::size_t count_outside(std::span<const double> frequency, double first, double last) noexcept {
+  return static_cast<std::size_t>(std::count_if(
+      frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
+}
+
 void warn_outside(std::span<const double> frequency, std::span<const double> x, std::ostream& err) {
   const std::size_t outside = count_outside(frequency, x.front(), x.back());
   if (outside == 0) return;
-  char first[32], last[32];
-  *format_number(x.front(), 0, first) = '\0';
-  *format_number(x.back(), 0, last) = '\0';
+  char first[kShortestRoom + 1], last[kShortestRoom + 1];
+  *double_to_shortest(x.front(), 0, first) = '\0';
+  *double_to_shortest(x.back(), 0, last) = '\0';
   err << "broaden-batch: warning: " << outside << " of " << frequency.size()
       << (frequency.size() == 1 ? " line lies" : " lines lie") << " outside the grid (" << first
       << " to " << last << "); only " << (outside == 1 ? "its tail reaches" : "their tails reach")
@@ -249,12 +230,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   // existing file end the run before any work.
   const GridResult grid = options.classic ? GridResult() : grid_of(options);
   const std::vector<double>& x = grid.x;
-  Sink sink(options, out);
-  const std::string text = read_input(options.line_list, input_fd, files);
-  LineListResult lines = read_line_list(text, options);
-  if (!lines.error.empty())
-    throw Failure{kBatchFailed, shown_name(options.line_list) + ":" + lines.error};
-  const LineTable& table = lines.table;
+  Sink sink(options, out, files);
+  const LineTable table = read_line_list(read_input(options.line_list, input_fd, files), options);
 
   if (options.classic) {
     // The spectrum file broaden writes, record for record.
@@ -278,33 +255,16 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   // The comment line stays one line whatever the input's name holds.
   std::replace_if(
       parameters.begin(), parameters.end(), [](char c) { return c == '\n' || c == '\r'; }, '?');
-  sink.write(format_head(options.format, parameters));
-  write_points(sink, options.format, x, y, options.digits,
-               grid.decimals ? &*grid.decimals : nullptr);
+  // --format's kinds count the formats' rows in order.
+  const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
+  sink.write(format.head(parameters));
+  write_points(sink, format, x, y, options.digits, grid.decimals ? &*grid.decimals : nullptr);
+  sink.write(format.tail(parameters));
   sink.finish();
   return kBatchDone;
 }
 
 }  // namespace
-
-LineListResult read_line_list(std::string_view text, const BatchOptions& options) {
-  if (options.input == InputKind::fixed) return read_fixed(text, options.scale, options.classic);
-  ColumnsResult read =
-      read_columns(text, options.columns, ColumnScaling{options.scale, options.width_divisor});
-  LineListResult result;
-  if (read.error) {
-    result.error = std::to_string(read.error->line) + ":" + std::to_string(read.error->column) +
-                   ": expected " + read.error->expected;
-    return result;
-  }
-  result.table = std::move(read.table);
-  return result;
-}
-
-std::size_t count_outside(std::span<const double> frequency, double first, double last) noexcept {
-  return static_cast<std::size_t>(std::count_if(
-      frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
-}
 
 int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
               FileSystem& files) {

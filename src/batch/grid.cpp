@@ -46,20 +46,12 @@ std::int64_t least_exponent(const DecimalScan& number) {
   return number.exponent10 + static_cast<std::int64_t>(number.digits.size() - 1 - last);
 }
 
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // The double nearest to value * 10^exponent.
 double nearest(Int128 value, std::int64_t exponent) {
   const bool negative = value < 0;
   const Int128 magnitude = negative ? -value : value;
-  // Both factors exact (an integer below 2^53, a power of ten up to 10^22):
-  // one multiplication or division, rounded once, is the nearest double.
-  if (magnitude <= (Int128{1} << 53) && exponent >= -22 && exponent <= 22) {
-    const double m = static_cast<double>(static_cast<std::int64_t>(value));
-    return exponent >= 0 ? m * kExactPowers[exponent] : m / kExactPowers[-exponent];
-  }
+  if (magnitude <= static_cast<Int128>(UINT64_MAX))
+    return decimal_to_double(negative, static_cast<std::uint64_t>(magnitude), exponent);
   char digits[48];
   char* start = digits + sizeof digits;
   Int128 rest = magnitude;

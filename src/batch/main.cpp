@@ -6,7 +6,6 @@
 #include <iostream>
 
 #include "batch/batch.h"
-#include "io/atomic_file.h"
 #include "io/posix_file_system.h"
 
 int main(int argc, char** argv) {

@@ -1,28 +1,16 @@
 #include "io/atomic_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <csignal>
 #include <cstring>
+#include <system_error>
+
+#include "text/quoted.h"
 
 namespace broaden {
 namespace {
 
-// The temporary file being written, for the signal handlers: a plain
-// buffer, so that the handler reads it without allocating.
-char g_temporary[4096];
-volatile std::sig_atomic_t g_has_temporary = 0;
-
-extern "C" void remove_temporary_and_reraise(int signal_number) {
-  if (g_has_temporary != 0) ::unlink(g_temporary);
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
-}
-
-std::string quoted(const std::string& name) { return "'" + name + "'"; }
+// The longest path the system takes, its terminating NUL included.
+constexpr std::size_t kLongestPath = 4096;
 
 std::string folder_of(const std::string& name) {
   const std::size_t slash = name.find_last_of('/');
@@ -31,111 +19,99 @@ std::string folder_of(const std::string& name) {
   return name.substr(0, slash);
 }
 
+std::string reason_of(const std::system_error& error) { return error.code().message(); }
+
 }  // namespace
 
-std::unique_ptr<AtomicFile> AtomicFile::create(const std::string& name, bool replace,
-                                               std::string& error) {
+std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::string& name,
+                                               bool replace, std::string_view temporary_prefix,
+                                               FileFailure& failure) {
+  failure = {};
   if (name.empty()) {
-    error = "the output name is empty";
+    failure.message = "the output name is empty";
     return nullptr;
   }
-  struct stat info {};
-  if (!replace && ::lstat(name.c_str(), &info) == 0) {
-    error = quoted(name) + " exists: give --force to replace it";
+  if (!replace && files.kind_of(name, false) != NameKind::absent) {
+    failure = FileFailure{true, quoted(name) + " exists"};
     return nullptr;
   }
-  if (replace && ::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-    error = "cannot replace " + quoted(name) + ": " + std::strerror(EISDIR);
+  if (replace && files.kind_of(name, true) == NameKind::folder) {
+    failure.message = "cannot replace " + quoted(name) + ": " + std::strerror(EISDIR);
     return nullptr;
   }
-  std::string temporary = folder_of(name) + "/.broaden-batch-XXXXXX";
-  if (temporary.size() >= sizeof g_temporary) {
-    error = "the output name " + quoted(name) + " is too long";
+  const std::string prefix = folder_of(name) + "/" + std::string(temporary_prefix);
+  if (prefix.size() + 6 >= kLongestPath) {
+    failure.message = "the output name " + quoted(name) + " is too long";
     return nullptr;
   }
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot create a file beside " + quoted(name) + ": " + std::strerror(errno);
+  std::string temporary, reason;
+  std::unique_ptr<OutputFile> file = files.create_temporary(prefix, temporary, reason);
+  if (!file) {
+    failure.message = "cannot create a file beside " + quoted(name) + ": " + reason;
     return nullptr;
   }
-  std::memcpy(g_temporary, temporary.c_str(), temporary.size() + 1);
-  g_has_temporary = 1;
-  return std::unique_ptr<AtomicFile>(new AtomicFile(name, std::move(temporary), fd, replace));
+  return std::unique_ptr<AtomicFile>(
+      new AtomicFile(files, name, std::move(temporary), std::move(file), replace));
 }
 
-AtomicFile::AtomicFile(std::string name, std::string temporary, int fd, bool replace)
-    : name_(std::move(name)), temporary_(std::move(temporary)), fd_(fd), replace_(replace) {}
+AtomicFile::AtomicFile(FileSystem& files, std::string name, std::string temporary,
+                       std::unique_ptr<OutputFile> file, bool replace)
+    : files_(files),
+      name_(std::move(name)),
+      temporary_(std::move(temporary)),
+      file_(std::move(file)),
+      replace_(replace) {}
 
 AtomicFile::~AtomicFile() { drop(); }
 
 void AtomicFile::drop() noexcept {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  file_.reset();  // closed quietly
+  if (!temporary_.empty()) files_.remove(temporary_);
   temporary_.clear();
-  g_has_temporary = 0;
 }
 
-bool AtomicFile::write(std::string_view bytes, std::string& error) {
-  if (fd_ < 0) {
-    error = "cannot write " + quoted(name_) + ": the file was dropped";
-    return false;
+bool AtomicFile::fail(FileFailure& failure, std::string message) {
+  failure = FileFailure{false, std::move(message)};
+  drop();
+  return false;
+}
+
+bool AtomicFile::write(std::string_view bytes, FileFailure& failure) {
+  if (!file_) return fail(failure, "cannot write " + quoted(name_) + ": the file was dropped");
+  try {
+    file_->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  } catch (const std::system_error& error) {
+    return fail(failure, "cannot write " + quoted(name_) + ": " + reason_of(error));
   }
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd_, bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) {
-      error = "cannot write " + quoted(name_) + ": " + std::strerror(errno);
-      drop();
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
+  if (!*file_) return fail(failure, "cannot write " + quoted(name_));
   return true;
 }
 
-bool AtomicFile::commit(std::string& error) {
-  if (fd_ < 0) {
-    error = "cannot write " + quoted(name_) + ": the file was dropped";
-    return false;
+bool AtomicFile::commit(FileFailure& failure) {
+  if (!file_) return fail(failure, "cannot write " + quoted(name_) + ": the file was dropped");
+  try {
+    file_->sync();
+    file_->close();
+  } catch (const std::system_error& error) {
+    return fail(failure, "cannot write " + quoted(name_) + ": " + reason_of(error));
   }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  auto fail = [&](const char* what) {
-    error = std::string(what) + " " + quoted(name_) + ": " + std::strerror(errno);
-    drop();
-    return false;
-  };
-  if (::fchmod(fd_, 0666 & ~mask) != 0) return fail("cannot set the mode of");
-  if (::fsync(fd_) != 0 && errno != EINVAL) return fail("cannot write");
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0 && errno != EINTR) return fail("cannot write");
+  file_.reset();
   if (replace_) {
-    if (::rename(temporary_.c_str(), name_.c_str()) != 0) return fail("cannot replace");
+    if (const std::error_code error = files_.rename(temporary_, name_))
+      return fail(failure, "cannot replace " + quoted(name_) + ": " + error.message());
   } else {
-    if (::link(temporary_.c_str(), name_.c_str()) != 0) {
-      if (errno == EEXIST) {
-        error = quoted(name_) + " exists: give --force to replace it";
+    if (const std::error_code error = files_.link(temporary_, name_)) {
+      if (error == std::errc::file_exists) {
         drop();
+        failure = FileFailure{true, quoted(name_) + " exists"};
         return false;
       }
-      return fail("cannot create");
+      return fail(failure, "cannot create " + quoted(name_) + ": " + error.message());
     }
-    ::unlink(temporary_.c_str());
+    files_.remove(temporary_);
   }
   temporary_.clear();
-  g_has_temporary = 0;
   return true;
-}
-
-void remove_temporary_files_on_signals() {
-  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) {
-    struct sigaction action {};
-    action.sa_handler = remove_temporary_and_reraise;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(signal_number, &action, nullptr);
-  }
 }
 
 }  // namespace broaden

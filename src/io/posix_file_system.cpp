@@ -4,8 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
+#include <random>
 #include <streambuf>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -43,6 +47,14 @@ class DescriptorBuffer final : public std::streambuf {
   }
 
   void begin_writing() { setp(storage_.data(), storage_.data() + storage_.size()); }
+
+  // Writes out what is buffered and has the system put it on its storage;
+  // a descriptor that cannot be synced (a pipe) has nothing to put there.
+  void sync_to_storage() {
+    drain();
+    if (::fsync(fd_) != 0 && errno != EINVAL)
+      throw std::system_error(errno, std::generic_category());
+  }
 
  protected:
   int_type underflow() override {
@@ -126,10 +138,29 @@ class DescriptorOstream final : public OutputFile {
   }
 
   void close() override { buffer_.close(); }
+  void sync() override { buffer_.sync_to_storage(); }
 
  private:
   DescriptorBuffer buffer_;
 };
+
+// The temporary file of the process, for the signal handlers: plain
+// storage, so that a handler reads it without allocating.
+char g_temporary[4096];
+int g_temporary_folder = AT_FDCWD;
+volatile std::sig_atomic_t g_has_temporary = 0;
+
+extern "C" void remove_temporary_and_reraise(int signal_number) {
+  if (g_has_temporary != 0) ::unlinkat(g_temporary_folder, g_temporary, 0);
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+void forget_temporary(const std::string& name) {
+  if (g_has_temporary != 0 && name == g_temporary) g_has_temporary = 0;
+}
+
+std::error_code last_error() { return std::error_code(errno, std::generic_category()); }
 
 bool holds_nul(const std::string& name, std::string& reason) {
   if (name.find('\0') == std::string::npos) return false;
@@ -168,6 +199,74 @@ std::unique_ptr<OutputFile> PosixFileSystem::create_new(const std::string& name,
     return nullptr;
   }
   return std::make_unique<DescriptorOstream>(fd);
+}
+
+NameKind PosixFileSystem::kind_of(const std::string& name, bool follow_links) {
+  struct stat info {};
+  if (name.find('\0') != std::string::npos ||
+      ::fstatat(directory_fd_, name.c_str(), &info, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+    return NameKind::absent;
+  return S_ISDIR(info.st_mode) ? NameKind::folder : NameKind::other;
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::create_temporary(const std::string& prefix,
+                                                              std::string& name,
+                                                              std::string& reason) {
+  if (holds_nul(prefix, reason)) return nullptr;
+  constexpr std::string_view kLetters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  constexpr std::size_t kSuffix = 6;
+  if (prefix.size() + kSuffix >= sizeof g_temporary) {
+    reason = std::strerror(ENAMETOOLONG);
+    return nullptr;
+  }
+  std::random_device device;
+  std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = prefix;
+    for (std::size_t i = 0; i < kSuffix; ++i) name += kLetters[random() % kLetters.size()];
+    const int fd = ::openat(directory_fd_, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) {
+      reason = std::strerror(errno);
+      return nullptr;
+    }
+    g_has_temporary = 0;
+    std::memcpy(g_temporary, name.c_str(), name.size() + 1);
+    g_temporary_folder = directory_fd_;
+    g_has_temporary = 1;
+    return std::make_unique<DescriptorOstream>(fd);
+  }
+  reason = std::strerror(EEXIST);
+  return nullptr;
+}
+
+std::error_code PosixFileSystem::link(const std::string& from, const std::string& to) {
+  if (to.find('\0') != std::string::npos) return std::make_error_code(std::errc::invalid_argument);
+  if (::linkat(directory_fd_, from.c_str(), directory_fd_, to.c_str(), 0) != 0) return last_error();
+  return {};
+}
+
+std::error_code PosixFileSystem::rename(const std::string& from, const std::string& to) {
+  if (to.find('\0') != std::string::npos) return std::make_error_code(std::errc::invalid_argument);
+  if (::renameat(directory_fd_, from.c_str(), directory_fd_, to.c_str()) != 0) return last_error();
+  forget_temporary(from);
+  return {};
+}
+
+void PosixFileSystem::remove(const std::string& name) noexcept {
+  ::unlinkat(directory_fd_, name.c_str(), 0);
+  forget_temporary(name);
+}
+
+void remove_temporary_files_on_signals() {
+  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    action.sa_handler = remove_temporary_and_reraise;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
+  }
 }
 
 }  // namespace broaden

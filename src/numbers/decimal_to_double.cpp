@@ -7,6 +7,41 @@
 #include <system_error>
 
 namespace broaden {
+namespace {
+
+// Below 2^53 every whole number is an exact double, and so is every power
+// of ten up to 10^22: one multiplication or division of the two, rounded
+// once to nearest (ties to even), is the nearest double, as from_chars
+// would give it.
+constexpr std::uint64_t kExactWhole = std::uint64_t{1} << 53;
+constexpr std::int64_t kExactPower = 22;
+
+double exact_quotient(std::uint64_t significand, std::int64_t exponent10) {
+  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const auto m = static_cast<double>(significand);
+  return exponent10 >= 0 ? m * kExactPowers[exponent10] : m / kExactPowers[-exponent10];
+}
+
+}  // namespace
+
+double decimal_to_double(bool negative, std::uint64_t significand,
+                         std::int64_t exponent10) noexcept {
+  if (significand <= kExactWhole && exponent10 >= -kExactPower && exponent10 <= kExactPower) {
+    const double value = exact_quotient(significand, exponent10);
+    return negative ? -value : value;
+  }
+  char digits[20];
+  char* const end = digits + sizeof digits;
+  char* first = end;
+  do {
+    *--first = static_cast<char>('0' + significand % 10);
+    significand /= 10;
+  } while (significand != 0);
+  return decimal_to_double(negative, std::string_view(first, static_cast<std::size_t>(end - first)),
+                           exponent10);
+}
 
 double decimal_to_double(bool negative, std::string_view digits, std::int64_t exponent10) noexcept {
   const double zero = negative ? -0.0 : 0.0;
@@ -23,18 +58,12 @@ double decimal_to_double(bool negative, std::string_view digits, std::int64_t ex
   exponent10 += static_cast<std::int64_t>(digits.size() - 1 - last);
   digits.remove_suffix(digits.size() - 1 - last);
 
-  // At most 15 digits (below 2^53) and a power of ten up to 10^22 are both
-  // exact doubles: one multiplication or division, rounded once to nearest
-  // (ties to even), is the nearest double, as from_chars would give it.
-  static constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (digits.size() <= 15 && exponent10 >= -22 && exponent10 <= 22) {
-    std::int64_t mantissa = 0;
-    for (const char c : digits) mantissa = mantissa * 10 + (c - '0');
-    const auto m = static_cast<double>(mantissa);
-    const double value =
-        exponent10 >= 0 ? m * kExactPowers[exponent10] : m / kExactPowers[-exponent10];
+  // At most 15 digits are below 2^53.
+  if (digits.size() <= 15 && exponent10 >= -kExactPower && exponent10 <= kExactPower) {
+    std::uint64_t significand = 0;
+    for (const char c : digits)
+      significand = significand * 10 + static_cast<std::uint64_t>(c - '0');
+    const double value = exact_quotient(significand, exponent10);
     return negative ? -value : value;
   }
 

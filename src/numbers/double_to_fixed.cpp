@@ -11,6 +11,10 @@
 namespace broaden {
 namespace {
 
+// The limits the header states.
+constexpr std::size_t kMaxWidth = 64;
+constexpr int kMaxDecimals = 17;
+
 constexpr double kPowersOfTen[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
                                    1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
 
@@ -44,6 +48,10 @@ bool fast_fixed(double value, int decimals, std::span<char> field) {
 }  // namespace
 
 void double_to_fixed(double value, int decimals, std::span<char> field) noexcept {
+  if (field.size() > kMaxWidth || decimals < 0 || decimals > kMaxDecimals) {
+    std::ranges::fill(field, '*');
+    return;
+  }
   if (std::isnan(value)) return right_align("NaN", field);
   if (std::isinf(value)) return right_align(value < 0 ? "-Infinity" : "Infinity", field);
   if (fast_fixed(value, decimals, field)) return;
@@ -64,7 +72,7 @@ void double_to_fixed(double value, int decimals, std::span<char> field) noexcept
 }
 
 std::string double_to_fixed(double value, int width, int decimals) {
-  std::string field(static_cast<std::size_t>(width), ' ');
+  std::string field(static_cast<std::size_t>(std::max(width, 0)), ' ');
   double_to_fixed(value, decimals, field);
   return field;
 }

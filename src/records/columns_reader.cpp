@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "text/quoted.h"
 
 namespace broaden {
 namespace {
@@ -40,23 +45,10 @@ void split_fields(std::string_view line, std::size_t wanted, std::vector<Field>&
   }
 }
 
-// The field as it is shown in a message: at most 32 bytes, control
-// characters as \xNN.
+// The field as it is shown in a message.
 std::string shown(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
   constexpr std::size_t kLimit = 32;
-  std::string out = "'";
-  for (const char c : text.substr(0, kLimit)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xf];
-    } else {
-      out += c;
-    }
-  }
-  return out + (text.size() > kLimit ? "'..." : "'");
+  return quoted(text, kLimit);
 }
 
 const char* role_name(int role) {
@@ -70,11 +62,46 @@ const char* role_name(int role) {
   }
 }
 
+// The value of one field in its role (0 frequency, 1 intensity, 2 width),
+// field `number` of the line, scaled; or why it is refused, with the line
+// number and column left for the caller to fill in.
+struct FieldRead {
+  double value = 0.0;
+  std::optional<LineListError> error;
+};
+FieldRead read_field(const Field& field, int role, int number, const LineListOptions& options) {
+  // Only a refused field needs its name.
+  const auto what = [&] {
+    return std::string(role_name(role)) + " (field " + std::to_string(number) + ")";
+  };
+  const auto refused = [](LineError why, std::string expected) {
+    return FieldRead{0.0, LineListError{why, 0, 0, std::move(expected)}};
+  };
+  const DecimalScan scan = scan_decimal(field.text, kColumnsGrammar);
+  if (scan.error != DecimalError::none || scan.empty)
+    return refused(LineError::not_a_number,
+                   "a number for the " + what() + ", not " +
+                       (field.text.empty() ? std::string("an empty field") : shown(field.text)));
+  const double value = scan_to_double(scan);
+  if (!std::isfinite(value))
+    return refused(LineError::out_of_range,
+                   "a " + what() + " within the range of doubles, not " + shown(field.text));
+  if (role == 2 && !(value > 0.0))
+    return refused(LineError::not_positive, "a positive " + what() + ", not " + shown(field.text));
+  if (role == 1) return FieldRead{value, {}};
+  const double scaled = role == 0 ? value * options.frequency_scale : value / options.width_divisor;
+  if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0)))
+    return refused(std::isfinite(scaled) ? LineError::not_positive : LineError::out_of_range,
+                   "a " + what() + " that stays " + (role == 2 ? "finite and positive" : "finite") +
+                       " once scaled, not " + shown(field.text));
+  return FieldRead{scaled, {}};
+}
+
 }  // namespace
 
-ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
-                           const ColumnScaling& scaling) {
-  ColumnsResult result;
+LineListRead read_columns(std::string_view text, const LineListOptions& options) {
+  const ColumnLayout& layout = options.columns;
+  LineListRead result;
   const int numbers[3] = {layout.frequency, layout.intensity, layout.width};
   const int roles = layout.width > 0 ? 3 : 2;
   const auto wanted = static_cast<std::size_t>(*std::max_element(numbers, numbers + roles));
@@ -101,55 +128,23 @@ ColumnsResult read_columns(std::string_view text, const ColumnLayout& layout,
     double values[3] = {0.0, 0.0, 0.0};
     for (int role = 0; role < roles; ++role) {
       const auto index = static_cast<std::size_t>(numbers[role] - 1);
-      // Only a refused field needs its name.
-      auto what = [&] {
-        return std::string(role_name(role)) + " (field " + std::to_string(numbers[role]) + ")";
-      };
       if (index >= fields.size()) {
-        result.error = ColumnsError{
-            line_number, offset + line.size() + 1,
+        result.error = LineListError{
+            LineError::missing_field, line_number, offset + line.size() + 1,
             std::to_string(numbers[role]) + " fields (the " + role_name(role) + " is field " +
                 std::to_string(numbers[role]) + "), not " + std::to_string(fields.size())};
         return result;
       }
-      const Field& field = fields[index];
-      const std::size_t column = offset + field.column;
-      const DecimalScan number = scan_decimal(field.text, kColumnsGrammar);
-      if (number.error != DecimalError::none || number.empty) {
-        result.error = ColumnsError{
-            line_number, column,
-            "a number for the " + what() + ", not " +
-                (field.text.empty() ? std::string("an empty field") : shown(field.text))};
+      FieldRead read = read_field(fields[index], role, numbers[role], options);
+      if (read.error) {
+        result.error = std::move(read.error);
+        result.error->line = line_number;
+        result.error->column = offset + fields[index].column;
         return result;
       }
-      double value = scan_to_double(number);
-      if (!std::isfinite(value)) {
-        result.error =
-            ColumnsError{line_number, column,
-                         "a " + what() + " within the range of doubles, not " + shown(field.text)};
-        return result;
-      }
-      if (role == 2 && !(value > 0.0)) {
-        result.error = ColumnsError{line_number, column,
-                                    "a positive " + what() + ", not " + shown(field.text)};
-        return result;
-      }
-      if (role != 1) {
-        const double scaled =
-            role == 0 ? value * scaling.frequency_scale : value / scaling.width_divisor;
-        if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0))) {
-          result.error = ColumnsError{line_number, column,
-                                      "a " + what() + " that stays " +
-                                          (role == 2 ? "finite and positive" : "finite") +
-                                          " once scaled, not " + shown(field.text)};
-          return result;
-        }
-        value = scaled;
-      }
-      values[role] = value;
+      values[role] = read.value;
     }
-    result.table.frequency.push_back(values[0]);
-    result.table.intensity.push_back(values[1]);
+    result.table.push_back(Peak{values[0], values[1]});
     if (roles == 3) result.table.width.push_back(values[2]);
   }
   return result;

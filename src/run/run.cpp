@@ -15,6 +15,7 @@
 #include "records/line_list.h"
 #include "run/answer_reader.h"
 #include "run/answer_to_value.h"
+#include "text/quoted.h"
 
 namespace broaden {
 namespace {
@@ -27,33 +28,12 @@ struct Fatal {
   std::string message;
 };
 
-// Text as it stands in a message: control characters written as \xNN, so
-// that the message stays one line.
-std::string one_line(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string written;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      written += "\\x";
-      written += kHex[byte >> 4];
-      written += kHex[byte & 0xf];
-    } else {
-      written += c;
-    }
-  }
-  return written;
-}
+// The longest part of an answer a message shows.
+constexpr std::size_t kShownLimit = 64;
 
 // An answer as it is shown in a message: quoted, at most 64 characters
 // (then "..."), on one line.
-std::string shown(std::string_view text) {
-  constexpr std::size_t kShownLimit = 64;
-  std::string quoted(1, '\'');
-  quoted += one_line(text.substr(0, kShownLimit));
-  quoted += text.size() > kShownLimit ? "'..." : "'";
-  return quoted;
-}
+std::string shown(std::string_view text) { return quoted(text, kShownLimit); }
 
 // What a message about a name answer adds when the name ended at a slash,
 // blank or tab with more typed after it, or the answer began with a slash
@@ -73,13 +53,13 @@ std::string quoting_hint(const Answer& answer) {
     if (answer.ended_by == '\t') what = "the name ended at the tab";
   }
   if (what.empty()) return {};
-  std::string quoted(1, '\'');
-  for (const char c : answer.line) quoted += c == '\'' ? "''" : std::string(1, c);
-  quoted += '\'';
+  std::string typed(1, '\'');
+  for (const char c : answer.line) typed += c == '\'' ? "''" : std::string(1, c);
+  typed += '\'';
   std::string hint = "; ";
   hint += what;
   hint += ": write a name holding a slash or a blank in quotes, as in ";
-  hint += one_line(quoted);
+  hint += escaped(typed);
   return hint;
 }
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "batch/output_format.h"
+#include "batch/output_formats.h"
 
 namespace broaden {
 namespace {
@@ -37,7 +37,7 @@ TEST(GridByStep, EveryPointIsTheExactDecimalRoundedOnceAndPrintsAsThatDecimal) {
       const std::string exact = thousandths(a + static_cast<long long>(j) * s);
       ASSERT_EQ(grid.x[j], std::strtod(exact.c_str(), nullptr)) << exact;
       char text[32];
-      *format_number(grid.x[j], 0, text) = '\0';
+      *double_to_shortest(grid.x[j], 0, text) = '\0';
       ASSERT_EQ(decimal(text), decimal(exact)) << text << " for " << exact;
     }
   }
@@ -84,27 +84,6 @@ TEST(GridByStep, RefusesWhatCannotBeAGrid) {
   }
 }
 
-// A decimal of at most 15 digits, written from its digits, is what
-// std::to_chars writes for its nearest double: both forms, the switch
-// between them, signs and exponents of one, two and three digits.
-TEST(FormatDecimal, WritesWhatToCharsWritesForTheNearestDouble) {
-  std::mt19937_64 random(1512);
-  for (int trial = 0; trial < 300'000; ++trial) {
-    std::int64_t value = static_cast<std::int64_t>(random() % 1'000'000'000'000'000);
-    value /= static_cast<std::int64_t>(std::pow(10.0, static_cast<double>(random() % 15)));
-    if (random() % 2) value = -value;
-    const auto exponent = trial % 4 == 0 ? static_cast<std::int64_t>(random() % 561) - 280
-                                         : static_cast<std::int64_t>(random() % 51) - 35;
-    if (exponent > 0 && std::abs(static_cast<double>(value)) * std::pow(10.0, exponent) >= 0x1p53)
-      continue;  // outside its contract: to_chars may write the double's exact integer
-    const std::string exact = std::to_string(value) + "e" + std::to_string(exponent);
-    char expected[32], written[32];
-    *format_number(std::strtod(exact.c_str(), nullptr), 0, expected) = '\0';
-    *format_decimal(value, exponent, written) = '\0';
-    ASSERT_STREQ(written, expected) << exact;
-  }
-}
-
 // With the grid's decimals the points are written byte for byte as without;
 // grids whose points need more than 15 digits have no decimals.
 TEST(GridByStep, ItsDecimalsWriteTheSameTextWhereTheyAreGiven) {
@@ -129,12 +108,11 @@ TEST(GridByStep, ItsDecimalsWriteTheSameTextWhereTheyAreGiven) {
     ASSERT_EQ(grid.decimals.has_value(), c.decimals) << c.from;
     if (!grid.decimals) continue;
     const std::vector<double> y(grid.x.size(), 0.5);
+    const SpectrumFormat& tsv = *find_spectrum_format("tsv");
     std::string plain(grid.x.size() * kPointRoom, '\0'), fast = plain;
-    plain.resize(static_cast<std::size_t>(
-        format_points_into(OutputFormat::tsv, grid.x, y, 0, plain.data()) - plain.data()));
-    fast.resize(static_cast<std::size_t>(
-        format_points_into(OutputFormat::tsv, grid.x, y, 0, fast.data(), &*grid.decimals) -
-        fast.data()));
+    plain.resize(static_cast<std::size_t>(tsv.points({grid.x, y}, plain.data()) - plain.data()));
+    fast.resize(static_cast<std::size_t>(tsv.points({grid.x, y, 0, &*grid.decimals}, fast.data()) -
+                                         fast.data()));
     EXPECT_EQ(fast, plain) << c.from << " " << c.to << " " << c.step;
   }
 }

@@ -156,5 +156,57 @@ TEST_F(PosixFileSystemTest, ReadErrorsThrowFromTheBufferBeyondWhatIsBuffered) {
   EXPECT_THROW(read_to_end(), std::system_error);
 }
 
+// The primitives a file made whole is built of.
+TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
+  folder_.write("file", "old");
+  fs::create_directory(folder_ / "sub");
+  fs::create_symlink("nowhere", folder_ / "dangling");
+  fs::create_symlink("sub", folder_ / "to_sub");
+  const struct {
+    std::string name;
+    NameKind link_itself, followed;
+  } kinds[] = {
+      {"file", NameKind::other, NameKind::other},
+      {"sub", NameKind::folder, NameKind::folder},
+      {"dangling", NameKind::other, NameKind::absent},
+      {"to_sub", NameKind::other, NameKind::folder},
+      {"missing", NameKind::absent, NameKind::absent},
+      {"missing/x", NameKind::absent, NameKind::absent},
+      {"file\0"s, NameKind::absent, NameKind::absent},
+  };
+  for (const auto& c : kinds) {
+    EXPECT_EQ(files_.kind_of(c.name, false), c.link_itself) << c.name;
+    EXPECT_EQ(files_.kind_of(c.name, true), c.followed) << c.name;
+  }
+
+  std::string first, second, reason;
+  auto a = files_.create_temporary("sub/.t-", first, reason);
+  auto b = files_.create_temporary("sub/.t-", second, reason);
+  ASSERT_TRUE(a && b) << reason;
+  EXPECT_EQ(first.rfind("sub/.t-", 0), 0u);
+  EXPECT_EQ(first.size(), 13u);
+  EXPECT_NE(first, second);
+  *a << "new";
+  a->sync();
+  a->close();
+  std::string none;
+  EXPECT_EQ(files_.create_temporary("missing/.t-", none, reason), nullptr);
+  EXPECT_EQ(reason, "No such file or directory");
+
+  // A link never replaces, not even a dangling symbolic link; a rename
+  // replaces a link itself.
+  EXPECT_EQ(files_.link(first, "dangling"), std::errc::file_exists);
+  EXPECT_EQ(files_.link(first, "file"), std::errc::file_exists);
+  EXPECT_FALSE(files_.rename(first, "dangling"));
+  EXPECT_EQ(folder_.read("dangling"), "new");
+  EXPECT_FALSE(fs::is_symlink(folder_ / "dangling"));
+  EXPECT_FALSE(files_.link("file", "copy"));
+  EXPECT_EQ(folder_.read("copy"), "old");
+  files_.remove("copy");
+  files_.remove(second);
+  EXPECT_FALSE(folder_.exists("copy"));
+  EXPECT_TRUE(fs::is_empty(folder_ / "sub"));
+}
+
 }  // namespace
 }  // namespace broaden

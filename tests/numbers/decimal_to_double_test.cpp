@@ -5,6 +5,7 @@
 #include <bit>
 #include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -133,6 +134,25 @@ TEST(DecimalToDouble, SaturatesAtTheEndsOfTheExponentRange) {
       {true, std::string(1001, '9'), kMin, -0.0},
       {false, "0", kMax, 0.0},
   });
+}
+
+// A whole-number significand gives what its digits give, on both sides of
+// 2^53 and of the exact powers of ten.
+TEST(DecimalToDouble, AWholeSignificandGivesWhatItsDigitsGive) {
+  std::mt19937_64 random(53);
+  for (int trial = 0; trial < 200'000; ++trial) {
+    const std::uint64_t significand = random() >> (random() % 64);
+    const auto exponent = static_cast<std::int64_t>(random() % 81) - 40;
+    const bool negative = random() % 2 == 0;
+    const double expected = decimal_to_double(negative, std::to_string(significand), exponent);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(decimal_to_double(negative, significand, exponent)),
+              std::bit_cast<std::uint64_t>(expected))
+        << significand << "e" << exponent;
+  }
+  EXPECT_EQ(decimal_to_double(false, std::uint64_t{3}, -1), 0.3);
+  EXPECT_EQ(decimal_to_double(false, std::uint64_t{1} << 53 | 1, 0), 0x1p53);  // ties to even
+  EXPECT_TRUE(std::signbit(decimal_to_double(true, std::uint64_t{0}, 400)));
+  EXPECT_EQ(decimal_to_double(false, UINT64_MAX, 300), kInf);
 }
 
 }  // namespace

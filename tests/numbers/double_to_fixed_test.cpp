@@ -103,5 +103,17 @@ TEST(DoubleToFixed, AgreesWithTheExactConversionEverywhere) {
   }
 }
 
+TEST(DoubleToFixed, OutsideItsLimitsGivesAsterisksNeverAnOverrun) {
+  // Widths 1 and 64 and decimals 0 and 17 are inside; one step past, the field is asterisks.
+  EXPECT_EQ(double_to_fixed(0.5, 64, 17), std::string(45, ' ') + "0.50000000000000000");
+  EXPECT_EQ(double_to_fixed(0.5, 12, 18), "************");
+  EXPECT_EQ(double_to_fixed(0.5, 12, -1), "************");
+  EXPECT_EQ(double_to_fixed(0.5, 65, 4), std::string(65, '*'));
+  EXPECT_EQ(double_to_fixed(kNaN, 6, 1000), "******");
+  EXPECT_EQ(double_to_fixed(1.0, 1, 0), "*");  // "1." does not fit
+  EXPECT_EQ(double_to_fixed(1.0, 0, 4), "");
+  EXPECT_EQ(double_to_fixed(1.0, -3, 4), "");
+}
+
 }  // namespace
 }  // namespace broaden

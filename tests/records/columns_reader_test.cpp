@@ -32,7 +32,7 @@ TEST(ReadColumns, ReadsEverySeparatorCommentAndNumberForm) {
       {"   \n# only comments\n", {1, 2}, {}, {}, {}},
   };
   for (const auto& c : cases) {
-    const ColumnsResult result = read_columns(c.text, c.layout);
+    const LineListRead result = read_columns(c.text, {.columns = c.layout});
     ASSERT_FALSE(result.error) << c.text << " -> " << result.error->expected;
     EXPECT_EQ(result.table.frequency, c.frequency) << c.text;
     EXPECT_EQ(result.table.intensity, c.intensity) << c.text;
@@ -41,7 +41,8 @@ TEST(ReadColumns, ReadsEverySeparatorCommentAndNumberForm) {
 }
 
 TEST(ReadColumns, ScalesFrequenciesAndWidthsWithOneRoundingEach) {
-  const ColumnsResult result = read_columns("3000.3 1 10\n", {1, 2, 3}, {0.96, 2.0});
+  const LineListRead result = read_columns(
+      "3000.3 1 10\n", {.columns = {1, 2, 3}, .frequency_scale = 0.96, .width_divisor = 2.0});
   ASSERT_FALSE(result.error);
   EXPECT_EQ(result.table.frequency[0], 3000.3 * 0.96);
   EXPECT_EQ(result.table.width[0], 5.0);
@@ -51,38 +52,61 @@ TEST(ReadColumns, ReportsTheFirstBadLineWithItsLineAndColumn) {
   const struct {
     std::string text;
     ColumnLayout layout;
-    ColumnsError error;
+    LineListError error;
   } cases[] = {
-      {"1000 x\n", {1, 2}, {1, 6, "a number for the intensity (field 2), not 'x'"}},
-      {"# h\n1 2\n1000\n", {1, 2}, {3, 5, "2 fields (the intensity is field 2), not 1"}},
-      {"1 2\n  1,,2\n", {1, 2}, {2, 5, "a number for the intensity (field 2), not an empty field"}},
+      {"1000 x\n",
+       {1, 2},
+       {LineError::not_a_number, 1, 6, "a number for the intensity (field 2), not 'x'"}},
+      {"# h\n1 2\n1000\n",
+       {1, 2},
+       {LineError::missing_field, 3, 5, "2 fields (the intensity is field 2), not 1"}},
+      {"1 2\n  1,,2\n",
+       {1, 2},
+       {LineError::not_a_number, 2, 5, "a number for the intensity (field 2), not an empty field"}},
       {"frequency,intensity\n",
        {1, 2},
-       {1, 1, "a number for the frequency (field 1), not 'frequency'"}},
-      {"1 2 0\n", {1, 2, 3}, {1, 5, "a positive width (field 3), not '0'"}},
-      {"1 2 -3\n", {1, 2, 3}, {1, 5, "a positive width (field 3), not '-3'"}},
+       {LineError::not_a_number, 1, 1, "a number for the frequency (field 1), not 'frequency'"}},
+      {"1 2 0\n",
+       {1, 2, 3},
+       {LineError::not_positive, 1, 5, "a positive width (field 3), not '0'"}},
+      {"1 2 -3\n",
+       {1, 2, 3},
+       {LineError::not_positive, 1, 5, "a positive width (field 3), not '-3'"}},
       {"1e999 2\n",
        {1, 2},
-       {1, 1, "a frequency (field 1) within the range of doubles, not '1e999'"}},
-      {"1 nan\n", {1, 2}, {1, 3, "a number for the intensity (field 2), not 'nan'"}},
-      {"1 0x10\n", {1, 2}, {1, 3, "a number for the intensity (field 2), not '0x10'"}},
+       {LineError::out_of_range, 1, 1,
+        "a frequency (field 1) within the range of doubles, not '1e999'"}},
+      {"1 nan\n",
+       {1, 2},
+       {LineError::not_a_number, 1, 3, "a number for the intensity (field 2), not 'nan'"}},
+      {"1 0x10\n",
+       {1, 2},
+       {LineError::not_a_number, 1, 3, "a number for the intensity (field 2), not '0x10'"}},
       {"\xEF\xBB\xBF"
        "1 a\n",
        {1, 2},
-       {1, 6, "a number for the intensity (field 2), not 'a'"}},
-      {"1 \x01\n", {1, 2}, {1, 3, "a number for the intensity (field 2), not '\\x01'"}},
+       {LineError::not_a_number, 1, 6, "a number for the intensity (field 2), not 'a'"}},
+      {"1 \x01\n",
+       {1, 2},
+       {LineError::not_a_number, 1, 3, "a number for the intensity (field 2), not '\\x01'"}},
   };
   for (const auto& c : cases) {
-    const ColumnsResult result = read_columns(c.text, c.layout);
+    const LineListRead result = read_columns(c.text, {.columns = c.layout});
     ASSERT_TRUE(result.error) << c.text;
     EXPECT_EQ(*result.error, c.error) << c.text << " -> " << result.error->line << ":"
                                       << result.error->column << ": " << result.error->expected;
   }
   // Scaling that overflows is refused where the field stands.
-  const ColumnsResult scaled = read_columns("1 2\n1e300 2\n", {1, 2}, {1e10, 1.0});
+  const LineListRead scaled =
+      read_columns("1 2\n1e300 2\n", {.columns = {}, .frequency_scale = 1e10});
   ASSERT_TRUE(scaled.error);
-  EXPECT_EQ(scaled.error->line, 2u);
-  EXPECT_EQ(scaled.error->column, 1u);
+  EXPECT_EQ(*scaled.error,
+            (LineListError{LineError::out_of_range, 2, 1,
+                           "a frequency (field 1) that stays finite once scaled, not '1e300'"}));
+  const LineListRead narrowed = read_columns(
+      "1 2 1e-300\n", {.columns = {1, 2, 3}, .frequency_scale = 1, .width_divisor = 1e300});
+  ASSERT_TRUE(narrowed.error);
+  EXPECT_EQ(narrowed.error->what, LineError::not_positive);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ struct DecimalAbscissae {
 /// 15 significant digits (first and last below 10^15 in magnitude), lies
 /// well inside the normal doubles (exponent10 at least -280) and, with a
 /// positive exponent10, below 2^53: then that decimal is the text
-/// format_number writes for the point (see format_decimal).
+/// double_to_shortest writes for the point (see decimal_to_text).
 struct GridResult {
   std::vector<double> x;
   std::string error;

@@ -5,52 +5,65 @@
 #include <string>
 #include <string_view>
 
+#include "io/file_system.h"
+
 namespace broaden {
 
-/// Writes to a temporary file in the folder of the final name and moves it
-/// into place by commit(): link(2) when an existing file must not be
-/// replaced (the link fails when anything holds the name, even a dangling
-/// symbolic link), rename(2) when it may. Until commit() succeeds the final
-/// name is untouched; on any failure, and when the object goes without a
-/// commit, the temporary file is removed. The file gets the mode a new file
-/// gets (0666 less the file-creation mask) and is synced before the move.
-///
-/// Failures come back as a message naming the file and the system's
-/// reason, such as "'out.tsv' exists: give --force to replace it" or
-/// "cannot write 'out.tsv': File too large".
+/// Why an AtomicFile failed: a message naming the file (quoted, control
+/// characters escaped) and the system's reason, such as "cannot write
+/// 'out.tsv': File too large". `exists` marks the one failure a caller may
+/// want to explain, something already holding the name; its message is
+/// then "'out.tsv' exists".
+struct FileFailure {
+  bool exists = false;
+  std::string message;
+};
+
+/// Writes to a temporary file in the folder of the final name, made through
+/// a FileSystem, and moves it into place by commit(): a link when an
+/// existing file must not be replaced (which fails when anything holds the
+/// name, even a dangling symbolic link), a rename when it may. Until
+/// commit() succeeds the final name is untouched; on any failure, and when
+/// the object goes without a commit, the temporary file is removed. The file
+/// gets the mode a new file gets (0666 less the file-creation mask) and is
+/// synced before the move.
 class AtomicFile {
  public:
-  /// Prepares `name`: refuses at once (nullptr and `error` set) when it
-  /// exists and `replace` is false, or when no temporary file can be made
-  /// beside it.
-  static std::unique_ptr<AtomicFile> create(const std::string& name, bool replace,
-                                            std::string& error);
+  /// Prepares `name`, with a temporary file named `temporary_prefix` and six
+  /// more characters beside it: refuses at once (nullptr, `failure` set)
+  /// when the name is empty, when it exists and `replace` is false, when it
+  /// is a folder, or when no temporary file can be made.
+  ///
+  ///   create(files, "out.tsv", false, ".tmp-", failure) -> a file to write,
+  ///     or {exists, "'out.tsv' exists"}
+  static std::unique_ptr<AtomicFile> create(FileSystem& files, const std::string& name,
+                                            bool replace, std::string_view temporary_prefix,
+                                            FileFailure& failure);
 
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
   ~AtomicFile();
 
-  /// Appends `bytes`; false (and `error` set) when the write fails, after
-  /// which the file is dropped.
-  bool write(std::string_view bytes, std::string& error);
+  /// Appends `bytes`; false (and `failure` set) when the write fails, after
+  /// which the file is dropped. Writes may be buffered: a failure may show
+  /// only at a later write or at commit().
+  bool write(std::string_view bytes, FileFailure& failure);
 
-  /// Syncs, closes and moves the file into place; false (and `error` set)
+  /// Syncs, closes and moves the file into place; false (and `failure` set)
   /// when any of that fails, the temporary file then being removed.
-  bool commit(std::string& error);
+  bool commit(FileFailure& failure);
 
  private:
-  AtomicFile(std::string name, std::string temporary, int fd, bool replace);
+  AtomicFile(FileSystem& files, std::string name, std::string temporary,
+             std::unique_ptr<OutputFile> file, bool replace);
   void drop() noexcept;
+  bool fail(FileFailure& failure, std::string message);
 
+  FileSystem& files_;
   std::string name_;
   std::string temporary_;
-  int fd_;
+  std::unique_ptr<OutputFile> file_;
   bool replace_;
 };
-
-/// Installs handlers for SIGHUP, SIGINT and SIGTERM that remove the
-/// temporary file of the AtomicFile being written (if any) before the
-/// signal ends the process as it would have.
-void remove_temporary_files_on_signals();
 
 }  // namespace broaden

@@ -1,12 +1,14 @@
-// The file-system seam: how the line-list file is opened and the spectrum
-// file created. The run talks only to this interface, so a whole dialogue
-// can run in-process against any folder.
+// The file-system seam: how the line-list file is opened, the spectrum file
+// created, and a file made whole beside its name and moved into place. The
+// runs talk only to this interface, so a whole run can go in-process
+// against any folder.
 #pragma once
 
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <system_error>
 
 namespace broaden {
 
@@ -17,6 +19,17 @@ class OutputFile : public std::ostream {
  public:
   using std::ostream::ostream;
   virtual void close() = 0;
+  /// Writes out what is buffered and has the system put it on its storage
+  /// (fsync(2)), throwing std::system_error when either fails. A file with
+  /// no storage beneath it (a test's) only flushes.
+  virtual void sync() { flush(); }
+};
+
+/// What a name stands for, as far as putting a file under it goes.
+enum class NameKind {
+  absent,  ///< nothing, or nothing that can be looked up (a missing folder on the way)
+  folder,
+  other,  ///< a file, a named pipe, a device, a symbolic link (when links are not followed)
 };
 
 class FileSystem {
@@ -38,6 +51,38 @@ class FileSystem {
   ///
   /// A write error later makes the stream throw std::system_error.
   virtual std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) = 0;
+
+  // A file made whole beside its name (see AtomicFile). A file system that
+  // only reads and creates, as a test's may, leaves these to the defaults,
+  // which fail with operation_not_supported.
+
+  /// What `name` is; `follow_links` looks through symbolic links (a
+  /// dangling one is then absent), else a link is `other`.
+  ///
+  ///   kind_of("out.tsv", false) -> absent, before the file is made
+  virtual NameKind kind_of(const std::string& name, bool follow_links);
+
+  /// Creates a new, empty file named `prefix` followed by six letters or
+  /// digits chosen so that the name is new, as create_new would, and sets
+  /// `name` to that name. Until it is renamed, linked and removed, or
+  /// removed, it is the temporary file that the signal handlers of the
+  /// system's implementation remove (see posix_file_system.h).
+  ///
+  ///   create_temporary("out/.tmp-", name, reason) -> name "out/.tmp-x3Fq9a"
+  virtual std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
+                                                       std::string& reason);
+
+  /// Gives the file `from` the name `to` too (link(2)): fails, with
+  /// std::errc::file_exists, when anything holds `to`, even a dangling
+  /// symbolic link. Returns the system's error, or none.
+  virtual std::error_code link(const std::string& from, const std::string& to);
+
+  /// Moves `from` to `to` (rename(2)), replacing a file, or a symbolic link
+  /// itself rather than what it points to, that holds `to`.
+  virtual std::error_code rename(const std::string& from, const std::string& to);
+
+  /// Removes the name `name` (unlink(2)); a failure is ignored.
+  virtual void remove(const std::string& name) noexcept;
 };
 
 }  // namespace broaden

@@ -10,6 +10,10 @@ namespace broaden {
 /// Opens and creates files relative to a folder: the current one by default,
 /// or the open folder `directory_fd` (which must outlive this object).
 /// Names holding a NUL byte are refused, never cut short at it.
+///
+/// One temporary file of the process at a time (the latest made by
+/// create_temporary, until it is renamed or removed) is known to the
+/// signal handlers of remove_temporary_files_on_signals.
 class PosixFileSystem final : public FileSystem {
  public:
   explicit PosixFileSystem(int directory_fd = AT_FDCWD) : directory_fd_(directory_fd) {}
@@ -18,8 +22,20 @@ class PosixFileSystem final : public FileSystem {
                                               std::string& reason) override;
   std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) override;
 
+  NameKind kind_of(const std::string& name, bool follow_links) override;
+  std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
+                                               std::string& reason) override;
+  std::error_code link(const std::string& from, const std::string& to) override;
+  std::error_code rename(const std::string& from, const std::string& to) override;
+  void remove(const std::string& name) noexcept override;
+
  private:
   int directory_fd_;
 };
+
+/// Installs handlers for SIGHUP, SIGINT and SIGTERM that remove the
+/// temporary file being written (if any) before the signal ends the process
+/// as it would have.
+void remove_temporary_files_on_signals();
 
 }  // namespace broaden

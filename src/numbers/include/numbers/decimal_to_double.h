@@ -19,6 +19,13 @@ namespace broaden {
 ///   decimal_to_double(false, "10", -401) -> +0.0
 double decimal_to_double(bool negative, std::string_view digits, std::int64_t exponent10) noexcept;
 
+/// The same for the digits of a whole number: the double nearest to
+/// (-1 if `negative`) * significand * 10^exponent10.
+///
+///   decimal_to_double(false, std::uint64_t{3}, -1) -> 0.3
+double decimal_to_double(bool negative, std::uint64_t significand,
+                         std::int64_t exponent10) noexcept;
+
 /// Adds one decimal digit to an exponent being accumulated, saturating far
 /// beyond any exponent that still matters: the result never exceeds 10^9.
 ///

@@ -6,16 +6,9 @@
 #include <string_view>
 
 #include "records/field_to_double.h"
+#include "records/line_table.h"
 
 namespace broaden {
-
-/// One spectral line: where it stands and how strong it is.
-struct Peak {
-  double frequency = 0.0;
-  double intensity = 0.0;
-
-  friend bool operator==(const Peak&, const Peak&) = default;
-};
 
 enum class RecordStatus {
   ok,           ///< `peak` holds the record's two values
@@ -58,11 +51,29 @@ PeakRecord record_to_peak(std::string_view record) noexcept;
 /// carriage return at the very end of the file, with no line feed after it,
 /// is then part of the record (in a field it makes the field bad).
 ///
-///   "1.0,2.0\r\n" -> {ok, {1.0, 2.0}};  "1.0,2.0\r" -> {bad_field, field 2} Only the first
-///   characters the fields
-/// can use are kept: the rest of a record, however long, is skipped without
-/// being held. Returns end_of_file when the file ends before the record
-/// begins. Errors of the underlying buffer propagate as its exceptions.
+/// Only the first characters the fields can use are kept: the rest of a
+/// record, however long, is skipped without being held. Returns
+/// end_of_file when the file ends before the record begins. Errors of the
+/// underlying buffer propagate as its exceptions.
+///
+///   "1.0,2.0\r\n" -> {ok, {1.0, 2.0}}
+///   "1.0,2.0\r"   -> {bad_field, field 2} (the carriage return is in the field)
 PeakRecord read_peak(std::istream& in);
+
+/// Reads every record of a line-list file held in `text` (the "fixed"
+/// line-list format), record by record as read_peak reads them, with
+/// frequencies multiplied by `options.frequency_scale`. A bad field is
+/// refused where its field starts, as not_a_number; an infinite frequency
+/// or intensity (1E400 reads as one) is refused at column 1 as
+/// out_of_range unless `options.keep_infinities`, which keeps it as broaden
+/// keeps it. The layout and the width divisor are not taken: the records
+/// have their own two fields.
+///
+///   read_fixed_records("  100.0000    2.5000\n1.5,2\n", {})
+///     -> {frequency {100, 1.5}, intensity {2.5, 0.0002}}
+///   read_fixed_records("1.0\t2.0\n", {})
+///     -> error {not_a_number, line 1, column 1, "the frequency as a number in a
+///               10-character field, found a character that is no digit, ..."}
+LineListRead read_fixed_records(std::string_view text, const LineListOptions& options);
 
 }  // namespace broaden

@@ -1,19 +1,16 @@
-#include "batch/output_format.h"
+#include "numbers/double_to_shortest.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "records/spectrum_writer.h"
-
 namespace broaden {
 
-char* format_number(double value, int digits, char* out) noexcept {
-  constexpr std::size_t kRoom = 32;
-  if (digits == 0) return std::to_chars(out, out + kRoom, value).ptr;
-  return std::to_chars(out, out + kRoom, value, std::chars_format::general, digits).ptr;
+char* double_to_shortest(double value, int digits, char* out) noexcept {
+  if (digits == 0) return std::to_chars(out, out + kShortestRoom, value).ptr;
+  return std::to_chars(out, out + kShortestRoom, value, std::chars_format::general, digits).ptr;
 }
 
-// Why the grid's decimal is the shortest text of its double. Let v be the
+// Why the decimal's own digits are the shortest text of its double. Let v be the
 // double nearest to D = value * 10^exponent10, |value| < 10^15, so D has
 // n <= 15 significant digits, and let D' be another decimal of at most 15
 // significant digits, |D'| >= |D| without loss, D in [10^k, 10^(k+1)) in
@@ -24,7 +21,7 @@ char* format_number(double value, int digits, char* out) noexcept {
 // is the only decimal of at most 15 digits that reads back as v: the
 // shortest text has D's digits and exponent, and std::to_chars only chooses
 // between its fixed and scientific forms, the shorter, fixed on a tie.
-char* format_decimal(std::int64_t value, std::int64_t exponent10, char* out) noexcept {
+char* decimal_to_text(std::int64_t value, std::int64_t exponent10, char* out) noexcept {
   if (value == 0) {
     *out++ = '0';
     return out;
@@ -77,52 +74,6 @@ char* format_decimal(std::int64_t value, std::int64_t exponent10, char* out) noe
   *out++ = static_cast<char>('0' + shown_exponent / 10 % 10);
   *out++ = static_cast<char>('0' + shown_exponent % 10);
   return out;
-}
-
-std::string format_head(OutputFormat format, std::string_view parameters) {
-  switch (format) {
-    case OutputFormat::tsv:
-      return "# " + std::string(parameters) + "\n";
-    case OutputFormat::csv:
-      return "frequency,intensity\n";
-    case OutputFormat::classic:
-      break;
-  }
-  return {};
-}
-
-char* format_points_into(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                         int digits, char* out, const DecimalAbscissae* decimals,
-                         std::size_t first_index) noexcept {
-  static_assert(kSpectrumRecordSize <= kPointRoom);
-  const std::size_t count = std::min(x.size(), y.size());
-  const char separator = format == OutputFormat::csv ? ',' : '\t';
-  for (std::size_t i = 0; i < count; ++i) {
-    if (format == OutputFormat::classic) {
-      spectrum_record(x[i], y[i], std::span<char, kSpectrumRecordSize>(out, kSpectrumRecordSize));
-      out += kSpectrumRecordSize;
-      continue;
-    }
-    if (decimals != nullptr && digits == 0) {
-      const auto j = static_cast<std::int64_t>(first_index + i);
-      out = format_decimal(decimals->first + j * decimals->step, decimals->exponent10, out);
-    } else {
-      out = format_number(x[i], digits, out);
-    }
-    *out++ = separator;
-    out = format_number(y[i], digits, out);
-    *out++ = '\n';
-  }
-  return out;
-}
-
-void format_points(OutputFormat format, std::span<const double> x, std::span<const double> y,
-                   int digits, std::string& out) {
-  const std::size_t count = std::min(x.size(), y.size());
-  const std::size_t start = out.size();
-  out.resize(start + count * kPointRoom);
-  char* end = format_points_into(format, x, y, digits, out.data() + start);
-  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 }  // namespace broaden

@@ -1,0 +1,69 @@
+// The spectrum formats broaden-batch writes: one row each, its name, the
+// text before the points, the points, the text after them.
+//
+// To add a format: give it a row at the end of src/batch/output_formats.cpp
+// with its three functions beside it, its cases in
+// tests/batch/output_formats_test.cpp, and its description in
+// doc/broaden-batch.1 under --format and FILE FORMATS. While --format
+// keeps a list of its own (src/batch/options.cpp), the name goes there too;
+// the batch tests fail until it does.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "batch/grid.h"
+#include "numbers/double_to_shortest.h"
+
+namespace broaden {
+
+/// The points of one block of a spectrum, and how to write their numbers.
+struct PointBlock {
+  std::span<const double> x;  ///< the abscissae
+  std::span<const double> y;  ///< the intensities, as many
+  /// Significant digits, 1 to 17; 0: the shortest text that reads back.
+  int digits = 0;
+  /// The grid's decimals (grid_by_step), x[i] being its point first_index + i:
+  /// with digits 0 the abscissae are written from them (decimal_to_text),
+  /// the same text as from x, faster. nullptr: written from x.
+  const DecimalAbscissae* decimals = nullptr;
+  std::size_t first_index = 0;
+};
+
+/// The most characters a format writes for one point.
+inline constexpr std::size_t kPointRoom = 2 * kShortestRoom + 2;
+
+struct SpectrumFormat {
+  /// The format's name, as --format takes it: "tsv".
+  std::string_view name;
+  /// The text before the first point; `parameters` tells the run's
+  /// parameters ("shape=gaussian sigma=5 ... lines=2"), on one line.
+  std::string (*head)(std::string_view parameters);
+  /// Writes one line a point of `block` into `out`, which has room for
+  /// kPointRoom characters a point, and returns the pointer past the last.
+  /// Pure and reentrant: blocks of a spectrum may be written in parallel
+  /// and joined in order.
+  char* (*points)(const PointBlock& block, char* out) noexcept;
+  /// The text after the last point.
+  std::string (*tail)(std::string_view parameters);
+};
+
+/// Every format; new rows go at the end, as --format's kinds count the
+/// rows in order:
+///
+///   tsv      head "# " + parameters + "\n"; a point "0.3\t2.5\n" (by double_to_shortest)
+///   csv      head "frequency,intensity\n";  a point "0.3,2.5\n"
+///   classic  no head; a point as the spectrum record,
+///            "      0.1000 ,       0.0000\n" (spectrum_writer.h)
+///
+/// None has a tail yet.
+std::span<const SpectrumFormat> spectrum_formats() noexcept;
+
+/// The format named `name`, or nullptr.
+///
+///   find_spectrum_format("csv")->name -> "csv"
+const SpectrumFormat* find_spectrum_format(std::string_view name) noexcept;
+
+}  // namespace broaden

@@ -1,0 +1,38 @@
+// double -> the shortest decimal text that reads back as it, and a decimal
+// held as digits and a power of ten -> that same text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace broaden {
+
+/// The most characters double_to_shortest and decimal_to_text write.
+inline constexpr std::size_t kShortestRoom = 32;
+
+/// Writes `value` into `out` (room for kShortestRoom characters) and
+/// returns the pointer past it: with `digits` 0 the shortest text that reads
+/// back as the same double (std::to_chars), else the value rounded to
+/// `digits` significant digits (1 to 17) in the general form, trailing
+/// zeros dropped. Infinities and NaN are written inf, -inf, nan.
+///
+///   double_to_shortest(0.30000000000000004, 0, out) -> "0.30000000000000004"
+///   double_to_shortest(0.3, 0, out)                 -> "0.3"
+///   double_to_shortest(1234.5678, 3, out)           -> "1.23e+03"
+///   double_to_shortest(1e-05, 0, out)               -> "1e-05"
+char* double_to_shortest(double value, int digits, char* out) noexcept;
+
+/// Writes the decimal value * 10^exponent10 into `out` (room for
+/// kShortestRoom characters) exactly as double_to_shortest(v, 0) writes v,
+/// the double nearest to it, and returns the pointer past it, without
+/// converting to binary and back. Needs |value| < 10^15, exponent10 within
+/// [-280, 280] and, with a positive exponent10, the decimal below 2^53 in
+/// magnitude (beyond 2^53 std::to_chars may write the double's exact
+/// integer, 94962991587184803840 for 949629915871848e5).
+///
+///   decimal_to_text(3, -1, out)     -> "0.3"
+///   decimal_to_text(15, 12, out)    -> "1.5e+13"
+///   decimal_to_text(-120, -7, out)  -> "-1.2e-05"
+char* decimal_to_text(std::int64_t value, std::int64_t exponent10, char* out) noexcept;
+
+}  // namespace broaden
