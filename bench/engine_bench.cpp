@@ -26,7 +26,7 @@
 
 #include "records/classic_spectrum.h"
 #include "support/reference_engine.h"
-#include "synthesis/engine.h"
+#include "synthesis/engine_testing.h"
 
 extern char** environ;
 

@@ -13,7 +13,7 @@
 #include "records/line_list.h"
 #include "records/spectrum_writer.h"
 #include "support/reference_engine.h"
-#include "synthesis/engine.h"
+#include "synthesis/engine_testing.h"
 
 int main() {
   std::string input_name, count_text, output_name, width_text;
@@ -31,7 +31,8 @@ int main() {
   static broaden::Spectrum spectrum;
   static broaden::Spectrum scratch;
   broaden::build_grid(spectrum.w, spectrum.t);
-  broaden::testing::add_peaks_reference(frequency, intensity, std::strtod(width_text.c_str(), nullptr), spectrum.w,
+  broaden::testing::add_peaks_reference(frequency, intensity,
+                                        std::strtod(width_text.c_str(), nullptr), spectrum.w,
                                         spectrum.t, scratch.t);
   std::ofstream out(output_name);
   broaden::write_spectrum(out, spectrum.w, spectrum.t);

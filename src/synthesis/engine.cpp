@@ -11,13 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "synthesis/blocks.h"
+#include "synthesis/engine_testing.h"
+#include "synthesis/gaussian_terms.h"
 #include "synthesis/window_kernels.h"
 
 namespace broaden {
 namespace {
 
 using detail::AddTerms;
-using detail::PeakTerm;
+using detail::GaussianTerm;
 
 // exp(-q) is exactly zero from q = 745.14 on; the reach of a peak is taken
 // out to q = 750, a margin far beyond the rounding of d * d / spread.
@@ -46,7 +49,7 @@ constexpr double kRecurrenceLimit = 8192.0;
 constexpr std::size_t kBlockSize = 1000;
 
 // Below this many terms in all, a second thread costs more than it saves.
-constexpr std::size_t kTermsPerExtraThread = 200'000;
+constexpr double kTermsPerExtraThread = 200'000;
 
 constexpr double kUnit = 0x1p-53;
 
@@ -74,13 +77,13 @@ struct Window {
   std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
 };
 
-PeakTerm term_of(double frequency, double intensity, double width) {
-  return PeakTerm{frequency, (intensity / kNormalisation) / width, (width + width) * width};
+GaussianTerm term_of(double frequency, double intensity, double width) {
+  return GaussianTerm{frequency, (intensity / kNormalisation) / width, (width + width) * width};
 }
 
-Window window_of(const PeakTerm& peak) {
+Window window_of(const GaussianTerm& peak) {
   Window window;
-  if (!std::isfinite(peak.frequency) || !std::isfinite(peak.amplitude) ||
+  if (!std::isfinite(peak.position) || !std::isfinite(peak.amplitude) ||
       !std::isfinite(peak.spread) || !(peak.spread > 0.0)) {
     window.whole_grid_scalar = true;
     return window;
@@ -91,8 +94,8 @@ Window window_of(const PeakTerm& peak) {
   // margins widen the window and narrow the core.
   auto index_range = [&](double q, double margin, std::uint32_t low, std::uint32_t high) {
     const double reach = std::sqrt(q * peak.spread);
-    const double first_point = std::ceil((peak.frequency - reach) * 10.0) - margin;
-    const double last_point = std::floor((peak.frequency + reach) * 10.0) + margin;
+    const double first_point = std::ceil((peak.position - reach) * 10.0) - margin;
+    const double last_point = std::floor((peak.position + reach) * 10.0) + margin;
     const double first =
         std::clamp(first_point - 1.0, static_cast<double>(low), static_cast<double>(high));
     const double last = std::clamp(last_point, static_cast<double>(low), static_cast<double>(high));
@@ -124,7 +127,7 @@ Window window_of(const PeakTerm& peak) {
 // within error + error_per_q * q units of 2^-53 of exp(-q), relative, for
 // q up to 700.
 struct Kernel {
-  AddTerms add = detail::add_terms_scalar;
+  AddTerms add = detail::add_gaussian_scalar;
   double error = 2.0;
   double error_per_q = 0.0;
 };
@@ -138,16 +141,16 @@ Kernel kernel_for(ExpKernel choice) {
     case ExpKernel::fma:
     case ExpKernel::automatic:
 #ifdef BROADEN_HAVE_X86_KERNELS
-      if (fma_kernel_available()) return {detail::add_terms_fma, 32.0, 3.02};
+      if (detail::fma_kernel_available()) return {detail::add_terms_fma, 32.0, 3.02};
 #endif
       break;
   }
-  return {detail::add_terms_scalar, 2.0, 0.0};
+  return {detail::add_gaussian_scalar, 2.0, 0.0};
 }
 
 // The peak table as the engine sees it: quantities per peak and windows.
 struct Table {
-  std::vector<PeakTerm> terms;
+  std::vector<GaussianTerm> terms;
   std::vector<Window> windows;
   std::size_t work = 0;             // terms visited in all
   std::size_t estimate_work = 0;    // terms the estimate visits in all
@@ -166,7 +169,7 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
   table.terms.resize(count);
   table.windows.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
-    const PeakTerm peak = term_of(frequency[k], intensity[k], width);
+    const GaussianTerm peak = term_of(frequency[k], intensity[k], width);
     table.terms[k] = peak;
     table.windows[k] = window_of(peak);
     table.work += table.windows[k].size();
@@ -207,10 +210,10 @@ void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes
                double* t, std::size_t begin, std::size_t end) {
   for (std::size_t k = 0; k < table.windows.size(); ++k) {
     const Window& window = table.windows[k];
-    PeakTerm peak = table.terms[k];
+    GaussianTerm peak = table.terms[k];
     if (magnitudes) peak.amplitude = std::fabs(peak.amplitude);
     if (window.whole_grid_scalar) {
-      detail::add_terms_scalar(w, t, end - begin, peak);
+      detail::add_gaussian_scalar(w, t, end - begin, peak);
       continue;
     }
     if (estimate && window.near_only) {
@@ -226,7 +229,7 @@ void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes
       const std::size_t first = std::max(begin, bounds[part]);
       const std::size_t last = std::min(end, bounds[part + 1]);
       if (first >= last) continue;
-      const AddTerms add = part == 1 ? core : detail::add_terms_rim;
+      const AddTerms add = part == 1 ? core : detail::add_gaussian_rim;
       add(w + (first - begin), t + (first - begin), last - first, peak);
     }
   }
@@ -256,8 +259,8 @@ void count_terms(const Table& table, std::size_t begin, std::size_t end, std::ui
 
 // One term of the straightforward loop added to t. A term whose exp(-q) is
 // +0 is skipped when its amplitude is finite: it is then a zero.
-double add_term(const PeakTerm& peak, double abscissa, double t) {
-  const double d = abscissa - peak.frequency;
+double add_term(const GaussianTerm& peak, double abscissa, double t) {
+  const double d = abscissa - peak.position;
   const double q = (d * d) / peak.spread;
   if (q > kZeroTermQ && std::isfinite(peak.amplitude)) return t;
   return std::exp(-q) * peak.amplitude + t;
@@ -299,48 +302,21 @@ void bracket(const Table& table, double kernel_error, std::uint32_t terms, doubl
   if (!table.any_positive && !(high < 0.0)) high = 0.0;
 }
 
+// Threads for `terms` terms in all, over the grid's blocks.
 unsigned threads_for(std::size_t terms, unsigned asked) {
-  if (asked != 0) return asked;
-  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const auto paying = static_cast<unsigned>(
-      std::min<std::size_t>(1 + terms / kTermsPerExtraThread, kGridSize / kBlockSize));
-  return std::min(cores, paying);
+  return detail::threads_for(static_cast<double>(terms), kTermsPerExtraThread,
+                             kGridSize / kBlockSize, asked);
 }
 
-// Runs `work` on `threads` threads, this one included; each takes its share
-// of the work from a shared counter until none is left.
-template <class Work>
-void run_on_threads(unsigned threads, const Work& work) {
-  std::vector<std::thread> helpers;
-  try {
-    for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No thread to be had: the ones running, this one included, do it all.
-  }
-  work();
-  for (std::thread& helper : helpers) helper.join();
-}
-
-// Runs block(begin, end) over the grid's blocks on `threads` threads. Each
-// block is independent, so no point's result depends on the threads.
+// Runs block(begin, end) over the grid's blocks.
 template <class Block>
 void for_each_block(unsigned threads, const Block& block) {
-  std::atomic<std::size_t> next_block{0};
-  run_on_threads(threads, [&] {
-    for (std::size_t b = next_block++; b * kBlockSize < kGridSize; b = next_block++)
-      block(b * kBlockSize, std::min(kGridSize, (b + 1) * kBlockSize));
-  });
+  detail::for_each_block(kGridSize, kBlockSize, threads, block);
 }
 
 }  // namespace
 
-bool fma_kernel_available() noexcept {
-#ifdef BROADEN_HAVE_X86_KERNELS
-  return detail::fma_kernel_supported();
-#else
-  return false;
-#endif
-}
+bool fma_kernel_available() noexcept { return detail::fma_kernel_available(); }
 
 void build_grid(std::span<double, kGridSize> w) noexcept {
   for (std::size_t i = 0; i < kGridSize; ++i) {
@@ -360,7 +336,7 @@ void add_peaks(std::span<const double> frequency, std::span<const double> intens
                unsigned threads) {
   const Table table = table_of(frequency, intensity, width);
   for_each_block(threads_for(table.work, threads), [&](std::size_t begin, std::size_t end) {
-    add_block(table, detail::add_terms_scalar, false, false, w.data() + begin, t.data() + begin,
+    add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin, t.data() + begin,
               begin, end);
   });
 }
@@ -369,9 +345,16 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
                    double width, std::span<const double, kGridSize> w,
                    std::span<double, kGridSize> low, std::span<double, kGridSize> high,
                    EngineOptions options) {
-  const Kernel kernel = kernel_for(options.kernel);
+  bracket_peaks_with(ExpKernel::automatic, frequency, intensity, width, w, low, high, options);
+}
+
+void bracket_peaks_with(ExpKernel choice, std::span<const double> frequency,
+                        std::span<const double> intensity, double width,
+                        std::span<const double, kGridSize> w, std::span<double, kGridSize> low,
+                        std::span<double, kGridSize> high, EngineOptions options) {
+  const Kernel kernel = kernel_for(choice);
   const Table table = table_of(frequency, intensity, width, kernel,
-                               options.kernel == ExpKernel::automatic && fma_kernel_available());
+                               choice == ExpKernel::automatic && detail::fma_kernel_available());
   // Peaks that take every point do so with the scalar exp in the estimate
   // too: where they are most of the work, the estimate costs what the
   // straightforward sum does and settles little, so that sum is taken.
@@ -379,7 +362,7 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
     for_each_block(threads_for(table.work, options.threads),
                    [&](std::size_t begin, std::size_t end) {
                      std::fill(low.data() + begin, low.data() + end, 0.0);
-                     add_block(table, detail::add_terms_scalar, false, false, w.data() + begin,
+                     add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin,
                                low.data() + begin, begin, end);
                      std::copy(low.data() + begin, low.data() + end, high.data() + begin);
                    });
@@ -412,8 +395,8 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
       // Most of the block is of no use to the caller: the whole block the
       // straightforward way, windows and rims as in add_peaks.
       std::fill(low.data() + begin, low.data() + end, 0.0);
-      add_block(table, detail::add_terms_scalar, false, false, w.data() + begin, low.data() + begin,
-                begin, end);
+      add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin,
+                low.data() + begin, begin, end);
       std::copy(low.data() + begin, low.data() + end, high.data() + begin);
       return;
     }
@@ -440,7 +423,7 @@ void straightforward_points(std::span<const double> frequency, std::span<const d
       for (std::size_t j = b * kPointsPerBlock; j < std::min(count, (b + 1) * kPointsPerBlock); ++j)
         values[j] = straightforward_at(table, points[j], w[points[j]]);
   };
-  run_on_threads(threads_for(count * per_point, threads), work);
+  detail::run_on_threads(threads_for(count * per_point, threads), work);
 }
 
 double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,

@@ -13,9 +13,12 @@ endif()
 add_library(broaden_line_shapes STATIC
   ${CMAKE_CURRENT_LIST_DIR}/line_profiles.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_scalar.cpp)
-target_include_directories(broaden_line_shapes PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include)
+target_include_directories(broaden_line_shapes PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include
+                                               PRIVATE ${CMAKE_CURRENT_LIST_DIR}/private)
 target_include_directories(broaden_line_shapes SYSTEM PRIVATE ${CERF_INCLUDE_DIR})
-target_link_libraries(broaden_line_shapes PUBLIC Threads::Threads PRIVATE ${CERF_LIBRARY} m)
+# The Gaussian term and the block scheduler come from the classic engine's library.
+target_link_libraries(broaden_line_shapes PUBLIC Threads::Threads
+                                          PRIVATE broaden_synthesis ${CERF_LIBRARY} m)
 
 # The vector loops need x86-64 and glibc's vector exponentials (libmvec);
 # elsewhere the portable scalar loops run alone.

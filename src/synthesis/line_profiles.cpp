@@ -3,15 +3,14 @@
 #include <cerf.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "synthesis/blocks.h"
 #include "synthesis/profile_kernels.h"
 
 namespace broaden {
@@ -119,38 +118,15 @@ Window window_of(const GaussianTerm& term, std::span<const double> x, bool is_as
   return window;
 }
 
-unsigned threads_for(double work, std::size_t blocks, unsigned asked) {
-  unsigned threads = asked;
-  if (threads == 0) {
-    const double paying = 1.0 + work / kWorkPerExtraThread;
-    threads = std::max(1u, std::thread::hardware_concurrency());
-    if (paying < threads) threads = static_cast<unsigned>(paying);
-  }
-  return static_cast<unsigned>(
-      std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(blocks, 1)));
-}
-
-// Hands out blocks of `points` points to `threads` threads; add_block(begin,
-// end) adds every line, in table order, to the points [begin, end).
+// Hands out blocks of `points` points to the threads that `work` pays for;
+// add_block(begin, end) adds every line, in table order, to the points
+// [begin, end).
 template <class AddBlock>
 void run_blocks(std::size_t points, std::size_t block_points, double work, unsigned asked,
                 const AddBlock& add_block) {
   const std::size_t blocks = (points + block_points - 1) / block_points;
-  std::atomic<std::size_t> next_block{0};
-  auto work_through = [&] {
-    for (std::size_t block = next_block++; block < blocks; block = next_block++) {
-      add_block(block * block_points, std::min(points, (block + 1) * block_points));
-    }
-  };
-  std::vector<std::jthread> helpers;
-  const unsigned threads = threads_for(work, blocks, asked);
-  try {
-    for (unsigned i = 1; i < threads; ++i) helpers.emplace_back(work_through);
-  } catch (const std::exception&) {
-    // No more threads (or room for them) to be had: those running, this one
-    // included, do it all.
-  }
-  work_through();
+  for_each_block(points, block_points, threads_for(work, kWorkPerExtraThread, blocks, asked),
+                 add_block);
 }
 
 // Calls kernel(x + a, y + a, b - a, term) for [a, b) cut to [begin, end).

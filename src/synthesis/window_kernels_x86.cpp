@@ -10,7 +10,7 @@
 
 namespace broaden::detail {
 
-bool fma_kernel_supported() noexcept {
+bool fma_kernel_available() noexcept {
   return __builtin_cpu_supports("avx2") != 0 && __builtin_cpu_supports("fma") != 0;
 }
 
@@ -53,8 +53,8 @@ __attribute__((target("avx2,fma"))) inline __m256d terms(__m256d w, __m256d t, _
 }  // namespace
 
 __attribute__((target("avx2,fma"))) void add_terms_fma(const double* w, double* t, std::size_t n,
-                                                       const PeakTerm& peak) noexcept {
-  const __m256d f = _mm256_set1_pd(peak.frequency);
+                                                       const GaussianTerm& peak) noexcept {
+  const __m256d f = _mm256_set1_pd(peak.position);
   const __m256d inverse_spread = _mm256_set1_pd(1.0 / peak.spread);
   const __m256d amplitude = _mm256_set1_pd(peak.amplitude);
   std::size_t i = 0;
@@ -76,7 +76,7 @@ __attribute__((target("avx2,fma"))) void add_terms_fma(const double* w, double* 
     // (a term of exp(0)) and are never stored.
     double w_tail[4], t_tail[4];
     for (std::size_t j = 0; j < 4; ++j) {
-      w_tail[j] = i + j < n ? w[i + j] : peak.frequency;
+      w_tail[j] = i + j < n ? w[i + j] : peak.position;
       t_tail[j] = i + j < n ? t[i + j] : 0.0;
     }
     _mm256_storeu_pd(t_tail, terms(_mm256_loadu_pd(w_tail), _mm256_loadu_pd(t_tail), f,
@@ -98,9 +98,9 @@ constexpr int kStepsPerSeed = 16;
 
 __attribute__((target("avx2,fma"))) void add_terms_recurrence(const double* w, double* t,
                                                               std::size_t n,
-                                                              const PeakTerm& peak) noexcept {
+                                                              const GaussianTerm& peak) noexcept {
   const double inverse = 1.0 / peak.spread;
-  const __m256d f = _mm256_set1_pd(peak.frequency);
+  const __m256d f = _mm256_set1_pd(peak.position);
   const __m256d inverse_spread = _mm256_set1_pd(inverse);
   const __m256d amplitude = _mm256_set1_pd(peak.amplitude);
   const __m256d four_steps = _mm256_set1_pd(4 * kStep);
@@ -139,7 +139,7 @@ __attribute__((target("avx2,fma"))) void add_terms_recurrence(const double* w, d
   if (i < n) add_terms_fma(w + i, t + i, n - i, peak);
 }
 
-double recurrence_error(const PeakTerm& peak, double q_max) noexcept {
+double recurrence_error(const GaussianTerm& peak, double q_max) noexcept {
   constexpr double kUnit = 0x1p-53;
   constexpr double kNever = std::numeric_limits<double>::infinity();
   const double s = peak.spread;

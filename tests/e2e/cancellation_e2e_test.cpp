@@ -16,7 +16,7 @@
 #include "support/reference_engine.h"
 #include "support/spawn.h"
 #include "support/temp_folder.h"
-#include "synthesis/engine.h"
+#include "synthesis/engine_testing.h"
 
 namespace broaden::testing {
 namespace {

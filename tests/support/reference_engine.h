@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "synthesis/engine.h"
+#include "synthesis/engine_testing.h"
 
 namespace broaden::testing {
 

@@ -19,7 +19,7 @@
 
 #include "support/fixed_text.h"
 #include "support/reference_engine.h"
-#include "synthesis/engine.h"
+#include "synthesis/engine_testing.h"
 
 namespace broaden {
 namespace {
@@ -109,12 +109,12 @@ std::vector<std::string> texts_of(const Spectrum& spectrum) {
 // The printed values bracket_peaks settles on, as the spectrum writer does:
 // the ends' text where they agree, else that of the straightforward value.
 // Counts the points that needed it.
-std::vector<std::string> settled_texts_of(const Table& table, EngineOptions options,
+std::vector<std::string> settled_texts_of(const Table& table, ExpKernel kernel,
                                           std::size_t* exact_points = nullptr) {
   auto bounds = std::make_unique<SpectrumBounds>();
   build_grid(bounds->w);
-  bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low, bounds->high,
-                options);
+  bracket_peaks_with(kernel, table.frequency, table.intensity, table.width, bounds->w, bounds->low,
+                     bounds->high);
   std::vector<std::string> texts;
   for (std::size_t i = 0; i < kGridSize; ++i) {
     std::string low = text_of(bounds->low[i]);
@@ -156,8 +156,8 @@ TEST(Engine, BoundsHoldTheStraightforwardValueAndGiveItsRecords) {
     for (const ExpKernel kernel : kernels()) {
       auto bounds = std::make_unique<SpectrumBounds>();
       build_grid(bounds->w);
-      bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low,
-                    bounds->high, {kernel, 1});
+      bracket_peaks_with(kernel, table.frequency, table.intensity, table.width, bounds->w,
+                         bounds->low, bounds->high, {.threads = 1});
       for (std::size_t i = 0; i < kGridSize; ++i) {
         const double low = bounds->low[i], high = bounds->high[i], value = reference->t[i];
         const bool held = same_bits(low, high) ? same_bits(low, value)
@@ -166,7 +166,7 @@ TEST(Engine, BoundsHoldTheStraightforwardValueAndGiveItsRecords) {
         ASSERT_TRUE(held) << table.title << " kernel " << static_cast<int>(kernel) << ": point "
                           << i + 1 << " " << value << " not in [" << low << ", " << high << "]";
       }
-      const auto texts = settled_texts_of(table, {kernel, 1});
+      const auto texts = settled_texts_of(table, kernel);
       EXPECT_TRUE(texts == expected) << table.title << ": " << first_difference(texts, expected);
     }
   }
@@ -239,7 +239,7 @@ TEST(Engine, RecordsNextToRoundingBoundariesAreTheStraightforwardLoops) {
       table.width = width;
       const auto expected = texts_of(*reference_of(table));
       for (const ExpKernel kernel : kernels()) {
-        const auto texts = settled_texts_of(table, {kernel, 0}, &exact_points);
+        const auto texts = settled_texts_of(table, kernel, &exact_points);
         EXPECT_TRUE(texts == expected)
             << table.title << " width " << width << ": " << first_difference(texts, expected);
       }
@@ -260,7 +260,7 @@ TEST(Engine, ExamplesWhereTheVectorExpOnceChangedTheRecord) {
   };
   for (const auto& c : cases)
     for (const ExpKernel kernel : kernels())
-      EXPECT_EQ(settled_texts_of(c.table, {kernel, 0})[c.point - 1], c.text);
+      EXPECT_EQ(settled_texts_of(c.table, kernel)[c.point - 1], c.text);
 }
 
 TEST(Engine, ResultDoesNotDependOnTheThreads) {
@@ -270,7 +270,7 @@ TEST(Engine, ResultDoesNotDependOnTheThreads) {
     results.push_back(std::make_unique<SpectrumBounds>());
     build_grid(results.back()->w);
     bracket_peaks(table.frequency, table.intensity, table.width, results.back()->w,
-                  results.back()->low, results.back()->high, {ExpKernel::automatic, threads});
+                  results.back()->low, results.back()->high, {.threads = threads});
   }
   for (const auto& result : results) {
     EXPECT_EQ(result->low, results.front()->low);
@@ -311,7 +311,7 @@ TEST(Engine, WithAResolutionWiderPointsAreTheirStraightforwardValues) {
       auto bounds = std::make_unique<SpectrumBounds>();
       build_grid(bounds->w);
       bracket_peaks(table.frequency, table.intensity, table.width, bounds->w, bounds->low,
-                    bounds->high, {ExpKernel::automatic, threads, 1e-4});
+                    bounds->high, {.threads = threads, .resolution = 1e-4});
       for (std::size_t i = 0; i < kGridSize; ++i) {
         const double low = bounds->low[i], high = bounds->high[i], value = reference->t[i];
         const bool held = same_bits(low, high)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/fixed_text.h"
+#include "synthesis/engine_testing.h"
 
 namespace broaden {
 namespace {

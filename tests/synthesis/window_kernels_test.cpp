@@ -17,10 +17,10 @@ struct KernelCase {
 };
 
 std::vector<KernelCase> kernels() {
-  std::vector<KernelCase> all = {{"scalar", add_terms_scalar, 2.0, 0.0},
+  std::vector<KernelCase> all = {{"scalar", add_gaussian_scalar, 2.0, 0.0},
                                  {"perturbed", add_terms_perturbed, 16.0, 0.0}};
 #ifdef BROADEN_HAVE_X86_KERNELS
-  if (fma_kernel_supported()) all.push_back({"fma", add_terms_fma, 32.0, 3.02});
+  if (fma_kernel_available()) all.push_back({"fma", add_terms_fma, 32.0, 3.02});
 #endif
   return all;
 }
@@ -29,7 +29,7 @@ TEST(WindowKernels, ExponentialsStayWithinTheirTrustedBounds) {
   constexpr int kPoints = 20011;  // not a multiple of four: a tail every run
   for (const KernelCase& kernel : kernels()) {
     for (const double spread : {0.02, 1.0, 50.0, 20000.0}) {
-      const PeakTerm peak{1000.0, 1.0, spread};
+      const GaussianTerm peak{1000.0, 1.0, spread};
       std::vector<double> w(kPoints), t(kPoints, 0.0);
       // q from 0 to 700, densely, on both sides of the peak.
       for (int i = 0; i < kPoints; ++i) {
@@ -39,7 +39,7 @@ TEST(WindowKernels, ExponentialsStayWithinTheirTrustedBounds) {
       kernel.add(w.data(), t.data(), w.size(), peak);
       double worst = 0.0;
       for (int i = 0; i < kPoints; ++i) {
-        const double d = w[i] - peak.frequency;
+        const double d = w[i] - peak.position;
         const double q = (d * d) / spread;  // the straightforward q
         const long double exact = std::exp(-static_cast<long double>(q));
         const double units = static_cast<double>(std::fabs(t[i] - exact) / exact) * 0x1p53;
@@ -52,10 +52,10 @@ TEST(WindowKernels, ExponentialsStayWithinTheirTrustedBounds) {
 
 #ifdef BROADEN_HAVE_X86_KERNELS
 TEST(WindowKernels, ProductRecurrenceStaysWithinItsBoundOnTheGrid) {
-  if (!fma_kernel_supported()) GTEST_SKIP() << "no AVX2 and FMA here";
+  if (!fma_kernel_available()) GTEST_SKIP() << "no AVX2 and FMA here";
   for (const double width : {0.5, 1.0, 5.0, 37.3, 100.0, 1000.0}) {
     for (const double frequency : {1000.03, 1234.567, 20.0}) {
-      const PeakTerm peak{frequency, 1.0, (width + width) * width};
+      const GaussianTerm peak{frequency, 1.0, (width + width) * width};
       // The grid points with q up to 45, as the engine gives them.
       std::vector<double> w;
       double q_max = 0.0;

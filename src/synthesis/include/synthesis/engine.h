@@ -10,13 +10,12 @@
 //   g = exp(-q) * g
 //   t = g + t
 //
-// add_peaks computes exactly that, bit for bit. bracket_peaks is the fast
-// way to the same spectrum file: a quick estimate of each t and a proven
-// bound on its distance from the straightforward value. The spectrum writer
-// formats both ends of that interval; rounding to four decimals is monotone
-// inside the field's range, so equal fields there prove the record. Past the
-// range every value prints the same asterisks: equal asterisk fields prove it
-// only where both ends lie past the same limit (at least 10^7, or at most
+// straightforward_points computes exactly that, bit for bit, at the points
+// asked for. bracket_peaks is the fast way to the same spectrum file: a quick estimate of each t
+// and a proven bound on its distance from the straightforward value. The spectrum writer formats
+// both ends of that interval; rounding to four decimals is monotone inside the field's range, so
+// equal fields there prove the record. Past the range every value prints the same asterisks: equal
+// asterisk fields prove it only where both ends lie past the same limit (at least 10^7, or at most
 // -10^6), never where the interval reaches into the range or across it.
 // Every other point is recomputed the straightforward way
 // (straightforward_points).
@@ -92,12 +91,6 @@ inline constexpr float kGridStep = 0.1f;
 /// square root of 2 pi (2.5066282746310002): the spectrum depends on it.
 inline constexpr double kNormalisation = static_cast<double>(2.506628f);
 
-/// The grid `w` and the spectrum `t`, grid point i at index i - 1.
-struct Spectrum {
-  std::array<double, kGridSize> w{};
-  std::array<double, kGridSize> t{};
-};
-
 /// The grid and, at every point, an interval holding the straightforward
 /// spectrum value (bracket_peaks).
 struct SpectrumBounds {
@@ -113,29 +106,8 @@ struct SpectrumBounds {
 ///   w[19999] -> 2000.0
 void build_grid(std::span<double, kGridSize> w) noexcept;
 
-/// Fills the grid as above and clears the spectrum: t[i-1] is +0.0.
-void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) noexcept;
-
-/// Which exponential the estimate of bracket_peaks uses, and the bound it
-/// is trusted with (relative to exp(-q), in units of 2^-53).
-enum class ExpKernel {
-  automatic,  ///< the fastest this processor and build offer: with fma, the product
-              ///< recurrence of window_kernels.h for each peak where its own bound
-              ///< (from the width and the reach, at most 8192 units) allows, the
-              ///< fma kernel elsewhere; without, the scalar exp
-  scalar,     ///< the scalar exp of the mathematical library; 2 units
-  fma,        ///< four lanes of AVX2 with fused multiply-adds and an exp of
-              ///< its own (x86-64 builds); 32 + 3.02 q units at argument q;
-              ///< only where fma_kernel_available()
-  perturbed,  ///< for tests: the scalar exp moved up by 6 units; trusted with 16
-};
-
-/// True when this build and processor run the fma kernel.
-bool fma_kernel_available() noexcept;
-
 /// How the work is spread; the result never depends on it.
 struct EngineOptions {
-  ExpKernel kernel = ExpKernel::automatic;
   unsigned threads = 0;  ///< 0: as many as pay (at most the processor's cores)
   /// The widest interval of use to the caller: a point whose interval would
   /// be wider is given its straightforward value at once (low == high).
@@ -143,27 +115,8 @@ struct EngineOptions {
   double resolution = std::numeric_limits<double>::infinity();
 };
 
-/// Adds to `t` one normalised Gaussian per peak exactly as the
-/// straightforward loop does (see the top of this header): the result is
-/// that loop's, bit for bit, computed with the scalar exp. `frequency` and
-/// `intensity` have the same size (the count of peaks).
-///
-/// Terms that are exactly zero (exp(-q) underflowing, about 38.6 widths from
-/// the peak) are skipped: they change nothing, as `t` starts at +0 and never
-/// becomes -0. At the rim of that reach a term is skipped only where it is
-/// provably too small to change the sum. Peaks with a non-finite amplitude
-/// or frequency, or a width whose square under- or overflows, take every
-/// grid point, so that infinities and NaNs spread as in the loop: a width
-/// of zero makes every t NaN, a negative width flips every sign.
-///
-///   one peak of 100 at 1000.0, width 5.0, t all +0
-///     -> t[9999] = (100 / 2.5066280364990234) / 5 = 7.97884... (7.9788)
-void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
-               std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
-               unsigned threads = 0);
-
-/// Sets low[i] and high[i] so that the value add_peaks would give at point
-/// i, starting from t = +0, lies in [low[i], high[i]]; where the two are
+/// Sets low[i] and high[i] so that the straightforward value at point i
+/// (the loop at the top of this header, from t = +0) lies in [low[i], high[i]]; where the two are
 /// the same double (bit for bit, NaN included) that is the value itself.
 /// Both ends are finite unless they are equal; neither is -0.0 unless the
 /// value is. The interval is narrow (about (2n + 10) 2^-53 of the sum of
@@ -180,7 +133,7 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
                    EngineOptions options = {});
 
 /// values[j] = the straightforward value at grid point points[j] (an index
-/// from 0, below kGridSize), equal bit for bit to t[points[j]] of add_peaks,
+/// from 0, below kGridSize), the loop's, bit for bit,
 /// for j below the smaller of the two sizes; the points are shared among
 /// `threads` threads (0: as many as pay), which change nothing.
 ///
@@ -189,13 +142,5 @@ void straightforward_points(std::span<const double> frequency, std::span<const d
                             double width, std::span<const double, kGridSize> w,
                             std::span<const std::size_t> points, std::span<double> values,
                             unsigned threads = 0);
-
-/// The straightforward value at one abscissa: the peaks in table order with
-/// the scalar exp, from +0, skipping only terms that are exactly zero. Equal
-/// bit for bit to t[i] of add_peaks when `abscissa` is w[i].
-///
-///   straightforward_point({1000.0}, {100.0}, 5.0, 1000.0) -> 7.978845608...
-double straightforward_point(std::span<const double> frequency, std::span<const double> intensity,
-                             double width, double abscissa) noexcept;
 
 }  // namespace broaden

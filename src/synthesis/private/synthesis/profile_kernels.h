@@ -1,21 +1,15 @@
 // The inner loops of add_profiles (line_profiles.h): one line's terms added
-// over a run of abscissae. Internal to the synthesis library; its tests and
+// over a run of abscissae. Internal to the line shapes; their tests and
 // benchmarks use it to run add_profiles with each kernel set.
 #pragma once
 
 #include <cstddef>
 #include <span>
 
+#include "synthesis/gaussian_terms.h"
 #include "synthesis/line_profiles.h"
 
 namespace broaden::detail {
-
-/// exp(-q) * amplitude, q = ((x - position) * (x - position)) / spread.
-struct GaussianTerm {
-  double position;
-  double amplitude;
-  double spread;
-};
 
 /// numerator / ((x - position) * (x - position) + gamma_squared).
 struct LorentzianTerm {
@@ -49,18 +43,16 @@ struct KernelSet {
 };
 
 /// The portable loops, with the scalar exp.
-void add_gaussian_scalar(const double* x, double* y, std::size_t n,
-                         const GaussianTerm& term) noexcept;
 void add_lorentzian_scalar(const double* x, double* y, std::size_t n,
                            const LorentzianTerm& term) noexcept;
 void add_pseudo_voigt_scalar(const double* x, double* y, std::size_t n,
                              const PseudoVoigtTerm& term) noexcept;
 
-/// add_gaussian_scalar and add_pseudo_voigt_scalar for any q, the rim of a
-/// line's reach included: where q >= 708 and the Gaussian term provably
-/// cannot change the sum it goes into (y[i], or the Lorentzian part), the
-/// exponential is not computed. Bit for bit the scalar loops otherwise.
-void add_gaussian_rim(const double* x, double* y, std::size_t n, const GaussianTerm& term) noexcept;
+/// add_pseudo_voigt_scalar for any q, the rim of a line's reach included:
+/// where q >= kRimQ and the Gaussian part provably cannot change the
+/// Lorentzian part it is added to (rim_unchanged_from, gaussian_terms.h),
+/// the exponential is not computed. Bit for bit the scalar loop otherwise.
+/// (The Gaussian's own loops are add_gaussian_scalar and add_gaussian_rim.)
 void add_pseudo_voigt_rim(const double* x, double* y, std::size_t n,
                           const PseudoVoigtTerm& term) noexcept;
 

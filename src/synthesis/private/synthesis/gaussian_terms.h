@@ -1,0 +1,49 @@
+// The Gaussian term both engines add: the classic engine on its fixed grid
+// and the Gaussian (and pseudo-Voigt) line shapes on any grid. Internal to
+// the synthesis libraries.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+
+namespace broaden::detail {
+
+/// One line's quantities that every grid point shares. The term at x is
+///   d = x - position,  q = (d * d) / spread,  exp(-q) * amplitude,
+/// each operation rounded in double as written (no fused multiply-add).
+struct GaussianTerm {
+  double position;   ///< the line's position (the classic peak's frequency)
+  double amplitude;  ///< the term's value at d = 0
+  double spread;     ///< twice the variance: (sigma + sigma) * sigma
+};
+
+/// For i in [0, n): y[i] = exp(-q) * amplitude + y[i] at x[i], exp the C
+/// library's scalar one: the straightforward loop of both engines.
+///
+///   x {1000}, y {0}, term {1000, 2, 50} -> y {2}
+void add_gaussian_scalar(const double* x, double* y, std::size_t n,
+                         const GaussianTerm& term) noexcept;
+
+/// From this q on a term is below kRimTermBound times |amplitude|: exp(-708)
+/// = 3.3057e-308, and the scalar exp, within a unit in the last place,
+/// returns at most 3.31e-308; the rounded product with the amplitude is at
+/// most 1.01 times that.
+inline constexpr double kRimQ = 708.0;
+inline constexpr double kRimTermBound = 3.31e-308 * 1.01;
+
+/// The smallest |s| that a term with q >= kRimQ cannot change in
+/// round-to-nearest: 2^54 times the term's bound (an exact scaling), for the
+/// bound is then at most 2^-54 |s|, below half a unit in the last place of
+/// s. Infinities and NaN stay as they are. 0 where the amplitude is 0.
+inline double rim_unchanged_from(double amplitude) noexcept {
+  constexpr double kTwoTo54 = 18014398509481984.0;
+  return kTwoTo54 * (kRimTermBound * std::fabs(amplitude));
+}
+
+/// add_gaussian_scalar for the rim of a line's reach, where most terms are
+/// subnormal: a point where q >= kRimQ and |y[i]| >= rim_unchanged_from is
+/// left alone without computing the exponential. Bit for bit the result of
+/// add_gaussian_scalar.
+void add_gaussian_rim(const double* x, double* y, std::size_t n, const GaussianTerm& term) noexcept;
+
+}  // namespace broaden::detail
