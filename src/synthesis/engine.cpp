@@ -22,18 +22,8 @@ namespace {
 using detail::AddTerms;
 using detail::GaussianTerm;
 
-// exp(-q) is exactly zero from q = 745.14 on; the reach of a peak is taken
-// out to q = 750, a margin far beyond the rounding of d * d / spread.
-constexpr double kZeroTermQ = 750.0;
-
-// Grid point n lies within 1.5e-4 of n / 10: two points of margin on each
-// side of a window cover that with room to spare.
-constexpr double kPointMargin = 2.0;
-
-// Inside q = 700 exp(-q) is a normal double and the estimate's kernel is
-// used; beyond it (the rim, where terms turn subnormal) the scalar exp, and
-// most rim terms are too small to change the sum at all.
-constexpr double kCoreQ = 700.0;
+using detail::kCoreQ;
+using detail::kZeroTermQ;
 
 // The estimate leaves out the terms below e^-40 times the larger of 1 and
 // |amplitude| (farther than about 9 widths from the peak): each is under
@@ -57,23 +47,17 @@ constexpr double kUnit = 0x1p-53;
 // than the caller can use is computed the straightforward way as a whole.
 constexpr std::size_t kWideShare = 8;
 
-// The grid indices [first, last) where a peak's terms can be non-zero, and
-// within them its core [core_first, core_last). The estimate takes only
-// [near_first, near_last) where that is `near_only`, all with the kernel,
-// and q stays below q_max at the points it gives the kernel.
-struct Window {
-  std::uint32_t first = 0;
-  std::uint32_t last = 0;
-  std::uint32_t core_first = 0;
-  std::uint32_t core_last = 0;
-  std::uint32_t near_first = 0;
-  std::uint32_t near_last = 0;
+// A peak's window on the grid (gaussian_terms.h) and what the estimate
+// takes of it: only [near_first, near_last) where that is `near_only`, all
+// with the kernel, and q stays below q_max at the points it gives the kernel.
+struct Window : detail::GaussianWindow {
+  std::size_t near_first = 0;
+  std::size_t near_last = 0;
   bool near_only = false;
-  bool whole_grid_scalar = false;  // non-finite quantities: every point, scalar exp
   double q_max = 0.0;
   AddTerms near_add = nullptr;  // the estimate's kernel for the near part, when set
 
-  std::size_t size() const { return whole_grid_scalar ? kGridSize : last - first; }
+  std::size_t size() const { return GaussianWindow::size(kGridSize); }
   std::size_t estimate_size() const { return near_only ? near_last - near_first : size(); }
 };
 
@@ -81,44 +65,20 @@ GaussianTerm term_of(double frequency, double intensity, double width) {
   return GaussianTerm{frequency, (intensity / kNormalisation) / width, (width + width) * width};
 }
 
-Window window_of(const GaussianTerm& peak) {
+Window window_of(const GaussianTerm& peak, std::span<const double, kGridSize> w) {
   Window window;
-  if (!std::isfinite(peak.position) || !std::isfinite(peak.amplitude) ||
-      !std::isfinite(peak.spread) || !(peak.spread > 0.0)) {
-    window.whole_grid_scalar = true;
-    return window;
-  }
-  if (peak.amplitude == 0.0) return window;  // every term is a zero
-
-  // Grid point n (index n - 1) from the reach on each side of the peak;
-  // margins widen the window and narrow the core.
-  auto index_range = [&](double q, double margin, std::uint32_t low, std::uint32_t high) {
-    const double reach = std::sqrt(q * peak.spread);
-    const double first_point = std::ceil((peak.position - reach) * 10.0) - margin;
-    const double last_point = std::floor((peak.position + reach) * 10.0) + margin;
-    const double first =
-        std::clamp(first_point - 1.0, static_cast<double>(low), static_cast<double>(high));
-    const double last = std::clamp(last_point, static_cast<double>(low), static_cast<double>(high));
-    return first < last
-               ? std::pair{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last)}
-               : std::pair{low, low};
-  };
-  std::tie(window.first, window.last) = index_range(kZeroTermQ, kPointMargin, 0, kGridSize);
-  std::tie(window.core_first, window.core_last) =
-      index_range(kCoreQ, -kPointMargin, window.first, window.last);
-  if (window.core_first == window.core_last) window.core_first = window.core_last = window.first;
+  static_cast<detail::GaussianWindow&>(window) = detail::gaussian_window(peak, w, true);
+  if (window.every_point || window.first == window.last) return window;
   window.q_max = kCoreQ;
-
-  // Outside [near_first, near_last) (widened by the margin) q exceeds
-  // near_q; inside, |d| stays below reach + 0.35, which bounds q.
+  // Outside [near_first, near_last) q exceeds near_q; the margin on q_max
+  // covers the rounding of q against its exact value.
   const double near_q = kLeftOutQ + std::max(0.0, std::log(std::fabs(peak.amplitude)));
-  const double reach = std::sqrt(near_q * peak.spread);
-  const double q_max = (reach + 0.35) * (reach + 0.35) / peak.spread * 1.001;
+  const double q_max = near_q * 1.001;
   if (q_max < kCoreQ) {
     window.near_only = true;
     window.q_max = q_max;
     std::tie(window.near_first, window.near_last) =
-        index_range(near_q, kPointMargin, window.first, window.last);
+        detail::points_within(peak, w, near_q, window.first, window.last);
   }
   return window;
 }
@@ -163,7 +123,8 @@ struct Table {
 
 // `recurrence`: take the product recurrence where it applies.
 Table table_of(std::span<const double> frequency, std::span<const double> intensity, double width,
-               const Kernel& kernel = {}, bool recurrence = false) {
+               std::span<const double, kGridSize> w, const Kernel& kernel = {},
+               bool recurrence = false) {
   const std::size_t count = std::min(frequency.size(), intensity.size());
   Table table;
   table.terms.resize(count);
@@ -171,10 +132,10 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
   for (std::size_t k = 0; k < count; ++k) {
     const GaussianTerm peak = term_of(frequency[k], intensity[k], width);
     table.terms[k] = peak;
-    table.windows[k] = window_of(peak);
+    table.windows[k] = window_of(peak, w);
     table.work += table.windows[k].size();
     table.estimate_work += table.windows[k].estimate_size();
-    if (table.windows[k].whole_grid_scalar) table.whole_grid_work += kGridSize;
+    if (table.windows[k].every_point) table.whole_grid_work += kGridSize;
     if (std::isfinite(peak.amplitude)) {
       table.any_positive |= peak.amplitude > 0.0;
       table.any_negative |= peak.amplitude < 0.0;
@@ -182,7 +143,7 @@ Table table_of(std::span<const double> frequency, std::span<const double> intens
         table.largest_amplitude = std::max(table.largest_amplitude, std::fabs(peak.amplitude));
     }
     Window& window = table.windows[k];
-    if (window.size() == 0 || window.whole_grid_scalar) continue;  // no kernel there
+    if (window.size() == 0 || window.every_point) continue;  // no kernel there
     double error = kernel.error + kernel.error_per_q * window.q_max;
 #ifdef BROADEN_HAVE_X86_KERNELS
     // The product recurrence, where its bound is tight enough to pay.
@@ -212,7 +173,7 @@ void add_block(const Table& table, AddTerms core, bool estimate, bool magnitudes
     const Window& window = table.windows[k];
     GaussianTerm peak = table.terms[k];
     if (magnitudes) peak.amplitude = std::fabs(peak.amplitude);
-    if (window.whole_grid_scalar) {
+    if (window.every_point) {
       detail::add_gaussian_scalar(w, t, end - begin, peak);
       continue;
     }
@@ -240,7 +201,7 @@ void count_terms(const Table& table, std::size_t begin, std::size_t end, std::ui
   std::fill(counts, counts + (end - begin) + 1, 0u);
   std::uint32_t everywhere = 0;
   for (const Window& window : table.windows) {
-    if (window.whole_grid_scalar) {
+    if (window.every_point) {
       ++everywhere;
       continue;
     }
@@ -272,7 +233,7 @@ double straightforward_at(const Table& table, std::size_t i, double abscissa) {
   double t = 0.0;
   for (std::size_t k = 0; k < table.terms.size(); ++k) {
     const Window& window = table.windows[k];
-    if (window.whole_grid_scalar || (window.first <= i && i < window.last))
+    if (window.every_point || (window.first <= i && i < window.last))
       t = add_term(table.terms[k], abscissa, t);
   }
   return t;
@@ -334,7 +295,7 @@ void build_grid(std::span<double, kGridSize> w, std::span<double, kGridSize> t) 
 void add_peaks(std::span<const double> frequency, std::span<const double> intensity, double width,
                std::span<const double, kGridSize> w, std::span<double, kGridSize> t,
                unsigned threads) {
-  const Table table = table_of(frequency, intensity, width);
+  const Table table = table_of(frequency, intensity, width, w);
   for_each_block(threads_for(table.work, threads), [&](std::size_t begin, std::size_t end) {
     add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin, t.data() + begin,
               begin, end);
@@ -353,7 +314,7 @@ void bracket_peaks_with(ExpKernel choice, std::span<const double> frequency,
                         std::span<const double, kGridSize> w, std::span<double, kGridSize> low,
                         std::span<double, kGridSize> high, EngineOptions options) {
   const Kernel kernel = kernel_for(choice);
-  const Table table = table_of(frequency, intensity, width, kernel,
+  const Table table = table_of(frequency, intensity, width, w, kernel,
                                choice == ExpKernel::automatic && detail::fma_kernel_available());
   // Peaks that take every point do so with the scalar exp in the estimate
   // too: where they are most of the work, the estimate costs what the
@@ -412,7 +373,7 @@ void straightforward_points(std::span<const double> frequency, std::span<const d
                             unsigned threads) {
   const std::size_t count = std::min(points.size(), values.size());
   if (count == 0) return;
-  const Table table = table_of(frequency, intensity, width);
+  const Table table = table_of(frequency, intensity, width, w);
   // Blocks of the list of points, not of the grid.
   constexpr std::size_t kPointsPerBlock = 64;
   const std::size_t blocks = (count + kPointsPerBlock - 1) / kPointsPerBlock;

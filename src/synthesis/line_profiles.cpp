@@ -22,13 +22,6 @@ namespace {
 constexpr double kSqrtTwoPi = 2.5066282746310002;
 constexpr double kFwhmPerSigma = 2.3548200450309493;
 
-// exp(-q) is exactly zero from q = 745.14 on (below half the least
-// subnormal); a line's reach is taken out to q = 750. Inside q = 700 the
-// vector exponentials stay on their fast path; between, the rim, the scalar
-// exp takes over.
-constexpr double kZeroTermQ = 750.0;
-constexpr double kCoreQ = 700.0;
-
 // Points per block of work; Voigt points cost far more, so its blocks are
 // smaller, to share the work evenly.
 constexpr std::size_t kBlockPoints = 1024;
@@ -64,58 +57,13 @@ LorentzianTerm lorentzian_term(double position, double intensity, double gamma,
   return LorentzianTerm{position, factor * numerator, gamma_squared};
 }
 
-double q_at(double x, const GaussianTerm& term) {
-  const double d = x - term.position;
-  return (d * d) / term.spread;
-}
-
-// The indices where a Gaussian line's terms can be non-zero, [first, last),
-// and within them its core [core_first, core_last), where q <= kCoreQ.
-struct Window {
-  std::size_t first = 0;
-  std::size_t core_first = 0;
-  std::size_t core_last = 0;
-  std::size_t last = 0;
-  bool every_point = false;  // non-finite quantities: every point, scalar exp
-};
+using Window = GaussianWindow;
 
 bool ascending(std::span<const double> x) {
   for (std::size_t i = 1; i < x.size(); ++i) {
     if (!(x[i - 1] <= x[i])) return false;  // NaN too
   }
   return true;
-}
-
-// On an ascending grid q, computed as the kernels do, never increases up to
-// the first point at or past the line and never decreases from there on
-// (rounding is monotonic in each operation), so each bound is a binary
-// search and the window holds exactly the points with q < kZeroTermQ.
-Window window_of(const GaussianTerm& term, std::span<const double> x, bool is_ascending) {
-  Window window;
-  if (!std::isfinite(term.position) || !std::isfinite(term.amplitude) ||
-      !std::isfinite(term.spread) || !(term.spread > 0.0)) {
-    window.every_point = true;
-    return window;
-  }
-  if (term.amplitude == 0.0) return window;  // every term is a zero
-  if (!is_ascending) {
-    window.last = x.size();  // all rim: any q, scalar exp
-    return window;
-  }
-  const auto begin = x.begin();
-  auto index_of = [&](std::size_t from, std::size_t to, auto predicate) {
-    return static_cast<std::size_t>(std::partition_point(begin + static_cast<std::ptrdiff_t>(from),
-                                                         begin + static_cast<std::ptrdiff_t>(to),
-                                                         predicate) -
-                                    begin);
-  };
-  const std::size_t apex = index_of(0, x.size(), [&](double v) { return v < term.position; });
-  window.first = index_of(0, apex, [&](double v) { return !(q_at(v, term) < kZeroTermQ); });
-  window.last = index_of(apex, x.size(), [&](double v) { return q_at(v, term) < kZeroTermQ; });
-  window.core_first =
-      index_of(window.first, apex, [&](double v) { return !(q_at(v, term) <= kCoreQ); });
-  window.core_last = index_of(apex, window.last, [&](double v) { return q_at(v, term) <= kCoreQ; });
-  return window;
 }
 
 // Hands out blocks of `points` points to the threads that `work` pays for;
@@ -156,7 +104,7 @@ void add_gaussians(const KernelSet& kernels, std::span<const double> position,
     const double sigma = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) / kFwhmPerSigma
                                          : width_of(line_width, k, parameters.sigma);
     terms[k] = gaussian_term(position[k], intensity[k], sigma, parameters.normalisation, 1.0);
-    windows[k] = window_of(terms[k], x, is_ascending);
+    windows[k] = gaussian_window(terms[k], x, is_ascending);
     work +=
         static_cast<double>(windows[k].every_point ? x.size() : windows[k].last - windows[k].first);
   }
@@ -207,7 +155,7 @@ void add_pseudo_voigts(const KernelSet& kernels, std::span<const double> positio
         gaussian_term(position[k], intensity[k], fwhm / kFwhmPerSigma, parameters.normalisation,
                       1.0 - eta),
         lorentzian_term(position[k], intensity[k], fwhm * 0.5, parameters.normalisation, eta)};
-    windows[k] = window_of(terms[k].gaussian, x, is_ascending);
+    windows[k] = gaussian_window(terms[k].gaussian, x, is_ascending);
     work +=
         static_cast<double>(x.size()) +
         static_cast<double>(windows[k].every_point ? x.size() : windows[k].last - windows[k].first);

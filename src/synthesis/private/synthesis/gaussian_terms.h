@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstddef>
+#include <span>
+#include <utility>
 
 namespace broaden::detail {
 
@@ -45,5 +47,42 @@ inline double rim_unchanged_from(double amplitude) noexcept {
 /// left alone without computing the exponential. Bit for bit the result of
 /// add_gaussian_scalar.
 void add_gaussian_rim(const double* x, double* y, std::size_t n, const GaussianTerm& term) noexcept;
+
+/// exp(-q) is exactly zero from q = 745.14 on (below half the least
+/// subnormal): a line's reach is taken out to kZeroTermQ. Inside kCoreQ the
+/// fast kernels stay on their fast paths and terms are normal doubles;
+/// between the two, the rim, the scalar exp takes over.
+inline constexpr double kZeroTermQ = 750.0;
+inline constexpr double kCoreQ = 700.0;
+
+/// The indices of a grid where a line's terms can be non-zero, [first,
+/// last), and within them its core [core_first, core_last).
+struct GaussianWindow {
+  std::size_t first = 0;
+  std::size_t core_first = 0;
+  std::size_t core_last = 0;
+  std::size_t last = 0;
+  bool every_point = false;  ///< non-finite quantities: every point, scalar exp
+  std::size_t size(std::size_t points) const { return every_point ? points : last - first; }
+};
+
+/// The window of `term` on the grid `x`. A term with a non-finite position,
+/// amplitude or spread, or a spread not above 0, takes every point
+/// (every_point); an amplitude of 0, none. On an ascending grid q, computed
+/// as the loops do, never increases up to the first point at or past the
+/// line and never decreases from there on (rounding is monotonic in each
+/// operation), so each bound is a binary search: the window holds exactly
+/// the points with q < kZeroTermQ and the core those with q <= kCoreQ. A grid
+/// not in ascending order gets the whole grid as rim.
+///
+///   term {1000, 1, 50}, x = 0.1, 0.2, ... 2000 -> first 9806, last 10194
+GaussianWindow gaussian_window(const GaussianTerm& term, std::span<const double> x,
+                               bool ascending) noexcept;
+
+/// The indices [a, b) within [from, to) of an ascending grid where the
+/// term's q (as the loops compute it) is at most q_limit; a == b where none.
+std::pair<std::size_t, std::size_t> points_within(const GaussianTerm& term,
+                                                  std::span<const double> x, double q_limit,
+                                                  std::size_t from, std::size_t to) noexcept;
 
 }  // namespace broaden::detail
