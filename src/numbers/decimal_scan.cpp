@@ -32,12 +32,43 @@ DecimalScan failure(DecimalError error) {
   return scan;
 }
 
+bool is_exponent_letter(int c, const DecimalGrammar& grammar) {
+  return c == 'E' || c == 'e' || (grammar.d_exponent && (c == 'D' || c == 'd'));
+}
+
+// The exponent from the cursor to the end of the text: a letter and an
+// optional sign, or (where the grammar takes it) a sign alone, then digits.
+DecimalError scan_exponent(Cursor& cursor, const DecimalGrammar& grammar, std::int64_t& exponent) {
+  bool negative = false;
+  if (const int c = cursor.peek(); is_exponent_letter(c, grammar)) {
+    cursor.advance();
+    if (is_sign(cursor.peek())) {
+      negative = cursor.peek() == '-';
+      cursor.advance();
+    }
+  } else if (grammar.sign_only_exponent && is_sign(c)) {
+    negative = c == '-';
+    cursor.advance();
+  } else {
+    return DecimalError::invalid_character;
+  }
+  const int first = cursor.peek();
+  if (!is_digit(first)) {
+    return first == -1 || is_sign(first) || first == '.' ? DecimalError::no_exponent_digits
+                                                         : DecimalError::invalid_character;
+  }
+  while (is_digit(cursor.peek())) {
+    exponent = append_exponent_digit(exponent, static_cast<char>(cursor.peek()));
+    cursor.advance();
+  }
+  if (cursor.peek() != -1) return DecimalError::invalid_character;
+  if (negative) exponent = -exponent;
+  return DecimalError::none;
+}
+
 }  // namespace
 
 DecimalScan scan_decimal(std::string_view text, const DecimalGrammar& grammar) {
-  const auto is_exponent_letter = [&grammar](int c) {
-    return c == 'E' || c == 'e' || (grammar.d_exponent && (c == 'D' || c == 'd'));
-  };
   Cursor cursor(text, grammar.blanks_ignored);
   DecimalScan scan;
 
@@ -66,38 +97,15 @@ DecimalScan scan_decimal(std::string_view text, const DecimalGrammar& grammar) {
       scan.empty = true;
       return scan;
     }
-    if (has_point || is_exponent_letter(cursor.peek()) || is_sign(cursor.peek()))
+    if (has_point || is_exponent_letter(cursor.peek(), grammar) || is_sign(cursor.peek()))
       return failure(DecimalError::no_mantissa_digits);
     return failure(DecimalError::invalid_character);
   }
 
   std::int64_t exponent = 0;
-  if (const int c = cursor.peek(); c != -1) {
-    bool exponent_negative = false;
-    if (is_exponent_letter(c)) {
-      cursor.advance();
-      if (is_sign(cursor.peek())) {
-        exponent_negative = cursor.peek() == '-';
-        cursor.advance();
-      }
-    } else if (grammar.sign_only_exponent && is_sign(c)) {
-      exponent_negative = c == '-';
-      cursor.advance();
-    } else {
-      return failure(DecimalError::invalid_character);
-    }
-    const int first = cursor.peek();
-    if (!is_digit(first)) {
-      return failure(first == -1 || is_sign(first) || first == '.'
-                         ? DecimalError::no_exponent_digits
-                         : DecimalError::invalid_character);
-    }
-    while (is_digit(cursor.peek())) {
-      exponent = append_exponent_digit(exponent, static_cast<char>(cursor.peek()));
-      cursor.advance();
-    }
-    if (cursor.peek() != -1) return failure(DecimalError::invalid_character);
-    if (exponent_negative) exponent = -exponent;
+  if (cursor.peek() != -1) {
+    const DecimalError error = scan_exponent(cursor, grammar, exponent);
+    if (error != DecimalError::none) return failure(error);
   }
 
   // Only the significant digits are kept; trailing zeros move to the exponent.

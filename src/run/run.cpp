@@ -148,6 +148,32 @@ class Dialogue {
 
 std::string reason_of(const std::system_error& error) { return error.code().message(); }
 
+// Reads `count` records of the line list into the table, echoing each; the
+// table grows as records arrive, so the count alone never reserves memory.
+// False at a bad field; a failed read or an early end leave it as Fatal.
+bool read_peaks(Dialogue& dialogue, std::istream& line_list, const std::string& input_name,
+                std::int32_t count, std::vector<double>& frequency,
+                std::vector<double>& intensity) {
+  for (std::int64_t k = 1; k <= count; ++k) {
+    PeakRecord record;
+    try {
+      record = read_peak(line_list);
+    } catch (const std::system_error& error) {
+      throw Fatal{"cannot read line-list file " + shown(input_name) + ": " + reason_of(error)};
+    }
+    if (record.status == RecordStatus::end_of_file) {
+      throw Fatal{"line-list file " + shown(input_name) + " ended after " + std::to_string(k - 1) +
+                  (k == 2 ? " record; " : " records; ") + std::to_string(count) +
+                  (count == 1 ? " was asked for" : " were asked for")};
+    }
+    if (record.status == RecordStatus::bad_field) return false;
+    frequency.push_back(record.peak.frequency);
+    intensity.push_back(record.peak.intensity);
+    dialogue.line(echo_text(record.peak.frequency, record.peak.intensity));
+  }
+  return true;
+}
+
 // The run up to its exit status; fatal failures leave it as Fatal.
 int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   dialogue.prompt("Enter Input Filename: ");
@@ -161,34 +187,19 @@ int run_dialogue(Dialogue& dialogue, FileSystem& files) {
   dialogue.prompt("Enter Number of Frequencies: ");
   const std::int32_t count = dialogue.count();
 
-  // The table grows as records arrive: the count alone never reserves memory.
   std::vector<double> frequency;
   std::vector<double> intensity;
-  for (std::int64_t k = 1; k <= count; ++k) {
-    PeakRecord record;
-    try {
-      record = read_peak(*line_list);
-    } catch (const std::system_error& error) {
-      throw Fatal{"cannot read line-list file " + shown(input_name) + ": " + reason_of(error)};
-    }
-    if (record.status == RecordStatus::end_of_file) {
-      throw Fatal{"line-list file " + shown(input_name) + " ended after " + std::to_string(k - 1) +
-                  (k == 2 ? " record; " : " records; ") + std::to_string(count) +
-                  (count == 1 ? " was asked for" : " were asked for")};
-    }
-    if (record.status == RecordStatus::bad_field) {
-      dialogue.line("Error in input file");
-      dialogue.flush();
-      return kStatusDone;
-    }
-    frequency.push_back(record.peak.frequency);
-    intensity.push_back(record.peak.intensity);
-    dialogue.line(echo_text(record.peak.frequency, record.peak.intensity));
+  if (!read_peaks(dialogue, *line_list, input_name, count, frequency, intensity)) {
+    dialogue.line("Error in input file");
+    dialogue.flush();
+    return kStatusDone;
   }
   line_list.reset();
 
   dialogue.prompt("Enter Output Filename: ");
   const std::string output_name = dialogue.name("output file name").name;
+  // The prompt names a Lorentzian though the shape is Gaussian: it is part of
+  // the dialogue that scripts answer byte for byte, and stays as it is.
   dialogue.prompt("Enter Lorentzian Width: ");
   const double width = dialogue.width();
 
