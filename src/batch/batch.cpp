@@ -138,17 +138,6 @@ GridResult grid_of(const BatchOptions& options) {
   return grid;
 }
 
-ProfileParameters profile_of(const BatchOptions& options) {
-  ProfileParameters parameters;
-  parameters.shape = options.shape;
-  parameters.normalisation = options.normalise;
-  parameters.sigma = options.sigma;
-  parameters.gamma = options.gamma;
-  parameters.fwhm = options.fwhm;
-  parameters.eta = options.eta;
-  return parameters;
-}
-
 // Where the text goes: standard output or the file made whole.
 class Sink {
  public:
@@ -261,12 +250,13 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     // the straightforward way.
     const auto spectrum = std::make_unique<SpectrumBounds>();
     build_grid(spectrum->w);
-    bracket_peaks(table.frequency, table.intensity, options.sigma, spectrum->w, spectrum->low,
-                  spectrum->high);
+    bracket_peaks(table.frequency, table.intensity, options.profile.sigma, spectrum->w,
+                  spectrum->low, spectrum->high);
     warn_outside(table.frequency, spectrum->w, err);
     std::ostringstream records;
     write_spectrum(records, spectrum->w, spectrum->low, spectrum->high, [&](std::size_t i) {
-      return straightforward_point(table.frequency, table.intensity, options.sigma, spectrum->w[i]);
+      return straightforward_point(table.frequency, table.intensity, options.profile.sigma,
+                                   spectrum->w[i]);
     });
     sink.write(records.view());
     sink.finish();
@@ -274,7 +264,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   }
 
   std::vector<double> y(x.size(), 0.0);
-  add_profiles(table.frequency, table.intensity, table.width, profile_of(options), x, y);
+  add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y);
   warn_outside(table.frequency, x, err);
 
   std::string parameters = options.parameters + " input=";

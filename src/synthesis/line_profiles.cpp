@@ -18,10 +18,8 @@ namespace broaden {
 namespace detail {
 namespace {
 
-// The double nearest sqrt(2 pi) (2.50662827463100050...) and 2 sqrt(2 ln 2),
-// the ratio of a Gaussian's full width at half maximum to its sigma.
+// The double nearest sqrt(2 pi) (2.50662827463100050...).
 constexpr double kSqrtTwoPi = 2.5066282746310002;
-constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 // exp(-q) is exactly zero from q = 745.14 on (below half the least
 // subnormal); a line's reach is taken out to q = 750. Inside q = 700 the
@@ -276,6 +274,29 @@ void add_voigts(std::span<const double> position, std::span<const double> intens
   });
 }
 
+// The widths and parameters of `row`, checked as its row states them.
+void require_parameters(const LineShapeRow& row, const ProfileParameters& parameters,
+                        std::span<const double> line_width) {
+  const std::string shape(row.name);
+  for (const ShapeWidth& width : row.widths) {
+    if (width.field == row.line_width && !line_width.empty()) {
+      require(std::all_of(line_width.begin(), line_width.end(), is_width),
+              (shape + ": the line widths must be finite and positive").c_str());
+    } else {
+      require(is_width(parameters.*width.field),
+              (shape + ": the widths must be finite and positive").c_str());
+    }
+  }
+  for (const ShapeParameter& parameter : row.parameters) {
+    const double value = parameters.*parameter.field;
+    require(value >= parameter.low && value <= parameter.high,
+            (shape + ": " + std::string(parameter.name) + " lies outside its range").c_str());
+  }
+  require(std::find(row.normalisations.begin(), row.normalisations.end(),
+                    parameters.normalisation) != row.normalisations.end(),
+          (shape + ": a normalisation it does not take").c_str());
+}
+
 }  // namespace
 
 void add_profiles_with(const KernelSet& kernels, std::span<const double> position,
@@ -283,37 +304,15 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
                        const ProfileParameters& parameters, std::span<const double> x,
                        std::span<double> y, unsigned threads) {
   const LineShape shape = parameters.shape;
-  if (shape == LineShape::voigt) line_width = {};
+  const LineShapeRow* row = line_shape_row(shape);
+  require(row != nullptr, "unknown line shape");
+  if (row->line_width == nullptr) line_width = {};
   require(intensity.size() == position.size(), "intensities and positions differ in number");
   require(line_width.empty() || line_width.size() == position.size(),
           "line widths and positions differ in number");
   require(y.size() == x.size(), "the grid and the spectrum differ in size");
 
-  auto require_widths = [&](double common, const char* what) {
-    if (line_width.empty()) {
-      require(is_width(common), what);
-    } else {
-      require(std::all_of(line_width.begin(), line_width.end(), is_width), what);
-    }
-  };
-  switch (shape) {
-    case LineShape::gaussian:
-      require_widths(parameters.sigma, "sigma must be finite and positive");
-      break;
-    case LineShape::lorentzian:
-      require_widths(parameters.gamma, "gamma must be finite and positive");
-      break;
-    case LineShape::pseudo_voigt:
-      require_widths(parameters.fwhm, "the full width must be finite and positive");
-      require(parameters.eta >= 0.0 && parameters.eta <= 1.0, "eta must lie within [0, 1]");
-      break;
-    case LineShape::voigt:
-      require(is_width(parameters.sigma) && is_width(parameters.gamma),
-              "sigma and gamma must be finite and positive");
-      break;
-    default:
-      require(false, "unknown line shape");
-  }
+  require_parameters(*row, parameters, line_width);
   if (position.empty() || x.empty()) return;
 
   switch (shape) {
@@ -341,6 +340,13 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
 }
 
 }  // namespace detail
+
+const LineShapeRow* line_shape_row(LineShape shape) noexcept {
+  for (const LineShapeRow& row : kLineShapes) {
+    if (row.shape == shape) return &row;
+  }
+  return nullptr;
+}
 
 void add_profiles(std::span<const double> position, std::span<const double> intensity,
                   std::span<const double> line_width, const ProfileParameters& parameters,

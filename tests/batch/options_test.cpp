@@ -18,13 +18,13 @@ TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
     std::vector<const char*> arguments;
     double sigma, gamma, fwhm, eta, divisor;
   } cases[] = {
-      {{"--fwhm", "10"}, 10 / 2.3548200450309493, 0, 0, 0, 2.3548200450309493},
+      {{"--fwhm", "10"}, 10 / kFwhmPerSigma, 0, 0, 0, kFwhmPerSigma},
       {{"--sigma=4"}, 4, 0, 0, 0, 1},
       {{"--shape", "lorentzian", "--fwhm", "10"}, 0, 5, 0, 0, 2},
       {{"--shape", "lorentzian", "--hwhm", "5"}, 0, 5, 0, 0, 1},
       {{"--shape", "pseudo-voigt", "--fwhm", "8", "--eta", "0.25"}, 0, 0, 8, 0.25, 1},
       {{"--shape", "voigt", "--gaussian-fwhm", "3", "--lorentzian-fwhm", "4"},
-       3 / 2.3548200450309493,
+       3 / kFwhmPerSigma,
        2,
        0,
        0,
@@ -34,10 +34,10 @@ TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
   for (const auto& c : cases) {
     const Command command = parse(c.arguments);
     ASSERT_EQ(command.action, CommandAction::run) << c.arguments[0] << ": " << command.text;
-    EXPECT_EQ(command.options.sigma, c.sigma) << c.arguments[0];
-    EXPECT_EQ(command.options.gamma, c.gamma) << c.arguments[0];
-    EXPECT_EQ(command.options.fwhm, c.fwhm) << c.arguments[0];
-    EXPECT_EQ(command.options.eta, c.eta) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.sigma, c.sigma) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.gamma, c.gamma) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.fwhm, c.fwhm) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.eta, c.eta) << c.arguments[0];
     EXPECT_EQ(command.options.width_divisor, c.divisor) << c.arguments[0];
   }
 }
@@ -102,7 +102,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
   ASSERT_EQ(classic.action, CommandAction::run) << classic.text;
   EXPECT_TRUE(classic.options.classic);
   EXPECT_EQ(classic.options.input, InputKind::fixed);
-  EXPECT_EQ(classic.options.sigma, 5.0);
+  EXPECT_EQ(classic.options.profile.sigma, 5.0);
   EXPECT_EQ(classic.options.line_list, "lines.txt");
   EXPECT_EQ(classic.options.output, "out");
 
@@ -110,7 +110,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
       parse({"--fwhm", "2", "--from=-100", "--to", "1e2", "--normalize", "height"});
   ASSERT_EQ(plain.action, CommandAction::run) << plain.text;
   EXPECT_EQ(plain.options.grid, GridKind::step);
-  EXPECT_EQ(plain.options.normalise, Normalise::height);
+  EXPECT_EQ(plain.options.profile.normalisation, Normalisation::height);
   EXPECT_EQ(plain.options.line_list, "-");
   EXPECT_EQ(plain.options.output, "-");
   EXPECT_EQ(plain.options.parameters,

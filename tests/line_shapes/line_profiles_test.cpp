@@ -18,8 +18,6 @@ namespace {
 using detail::KernelSet;
 using Vector = std::vector<double>;
 
-constexpr double kFwhmPerSigma = 2.3548200450309493;
-
 ProfileParameters gaussian(double sigma, Normalisation n = Normalisation::area) {
   return {LineShape::gaussian, n, sigma, 0.0, 0.0, 0.0};
 }
