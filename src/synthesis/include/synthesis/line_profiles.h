@@ -110,37 +110,22 @@ inline constexpr ShapeWidth kPseudoVoigt[] = {{"fwhm", &P::fwhm, 1.0}};
 inline constexpr ShapeParameter kEta[] = {{"eta", &P::eta, 0.0, 1.0, "the Lorentzian fraction"}};
 inline constexpr ShapeWidth kVoigt[] = {{"gaussian-fwhm", &P::sigma, kFwhmPerSigma},
                                         {"lorentzian-fwhm", &P::gamma, 2.0}};
-}  // namespace shape_rows
+
+using enum LineShape;
 
 /// Every shape, the default first, in the order the help and the refusals list them.
+// clang-format off
 inline constexpr LineShapeRow kLineShapes[] = {
-    {LineShape::gaussian,
-     "gaussian",
-     "Gaussian",
-     shape_rows::kGaussian,
-     false,
-     {},
-     shape_rows::kEither,
-     &ProfileParameters::sigma},
-    {LineShape::lorentzian,
-     "lorentzian",
-     "Lorentzian",
-     shape_rows::kLorentzian,
-     false,
-     {},
-     shape_rows::kEither,
-     &ProfileParameters::gamma},
-    {LineShape::pseudo_voigt, "pseudo-voigt", "pseudo-Voigt", shape_rows::kPseudoVoigt, false,
-     shape_rows::kEta, shape_rows::kEither, &ProfileParameters::fwhm},
-    {LineShape::voigt,
-     "voigt",
-     "Voigt",
-     shape_rows::kVoigt,
-     true,
-     {},
-     shape_rows::kEither,
-     nullptr},
+//  shape          name            title           widths        all    parameters, normalisations,
+//                                                                       line_width
+    {gaussian,     "gaussian",     "Gaussian",     kGaussian,    false, {},   kEither, &P::sigma},
+    {lorentzian,   "lorentzian",   "Lorentzian",   kLorentzian,  false, {},   kEither, &P::gamma},
+    {pseudo_voigt, "pseudo-voigt", "pseudo-Voigt", kPseudoVoigt, false, kEta, kEither, &P::fwhm},
+    {voigt,        "voigt",        "Voigt",        kVoigt,       true,  {},   kEither, nullptr},
 };
+// clang-format on
+}  // namespace shape_rows
+using shape_rows::kLineShapes;
 
 /// The row of `shape`, or nullptr for a value outside the enumeration.
 ///   line_shape_row(LineShape::voigt)->name -> "voigt"
