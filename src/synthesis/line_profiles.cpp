@@ -9,6 +9,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -277,24 +278,25 @@ void add_voigts(std::span<const double> position, std::span<const double> intens
 // The widths and parameters of `row`, checked as its row states them.
 void require_parameters(const LineShapeRow& row, const ProfileParameters& parameters,
                         std::span<const double> line_width) {
-  const std::string shape(row.name);
+  auto require_of_shape = [&](bool condition, std::string_view what) {
+    if (!condition) require(false, (std::string(row.name) + ": " + std::string(what)).c_str());
+  };
   for (const ShapeWidth& width : row.widths) {
     if (width.field == row.line_width && !line_width.empty()) {
-      require(std::all_of(line_width.begin(), line_width.end(), is_width),
-              (shape + ": the line widths must be finite and positive").c_str());
+      require_of_shape(std::all_of(line_width.begin(), line_width.end(), is_width),
+                       "the line widths must be finite and positive");
     } else {
-      require(is_width(parameters.*width.field),
-              (shape + ": the widths must be finite and positive").c_str());
+      require_of_shape(is_width(parameters.*width.field), "the widths must be finite and positive");
     }
   }
   for (const ShapeParameter& parameter : row.parameters) {
     const double value = parameters.*parameter.field;
-    require(value >= parameter.low && value <= parameter.high,
-            (shape + ": " + std::string(parameter.name) + " lies outside its range").c_str());
+    require_of_shape(value >= parameter.low && value <= parameter.high,
+                     "a parameter lies outside its range");
   }
-  require(std::find(row.normalisations.begin(), row.normalisations.end(),
-                    parameters.normalisation) != row.normalisations.end(),
-          (shape + ": a normalisation it does not take").c_str());
+  require_of_shape(std::find(row.normalisations.begin(), row.normalisations.end(),
+                             parameters.normalisation) != row.normalisations.end(),
+                   "a normalisation it does not take");
 }
 
 }  // namespace
