@@ -76,6 +76,7 @@ struct ShapeParameter {
 ///   widths:     all of them at once when `all_widths`, else any one of them; the first is the
 ///               measure of per-line widths when no width option is given
 ///   line_width: the width a per-line width replaces (add_profiles), nullptr: none taken
+///   normalisations: those it takes; add_profiles and the front end refuse the others
 ///   title:      the shape in prose, "pseudo-Voigt"
 struct LineShapeRow {
   LineShape shape;
