@@ -13,7 +13,7 @@ enum class Normalisation { area, height };
 
 /// 2 sqrt(2 ln 2) rounded to the nearest double: a Gaussian's full width at half maximum over its
 /// standard deviation (exp(-x^2 / (2 sigma^2)) = 1/2 at x = sigma sqrt(2 ln 2)). The one home of
-/// this number: a full width of 10 is a sigma of 10 / kFwhmPerSigma = 4.246609001440095.
+/// this number: a full width of 10 is a sigma of 10 / kFwhmPerSigma = 4.2466090014400955.
 inline constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 /// Widths in each shape's own measure (the front end converts FWHM/HWHM/sigma options to these):
@@ -56,7 +56,7 @@ inline constexpr ShapeQuantity kShapeQuantities[] = {
 
 /// One width a shape takes: the quantity `name` (of kShapeQuantities), given as v, sets
 /// parameters.*field = v / divisor, the divisor taking v to the shape's own measure:
-///   {"fwhm", &ProfileParameters::sigma, kFwhmPerSigma}: --fwhm 10 -> sigma 4.246609001440095
+///   {"fwhm", &ProfileParameters::sigma, kFwhmPerSigma}: --fwhm 10 -> sigma 4.2466090014400955
 struct ShapeWidth {
   std::string_view name;
   double ProfileParameters::*field;
