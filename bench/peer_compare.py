@@ -10,8 +10,13 @@ width of the classic program's benchmark; pseudo-Voigt half Lorentzian).
 Each peer is timed twice: its loop alone, inside this interpreter, and as a
 whole script (interpreter start, imports, reading the line list, the loop,
 writing the spectrum). Ours is timed as a whole process (--broaden-batch),
+<<<<<<< HEAD
 or as the engine alone in-process (--engine-bench, the add_profiles rows
 of bench/line_profiles_bench). The
+=======
+or in process, by the engine benchmark alone (--engine-bench, the
+add_profiles rows of bench/line_profiles_bench). The
+>>>>>>> shapes-table
 classic program (--broaden) is timed on the same lines at sigma 5, for the
 Gaussian. Each side runs --repeat times, the runs of the peers and ours
 interleaved, so that a busy machine slows both alike; the table gives the
@@ -32,7 +37,6 @@ import time
 
 LINES = 1001
 SEED = 2026
-FWHM_PER_SIGMA = 2.3548200450309493
 
 # Shape -> options of broaden-batch; every shape has a full width of 10.
 SHAPES = {
@@ -58,7 +62,7 @@ import sys
 import numpy as np
 from scipy.special import voigt_profile
 
-SIGMA = 10.0 / 2.3548200450309493  # the Gaussian part of a full width of 10
+SIGMA = 10.0 / (2 * math.sqrt(2 * math.log(2)))  # the Gaussian part of a full width of 10
 GAMMA = 5.0
 
 

@@ -110,17 +110,6 @@ GridResult grid_of(const BatchOptions& options) {
   return grid;
 }
 
-ProfileParameters profile_of(const BatchOptions& options) {
-  ProfileParameters parameters;
-  parameters.shape = options.shape;
-  parameters.normalisation = options.normalise;
-  parameters.sigma = options.sigma;
-  parameters.gamma = options.gamma;
-  parameters.fwhm = options.fwhm;
-  parameters.eta = options.eta;
-  return parameters;
-}
-
 // Where the text goes: standard output or the file made whole.
 class Sink {
  public:
@@ -239,14 +228,14 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     build_grid(*classic_grid);
     warn_outside(table.frequency, *classic_grid, err);
     std::ostringstream records;
-    write_classic_spectrum(records, table.frequency, table.intensity, options.sigma);
+    write_classic_spectrum(records, table.frequency, table.intensity, options.profile.sigma);
     sink.write(records.view());
     sink.finish();
     return kBatchDone;
   }
 
   std::vector<double> y(x.size(), 0.0);
-  add_profiles(table.frequency, table.intensity, table.width, profile_of(options), x, y);
+  add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y);
   warn_outside(table.frequency, x, err);
 
   std::string parameters = options.parameters + " input=";

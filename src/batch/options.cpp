@@ -1,9 +1,13 @@
 #include "batch/options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
-#include <optional>
+#include <iterator>
+#include <string_view>
+#include <vector>
 
 #include "batch/grid.h"
 
@@ -19,11 +23,51 @@ struct UsageError {
   std::string message;
 };
 
-// 2 sqrt(2 ln 2), the FWHM of a Gaussian of standard deviation 1, rounded
-// to the nearest double.
-constexpr double kFwhmPerSigma = 2.3548200450309493;
+std::string version_text() { return "broaden-batch " BROADEN_VERSION; }
 
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// An option as the command line writes it: "fwhm" -> "--fwhm".
+std::string option_of(std::string_view name) { return "--" + std::string(name); }
+
+// The names one after the other: {"a", "b", "c"} with " or " -> "a, b or c".
+std::string listed(const std::vector<std::string>& names, const char* last) {
+  std::string list;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    list += i == 0 ? "" : i + 1 == names.size() ? last : ", ";
+    list += names[i];
+  }
+  return list;
+}
+
+// The names of the rows, as `name_of` gives them.
+template <class Rows, class NameOf>
+std::vector<std::string> names_of(const Rows& rows, NameOf name_of) {
+  std::vector<std::string> names;
+  for (const auto& row : rows) names.emplace_back(name_of(row));
+  return names;
+}
+
+// The row of `rows` named `value`, or a usage error listing the names.
+template <class Rows, class NameOf>
+const auto& row_named(const char* option, const std::string& value, const Rows& rows,
+                      NameOf name_of) {
+  for (const auto& row : rows) {
+    if (value == name_of(row)) return row;
+  }
+  throw UsageError{std::string(option) + " takes " + listed(names_of(rows, name_of), " or ") +
+                   ", not " + quoted(value)};
+}
+
+// The index of `value` among `names` (the enumerators' order).
+int one_of(const char* option, const std::string& value, std::initializer_list<const char*> names) {
+  const std::vector<std::string> list(names.begin(), names.end());
+  const auto found = std::find(list.begin(), list.end(), value);
+  if (found == list.end())
+    throw UsageError{std::string(option) + " takes " + listed(list, " or ") + ", not " +
+                     quoted(value)};
+  return static_cast<int>(found - list.begin());
+}
 
 // Option values are numbers as the columns write them.
 DecimalScan decimal_of(const std::string& name, const std::string& text) {
@@ -89,63 +133,73 @@ ColumnLayout column_layout(const std::string& text) {
   return layout;
 }
 
-// The index of `value` among `names` (the enumerators' order).
-int one_of(const char* option, const std::string& value, std::initializer_list<const char*> names) {
-  int index = 0;
-  std::string list;
-  for (const char* name : names) {
-    if (value == name) return index;
-    list += (index == 0 ? "" : index + 1 == static_cast<int>(names.size()) ? " or " : ", ");
-    list += name;
-    ++index;
-  }
-  throw UsageError{std::string(option) + " takes " + list + ", not " + quoted(value)};
-}
-
+// The option values as text, checked by check() once the command line is read.
 struct Values {
   std::string line_list = "-";
-  std::string input, columns, scale, shape, fwhm, sigma, hwhm, gaussian_fwhm, lorentzian_fwhm, eta,
-      normalise, from, to, step, points, output, format, digits;
+  std::string input = "columns", columns, scale, shape{kLineShapes[0].name},
+              normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
+              digits;
+  std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
   bool classic = false;
+
+  const std::string& quantity(std::string_view name) const {
+    for (std::size_t i = 0; i < quantities.size(); ++i) {
+      if (kShapeQuantities[i].name == name) return quantities[i];
+    }
+    throw std::logic_error("a shape quantity without a row: " + std::string(name));
+  }
 };
 
-BatchOptions check(const CLI::App& app, const Values& v) {
-  auto given = [&](const char* name) { return app.get_option(name)->count() > 0; };
-  BatchOptions o;
+// Whether the command line gave an option ("--fwhm").
+class Given {
+ public:
+  explicit Given(const CLI::App& app) : app_(app) {}
+  bool operator()(const std::string& name) const { return app_.get_option(name)->count() > 0; }
+
+ private:
+  const CLI::App& app_;
+};
+
+// Where the line list comes from and where the spectrum goes.
+void check_names(const Given& given, const Values& v, BatchOptions& o) {
   if (v.line_list.empty()) throw UsageError{"the line-list name is empty"};
   if (given("--output") && v.output.empty()) throw UsageError{"-o needs a file name"};
   o.line_list = v.line_list;
   o.output = v.output.empty() ? "-" : v.output;
   o.force = v.force;
+}
 
-  if (v.classic) {
-    // The preset fixes everything but the width and where the spectrum goes.
-    for (const char* name :
-         {"--columns", "--scale", "--fwhm", "--hwhm", "--gaussian-fwhm", "--lorentzian-fwhm",
-          "--eta", "--normalise", "--from", "--to", "--step", "--points", "--digits"}) {
-      if (given(name))
-        throw UsageError{std::string("--classic fixes what ") + name +
-                         " would set: give it --sigma, the line list and -o only"};
-    }
-    if (given("--input") && v.input != "fixed")
-      throw UsageError{"--classic reads the fixed line-list records: --input " + v.input +
-                       " does not fit"};
-    if (given("--shape") && v.shape != "gaussian")
-      throw UsageError{"--classic draws Gaussians: --shape " + v.shape + " does not fit"};
-    if (given("--format") && v.format != "classic")
-      throw UsageError{"--classic writes the classic spectrum records: --format " + v.format +
-                       " does not fit"};
-    if (!given("--sigma"))
-      throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
-    o.classic = true;
-    o.input = InputKind::fixed;
-    o.format = OutputFormat::classic;
-    o.sigma = positive("--sigma", v.sigma);
-    o.parameters = "classic sigma=" + shortest(o.sigma);
-    return o;
+// The classic preset fixes everything but the width and where the spectrum goes.
+void check_classic(const Given& given, const Values& v, BatchOptions& o) {
+  std::vector<std::string> fixed{"--columns", "--scale"};
+  for (const ShapeQuantity& quantity : kShapeQuantities) {
+    if (quantity.name != "sigma") fixed.push_back(option_of(quantity.name));
   }
+  fixed.insert(fixed.end(), {"--normalise", "--from", "--to", "--step", "--points", "--digits"});
+  for (const std::string& name : fixed) {
+    if (given(name))
+      throw UsageError{"--classic fixes what " + name +
+                       " would set: give it --sigma, the line list and -o only"};
+  }
+  if (given("--input") && v.input != "fixed")
+    throw UsageError{"--classic reads the fixed line-list records: --input " + v.input +
+                     " does not fit"};
+  if (given("--shape") && v.shape != line_shape_row(LineShape::gaussian)->name)
+    throw UsageError{"--classic draws Gaussians: --shape " + v.shape + " does not fit"};
+  if (given("--format") && v.format != "classic")
+    throw UsageError{"--classic writes the classic spectrum records: --format " + v.format +
+                     " does not fit"};
+  if (!given("--sigma"))
+    throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
+  o.classic = true;
+  o.input = InputKind::fixed;
+  o.format = OutputFormat::classic;
+  o.profile.sigma = positive("--sigma", v.quantity("sigma"));
+  o.parameters = "classic sigma=" + shortest(o.profile.sigma);
+}
 
+void check_input(const Given& given, const Values& v, BatchOptions& o) {
   o.input = InputKind(one_of("--input", v.input, {"columns", "fixed"}));
   if (given("--columns")) {
     if (o.input == InputKind::fixed)
@@ -153,88 +207,133 @@ BatchOptions check(const CLI::App& app, const Values& v) {
     o.columns = column_layout(v.columns);
   }
   if (given("--scale")) o.scale = positive("--scale", v.scale);
-  const bool width_column = o.columns.width > 0;
+}
 
-  o.shape = Shape(one_of("--shape", v.shape, {"gaussian", "lorentzian", "pseudo-voigt", "voigt"}));
-  o.normalise = Normalise(one_of("--normalise", v.normalise, {"area", "height"}));
-
-  // Which width options each shape takes.
-  struct WidthOption {
-    const char* name;
-    bool fits[4];  // gaussian, lorentzian, pseudo-voigt, voigt
-  };
-  static const WidthOption kWidths[] = {{"--fwhm", {true, true, true, false}},
-                                        {"--sigma", {true, false, false, false}},
-                                        {"--hwhm", {false, true, false, false}},
-                                        {"--gaussian-fwhm", {false, false, false, true}},
-                                        {"--lorentzian-fwhm", {false, false, false, true}},
-                                        {"--eta", {false, false, true, false}}};
-  const auto shape_index = static_cast<std::size_t>(o.shape);
-  for (const WidthOption& option : kWidths) {
-    if (given(option.name) && !option.fits[shape_index])
-      throw UsageError{std::string(option.name) + " does not fit --shape " + v.shape +
-                       (given("--shape") ? "" : " (the default)")};
+// The shape's row and its normalisation, by name.
+const LineShapeRow& check_shape(const Given& given, const Values& v, ProfileParameters& profile) {
+  const LineShapeRow& shape =
+      row_named("--shape", v.shape, kLineShapes, [](const LineShapeRow& row) { return row.name; });
+  const NormalisationRow& normalisation =
+      row_named("--normalise", v.normalise, kNormalisations,
+                [](const NormalisationRow& row) { return row.name; });
+  const std::string default_note = given("--shape") ? "" : " (the default)";
+  if (std::find(shape.normalisations.begin(), shape.normalisations.end(),
+                normalisation.normalisation) == shape.normalisations.end())
+    throw UsageError{"--normalise " + v.normalise + " does not fit --shape " + v.shape +
+                     default_note};
+  // Each width or parameter the shape does not take is refused, in the table's order.
+  for (const ShapeQuantity& quantity : kShapeQuantities) {
+    const auto named = [&](const auto& taken) { return taken.name == quantity.name; };
+    const bool fits = std::any_of(shape.widths.begin(), shape.widths.end(), named) ||
+                      std::any_of(shape.parameters.begin(), shape.parameters.end(), named);
+    if (given(option_of(quantity.name)) && !fits)
+      throw UsageError{option_of(quantity.name) + " does not fit --shape " + v.shape +
+                       default_note};
   }
-  if (given("--fwhm") + given("--sigma") + given("--hwhm") > 1)
-    throw UsageError{"give one width: --fwhm, --sigma or --hwhm"};
+  profile.shape = shape.shape;
+  profile.normalisation = normalisation.normalisation;
+  return shape;
+}
 
+// The widths of which a shape takes one: every shape's that are not taken all at once.
+std::vector<std::string> alternative_widths() {
+  std::vector<std::string> names;
+  for (const ShapeQuantity& quantity : kShapeQuantities) {
+    const bool alternative =
+        std::any_of(std::begin(kLineShapes), std::end(kLineShapes), [&](const LineShapeRow& shape) {
+          return !shape.all_widths &&
+                 std::any_of(shape.widths.begin(), shape.widths.end(),
+                             [&](const ShapeWidth& width) { return width.name == quantity.name; });
+        });
+    if (alternative) names.push_back(option_of(quantity.name));
+  }
+  return names;
+}
+
+std::vector<std::string> width_options(const LineShapeRow& shape) {
+  return names_of(shape.widths, [](const ShapeWidth& width) { return option_of(width.name); });
+}
+
+// One width of several, or per-line widths in the first one's measure (or the one given).
+std::string check_one_width(const LineShapeRow& shape, const Given& given, const Values& v,
+                            BatchOptions& o) {
+  const ShapeWidth* chosen = &shape.widths.front();
+  for (const ShapeWidth& width : shape.widths) {
+    if (given(option_of(width.name))) chosen = &width;
+  }
+  const std::string name = option_of(chosen->name);
+  const std::string& text = v.quantity(chosen->name);
+  o.width_divisor = chosen->divisor;
   std::string widths;
-  switch (o.shape) {
-    case Shape::gaussian:
-    case Shape::lorentzian:
-    case Shape::pseudo_voigt: {
-      const bool gaussian = o.shape == Shape::gaussian;
-      const char* measure = given("--sigma") ? "--sigma" : given("--hwhm") ? "--hwhm" : "--fwhm";
-      const std::string& text = given("--sigma") ? v.sigma : given("--hwhm") ? v.hwhm : v.fwhm;
-      // From the option's measure to the shape's own one.
-      const double divisor = std::string(measure) == "--fwhm"
-                                 ? (o.shape == Shape::gaussian     ? kFwhmPerSigma
-                                    : o.shape == Shape::lorentzian ? 2.0
-                                                                   : 1.0)
-                                 : 1.0;
-      o.width_divisor = divisor;
-      if (given(measure)) {
-        const double width = converted(measure, text, divisor);
-        (gaussian ? o.sigma : o.shape == Shape::lorentzian ? o.gamma : o.fwhm) = width;
-        widths = std::string(measure + 2) + "=" + shortest(positive(measure, text));
-      } else if (!width_column) {
-        throw UsageError{gaussian                       ? "give the width: --fwhm or --sigma"
-                         : o.shape == Shape::lorentzian ? "give the width: --fwhm or --hwhm"
-                                                        : "give the width: --fwhm (and --eta)"};
-      }
-      if (width_column)
-        widths = std::string("width=field ") + std::to_string(o.columns.width) + " (" +
-                 (measure + 2) + ")";
-      if (o.shape == Shape::pseudo_voigt) {
-        if (!given("--eta")) throw UsageError{"pseudo-voigt needs --eta, the Lorentzian fraction"};
-        o.eta = scan_to_double(decimal_of("--eta", v.eta));
-        if (!(o.eta >= 0.0 && o.eta <= 1.0))
-          throw UsageError{"--eta must lie between 0 and 1, not " + quoted(v.eta)};
-        widths += " eta=" + shortest(o.eta);
-      }
-      break;
-    }
-    case Shape::voigt:
-      if (width_column)
-        throw UsageError{"voigt takes no width field: give --gaussian-fwhm and --lorentzian-fwhm"};
-      if (!given("--gaussian-fwhm") || !given("--lorentzian-fwhm"))
-        throw UsageError{"voigt needs both --gaussian-fwhm and --lorentzian-fwhm"};
-      o.sigma = converted("--gaussian-fwhm", v.gaussian_fwhm, kFwhmPerSigma);
-      o.gamma = converted("--lorentzian-fwhm", v.lorentzian_fwhm, 2.0);
-      widths = "gaussian-fwhm=" + shortest(positive("--gaussian-fwhm", v.gaussian_fwhm)) +
-               " lorentzian-fwhm=" + shortest(positive("--lorentzian-fwhm", v.lorentzian_fwhm));
-      break;
+  if (given(name)) {
+    o.profile.*chosen->field = converted(name, text, chosen->divisor);
+    widths = std::string(chosen->name) + "=" + shortest(positive(name, text));
+  } else if (o.columns.width == 0) {
+    std::string extras;
+    for (const ShapeParameter& parameter : shape.parameters)
+      extras += " (and " + option_of(parameter.name) + ")";
+    throw UsageError{"give the width: " + listed(width_options(shape), " or ") + extras};
   }
+  if (o.columns.width > 0)
+    widths =
+        "width=field " + std::to_string(o.columns.width) + " (" + std::string(chosen->name) + ")";
+  return widths;
+}
 
-  // The grid: --from and --to together (else the classic range), and
-  // --step or --points (else the classic step).
+// Every width of the shape at once.
+std::string check_all_widths(const LineShapeRow& shape, const Given& given, const Values& v,
+                             ProfileParameters& profile) {
+  const std::vector<std::string> names = width_options(shape);
+  if (!std::all_of(names.begin(), names.end(), given))
+    throw UsageError{std::string(shape.name) + " needs both " + listed(names, " and ")};
+  std::string widths;
+  for (const ShapeWidth& width : shape.widths) {
+    const std::string name = option_of(width.name);
+    profile.*width.field = converted(name, v.quantity(width.name), width.divisor);
+  }
+  for (const ShapeWidth& width : shape.widths) {
+    const std::string name = option_of(width.name);
+    widths += (widths.empty() ? "" : " ") + std::string(width.name) + "=" +
+              shortest(positive(name, v.quantity(width.name)));
+  }
+  return widths;
+}
+
+// The widths and parameters, as the tsv comment line tells them: "fwhm=8 eta=0.25".
+std::string check_widths(const LineShapeRow& shape, const Given& given, const Values& v,
+                         BatchOptions& o) {
+  const std::vector<std::string> alternatives = alternative_widths();
+  if (std::count_if(alternatives.begin(), alternatives.end(), given) > 1)
+    throw UsageError{"give one width: " + listed(alternatives, " or ")};
+  if (o.columns.width > 0 && shape.line_width == nullptr)
+    throw UsageError{std::string(shape.name) + " takes no width field: give " +
+                     listed(width_options(shape), shape.all_widths ? " and " : " or ")};
+  std::string widths = shape.all_widths ? check_all_widths(shape, given, v, o.profile)
+                                        : check_one_width(shape, given, v, o);
+  for (const ShapeParameter& parameter : shape.parameters) {
+    const std::string name = option_of(parameter.name);
+    const std::string& text = v.quantity(parameter.name);
+    if (!given(name))
+      throw UsageError{std::string(shape.name) + " needs " + name + ", " +
+                       std::string(parameter.role)};
+    const double value = scan_to_double(decimal_of(name, text));
+    if (!(value >= parameter.low && value <= parameter.high))
+      throw UsageError{name + " must lie between " + shortest(parameter.low) + " and " +
+                       shortest(parameter.high) + ", not " + quoted(text)};
+    o.profile.*parameter.field = value;
+    widths += " " + std::string(parameter.name) + "=" + shortest(value);
+  }
+  return widths;
+}
+
+// The grid: --from and --to together (else the classic range), and --step or
+// --points (else the classic step). Returns "step=0.1" or "points=101".
+std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
   if (given("--from") != given("--to")) throw UsageError{"--from and --to go together"};
   if (given("--step") && given("--points")) throw UsageError{"give --step or --points, not both"};
   o.from = given("--from") ? decimal_of("--from", v.from) : decimal_of("--from", "0.1");
   o.to = given("--to") ? decimal_of("--to", v.to) : decimal_of("--to", "2000");
   o.step = given("--step") ? decimal_of("--step", v.step) : decimal_of("--step", "0.1");
-  const double from = scan_to_double(o.from);
-  const double to = scan_to_double(o.to);
   std::string grid;
   if (given("--points")) {
     o.grid = GridKind::points;
@@ -249,11 +348,16 @@ BatchOptions check(const CLI::App& app, const Values& v) {
       throw UsageError{"--step must be positive, not " + quoted(v.step)};
     grid = "step=" + shortest(scan_to_double(o.step));
   }
+  const double from = scan_to_double(o.from);
+  const double to = scan_to_double(o.to);
   if (!std::isfinite(from) || !std::isfinite(to))
     throw UsageError{"--from and --to must lie within the range of doubles"};
   if (!(from < to) && !(from == to && o.grid == GridKind::step))
     throw UsageError{"--from must be below --to"};
+  return grid;
+}
 
+void check_format(const Given& given, const Values& v, BatchOptions& o) {
   o.format = OutputFormat(one_of("--format", v.format, {"tsv", "csv", "classic"}));
   if (given("--digits")) {
     if (o.format == OutputFormat::classic)
@@ -263,34 +367,70 @@ BatchOptions check(const CLI::App& app, const Values& v) {
       throw UsageError{"--digits must be from 1 to 17, not " + quoted(v.digits)};
     o.digits = static_cast<int>(digits);
   }
+}
 
+// Every rule, in the order a command line breaking several hears of the first.
+BatchOptions check(const CLI::App& app, const Values& v) {
+  const Given given(app);
+  BatchOptions o;
+  check_names(given, v, o);
+  if (v.classic) {
+    check_classic(given, v, o);
+    return o;
+  }
+  check_input(given, v, o);
+  const LineShapeRow& shape = check_shape(given, v, o.profile);
+  const std::string widths = check_widths(shape, given, v, o);
+  const std::string grid = check_grid(given, v, o);
+  check_format(given, v, o);
   o.parameters = "shape=" + v.shape + " " + widths + " normalise=" + v.normalise +
-                 " from=" + shortest(from) + " to=" + shortest(to) + " " + grid +
+                 " from=" + shortest(scan_to_double(o.from)) +
+                 " to=" + shortest(scan_to_double(o.to)) + " " + grid +
                  " scale=" + shortest(o.scale);
   return o;
 }
 
-}  // namespace
+// `text` cut into lines of at most `width` characters at its blanks.
+std::string wrapped(const std::string& text, std::size_t width) {
+  std::string result, line;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      result += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    start = end + 1;
+  }
+  return result + line;
+}
 
-std::string version_text() { return "broaden-batch " BROADEN_VERSION; }
+// The help of the shape options, from the shape table.
+void add_shape_options(CLI::App& app, Values& v) {
+  const char* const heading = "Line shape and width";
+  std::vector<std::string> shapes =
+      names_of(kLineShapes, [](const LineShapeRow& row) { return std::string(row.name); });
+  shapes.front() += " (default)";
+  app.add_option("--shape", v.shape, listed(shapes, " or "))->type_name("SHAPE")->group(heading);
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    const ShapeQuantity& quantity = kShapeQuantities[i];
+    app.add_option(option_of(quantity.name), v.quantities[i], std::string(quantity.help))
+        ->type_name(std::string(quantity.symbol))
+        ->group(heading);
+  }
+  std::string normalisations;
+  for (const NormalisationRow& row : kNormalisations) {
+    normalisations += std::string(normalisations.empty() ? "" : "; ") + std::string(row.name) +
+                      (normalisations.empty() ? " (default)" : "") + ": " + std::string(row.help);
+  }
+  app.add_option("--normalise,--normalize", v.normalise, normalisations)
+      ->type_name("HOW")
+      ->group(heading);
+}
 
-Command parse_command_line(int argc, const char* const* argv) {
-  CLI::App app{
-      "Broadens a line list into a spectrum: each line (a frequency and an intensity) becomes a\n"
-      "Gaussian, Lorentzian, pseudo-Voigt or Voigt profile, summed on a grid and written as\n"
-      "text. LINE-LIST is a file, or - (or nothing) for standard input.",
-      "broaden-batch"};
-  app.set_version_flag("--version", version_text(), "Show the version and exit");
-  app.get_formatter()->column_width(34);
-  app.footer(
-      "Exit status: 0 success, 1 reading or writing failed, 2 usage error.\n"
-      "See broaden-batch(1) for the formats and the classic preset.");
-
-  Values v;
-  v.shape = "gaussian";
-  v.normalise = "area";
-  v.input = "columns";
-  v.format = "tsv";
+void add_options(CLI::App& app, Values& v) {
   app.add_option("LINE-LIST", v.line_list, "The line list (default: standard input)")
       ->type_name("");
   // Each option under its heading in --help.
@@ -303,16 +443,7 @@ Command parse_command_line(int argc, const char* const* argv) {
   add("--columns", v.columns, "Fields of frequency, intensity, width (default 1,2)", "F,I[,W]");
   add("--scale", v.scale, "Multiply every frequency by F", "F");
 
-  heading = "Line shape and width";
-  add("--shape", v.shape, "gaussian (default), lorentzian, pseudo-voigt or voigt", "SHAPE");
-  add("--fwhm", v.fwhm, "Full width at half maximum", "W");
-  add("--sigma", v.sigma, "Gaussian standard deviation", "S");
-  add("--hwhm", v.hwhm, "Lorentzian half width at half maximum", "H");
-  add("--gaussian-fwhm", v.gaussian_fwhm, "Voigt: FWHM of the Gaussian part", "G");
-  add("--lorentzian-fwhm", v.lorentzian_fwhm, "Voigt: FWHM of the Lorentzian part", "L");
-  add("--eta", v.eta, "Pseudo-Voigt: Lorentzian fraction, 0 to 1", "E");
-  add("--normalise,--normalize", v.normalise,
-      "area (default): each line's integral is its intensity; height: its maximum", "HOW");
+  add_shape_options(app, v);
 
   heading = "Grid (default: 0.1 to 2000 by 0.1)";
   add("--from", v.from, "First abscissa", "A");
@@ -329,6 +460,30 @@ Command parse_command_line(int argc, const char* const* argv) {
                "The classic preset: fixed records, Gaussians of --sigma, the classic grid and "
                "records")
       ->group(heading);
+}
+
+std::string description() {
+  const auto titles =
+      names_of(kLineShapes, [](const LineShapeRow& row) { return std::string(row.title); });
+  return wrapped(
+      "Broadens a line list into a spectrum: each line (a frequency and an intensity) becomes a " +
+          listed(titles, " or ") +
+          " profile, summed on a grid and written as text. LINE-LIST is a file, or - (or "
+          "nothing) for standard input.",
+      88);
+}
+
+}  // namespace
+
+Command parse_command_line(int argc, const char* const* argv) {
+  CLI::App app{description(), "broaden-batch"};
+  app.set_version_flag("--version", version_text(), "Show the version and exit");
+  app.get_formatter()->column_width(34);
+  app.footer(
+      "Exit status: 0 success, 1 reading or writing failed, 2 usage error.\n"
+      "See broaden-batch(1) for the formats and the classic preset.");
+  Values v;
+  add_options(app, v);
 
   Command command;
   try {

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "synthesis/blocks.h"
@@ -17,10 +18,8 @@ namespace broaden {
 namespace detail {
 namespace {
 
-// The double nearest sqrt(2 pi) (2.50662827463100050...) and 2 sqrt(2 ln 2),
-// the ratio of a Gaussian's full width at half maximum to its sigma.
+// The double nearest sqrt(2 pi) (2.50662827463100050...).
 constexpr double kSqrtTwoPi = 2.5066282746310002;
-constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 // Points per block of work; Voigt points cost far more, so its blocks are
 // smaller, to share the work evenly.
@@ -200,6 +199,30 @@ void add_voigts(std::span<const double> position, std::span<const double> intens
   });
 }
 
+// The widths and parameters of `row`, checked as its row states them.
+void require_parameters(const LineShapeRow& row, const ProfileParameters& parameters,
+                        std::span<const double> line_width) {
+  auto require_of_shape = [&](bool condition, std::string_view what) {
+    if (!condition) require(false, (std::string(row.name) + ": " + std::string(what)).c_str());
+  };
+  for (const ShapeWidth& width : row.widths) {
+    if (width.field == row.line_width && !line_width.empty()) {
+      require_of_shape(std::all_of(line_width.begin(), line_width.end(), is_width),
+                       "the line widths must be finite and positive");
+    } else {
+      require_of_shape(is_width(parameters.*width.field), "the widths must be finite and positive");
+    }
+  }
+  for (const ShapeParameter& parameter : row.parameters) {
+    const double value = parameters.*parameter.field;
+    require_of_shape(value >= parameter.low && value <= parameter.high,
+                     "a parameter lies outside its range");
+  }
+  require_of_shape(std::find(row.normalisations.begin(), row.normalisations.end(),
+                             parameters.normalisation) != row.normalisations.end(),
+                   "a normalisation it does not take");
+}
+
 }  // namespace
 
 void add_profiles_with(const KernelSet& kernels, std::span<const double> position,
@@ -207,37 +230,15 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
                        const ProfileParameters& parameters, std::span<const double> x,
                        std::span<double> y, unsigned threads) {
   const LineShape shape = parameters.shape;
-  if (shape == LineShape::voigt) line_width = {};
+  const LineShapeRow* row = line_shape_row(shape);
+  require(row != nullptr, "unknown line shape");
+  if (row->line_width == nullptr) line_width = {};
   require(intensity.size() == position.size(), "intensities and positions differ in number");
   require(line_width.empty() || line_width.size() == position.size(),
           "line widths and positions differ in number");
   require(y.size() == x.size(), "the grid and the spectrum differ in size");
 
-  auto require_widths = [&](double common, const char* what) {
-    if (line_width.empty()) {
-      require(is_width(common), what);
-    } else {
-      require(std::all_of(line_width.begin(), line_width.end(), is_width), what);
-    }
-  };
-  switch (shape) {
-    case LineShape::gaussian:
-      require_widths(parameters.sigma, "sigma must be finite and positive");
-      break;
-    case LineShape::lorentzian:
-      require_widths(parameters.gamma, "gamma must be finite and positive");
-      break;
-    case LineShape::pseudo_voigt:
-      require_widths(parameters.fwhm, "the full width must be finite and positive");
-      require(parameters.eta >= 0.0 && parameters.eta <= 1.0, "eta must lie within [0, 1]");
-      break;
-    case LineShape::voigt:
-      require(is_width(parameters.sigma) && is_width(parameters.gamma),
-              "sigma and gamma must be finite and positive");
-      break;
-    default:
-      require(false, "unknown line shape");
-  }
+  require_parameters(*row, parameters, line_width);
   if (position.empty() || x.empty()) return;
 
   switch (shape) {
@@ -265,6 +266,13 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
 }
 
 }  // namespace detail
+
+const LineShapeRow* line_shape_row(LineShape shape) noexcept {
+  for (const LineShapeRow& row : kLineShapes) {
+    if (row.shape == shape) return &row;
+  }
+  return nullptr;
+}
 
 void add_profiles(std::span<const double> position, std::span<const double> intensity,
                   std::span<const double> line_width, const ProfileParameters& parameters,

@@ -18,13 +18,13 @@ TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
     std::vector<const char*> arguments;
     double sigma, gamma, fwhm, eta, divisor;
   } cases[] = {
-      {{"--fwhm", "10"}, 10 / 2.3548200450309493, 0, 0, 0, 2.3548200450309493},
+      {{"--fwhm", "10"}, 10 / kFwhmPerSigma, 0, 0, 0, kFwhmPerSigma},
       {{"--sigma=4"}, 4, 0, 0, 0, 1},
       {{"--shape", "lorentzian", "--fwhm", "10"}, 0, 5, 0, 0, 2},
       {{"--shape", "lorentzian", "--hwhm", "5"}, 0, 5, 0, 0, 1},
       {{"--shape", "pseudo-voigt", "--fwhm", "8", "--eta", "0.25"}, 0, 0, 8, 0.25, 1},
       {{"--shape", "voigt", "--gaussian-fwhm", "3", "--lorentzian-fwhm", "4"},
-       3 / 2.3548200450309493,
+       3 / kFwhmPerSigma,
        2,
        0,
        0,
@@ -34,10 +34,10 @@ TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
   for (const auto& c : cases) {
     const Command command = parse(c.arguments);
     ASSERT_EQ(command.action, CommandAction::run) << c.arguments[0] << ": " << command.text;
-    EXPECT_EQ(command.options.sigma, c.sigma) << c.arguments[0];
-    EXPECT_EQ(command.options.gamma, c.gamma) << c.arguments[0];
-    EXPECT_EQ(command.options.fwhm, c.fwhm) << c.arguments[0];
-    EXPECT_EQ(command.options.eta, c.eta) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.sigma, c.sigma) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.gamma, c.gamma) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.fwhm, c.fwhm) << c.arguments[0];
+    EXPECT_EQ(command.options.profile.eta, c.eta) << c.arguments[0];
     EXPECT_EQ(command.options.width_divisor, c.divisor) << c.arguments[0];
   }
 }
@@ -97,12 +97,82 @@ TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
   }
 }
 
+// The texts the shape table makes, whole: a refusal per rule and the tsv parameters per shape.
+TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* text;  // the usage error, or with a run the parameters
+  } cases[] = {
+      {{"--shape", "voigt", "--fwhm", "1"}, "--fwhm does not fit --shape voigt"},
+      {{"--eta", "1", "--fwhm", "1"}, "--eta does not fit --shape gaussian (the default)"},
+      {{"--shape", "lorentzian", "--sigma", "1", "--eta", "1"},
+       "--sigma does not fit --shape lorentzian"},
+      {{"--shape", "lorentzian", "--fwhm", "1", "--hwhm", "1"},
+       "give one width: --fwhm, --sigma or --hwhm"},
+      {{}, "give the width: --fwhm or --sigma"},
+      {{"--shape", "lorentzian"}, "give the width: --fwhm or --hwhm"},
+      {{"--shape", "pseudo-voigt", "--eta", "0.5"}, "give the width: --fwhm (and --eta)"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "1"},
+       "pseudo-voigt needs --eta, the Lorentzian fraction"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "1", "--eta", "2"},
+       "--eta must lie between 0 and 1, not '2'"},
+      {{"--shape", "voigt", "--lorentzian-fwhm", "1"},
+       "voigt needs both --gaussian-fwhm and --lorentzian-fwhm"},
+      {{"--shape", "voigt", "--columns", "1,2,3"},
+       "voigt takes no width field: give --gaussian-fwhm and --lorentzian-fwhm"},
+      {{"--shape", "voigt", "--gaussian-fwhm", "5e-324", "--lorentzian-fwhm", "1"},
+       "--gaussian-fwhm 5e-324 is too small to be used"},
+      {{"--shape", "Voigt"},
+       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt, not 'Voigt'"},
+      {{"--normalise", "peak"}, "--normalise takes area or height, not 'peak'"},
+      {{"--classic", "--sigma", "1", "--eta", "1"},
+       "--classic fixes what --eta would set: give it --sigma, the line list and -o only"},
+      {{"--classic", "--sigma", "1", "--shape", "voigt"},
+       "--classic draws Gaussians: --shape voigt does not fit"},
+      {{"--fwhm", "10", "--to", "9", "--from", "1"},
+       "shape=gaussian fwhm=10 normalise=area from=1 to=9 step=0.1 scale=1"},
+      {{"--shape", "lorentzian", "--hwhm", "2.50", "--points", "3"},
+       "shape=lorentzian hwhm=2.5 normalise=area from=0.1 to=2000 points=3 scale=1"},
+      {{"--shape", "pseudo-voigt", "--columns", "1,2,3", "--eta", ".25", "--normalize", "height"},
+       "shape=pseudo-voigt width=field 3 (fwhm) eta=0.25 normalise=height from=0.1 to=2000 "
+       "step=0.1 "
+       "scale=1"},
+      {{"--shape", "voigt", "--gaussian-fwhm", "3", "--lorentzian-fwhm", "4e0"},
+       "shape=voigt gaussian-fwhm=3 lorentzian-fwhm=4 normalise=area from=0.1 to=2000 step=0.1 "
+       "scale=1"},
+      {{"--classic", "--sigma", "5.0"}, "classic sigma=5"},
+  };
+  for (const auto& c : cases) {
+    const Command command = parse(c.arguments);
+    EXPECT_EQ(command.action == CommandAction::run ? command.options.parameters : command.text,
+              c.text);
+  }
+}
+
+TEST(ParseCommandLine, HelpListsTheShapesFromTheTable) {
+  const std::string help = parse({"--help"}).text;
+  for (const char* line :
+       {"Gaussian, Lorentzian, pseudo-Voigt or Voigt profile, summed on a grid and written as\n"
+        "text.",
+        "  --shape SHAPE                   gaussian (default), lorentzian, pseudo-voigt or voigt\n"
+        "  --fwhm W                        Full width at half maximum\n"
+        "  --sigma S                       Gaussian standard deviation\n"
+        "  --hwhm H                        Lorentzian half width at half maximum\n"
+        "  --gaussian-fwhm G               Voigt: FWHM of the Gaussian part\n"
+        "  --lorentzian-fwhm L             Voigt: FWHM of the Lorentzian part\n"
+        "  --eta E                         Pseudo-Voigt: Lorentzian fraction, 0 to 1\n"
+        "  --normalise,--normalize HOW     area (default): each line's integral is its "
+        "intensity; height: its maximum\n"}) {
+    EXPECT_NE(help.find(line), std::string::npos) << line << "\nnot in\n" << help;
+  }
+}
+
 TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
   const Command classic = parse({"--classic", "--sigma", "5", "lines.txt", "-o", "out"});
   ASSERT_EQ(classic.action, CommandAction::run) << classic.text;
   EXPECT_TRUE(classic.options.classic);
   EXPECT_EQ(classic.options.input, InputKind::fixed);
-  EXPECT_EQ(classic.options.sigma, 5.0);
+  EXPECT_EQ(classic.options.profile.sigma, 5.0);
   EXPECT_EQ(classic.options.line_list, "lines.txt");
   EXPECT_EQ(classic.options.output, "out");
 
@@ -110,7 +180,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
       parse({"--fwhm", "2", "--from=-100", "--to", "1e2", "--normalize", "height"});
   ASSERT_EQ(plain.action, CommandAction::run) << plain.text;
   EXPECT_EQ(plain.options.grid, GridKind::step);
-  EXPECT_EQ(plain.options.normalise, Normalise::height);
+  EXPECT_EQ(plain.options.profile.normalisation, Normalisation::height);
   EXPECT_EQ(plain.options.line_list, "-");
   EXPECT_EQ(plain.options.output, "-");
   EXPECT_EQ(plain.options.parameters,

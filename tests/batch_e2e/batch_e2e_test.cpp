@@ -251,7 +251,7 @@ double measured_fwhm(const Points& p) {
 
 TEST(BatchE2e, EachWidthOptionGivesTheWidthAndHeightAsked) {
   constexpr double kPi = 3.14159265358979323846;
-  constexpr double kFwhmPerSigma = 2.3548200450309493;
+  const double kFwhmPerSigma = 2 * std::sqrt(2 * std::log(2.0));
   // One line of intensity 2 at 1000, sampled by 0.001 around it.
   const struct {
     std::vector<std::string> options;

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "synthesis/profile_kernels.h"
@@ -17,8 +19,6 @@ namespace {
 
 using detail::KernelSet;
 using Vector = std::vector<double>;
-
-constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 ProfileParameters gaussian(double sigma, Normalisation n = Normalisation::area) {
   return {LineShape::gaussian, n, sigma, 0.0, 0.0, 0.0};
@@ -133,6 +133,73 @@ TEST_P(LineProfiles, MeasuredFullWidthIsTheOneAsked) {
     while (y[right - 1] < half) --right;
     EXPECT_NEAR(crossing(right - 1) - crossing(left), w, w * shape.tolerance);
   }
+}
+
+// The full width at half maximum of one line at 0, measured on an even grid over +-3 w.
+double measured_full_width(const ProfileParameters& p, double w) {
+  const Vector x = even_grid(-3 * w, 3 * w, 12001);
+  Vector y(x.size(), 0.0);
+  add_profiles(Vector{0.0}, Vector{1.0}, {}, p, x, y);
+  const double half = *std::max_element(y.begin(), y.end()) / 2;
+  auto crossing = [&](std::size_t j) {  // half lies between y[j] and y[j + 1]
+    return x[j] + (half - y[j]) / (y[j + 1] - y[j]) * (x[j + 1] - x[j]);
+  };
+  std::size_t left = 0, right = y.size() - 1;
+  while (y[left + 1] < half) ++left;
+  while (y[right - 1] < half) --right;
+  return crossing(right - 1) - crossing(left);
+}
+
+// Each width of each row, given as 3 in its measure, draws the full width that measure means.
+TEST(ShapeTable, EachWidthConvertsToTheFullWidthItNames) {
+  const struct {
+    std::string_view measure;
+    double full_width_of_3;
+  } kMeasures[] = {{"fwhm", 3.0},
+                   {"sigma", 3.0 * 2 * std::sqrt(2 * std::log(2.0))},
+                   {"hwhm", 6.0},
+                   {"gaussian-fwhm", 3.0},
+                   {"lorentzian-fwhm", 3.0}};
+  for (const LineShapeRow& row : kLineShapes) {
+    for (const ShapeWidth& width : row.widths) {
+      SCOPED_TRACE(std::string(row.name) + " --" + std::string(width.name));
+      const auto measure = std::find_if(std::begin(kMeasures), std::end(kMeasures),
+                                        [&](const auto& m) { return m.measure == width.name; });
+      ASSERT_NE(measure, std::end(kMeasures)) << "a measure this test does not know";
+      ProfileParameters p;
+      p.shape = row.shape;
+      for (const ShapeParameter& parameter : row.parameters) p.*parameter.field = parameter.low;
+      // Where the shape takes all its widths at once, the others are made negligible.
+      for (const ShapeWidth& other : row.widths) p.*other.field = 1e-7;
+      p.*width.field = 3.0 / width.divisor;
+      EXPECT_NEAR(measured_full_width(p, measure->full_width_of_3), measure->full_width_of_3,
+                  3e-6 * measure->full_width_of_3);
+    }
+  }
+}
+
+// What the front end relies on: every name it reads from a row has a row of its own.
+TEST(ShapeTable, RowsNameKnownQuantitiesAndUniqueShapes) {
+  auto known = [](std::string_view name) {
+    return std::any_of(std::begin(kShapeQuantities), std::end(kShapeQuantities),
+                       [&](const ShapeQuantity& q) { return q.name == name; });
+  };
+  std::vector<std::string_view> names;
+  for (const LineShapeRow& row : kLineShapes) {
+    SCOPED_TRACE(std::string(row.name));
+    EXPECT_EQ(line_shape_row(row.shape), &row);
+    EXPECT_EQ(std::count(names.begin(), names.end(), row.name), 0);
+    names.push_back(row.name);
+    EXPECT_FALSE(row.widths.empty());
+    EXPECT_FALSE(row.normalisations.empty());
+    for (const ShapeWidth& width : row.widths) EXPECT_TRUE(known(width.name)) << width.name;
+    for (const ShapeParameter& parameter : row.parameters)
+      EXPECT_TRUE(known(parameter.name)) << parameter.name;
+    EXPECT_TRUE(row.line_width == nullptr ||
+                std::any_of(row.widths.begin(), row.widths.end(),
+                            [&](const ShapeWidth& w) { return w.field == row.line_width; }));
+  }
+  EXPECT_EQ(line_shape_row(static_cast<LineShape>(-1)), nullptr);
 }
 
 TEST_P(LineProfiles, VoigtTendsToItsParts) {

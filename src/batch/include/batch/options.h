@@ -12,16 +12,10 @@
 namespace broaden {
 
 enum class InputKind { columns, fixed };
-// The line shape and its normalisation, as the line-shape library names them.
-using Shape = LineShape;
-using Normalise = Normalisation;
 enum class GridKind { classic_default, step, points };
 enum class OutputFormat { tsv, csv, classic };
 
-/// A checked command line. Widths are in each shape's own measure: sigma
-/// (the Gaussian standard deviation) for gaussian and the Gaussian part of
-/// voigt, gamma (the half width at half maximum) for lorentzian and the
-/// Lorentzian part of voigt, fwhm for pseudo-voigt.
+/// A checked command line.
 struct BatchOptions {
   std::string line_list = "-";  ///< "-": standard input
   InputKind input = InputKind::columns;
@@ -31,12 +25,11 @@ struct BatchOptions {
   /// the shape's own measure.
   double width_divisor = 1.0;
 
-  Shape shape = Shape::gaussian;
-  Normalise normalise = Normalise::area;
-  double sigma = 0.0;
-  double gamma = 0.0;
-  double fwhm = 0.0;
-  double eta = 0.0;
+  /// The shape, its normalisation and its widths in the shape's own measure,
+  /// as the shape table (line_profiles.h) converts the options: --shape
+  /// lorentzian --fwhm 10 -> gamma 5. With the classic preset, sigma is the
+  /// classic width.
+  ProfileParameters profile;
 
   GridKind grid = GridKind::classic_default;
   DecimalScan from, to, step;  ///< with classic_default and step: the decimals of the grid
@@ -47,7 +40,7 @@ struct BatchOptions {
   OutputFormat format = OutputFormat::tsv;
   int digits = 0;  ///< significant digits; 0: the shortest that read back exactly
 
-  bool classic = false;  ///< the classic preset: sigma is the classic width
+  bool classic = false;  ///< the classic preset
 
   /// The parameters as they were given, for the tsv comment line:
   /// "shape=lorentzian fwhm=10 normalise=area".
@@ -62,9 +55,6 @@ struct Command {
   std::string text;      ///< help or version text, or the usage error's message
 };
 
-/// The program's version, as --version shows it.
-std::string version_text();
-
 /// Reads and checks the command line (argv[0] is the program's name).
 ///
 /// GNU style: `--name value`, `--name=value`, `-o FILE`, options anywhere,
@@ -72,11 +62,13 @@ std::string version_text();
 /// option, a value that is not a number, a zero, negative or non-finite
 /// width, eta outside [0, 1], --points below 2, --from not below --to, a
 /// step that is not positive, options that do not fit the shape or the
-/// preset) come back as usage_error with a message of one line. The grid
-/// itself is built later (grid.h), which refuses the rest.
+/// preset) come back as usage_error with a message of one line. The shape
+/// options, their help and their refusals come from the shape table
+/// (kLineShapes, kShapeQuantities, kNormalisations). The grid itself is
+/// built later (grid.h), which refuses the rest.
 ///
 ///   {"broaden-batch", "--shape", "lorentzian", "--fwhm", "10"}
-///     -> run {shape lorentzian, gamma 5, grid classic_default}
+///     -> run {profile {lorentzian, gamma 5}, grid classic_default}
 ///   {"broaden-batch", "--fwhm", "0"}
 ///     -> usage_error "--fwhm must be a positive finite number, not '0'"
 Command parse_command_line(int argc, const char* const* argv);

@@ -1,13 +1,20 @@
 // Line shapes on an arbitrary grid: Gaussian, Lorentzian, pseudo-Voigt and
-// Voigt profiles summed over a line list.
+// Voigt profiles summed over a line list, and the table that names each shape,
+// its widths, its parameters and its normalisations for the front end.
 #pragma once
 
 #include <span>
+#include <string_view>
 
 namespace broaden {
 
 enum class LineShape { gaussian, lorentzian, pseudo_voigt, voigt };
 enum class Normalisation { area, height };
+
+/// 2 sqrt(2 ln 2) rounded to the nearest double: a Gaussian's full width at half maximum over its
+/// standard deviation (exp(-x^2 / (2 sigma^2)) = 1/2 at x = sigma sqrt(2 ln 2)). The one home of
+/// this number: a full width of 10 is a sigma of 10 / kFwhmPerSigma = 4.2466090014400955.
+inline constexpr double kFwhmPerSigma = 2.3548200450309493;
 
 /// Widths in each shape's own measure (the front end converts FWHM/HWHM/sigma options to these):
 ///   gaussian:      sigma  = the standard deviation
@@ -25,13 +32,114 @@ struct ProfileParameters {
   double eta = 0.0;
 };
 
+// The shape table. Names are as the command line writes them (an option is "--" and its name);
+// texts are those the front end shows. Adding a shape is a row in kLineShapes (and, for a new
+// width measure or parameter, a row in kShapeQuantities) beside its terms in add_profiles.
+
+/// A width measure or parameter a shape may be given by: {"fwhm", "W", "Full width at half
+/// maximum"} is the option "--fwhm W" with that line of help.
+struct ShapeQuantity {
+  std::string_view name;
+  std::string_view symbol;  ///< its value in the usage text
+  std::string_view help;
+};
+
+/// Every quantity of every shape, in the order the help lists them and refusals look at them.
+inline constexpr ShapeQuantity kShapeQuantities[] = {
+    {"fwhm", "W", "Full width at half maximum"},
+    {"sigma", "S", "Gaussian standard deviation"},
+    {"hwhm", "H", "Lorentzian half width at half maximum"},
+    {"gaussian-fwhm", "G", "Voigt: FWHM of the Gaussian part"},
+    {"lorentzian-fwhm", "L", "Voigt: FWHM of the Lorentzian part"},
+    {"eta", "E", "Pseudo-Voigt: Lorentzian fraction, 0 to 1"},
+};
+
+/// One width a shape takes: the quantity `name` (of kShapeQuantities), given as v, sets
+/// parameters.*field = v / divisor, the divisor taking v to the shape's own measure:
+///   {"fwhm", &ProfileParameters::sigma, kFwhmPerSigma}: --fwhm 10 -> sigma 4.2466090014400955
+struct ShapeWidth {
+  std::string_view name;
+  double ProfileParameters::*field;
+  double divisor;
+};
+
+/// A parameter beyond the widths: `name` (of kShapeQuantities) sets parameters.*field, a value
+/// within [low, high]; `role` names it in messages ("the Lorentzian fraction").
+struct ShapeParameter {
+  std::string_view name;
+  double ProfileParameters::*field;
+  double low, high;
+  std::string_view role;
+};
+
+/// One line shape.
+///   widths:     all of them at once when `all_widths`, else any one of them; the first is the
+///               measure of per-line widths when no width option is given
+///   line_width: the width a per-line width replaces (add_profiles), nullptr: none taken
+///   normalisations: those it takes; add_profiles and the front end refuse the others
+///   title:      the shape in prose, "pseudo-Voigt"
+struct LineShapeRow {
+  LineShape shape;
+  std::string_view name;
+  std::string_view title;
+  std::span<const ShapeWidth> widths;
+  bool all_widths;
+  std::span<const ShapeParameter> parameters;
+  std::span<const Normalisation> normalisations;
+  double ProfileParameters::*line_width;
+};
+
+/// The normalisations by name, the default first: "area" (each line's integral is its intensity),
+/// "height" (each line's maximum is its intensity).
+struct NormalisationRow {
+  Normalisation normalisation;
+  std::string_view name;
+  std::string_view help;
+};
+inline constexpr NormalisationRow kNormalisations[] = {
+    {Normalisation::area, "area", "each line's integral is its intensity"},
+    {Normalisation::height, "height", "its maximum"},
+};
+
+namespace shape_rows {
+using P = ProfileParameters;
+inline constexpr Normalisation kEither[] = {Normalisation::area, Normalisation::height};
+inline constexpr ShapeWidth kGaussian[] = {{"fwhm", &P::sigma, kFwhmPerSigma},
+                                           {"sigma", &P::sigma, 1.0}};
+inline constexpr ShapeWidth kLorentzian[] = {{"fwhm", &P::gamma, 2.0}, {"hwhm", &P::gamma, 1.0}};
+inline constexpr ShapeWidth kPseudoVoigt[] = {{"fwhm", &P::fwhm, 1.0}};
+inline constexpr ShapeParameter kEta[] = {{"eta", &P::eta, 0.0, 1.0, "the Lorentzian fraction"}};
+inline constexpr ShapeWidth kVoigt[] = {{"gaussian-fwhm", &P::sigma, kFwhmPerSigma},
+                                        {"lorentzian-fwhm", &P::gamma, 2.0}};
+
+using enum LineShape;
+
+/// Every shape, the default first, in the order the help and the refusals list them.
+// clang-format off
+inline constexpr LineShapeRow kLineShapes[] = {
+//  shape          name            title           widths        all    parameters, normalisations,
+//                                                                       line_width
+    {gaussian,     "gaussian",     "Gaussian",     kGaussian,    false, {},   kEither, &P::sigma},
+    {lorentzian,   "lorentzian",   "Lorentzian",   kLorentzian,  false, {},   kEither, &P::gamma},
+    {pseudo_voigt, "pseudo-voigt", "pseudo-Voigt", kPseudoVoigt, false, kEta, kEither, &P::fwhm},
+    {voigt,        "voigt",        "Voigt",        kVoigt,       true,  {},   kEither, nullptr},
+};
+// clang-format on
+}  // namespace shape_rows
+using shape_rows::kLineShapes;
+
+/// The row of `shape`, or nullptr for a value outside the enumeration.
+///   line_shape_row(LineShape::voigt)->name -> "voigt"
+const LineShapeRow* line_shape_row(LineShape shape) noexcept;
+
 /// y[i] += sum over lines k (in table order, starting from y[i]) of
 ///          intensity[k] * profile(x[i] - position[k]).
-/// `line_width`, when not empty (same size as position), replaces per line the width of the
-/// shape's own measure: sigma (gaussian), gamma (lorentzian) or fwhm (pseudo_voigt); never used
-/// with voigt. Area normalisation: each line integrates to its intensity (Gaussian with the exact
-/// sqrt(2 pi)); height: each line's maximum equals its intensity. Widths must be finite and > 0
-/// (the front end refuses others). Result never depends on `threads` (0 = as many as pay).
+/// `line_width`, when not empty (same size as position), replaces per line the width named by the
+/// shape's row (LineShapeRow::line_width): sigma (gaussian), gamma (lorentzian) or fwhm
+/// (pseudo_voigt); voigt takes none and ignores it. Area normalisation: each line integrates to its
+/// intensity (Gaussian with the exact sqrt(2 pi)); height: each line's maximum equals its
+/// intensity. Widths must be finite and > 0 (the front end refuses others). Result never depends on
+/// `threads` (0 = as many as pay).
 ///
 /// The terms, with d = x[i] - position[k], I = intensity[k], each operation rounded in double
 /// as written (no fused multiply-add), and y[i] = term + y[i] line after line:
@@ -41,7 +149,7 @@ struct ProfileParameters {
 ///   lorentzian    area:   ((I * gamma) / pi) / (d * d + gamma * gamma)
 ///                 height: (I * (gamma * gamma)) / (d * d + gamma * gamma), exactly I at d = 0
 ///   pseudo_voigt  lorentzian part + gaussian part, both with the full width `fwhm`:
-///                 gamma = fwhm * 0.5, sigma = fwhm / 2.3548200450309493 (2 sqrt(2 ln 2)),
+///                 gamma = fwhm * 0.5, sigma = fwhm / kFwhmPerSigma,
 ///                 the lorentzian's constant multiplied by eta, the gaussian's by (1 - eta)
 ///   voigt         area:   voigt(d, sigma, gamma) * I, libcerf's voigt (its Faddeeva function)
 ///                 height: voigt(d, sigma, gamma) * (I / voigt(0, sigma, gamma))
@@ -70,7 +178,8 @@ struct ProfileParameters {
 ///
 /// Failures: throws std::invalid_argument, before changing y, when intensity and position differ in
 /// size, a non-empty line_width has another size than position (with voigt line_width is ignored),
-/// y and x differ in size, a width used is not finite and > 0, or eta is not within [0, 1].
+/// y and x differ in size, a width used is not finite and > 0, a parameter (eta) is outside its
+/// row's [low, high], the row does not take the normalisation, or the shape has no row.
 ///
 /// Work: the grid is cut into blocks taken by up to `threads` threads (0: as many as the processor
 /// has cores and the work pays for); each block sums all lines in table order, so no y[i] depends
