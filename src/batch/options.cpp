@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "batch/grid.h"
+#include "batch/output_formats.h"
+#include "records/line_list_formats.h"
+#include "text/quoted.h"
 
 #ifndef BROADEN_VERSION
 #error "BROADEN_VERSION must be defined by the build"
@@ -25,7 +28,9 @@ struct UsageError {
 
 std::string version_text() { return "broaden-batch " BROADEN_VERSION; }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+// A value as a refusal shows it: quoted, control characters escaped, at
+// most 64 bytes.
+std::string quoted(const std::string& text) { return broaden::quoted(text, 64); }
 
 // An option as the command line writes it: "fwhm" -> "--fwhm".
 std::string option_of(std::string_view name) { return "--" + std::string(name); }
@@ -59,14 +64,12 @@ const auto& row_named(const char* option, const std::string& value, const Rows& 
                    ", not " + quoted(value)};
 }
 
-// The index of `value` among `names` (the enumerators' order).
-int one_of(const char* option, const std::string& value, std::initializer_list<const char*> names) {
-  const std::vector<std::string> list(names.begin(), names.end());
-  const auto found = std::find(list.begin(), list.end(), value);
-  if (found == list.end())
-    throw UsageError{std::string(option) + " takes " + listed(list, " or ") + ", not " +
-                     quoted(value)};
-  return static_cast<int>(found - list.begin());
+// The index of the row of `rows` named `value` (the enumerators count the
+// rows in order), or a usage error listing the names.
+template <class Rows>
+int index_named(const char* option, const std::string& value, const Rows& rows) {
+  const auto& row = row_named(option, value, rows, [](const auto& r) { return r.name; });
+  return static_cast<int>(&row - rows.data());
 }
 
 // Option values are numbers as the columns write them.
@@ -200,7 +203,7 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
 }
 
 void check_input(const Given& given, const Values& v, BatchOptions& o) {
-  o.input = InputKind(one_of("--input", v.input, {"columns", "fixed"}));
+  o.input = InputKind(index_named("--input", v.input, line_list_formats()));
   if (given("--columns")) {
     if (o.input == InputKind::fixed)
       throw UsageError{"--columns is for --input columns; the fixed records have their own layout"};
@@ -358,7 +361,7 @@ std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
 }
 
 void check_format(const Given& given, const Values& v, BatchOptions& o) {
-  o.format = OutputFormat(one_of("--format", v.format, {"tsv", "csv", "classic"}));
+  o.format = OutputFormat(index_named("--format", v.format, spectrum_formats()));
   if (given("--digits")) {
     if (o.format == OutputFormat::classic)
       throw UsageError{"--digits does not fit --format classic, which has four decimals"};
@@ -435,11 +438,14 @@ void add_options(CLI::App& app, Values& v) {
       ->type_name("");
   // Each option under its heading in --help.
   std::string heading;
-  auto add = [&](const char* names, std::string& value, const char* text, const char* type) {
+  auto add = [&](const char* names, std::string& value, const std::string& text, const char* type) {
     app.add_option(names, value, text)->type_name(type)->group(heading);
   };
   heading = "Input";
-  add("--input", v.input, "columns (default) or fixed (the classic records)", "KIND");
+  const auto summary = [](const auto& row) { return row.summary; };
+  const std::string inputs = listed(names_of(line_list_formats(), summary), " or ");
+  const std::string formats = listed(names_of(spectrum_formats(), summary), " or ");
+  add("--input", v.input, inputs, "KIND");
   add("--columns", v.columns, "Fields of frequency, intensity, width (default 1,2)", "F,I[,W]");
   add("--scale", v.scale, "Multiply every frequency by F", "F");
 
@@ -454,7 +460,7 @@ void add_options(CLI::App& app, Values& v) {
   heading = "Output";
   add("-o,--output", v.output, "Write to FILE (default: standard output)", "FILE");
   app.add_flag("--force", v.force, "Replace FILE if it exists")->group(heading);
-  add("--format", v.format, "tsv (default), csv or classic", "FORMAT");
+  add("--format", v.format, formats, "FORMAT");
   add("--digits", v.digits, "Significant digits (default: the shortest exact)", "N");
   app.add_flag("--classic", v.classic,
                "The classic preset: fixed records, Gaussians of --sigma, the classic grid and "

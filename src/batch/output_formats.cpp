@@ -46,9 +46,9 @@ char* classic_points(const PointBlock& block, char* out) noexcept {
 }
 
 constexpr SpectrumFormat kFormats[] = {
-    {"tsv", tsv_head, number_points<'\t'>, no_text},
-    {"csv", csv_head, number_points<','>, no_text},
-    {"classic", no_text, classic_points, no_text},
+    {"tsv", "tsv (default)", tsv_head, number_points<'\t'>, no_text},
+    {"csv", "csv", csv_head, number_points<','>, no_text},
+    {"classic", "classic", no_text, classic_points, no_text},
 };
 
 }  // namespace

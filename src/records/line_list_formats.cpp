@@ -15,8 +15,8 @@ namespace broaden {
 namespace {
 
 constexpr LineListFormat kFormats[] = {
-    {"columns", nullptr, read_columns},
-    {"fixed", nullptr, read_fixed_records},
+    {"columns", "columns (default)", nullptr, read_columns},
+    {"fixed", "fixed (the classic records)", nullptr, read_fixed_records},
 };
 
 }  // namespace

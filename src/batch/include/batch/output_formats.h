@@ -38,6 +38,8 @@ inline constexpr std::size_t kPointRoom = 2 * kShortestRoom + 2;
 struct SpectrumFormat {
   /// The format's name, as --format takes it: "tsv".
   std::string_view name;
+  /// What --help says of it: "tsv (default)".
+  std::string_view summary;
   /// The text before the first point; `parameters` tells the run's
   /// parameters ("shape=gaussian sigma=5 ... lines=2"), on one line.
   std::string (*head)(std::string_view parameters);

@@ -32,6 +32,8 @@ namespace broaden {
 struct LineListFormat {
   /// The format's name, as --input takes it: "columns".
   std::string_view name;
+  /// What --help says of it: "fixed (the classic records)".
+  std::string_view summary;
   /// True when the text is surely of this format; nullptr for a format that
   /// is read only when asked for by name (or, the columns, as the fallback).
   bool (*recognises)(std::string_view text) noexcept;
