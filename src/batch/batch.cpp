@@ -280,6 +280,10 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
     status = failure.status;
   } catch (const std::bad_alloc&) {
     message = "out of memory";
+  } catch (const std::exception& error) {
+    // A check that should have refused the command line let it through:
+    // end as a failure, with the temporary files removed on the way out.
+    message = std::string("internal error: ") + error.what();
   }
   err << "broaden-batch: " << message << "\n";
   if (status == kBatchUsageError) err << "Try 'broaden-batch --help' for the options.\n";

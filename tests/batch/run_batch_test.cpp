@@ -199,5 +199,22 @@ TEST_F(RunBatchTest, FailedWritesAndANameTakenAtTheMoveLeaveNothingBehind) {
   EXPECT_EQ(plain.FileSystem::rename("a", "b"), std::errc::operation_not_supported);
 }
 
+TEST_F(RunBatchTest, AnEmptyLineListWithAWidthColumnGivesTheZeroSpectrum) {
+  // The widths come from a column no line fills: nothing to refuse.
+  folder.write("empty.txt", "# no lines\n");
+  const std::vector<std::vector<std::string>> shapes = {{"--shape", "pseudo-voigt", "--eta", "0.4"},
+                                                        {"--shape", "gaussian"},
+                                                        {"--shape", "lorentzian"}};
+  for (std::vector<std::string> options : shapes) {
+    options.insert(options.end(), {"--columns", "2,1,3", "--from", "1", "--to", "3", "--step", "1",
+                                   "empty.txt", "-o", "out.tsv"});
+    ASSERT_EQ(run(options), 0) << err.str();
+    const std::string written = folder.read("out.tsv");
+    EXPECT_EQ(written.substr(written.find('\n') + 1), "1\t0\n2\t0\n3\t0\n") << options[1];
+    EXPECT_EQ(names(), (std::vector<std::string>{"empty.txt", "out.tsv"}));
+    fs::remove(folder / "out.tsv");
+  }
+}
+
 }  // namespace
 }  // namespace broaden

@@ -179,7 +179,8 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 /// Failures: throws std::invalid_argument, before changing y, when intensity and position differ in
 /// size, a non-empty line_width has another size than position (with voigt line_width is ignored),
 /// y and x differ in size, a width used is not finite and > 0, a parameter (eta) is outside its
-/// row's [low, high], the row does not take the normalisation, or the shape has no row.
+/// row's [low, high], the row does not take the normalisation, or the shape has no row. With
+/// no lines (or no grid) nothing is used and nothing is checked but the sizes.
 ///
 /// Work: the grid is cut into blocks taken by up to `threads` threads (0: as many as the processor
 /// has cores and the work pays for); each block sums all lines in table order, so no y[i] depends
