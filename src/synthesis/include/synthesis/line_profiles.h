@@ -163,7 +163,10 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 ///
 /// Exponentials: inside about 37.4 sigma of a line the C library's vector exponential where the
 /// build and processor have one (x86-64 with glibc: eight lanes with AVX-512F, four with AVX2,
-/// else two), within a few units in the last place of the scalar exp; further out, where terms
+/// else two): each Gaussian term is then within 6 units of 2^-53 of its exact value at the computed
+/// q, relative, its product with the amplitude included (3.33 seen on dense arguments, against
+/// 1.0 for the scalar exp; tests/line_shapes/profile_kernels_test.cpp checks every kernel set
+/// against a long double exp over q from 0 to 700); further out, where terms
 /// turn subnormal, the scalar exp, and a term there is left out only where it provably cannot
 /// change y[i] (it is below half a unit in the last place of y[i], or of the Lorentzian part it
 /// is added to). The result is the straightforward sum up to those last-place differences of
