@@ -21,7 +21,12 @@ target_link_libraries(broaden_line_shapes PUBLIC Threads::Threads
                                           PRIVATE broaden_synthesis ${CERF_LIBRARY} m)
 
 # The vector loops need x86-64 and glibc's vector exponentials (libmvec);
-# elsewhere the portable scalar loops run alone.
+# elsewhere, or where BROADEN_PORTABLE_KERNELS asks for it (so that an x86-64
+# build compiles and tests them), the portable scalar loops run alone.
+if(BROADEN_PORTABLE_KERNELS)
+  target_sources(broaden_line_shapes PRIVATE ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_portable.cpp)
+  return()
+endif()
 include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_LIBRARIES mvec m)
 check_cxx_source_compiles([=[

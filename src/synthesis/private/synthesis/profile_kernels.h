@@ -59,8 +59,9 @@ void add_pseudo_voigt_rim(const double* x, double* y, std::size_t n,
 /// The kernel sets this build runs on this processor, the fastest last:
 /// "scalar" always; on x86-64 with glibc's vector math library also "sse2",
 /// where the processor has AVX2 "avx2", and where it also has AVX-512F
-/// "avx512". Defined by the build's
-/// platform file (profile_kernels_x86.cpp or profile_kernels_portable.cpp).
+/// "avx512"; "scalar" alone in a build configured with
+/// BROADEN_PORTABLE_KERNELS. Defined by the build's platform file
+/// (profile_kernels_x86.cpp or profile_kernels_portable.cpp).
 std::span<const KernelSet> kernel_sets() noexcept;
 
 /// add_profiles with the given kernel set.
