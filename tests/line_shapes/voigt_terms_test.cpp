@@ -16,8 +16,10 @@ namespace {
 
 using Vector = std::vector<double>;
 
-// The far terms against libcerf: both within their own error of the exact value.
-constexpr double kAgainstLibcerf = 4e-14;
+// The far terms against libcerf: both within their own error of the exact value
+// (libcerf's reaching 2.7e-14 near |x| = 8 for small y).
+constexpr double kAgainstLibcerf = 1e-13;
+constexpr double kLibcerfError = 5e-14;
 
 double relative(double value, double reference) {
   return std::fabs(value - reference) / std::fabs(reference);
@@ -63,6 +65,13 @@ TEST(VoigtShape, FarTermsAreLibcerfsFromTheBoundaryOutwards) {
     EXPECT_LE(worst, kAgainstLibcerf);
     RecordProperty("worst", testing::PrintToString(worst));
   }
+}
+
+TEST(VoigtShape, HeaderExample) {
+  const VoigtShape shape(1.0, 1.0);
+  EXPECT_EQ(shape.region_of(100.0 * shape.to_x()), VoigtShape::Region::far);
+  EXPECT_EQ(shape(100.0), 3.1837356726598781e-05);
+  EXPECT_EQ(shape.libcerf(100.0), 3.1837356726598775e-05);
 }
 
 TEST(VoigtShape, NearTermsAreLibcerfsExactly) {
@@ -293,7 +302,7 @@ TEST(VoigtShape, FarTermsHoldTheirBoundAgainstHighPrecision) {
     worst_far = std::max(worst_far, error);
   }
   // libcerf itself, at the same points (near ones too).
-  EXPECT_LE(worst_libcerf, kAgainstLibcerf - kVoigtFarRelativeError);
+  EXPECT_LE(worst_libcerf, kLibcerfError);
   RecordProperty("worst_far", testing::PrintToString(worst_far));
 }
 
