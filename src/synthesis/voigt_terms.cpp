@@ -136,8 +136,6 @@ void add_pairs_avx2(const VoigtShape::Pairs& pairs, const double* x, double* y, 
 
 }  // namespace
 
-const VoigtShape::Pairs& voigt_pairs() noexcept { return kPairs; }
-
 bool voigt_vector_available() noexcept {
 #ifdef BROADEN_VOIGT_AVX2
   return __builtin_cpu_supports("avx2");

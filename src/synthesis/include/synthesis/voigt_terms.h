@@ -99,7 +99,7 @@ class VoigtShape {
   /// y / (sigma pi sqrt 2), the factor of far_sum and outer_sum.
   double far_factor() const { return far_factor_; }
 
-  /// Constants of the far sum, for the vector loop.
+  /// Nodes t and weights v of a rule's positive half (the sums' constants).
   struct Pairs {
     double t[6];
     double v[6];
@@ -111,9 +111,6 @@ class VoigtShape {
 
   double sigma_, gamma_, to_x_, y_, y_squared_, far_from_, outer_from_, far_factor_, remote_factor_;
 };
-
-/// The node/weight pairs of the far sum (positive nodes ascending, weights v_j).
-const VoigtShape::Pairs& voigt_pairs() noexcept;
 
 /// Which far loop runs: the scalar one, or the fastest this processor has.
 enum class VoigtPath { scalar, fastest };
