@@ -1,13 +1,18 @@
 // add_profiles per line shape: 1001 random lines over the classic range,
 // 20000 points from 0.1 to 2000 by 0.1, with each kernel set and thread count.
+// The Voigt also at scale, 20000 lines on 36001 points from 0 to 3600 by 0.1,
+// against libcerf's voigt at every term (as add_profiles summed it before its
+// far terms had a form of their own), each path on one thread.
 #include <benchmark/benchmark.h>
 
 #include <iterator>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "synthesis/line_profiles.h"
 #include "synthesis/profile_kernels.h"
+#include "synthesis/voigt_terms.h"
 
 namespace {
 
@@ -38,21 +43,33 @@ ProfileParameters parameters_of(const LineShapeRow& shape) {
 
 struct Problem {
   std::vector<double> position, intensity, x;
-  Problem() {
+  Problem(std::size_t lines, std::size_t points, double first, double last) {
     std::mt19937_64 random(2026);
-    std::uniform_real_distribution<double> where(0.1, 2000.0), strength(0.0, 100.0);
-    for (std::size_t k = 0; k < kLines; ++k) {
+    std::uniform_real_distribution<double> where(first, last), strength(0.0, 100.0);
+    for (std::size_t k = 0; k < lines; ++k) {
       position.push_back(where(random));
       intensity.push_back(strength(random));
     }
-    for (std::size_t j = 0; j < kPoints; ++j) x.push_back(static_cast<double>(j + 1) / 10.0);
+    for (std::size_t j = 0; j < points; ++j) {
+      x.push_back(first +
+                  (last - first) * static_cast<double>(j) / static_cast<double>(points - 1));
+    }
   }
 };
+
+const Problem& classic() {
+  static const Problem problem(kLines, kPoints, 0.1, 2000.0);
+  return problem;
+}
+const Problem& large() {
+  static const Problem problem(20000, 36001, 0.0, 3600.0);
+  return problem;
+}
 
 // Arguments: shape (row of kLineShapes), kernel set index (-1: the one add_profiles takes), threads
 // (0: auto).
 void BM_AddProfiles(benchmark::State& state) {
-  static const Problem problem;
+  const Problem& problem = classic();
   const auto shape = static_cast<std::size_t>(state.range(0));
   const auto sets = broaden::detail::kernel_sets();
   const auto set_index =
@@ -65,7 +82,7 @@ void BM_AddProfiles(benchmark::State& state) {
   const LineShapeRow& row = broaden::kLineShapes[shape];
   state.SetLabel(std::string(row.name) + "/" + sets[set_index].name);
   const ProfileParameters parameters = parameters_of(row);
-  std::vector<double> y(kPoints);
+  std::vector<double> y(problem.x.size());
   for (auto _ : state) {
     std::fill(y.begin(), y.end(), 0.0);
     broaden::detail::add_profiles_with(sets[set_index], problem.position, problem.intensity, {},
@@ -85,8 +102,48 @@ void Shapes(benchmark::internal::Benchmark* b) {
   }
 }
 
+// Voigt, FWHM 10 of either part, one thread. Arguments: problem (0: 1001 lines on 20000
+// points, 1: 20000 lines on 36001 points), path (0: libcerf at every term, 1: add_profiles
+// with the scalar far loop, 2: add_profiles as it runs).
+void BM_Voigt(benchmark::State& state) {
+  const Problem& problem = state.range(0) == 0 ? classic() : large();
+  const ProfileParameters p = parameters_of(*broaden::line_shape_row(broaden::LineShape::voigt));
+  const auto path = state.range(1);
+  state.SetLabel(std::to_string(problem.position.size()) + " lines, " +
+                 std::to_string(problem.x.size()) + " points, " +
+                 (path == 0   ? "libcerf every term"
+                  : path == 1 ? "scalar far terms"
+                              : "fastest far terms"));
+  std::vector<double> y(problem.x.size());
+  for (auto _ : state) {
+    std::fill(y.begin(), y.end(), 0.0);
+    if (path == 0) {
+      const broaden::detail::VoigtShape shape(p.sigma, p.gamma);
+      for (std::size_t k = 0; k < problem.position.size(); ++k) {
+        for (std::size_t i = 0; i < y.size(); ++i) {
+          y[i] = shape.libcerf(problem.x[i] - problem.position[k]) * problem.intensity[k] + y[i];
+        }
+      }
+    } else {
+      const broaden::detail::VoigtTerms terms(
+          problem.position, problem.intensity, p, problem.x,
+          path == 1 ? broaden::detail::VoigtPath::scalar : broaden::detail::VoigtPath::fastest);
+      terms.add(problem.x, y, 0, y.size());
+    }
+    benchmark::DoNotOptimize(y.data());
+  }
+  state.counters["terms"] = static_cast<double>(problem.position.size() * problem.x.size());
+}
+
 }  // namespace
 
 BENCHMARK(BM_AddProfiles)->Apply(Shapes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Voigt)
+    ->ArgNames({"problem", "path"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(false);
 
 BENCHMARK_MAIN();

@@ -12,6 +12,7 @@ endif()
 
 add_library(broaden_line_shapes STATIC
   ${CMAKE_CURRENT_LIST_DIR}/line_profiles.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/voigt_terms.cpp
   ${CMAKE_CURRENT_LIST_DIR}/profile_kernels_scalar.cpp)
 target_include_directories(broaden_line_shapes PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include
                                                PRIVATE ${CMAKE_CURRENT_LIST_DIR}/private)

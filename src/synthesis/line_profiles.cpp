@@ -13,6 +13,7 @@
 
 #include "synthesis/blocks.h"
 #include "synthesis/profile_kernels.h"
+#include "synthesis/voigt_terms.h"
 
 namespace broaden {
 namespace detail {
@@ -181,22 +182,11 @@ void add_pseudo_voigts(const KernelSet& kernels, std::span<const double> positio
 void add_voigts(std::span<const double> position, std::span<const double> intensity,
                 const ProfileParameters& parameters, std::span<const double> x, std::span<double> y,
                 unsigned threads) {
-  const double sigma = parameters.sigma;
-  const double gamma = parameters.gamma;
-  std::vector<double> amplitude(intensity.begin(), intensity.end());
-  if (parameters.normalisation == Normalisation::height) {
-    const double peak = voigt(0.0, sigma, gamma);
-    for (double& a : amplitude) a = a / peak;
-  }
+  const VoigtTerms terms(position, intensity, parameters, x);
   const double work =
       kVoigtTermWork * static_cast<double>(position.size()) * static_cast<double>(x.size());
-  run_blocks(x.size(), kVoigtBlockPoints, work, threads, [&](std::size_t begin, std::size_t end) {
-    for (std::size_t k = 0; k < position.size(); ++k) {
-      for (std::size_t i = begin; i < end; ++i) {
-        y[i] = voigt(x[i] - position[k], sigma, gamma) * amplitude[k] + y[i];
-      }
-    }
-  });
+  run_blocks(x.size(), kVoigtBlockPoints, work, threads,
+             [&](std::size_t begin, std::size_t end) { terms.add(x, y, begin, end); });
 }
 
 // The widths and parameters of `row`, checked as its row states them.
