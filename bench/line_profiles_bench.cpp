@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "synthesis/line_profiles.h"
-#include "synthesis/profile_kernels.h"
-#include "synthesis/voigt_terms.h"
+#include "line_shapes/line_profiles.h"
+#include "line_shapes/profile_kernels.h"
+#include "line_shapes/voigt_terms.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "records/classic_spectrum.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 #include "text/quoted.h"
 
 namespace broaden {

@@ -1,4 +1,4 @@
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/profile_kernels.h"
 
 namespace broaden {
 namespace {

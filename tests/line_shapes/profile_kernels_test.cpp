@@ -1,7 +1,7 @@
 // Each kernel set's Gaussian loop against exp computed in long double: the
 // bound stated for the line shapes' exponential holds on dense arguments
 // over the whole core (q from 0 to 700), for every kernel the processor runs.
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/profile_kernels.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "synthesis/voigt_terms.h"
+#include "line_shapes/voigt_terms.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "synthesis/line_profiles.h"
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/line_profiles.h"
+#include "line_shapes/profile_kernels.h"
 
 namespace broaden::detail {
 namespace {

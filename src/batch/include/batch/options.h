@@ -7,7 +7,7 @@
 
 #include "numbers/decimal_scan.h"
 #include "records/columns_reader.h"
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 
 namespace broaden {
 

@@ -1,7 +1,7 @@
 // The work of both engines spread over threads: a grid cut into blocks,
 // each block computed whole by one thread (every line, in table order), so
 // that no result depends on how many threads there are. Internal to the
-// synthesis libraries.
+// synthesis library and the line shapes.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The Gaussian term both engines add: the classic engine on its fixed grid
 // and the Gaussian (and pseudo-Voigt) line shapes on any grid. Internal to
-// the synthesis libraries.
+// the synthesis library and the line shapes.
 #pragma once
 
 #include <cmath>

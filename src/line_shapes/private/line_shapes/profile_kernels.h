@@ -7,7 +7,7 @@
 #include <span>
 
 #include "synthesis/gaussian_terms.h"
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 
 namespace broaden::detail {
 

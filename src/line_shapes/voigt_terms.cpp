@@ -1,4 +1,4 @@
-#include "synthesis/voigt_terms.h"
+#include "line_shapes/voigt_terms.h"
 
 #include <cerf.h>
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/profile_kernels.h"
 
 // glibc's vector exponentials: the baseline two-lane, the AVX2 four-lane and the AVX-512
 // eight-lane variant.

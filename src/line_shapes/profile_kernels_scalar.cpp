@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/profile_kernels.h"
 
 namespace broaden::detail {
 namespace {

@@ -1,7 +1,7 @@
 // The kernel sets where the build has no vector exponential: the scalar loops only.
 #include <array>
 
-#include "synthesis/profile_kernels.h"
+#include "line_shapes/profile_kernels.h"
 
 namespace broaden::detail {
 

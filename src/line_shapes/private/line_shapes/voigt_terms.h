@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 
 namespace broaden::detail {
 

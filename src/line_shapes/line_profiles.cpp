@@ -1,4 +1,4 @@
-#include "synthesis/line_profiles.h"
+#include "line_shapes/line_profiles.h"
 
 #include <cerf.h>
 
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "synthesis/blocks.h"
-#include "synthesis/profile_kernels.h"
-#include "synthesis/voigt_terms.h"
+#include "line_shapes/profile_kernels.h"
+#include "line_shapes/voigt_terms.h"
 
 namespace broaden {
 namespace detail {
