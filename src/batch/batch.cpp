@@ -85,7 +85,8 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
 
 // The line list read in the format --input names: its table, or the
 // failure "NAME:LINE:COLUMN: expected ...".
-LineTable read_line_list(std::string_view text, const BatchOptions& options) {
+// Its notes go to `err`, "broaden-batch: note: NAME:LINE: ...".
+LineTable read_line_list(std::string_view text, const BatchOptions& options, std::ostream& err) {
   // --input's kinds count the formats' rows in order (the batch tests check
   // that each row is the kind its name gives).
   const LineListFormat& format = line_list_formats()[static_cast<std::size_t>(options.input)];
@@ -97,6 +98,9 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options) {
     throw Failure{kBatchFailed,
                   shown_name(options.line_list) + ":" + std::to_string(read.error->line) + ":" +
                       std::to_string(read.error->column) + ": expected " + read.error->expected};
+  for (const LineListNote& note : read.notes)
+    err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
+        << note.text << "\n";
   return std::move(read.table);
 }
 
@@ -106,7 +110,8 @@ GridResult grid_of(const BatchOptions& options) {
       options.grid == GridKind::points
           ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
           : grid_by_step(options.from, options.to, options.step);
-  if (!grid.error.empty()) throw Failure{kBatchUsageError, grid.error};
+  if (!grid.error.empty())
+    throw Failure{grid.out_of_memory ? kBatchFailed : kBatchUsageError, grid.error};
   return grid;
 }
 
@@ -133,6 +138,7 @@ class Sink {
 
   void write(std::string_view bytes) {
     if (!file_) {
+      errno = 0;
       out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
       if (!out_) throw standard_output_failed();
       return;
@@ -159,6 +165,7 @@ class Sink {
   }
   static Failure standard_output_failed() {
     const int error = errno;
+    if (error == EPIPE) return Failure{kBatchOutputClosed, {}};
     return Failure{kBatchFailed, std::string("cannot write to standard output") +
                                      (error != 0 ? std::string(": ") + std::strerror(error) : "")};
   }
@@ -219,9 +226,9 @@ void warn_outside(std::span<const double> frequency, std::span<const double> x, 
   *double_to_shortest(x.front(), 0, first) = '\0';
   *double_to_shortest(x.back(), 0, last) = '\0';
   err << "broaden-batch: warning: " << outside << " of " << frequency.size()
-      << (frequency.size() == 1 ? " line lies" : " lines lie") << " outside the grid (" << first
-      << " to " << last << "); only " << (outside == 1 ? "its tail reaches" : "their tails reach")
-      << " it\n";
+      << (frequency.size() == 1 ? " line" : " lines") << (outside == 1 ? " lies" : " lie")
+      << " outside the grid (" << first << " to " << last << "); only "
+      << (outside == 1 ? "its tail reaches" : "their tails reach") << " it\n";
 }
 
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
@@ -231,7 +238,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const GridResult grid = options.classic ? GridResult() : grid_of(options);
   const std::vector<double>& x = grid.x;
   Sink sink(options, out, files);
-  const LineTable table = read_line_list(read_input(options.line_list, input_fd, files), options);
+  const LineTable table =
+      read_line_list(read_input(options.line_list, input_fd, files), options, err);
 
   if (options.classic) {
     // The spectrum file broaden writes, record for record.
@@ -245,7 +253,14 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     return kBatchDone;
   }
 
-  std::vector<double> y(x.size(), 0.0);
+  std::vector<double> y;
+  try {
+    y.resize(x.size(), 0.0);
+  } catch (const std::bad_alloc&) {
+    throw Failure{kBatchFailed, "not enough memory for the intensities of " +
+                                    std::to_string(x.size()) + " points (" +
+                                    memory_needed(x.size() * sizeof(double)) + ")"};
+  }
   add_profiles(table.frequency, table.intensity, table.width, profile_of(options), x, y);
   warn_outside(table.frequency, x, err);
 
@@ -272,9 +287,10 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   switch (command.action) {
     case CommandAction::help:
     case CommandAction::version:
+      errno = 0;
       out << command.text;
       out.flush();
-      return out ? kBatchDone : kBatchFailed;
+      return out ? kBatchDone : errno == EPIPE ? kBatchOutputClosed : kBatchFailed;
     case CommandAction::usage_error:
       err << "broaden-batch: " << command.text << "\n"
           << "Try 'broaden-batch --help' for the options.\n";
@@ -292,6 +308,7 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   } catch (const std::bad_alloc&) {
     message = "out of memory";
   }
+  if (status == kBatchOutputClosed) return status;  // quietly, as a pipeline's writer ends
   err << "broaden-batch: " << message << "\n";
   if (status == kBatchUsageError) err << "Try 'broaden-batch --help' for the options.\n";
   err.flush();
