@@ -265,11 +265,10 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   warn_outside(table.frequency, x, err);
 
   std::string parameters = options.parameters + " input=";
-  parameters += options.line_list == "-" ? "-" : "'" + options.line_list + "'";
+  // quoted(): the comment line stays one line, and free of terminal
+  // escapes, whatever the input's name holds.
+  parameters += options.line_list == "-" ? "-" : quoted(options.line_list);
   parameters += " lines=" + std::to_string(table.frequency.size());
-  // The comment line stays one line whatever the input's name holds.
-  std::replace_if(
-      parameters.begin(), parameters.end(), [](char c) { return c == '\n' || c == '\r'; }, '?');
   // --format's kinds count the formats' rows in order.
   const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
   sink.write(format.head(parameters));

@@ -128,6 +128,12 @@ TEST_F(RunBatchTest, EveryMessageNamingAFileIsOneLine) {
     EXPECT_EQ(run(c.arguments, "1 2\n"), 1);
     EXPECT_EQ(err.str(), c.message);
   }
+  // The spectrum's comment line names the input as messages do.
+  folder.write("odd\x1b[2Jname\n", "1000 2\n");
+  ASSERT_EQ(run({"--fwhm", "1", "odd\x1b[2Jname\n"}), 0) << err.str();
+  const std::string first_line = out.str().substr(0, out.str().find('\n'));
+  EXPECT_NE(first_line.find(" input='odd\\x1b[2Jname\\x0a' lines=1"), std::string::npos)
+      << first_line;
 }
 
 // A file system whose temporary files fill up after `room` bytes, and whose
