@@ -219,12 +219,20 @@ std::size_t count_outside(std::span<const double> frequency, double first, doubl
       frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
 }
 
-void warn_outside(std::span<const double> frequency, std::span<const double> x, std::ostream& err) {
+// The grid's ends are written as its points are (`decimals`, if any).
+void warn_outside(std::span<const double> frequency, std::span<const double> x,
+                  const DecimalAbscissae* decimals, std::ostream& err) {
   const std::size_t outside = count_outside(frequency, x.front(), x.back());
   if (outside == 0) return;
   char first[kShortestRoom + 1], last[kShortestRoom + 1];
-  *double_to_shortest(x.front(), 0, first) = '\0';
-  *double_to_shortest(x.back(), 0, last) = '\0';
+  if (decimals != nullptr) {
+    const auto end = static_cast<std::int64_t>(x.size() - 1);
+    *decimal_to_text(decimals->first, decimals->exponent10, first) = '\0';
+    *decimal_to_text(decimals->first + end * decimals->step, decimals->exponent10, last) = '\0';
+  } else {
+    *double_to_shortest(x.front(), 0, first) = '\0';
+    *double_to_shortest(x.back(), 0, last) = '\0';
+  }
   err << "broaden-batch: warning: " << outside << " of " << frequency.size()
       << (frequency.size() == 1 ? " line" : " lines") << (outside == 1 ? " lies" : " lie")
       << " outside the grid (" << first << " to " << last << "); only "
@@ -245,7 +253,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     // The spectrum file broaden writes, record for record.
     const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
     build_grid(*classic_grid);
-    warn_outside(table.frequency, *classic_grid, err);
+    warn_outside(table.frequency, *classic_grid, nullptr, err);
     std::ostringstream records;
     write_classic_spectrum(records, table.frequency, table.intensity, options.sigma);
     sink.write(records.view());
@@ -262,7 +270,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                                     memory_needed(x.size() * sizeof(double)) + ")"};
   }
   add_profiles(table.frequency, table.intensity, table.width, profile_of(options), x, y);
-  warn_outside(table.frequency, x, err);
+  warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
   std::string parameters = options.parameters + " input=";
   // quoted(): the comment line stays one line, and free of terminal

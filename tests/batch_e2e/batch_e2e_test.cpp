@@ -549,6 +549,11 @@ TEST(BatchE2e, NumbersPrintInTheirShortestAndPlainestForm) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
             "0\t0\n100000\t36619573947943900\n200000\t0\n300000\t0\n");
+  const Outcome outside = batch(
+      folder, {"--fwhm", "1", "--from", "0", "--to", "300000", "--step", "100000"}, "400000 1\n");
+  EXPECT_EQ(outside.err,
+            "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 300000); only its "
+            "tail reaches it\n");
 }
 
 }  // namespace
