@@ -3,8 +3,10 @@
 // For any bytes, read as a columns line list (the first byte picks the
 // layout, the second the scaling, the rest is the text):
 // - a table read whole holds finite values (widths positive), one row for
-//   each line with anything but blanks and a comment, and written back with
-//   17 digits it reads as the very same table;
+//   each line with anything but blanks and a comment (CR, LF and CR LF each
+//   ending a line) less a header row, which only the first such line may
+//   be, with its note; written back with 17 digits it reads as the very
+//   same table;
 // - a refused text is refused at a line that exists and a column within it
 //   (or just past its end), and every line before that one reads.
 // The first 12 bytes, taken as a grid from A to B by S in powers of ten,
@@ -18,6 +20,8 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "batch/grid.h"
 #include "fuzz_check.h"
@@ -27,16 +31,25 @@ namespace {
 
 using namespace broaden;
 
+// The lines of a text: [start, end) of each, CR, LF and CR LF ending one.
+std::vector<std::pair<std::size_t, std::size_t>> lines_of(std::string_view text) {
+  std::vector<std::pair<std::size_t, std::size_t>> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    lines.emplace_back(start, end);
+    start = end == text.size() ? end : text.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+  }
+  return lines;
+}
+
 // Lines with a field: anything but blanks before a comment.
 std::size_t lines_with_fields(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::size_t count = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+  for (const auto& [start, end] : lines_of(text)) {
     const std::string_view line = text.substr(start, end - start);
     const std::string_view content = line.substr(0, line.find('#'));
-    if (content.find_first_not_of(" \t\r") != std::string_view::npos) ++count;
-    start = end + 1;
+    if (content.find_first_not_of(" \t") != std::string_view::npos) ++count;
   }
   return count;
 }
@@ -46,13 +59,9 @@ void check_columns(std::string_view text, const LineListOptions& options) {
   const LineListRead result = read_columns(text, options);
   if (result.error) {
     // The line at fault exists, the column lies within it or just past it.
-    std::size_t start = 0;
-    for (std::size_t line = 1; line < result.error->line; ++line) {
-      start = text.find('\n', start);
-      FUZZ_CHECK(start != std::string_view::npos);
-      ++start;
-    }
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const auto lines = lines_of(text);
+    FUZZ_CHECK(result.error->line >= 1 && result.error->line <= lines.size());
+    const auto [start, end] = lines[result.error->line - 1];
     FUZZ_CHECK(result.error->column >= 1 && result.error->column <= end - start + 1);
     FUZZ_CHECK(!result.error->expected.empty());
     FUZZ_CHECK(!read_columns(text.substr(0, start), options).error);
@@ -60,7 +69,9 @@ void check_columns(std::string_view text, const LineListOptions& options) {
   }
   const LineTable& table = result.table;
   const std::size_t rows = table.frequency.size();
-  FUZZ_CHECK(rows == lines_with_fields(text) && table.intensity.size() == rows);
+  FUZZ_CHECK(result.notes.size() <= 1);
+  FUZZ_CHECK(rows + result.notes.size() == lines_with_fields(text) &&
+             table.intensity.size() == rows);
   FUZZ_CHECK(table.width.size() == (layout.width > 0 ? rows : 0));
   std::string written;
   for (std::size_t k = 0; k < rows; ++k) {

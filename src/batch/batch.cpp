@@ -19,10 +19,10 @@
 #include "batch/options.h"
 #include "batch/output_formats.h"
 #include "io/atomic_file.h"
+#include "line_shapes/line_profiles.h"
 #include "records/classic_spectrum.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
-#include "line_shapes/line_profiles.h"
 #include "text/quoted.h"
 
 namespace broaden {
@@ -85,7 +85,8 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
 
 // The line list read in the format --input names: its table, or the
 // failure "NAME:LINE:COLUMN: expected ...".
-LineTable read_line_list(std::string_view text, const BatchOptions& options) {
+// Its notes go to `err`, "broaden-batch: note: NAME:LINE: ...".
+LineTable read_line_list(std::string_view text, const BatchOptions& options, std::ostream& err) {
   // --input's kinds count the formats' rows in order (the batch tests check
   // that each row is the kind its name gives).
   const LineListFormat& format = line_list_formats()[static_cast<std::size_t>(options.input)];
@@ -97,6 +98,9 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options) {
     throw Failure{kBatchFailed,
                   shown_name(options.line_list) + ":" + std::to_string(read.error->line) + ":" +
                       std::to_string(read.error->column) + ": expected " + read.error->expected};
+  for (const LineListNote& note : read.notes)
+    err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
+        << note.text << "\n";
   return std::move(read.table);
 }
 
@@ -106,7 +110,8 @@ GridResult grid_of(const BatchOptions& options) {
       options.grid == GridKind::points
           ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
           : grid_by_step(options.from, options.to, options.step);
-  if (!grid.error.empty()) throw Failure{kBatchUsageError, grid.error};
+  if (!grid.error.empty())
+    throw Failure{grid.out_of_memory ? kBatchFailed : kBatchUsageError, grid.error};
   return grid;
 }
 
@@ -122,6 +127,7 @@ class Sink {
 
   void write(std::string_view bytes) {
     if (!file_) {
+      errno = 0;
       out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
       if (!out_) throw standard_output_failed();
       return;
@@ -148,6 +154,7 @@ class Sink {
   }
   static Failure standard_output_failed() {
     const int error = errno;
+    if (error == EPIPE) return Failure{kBatchOutputClosed, {}};
     return Failure{kBatchFailed, std::string("cannot write to standard output") +
                                      (error != 0 ? std::string(": ") + std::strerror(error) : "")};
   }
@@ -201,16 +208,24 @@ std::size_t count_outside(std::span<const double> frequency, double first, doubl
       frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
 }
 
-void warn_outside(std::span<const double> frequency, std::span<const double> x, std::ostream& err) {
+// The grid's ends are written as its points are (`decimals`, if any).
+void warn_outside(std::span<const double> frequency, std::span<const double> x,
+                  const DecimalAbscissae* decimals, std::ostream& err) {
   const std::size_t outside = count_outside(frequency, x.front(), x.back());
   if (outside == 0) return;
   char first[kShortestRoom + 1], last[kShortestRoom + 1];
-  *double_to_shortest(x.front(), 0, first) = '\0';
-  *double_to_shortest(x.back(), 0, last) = '\0';
+  if (decimals != nullptr) {
+    const auto end = static_cast<std::int64_t>(x.size() - 1);
+    *decimal_to_text(decimals->first, decimals->exponent10, first) = '\0';
+    *decimal_to_text(decimals->first + end * decimals->step, decimals->exponent10, last) = '\0';
+  } else {
+    *double_to_shortest(x.front(), 0, first) = '\0';
+    *double_to_shortest(x.back(), 0, last) = '\0';
+  }
   err << "broaden-batch: warning: " << outside << " of " << frequency.size()
-      << (frequency.size() == 1 ? " line lies" : " lines lie") << " outside the grid (" << first
-      << " to " << last << "); only " << (outside == 1 ? "its tail reaches" : "their tails reach")
-      << " it\n";
+      << (frequency.size() == 1 ? " line" : " lines") << (outside == 1 ? " lies" : " lie")
+      << " outside the grid (" << first << " to " << last << "); only "
+      << (outside == 1 ? "its tail reaches" : "their tails reach") << " it\n";
 }
 
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
@@ -220,13 +235,14 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const GridResult grid = options.classic ? GridResult() : grid_of(options);
   const std::vector<double>& x = grid.x;
   Sink sink(options, out, files);
-  const LineTable table = read_line_list(read_input(options.line_list, input_fd, files), options);
+  const LineTable table =
+      read_line_list(read_input(options.line_list, input_fd, files), options, err);
 
   if (options.classic) {
     // The spectrum file broaden writes, record for record.
     const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
     build_grid(*classic_grid);
-    warn_outside(table.frequency, *classic_grid, err);
+    warn_outside(table.frequency, *classic_grid, nullptr, err);
     std::ostringstream records;
     write_classic_spectrum(records, table.frequency, table.intensity, options.profile.sigma);
     sink.write(records.view());
@@ -234,16 +250,22 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     return kBatchDone;
   }
 
-  std::vector<double> y(x.size(), 0.0);
+  std::vector<double> y;
+  try {
+    y.resize(x.size(), 0.0);
+  } catch (const std::bad_alloc&) {
+    throw Failure{kBatchFailed, "not enough memory for the intensities of " +
+                                    std::to_string(x.size()) + " points (" +
+                                    memory_needed(x.size() * sizeof(double)) + ")"};
+  }
   add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y);
-  warn_outside(table.frequency, x, err);
+  warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
   std::string parameters = options.parameters + " input=";
-  parameters += options.line_list == "-" ? "-" : "'" + options.line_list + "'";
+  // quoted(): the comment line stays one line, and free of terminal
+  // escapes, whatever the input's name holds.
+  parameters += options.line_list == "-" ? "-" : quoted(options.line_list);
   parameters += " lines=" + std::to_string(table.frequency.size());
-  // The comment line stays one line whatever the input's name holds.
-  std::replace_if(
-      parameters.begin(), parameters.end(), [](char c) { return c == '\n' || c == '\r'; }, '?');
   // --format's kinds count the formats' rows in order.
   const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
   sink.write(format.head(parameters));
@@ -261,9 +283,10 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   switch (command.action) {
     case CommandAction::help:
     case CommandAction::version:
+      errno = 0;
       out << command.text;
       out.flush();
-      return out ? kBatchDone : kBatchFailed;
+      return out ? kBatchDone : errno == EPIPE ? kBatchOutputClosed : kBatchFailed;
     case CommandAction::usage_error:
       err << "broaden-batch: " << command.text << "\n"
           << "Try 'broaden-batch --help' for the options.\n";
@@ -285,6 +308,7 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
     // end as a failure, with the temporary files removed on the way out.
     message = std::string("internal error: ") + error.what();
   }
+  if (status == kBatchOutputClosed) return status;  // quietly, as a pipeline's writer ends
   err << "broaden-batch: " << message << "\n";
   if (status == kBatchUsageError) err << "Try 'broaden-batch --help' for the options.\n";
   err.flush();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "numbers/decimal_to_double.h"
 
@@ -75,9 +77,38 @@ std::string strictly_increasing(const std::vector<double>& x) {
   return {};
 }
 
-GridResult refused(std::string error) { return GridResult{{}, std::move(error), {}}; }
+GridResult refused(std::string error) { return GridResult{{}, std::move(error), {}, false}; }
+
+// Makes room for `points` abscissae; false when they do not fit in memory
+// (or in a vector at all).
+bool allocate(std::vector<double>& x, std::size_t points) {
+  try {
+    x.resize(points);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  return true;
+}
+
+GridResult out_of_memory(std::size_t points) {
+  return GridResult{{},
+                    "not enough memory for a grid of " + std::to_string(points) + " points (" +
+                        memory_needed(points * sizeof(double)) + " for its abscissae)",
+                    {},
+                    true};
+}
 
 }  // namespace
+
+std::string memory_needed(std::size_t bytes) {
+  constexpr double kMebibyte = 1024.0 * 1024.0;
+  if (bytes < 1024 * 1024) return std::to_string(bytes) + " bytes";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / kMebibyte);
+  return text;
+}
 
 GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const DecimalScan& step,
                         std::size_t max_points) {
@@ -98,12 +129,8 @@ GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const De
     return refused("the grid would have more than " + std::to_string(max_points) + " points");
 
   GridResult grid;
-  try {
-    grid.x.resize(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
-    return refused("not enough memory for a grid of " +
-                   std::to_string(static_cast<std::int64_t>(count)) + " points");
-  }
+  if (!allocate(grid.x, static_cast<std::size_t>(count)))
+    return out_of_memory(static_cast<std::size_t>(count));
   for (std::size_t j = 0; j < grid.x.size(); ++j)
     grid.x[j] = nearest(a + static_cast<Int128>(j) * s, common);
   if (std::string error = strictly_increasing(grid.x); !error.empty()) return refused(error);
@@ -133,11 +160,8 @@ GridResult grid_by_points(double from, double to, std::int64_t points, std::size
   if (!std::isfinite(span)) return refused("--to - --from is beyond the range of doubles");
 
   GridResult grid;
-  try {
-    grid.x.resize(static_cast<std::size_t>(points));
-  } catch (const std::bad_alloc&) {
-    return refused("not enough memory for a grid of " + std::to_string(points) + " points");
-  }
+  if (!allocate(grid.x, static_cast<std::size_t>(points)))
+    return out_of_memory(static_cast<std::size_t>(points));
   const auto last = static_cast<double>(points - 1);
   for (std::size_t j = 0; j + 1 < grid.x.size(); ++j)
     grid.x[j] = from + (span * static_cast<double>(j)) / last;

@@ -10,11 +10,18 @@
 
 int main(int argc, char** argv) {
   // A closed pipe or an exceeded file-size limit then fails the write that
-  // met it, which the run reports, instead of killing the process.
+  // met it, which the run reports (a closed standard output quietly, then
+  // ending by SIGPIPE all the same), instead of killing the process.
   std::signal(SIGPIPE, SIG_IGN);
   std::signal(SIGXFSZ, SIG_IGN);
   broaden::remove_temporary_files_on_signals();
   std::ios::sync_with_stdio(false);
   broaden::PosixFileSystem files;
-  return broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files);
+  const int status = broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files);
+  if (status == broaden::kBatchOutputClosed) {
+    // End as the writer of a pipeline ends when its reader has gone.
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+  }
+  return status;
 }

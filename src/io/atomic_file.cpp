@@ -21,6 +21,18 @@ std::string folder_of(const std::string& name) {
 
 std::string reason_of(const std::system_error& error) { return error.code().message(); }
 
+// Why what `name` stands for (links followed) is never replaced, or nothing:
+// a folder, and a named pipe or device, which a rename would take from
+// whoever reads or writes it (a device node as root).
+std::string unreplaceable(NameKind kind, const std::string& name) {
+  if (kind == NameKind::folder)
+    return "cannot replace " + quoted(name) + ": " + std::strerror(EISDIR);
+  if (kind == NameKind::special)
+    return "cannot replace " + quoted(name) +
+           ": not a regular file (send standard output to it instead of -o)";
+  return {};
+}
+
 }  // namespace
 
 std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::string& name,
@@ -35,8 +47,9 @@ std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::str
     failure = FileFailure{true, quoted(name) + " exists"};
     return nullptr;
   }
-  if (replace && files.kind_of(name, true) == NameKind::folder) {
-    failure.message = "cannot replace " + quoted(name) + ": " + std::strerror(EISDIR);
+  const NameKind replaced = replace ? files.kind_of(name, true) : NameKind::absent;
+  if (std::string why = unreplaceable(replaced, name); !why.empty()) {
+    failure.message = std::move(why);
     return nullptr;
   }
   const std::string prefix = folder_of(name) + "/" + std::string(temporary_prefix);
@@ -49,6 +62,18 @@ std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::str
   if (!file) {
     failure.message = "cannot create a file beside " + quoted(name) + ": " + reason;
     return nullptr;
+  }
+  // The file to be replaced lends its permission bits at once, so that the
+  // text of a private file is never readable by more while it is written.
+  if (replaced == NameKind::other) {
+    const std::error_code error = files.copy_permissions(name, temporary);
+    if (error && error != std::errc::no_such_file_or_directory) {
+      file.reset();
+      files.remove(temporary);
+      failure.message =
+          "cannot give the new " + quoted(name) + " the old one's permissions: " + error.message();
+      return nullptr;
+    }
   }
   return std::unique_ptr<AtomicFile>(
       new AtomicFile(files, name, std::move(temporary), std::move(file), replace));
@@ -97,6 +122,9 @@ bool AtomicFile::commit(FileFailure& failure) {
   }
   file_.reset();
   if (replace_) {
+    // Something other than a file may have taken the name meanwhile.
+    if (std::string why = unreplaceable(files_.kind_of(name_, true), name_); !why.empty())
+      return fail(failure, std::move(why));
     if (const std::error_code error = files_.rename(temporary_, name_))
       return fail(failure, "cannot replace " + quoted(name_) + ": " + error.message());
   } else {

@@ -21,6 +21,10 @@ std::error_code FileSystem::rename(const std::string&, const std::string&) {
   return not_supported();
 }
 
+std::error_code FileSystem::copy_permissions(const std::string&, const std::string&) {
+  return not_supported();
+}
+
 void FileSystem::remove(const std::string&) noexcept {}
 
 }  // namespace broaden

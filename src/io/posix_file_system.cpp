@@ -1,5 +1,6 @@
 #include "io/posix_file_system.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -206,7 +207,8 @@ NameKind PosixFileSystem::kind_of(const std::string& name, bool follow_links) {
   if (name.find('\0') != std::string::npos ||
       ::fstatat(directory_fd_, name.c_str(), &info, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
     return NameKind::absent;
-  return S_ISDIR(info.st_mode) ? NameKind::folder : NameKind::other;
+  if (S_ISDIR(info.st_mode)) return NameKind::folder;
+  return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? NameKind::other : NameKind::special;
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::create_temporary(const std::string& prefix,
@@ -225,17 +227,26 @@ std::unique_ptr<OutputFile> PosixFileSystem::create_temporary(const std::string&
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = prefix;
     for (std::size_t i = 0; i < kSuffix; ++i) name += kLetters[random() % kLetters.size()];
+    // Signals wait while the file is made and named for the handlers, so
+    // that none can end the run between the two and leave the file behind.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
     const int fd = ::openat(directory_fd_, name.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
+    const int error = errno;
+    if (fd >= 0) {
+      g_has_temporary = 0;
+      std::memcpy(g_temporary, name.c_str(), name.size() + 1);
+      g_temporary_folder = directory_fd_;
+      g_has_temporary = 1;
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0 && error == EEXIST) continue;
     if (fd < 0) {
-      reason = std::strerror(errno);
+      reason = std::strerror(error);
       return nullptr;
     }
-    g_has_temporary = 0;
-    std::memcpy(g_temporary, name.c_str(), name.size() + 1);
-    g_temporary_folder = directory_fd_;
-    g_has_temporary = 1;
     return std::make_unique<DescriptorOstream>(fd);
   }
   reason = std::strerror(EEXIST);
@@ -255,16 +266,43 @@ std::error_code PosixFileSystem::rename(const std::string& from, const std::stri
   return {};
 }
 
+std::error_code PosixFileSystem::copy_permissions(const std::string& from, const std::string& to) {
+  if (from.find('\0') != std::string::npos || to.find('\0') != std::string::npos)
+    return std::make_error_code(std::errc::invalid_argument);
+  struct stat info {};
+  if (::fstatat(directory_fd_, from.c_str(), &info, 0) != 0) return last_error();
+  if (::fchmodat(directory_fd_, to.c_str(), info.st_mode & 0777, 0) != 0) return last_error();
+  return {};
+}
+
 void PosixFileSystem::remove(const std::string& name) noexcept {
   ::unlinkat(directory_fd_, name.c_str(), 0);
   forget_temporary(name);
 }
 
 void remove_temporary_files_on_signals() {
-  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) {
+  // Every signal whose default action ends the process (signal(7)); SIGKILL
+  // and SIGSTOP cannot be caught.
+  std::vector<int> signals{SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                           SIGFPE,  SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                           SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGSYS};
+#ifdef SIGSTKFLT
+  signals.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGPWR
+  signals.push_back(SIGPWR);
+#endif
+  for (int n = SIGRTMIN; n <= SIGRTMAX; ++n) signals.push_back(n);
+  // While one handler runs the others wait, so the name is removed once.
+  sigset_t all_of_them;
+  sigemptyset(&all_of_them);
+  for (const int signal_number : signals) sigaddset(&all_of_them, signal_number);
+  for (const int signal_number : signals) {
+    struct sigaction old {};
+    if (::sigaction(signal_number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
     action.sa_handler = remove_temporary_and_reraise;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = all_of_them;
     ::sigaction(signal_number, &action, nullptr);
   }
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "text/quoted.h"
@@ -11,7 +12,7 @@
 namespace broaden {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_separator(char c) { return c == ',' || c == ';'; }
 
 // One field of a line: its text and its 1-based column.
@@ -51,6 +52,33 @@ std::string shown(std::string_view text) {
   return quoted(text, kLimit);
 }
 
+// "a frequency", "an intensity": the phrase with its article.
+std::string with_article(const std::string& phrase) {
+  const bool vowel =
+      !phrase.empty() && std::string_view("aeiou").find(phrase[0]) != std::string_view::npos;
+  return (vowel ? "an " : "a ") + phrase;
+}
+
+// True when some field of `line` (comment removed) is a number of the columns.
+bool holds_a_number(std::string_view line) {
+  std::vector<Field> fields;
+  split_fields(line, line.size() + 1, fields);
+  return std::any_of(fields.begin(), fields.end(), [](const Field& field) {
+    const DecimalScan scan = scan_decimal(field.text, kColumnsGrammar);
+    return scan.error == DecimalError::none && !scan.empty;
+  });
+}
+
+// The end of the line starting at `start` (the position of its CR or LF,
+// or the text's end) and where the next line starts: CR, LF and CR LF all
+// end a line.
+std::pair<std::size_t, std::size_t> line_end(std::string_view text, std::size_t start) {
+  const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+  if (end == text.size()) return {end, end};
+  if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') return {end, end + 2};
+  return {end, end + 1};
+}
+
 const char* role_name(int role) {
   switch (role) {
     case 0:
@@ -85,15 +113,16 @@ FieldRead read_field(const Field& field, int role, int number, const LineListOpt
   const double value = scan_to_double(scan);
   if (!std::isfinite(value))
     return refused(LineError::out_of_range,
-                   "a " + what() + " within the range of doubles, not " + shown(field.text));
+                   with_article(what()) + " within the range of doubles, not " + shown(field.text));
   if (role == 2 && !(value > 0.0))
     return refused(LineError::not_positive, "a positive " + what() + ", not " + shown(field.text));
   if (role == 1) return FieldRead{value, {}};
   const double scaled = role == 0 ? value * options.frequency_scale : value / options.width_divisor;
   if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0)))
     return refused(std::isfinite(scaled) ? LineError::not_positive : LineError::out_of_range,
-                   "a " + what() + " that stays " + (role == 2 ? "finite and positive" : "finite") +
-                       " once scaled, not " + shown(field.text));
+                   with_article(what()) + " that stays " +
+                       (role == 2 ? "finite and positive" : "finite") + " once scaled, not " +
+                       shown(field.text));
   return FieldRead{scaled, {}};
 }
 
@@ -112,11 +141,12 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
 
   std::size_t line_number = 0;
   std::vector<Field> fields;
+  bool first_with_fields = true;
   for (std::size_t start = 0; start < text.size();) {
     ++line_number;
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const auto [end, next] = line_end(text, start);
     std::string_view line = text.substr(start, end - start);
-    start = end + 1;
+    start = next;
     line = line.substr(0, line.find('#'));
     // Columns count from the line's start, the byte-order mark included.
     const std::size_t offset = line_number == 1 ? skipped : 0;
@@ -124,6 +154,13 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
 
     split_fields(line, wanted, fields);
     if (fields.empty()) continue;
+    if (std::exchange(first_with_fields, false) && !holds_a_number(line)) {
+      const std::size_t first = line.find_first_not_of(" \t");
+      const std::size_t last = line.find_last_not_of(" \t");
+      result.notes.push_back(LineListNote{
+          line_number, "skipped the header row " + shown(line.substr(first, last + 1 - first))});
+      continue;
+    }
 
     double values[3] = {0.0, 0.0, 0.0};
     for (int role = 0; role < roles; ++role) {

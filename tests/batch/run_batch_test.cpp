@@ -2,9 +2,12 @@
 // the file-system seam.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -125,6 +128,12 @@ TEST_F(RunBatchTest, EveryMessageNamingAFileIsOneLine) {
     EXPECT_EQ(run(c.arguments, "1 2\n"), 1);
     EXPECT_EQ(err.str(), c.message);
   }
+  // The spectrum's comment line names the input as messages do.
+  folder.write("odd\x1b[2Jname\n", "1000 2\n");
+  ASSERT_EQ(run({"--fwhm", "1", "odd\x1b[2Jname\n"}), 0) << err.str();
+  const std::string first_line = out.str().substr(0, out.str().find('\n'));
+  EXPECT_NE(first_line.find(" input='odd\\x1b[2Jname\\x0a' lines=1"), std::string::npos)
+      << first_line;
 }
 
 // A file system whose temporary files fill up after `room` bytes, and whose
@@ -214,6 +223,185 @@ TEST_F(RunBatchTest, AnEmptyLineListWithAWidthColumnGivesTheZeroSpectrum) {
     EXPECT_EQ(names(), (std::vector<std::string>{"empty.txt", "out.tsv"}));
     fs::remove(folder / "out.tsv");
   }
+}
+
+// What --force may replace: a regular file, a link to one, a dangling link.
+// A named pipe, a device, a socket, a folder, or a link to one of these is
+// refused before any work, and left as it was.
+TEST_F(RunBatchTest, ForceNeverReplacesAPipeAFolderOrALinkToOne) {
+  folder.write("lines.txt", "1000 2\n");
+  ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("pipe", folder / "to_pipe");
+  fs::create_directory(folder / "sub");
+  fs::create_symlink("sub", folder / "to_sub");
+  const struct {
+    const char* name;
+    std::string reason;
+  } cases[] = {
+      {"pipe", "not a regular file (send standard output to it instead of -o)"},
+      {"to_pipe", "not a regular file (send standard output to it instead of -o)"},
+      {"sub", "Is a directory"},
+      {"to_sub", "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run({"--fwhm", "1", "lines.txt", "-o", c.name, "--force"}), 1) << c.name;
+    EXPECT_EQ(err.str(),
+              "broaden-batch: cannot replace '" + std::string(c.name) + "': " + c.reason + "\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder / "pipe")));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "to_pipe")));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "to_sub")));
+  EXPECT_EQ(names(), (std::vector<std::string>{"lines.txt", "pipe", "sub", "to_pipe", "to_sub"}));
+}
+
+// A seam that stands for a device under a name (no real device is ever
+// touched), or for a name a device takes between the start and the move.
+class DeviceFileSystem : public FileSystem {
+ public:
+  explicit DeviceFileSystem(int device_after) : device_after_(device_after) {}
+  std::unique_ptr<std::istream> open_existing(const std::string&, std::string&) override {
+    return std::make_unique<std::istringstream>("1000 2\n");
+  }
+  std::unique_ptr<OutputFile> create_new(const std::string&, std::string&) override {
+    return nullptr;
+  }
+  NameKind kind_of(const std::string& name, bool follow_links) override {
+    log += "kind " + name + (follow_links ? " followed\n" : "\n");
+    return looks_ >= device_after_ ? NameKind::special : (++looks_, NameKind::other);
+  }
+  std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
+                                               std::string&) override {
+    name = prefix + "000000";
+    log += "create " + name + "\n";
+    return std::make_unique<File>(&sink_);
+  }
+  std::error_code copy_permissions(const std::string& from, const std::string& to) override {
+    log += "permissions " + from + " " + to + "\n";
+    return {};
+  }
+  std::error_code rename(const std::string& from, const std::string& to) override {
+    log += "rename " + from + " " + to + "\n";
+    return {};
+  }
+  void remove(const std::string& name) noexcept override { log += "remove " + name + "\n"; }
+
+  std::string log;
+
+ private:
+  struct File : OutputFile {
+    explicit File(std::streambuf* buffer) : OutputFile(buffer) {}
+    void close() override { flush(); }
+  };
+  std::stringbuf sink_;
+  int device_after_;
+  int looks_ = 0;
+};
+
+TEST_F(RunBatchTest, ForceNeverRenamesOverADeviceNotEvenOneThatCameMeanwhile) {
+  DeviceFileSystem device(0);
+  EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "dev/tty", "--force"}, "", &device), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: cannot replace 'dev/tty': not a regular file (send standard output to "
+            "it instead of -o)\n");
+  EXPECT_EQ(device.log, "kind dev/tty followed\n");  // nothing made, nothing moved
+
+  DeviceFileSystem later(1);
+  EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "out", "--force"}, "", &later), 1);
+  EXPECT_EQ(later.log,
+            "kind out followed\ncreate ./.broaden-batch-000000\n"
+            "permissions out ./.broaden-batch-000000\nkind out followed\n"
+            "remove ./.broaden-batch-000000\n");
+}
+
+// The replaced file's permission bits stay (a private file stays private
+// also while it is written); a new file gets those of a new file.
+TEST_F(RunBatchTest, ForceKeepsTheReplacedFilesPermissionBits) {
+  folder.write("lines.txt", "1000 2\n");
+  for (const fs::perms mode : {fs::perms(0600), fs::perms(0640), fs::perms(0444)}) {
+    folder.write("out.tsv", "old\n");
+    fs::permissions(folder / "out.tsv", mode);
+    fs::create_symlink("out.tsv", folder / "link.tsv");
+    for (const char* name : {"out.tsv", "link.tsv"}) {
+      ASSERT_EQ(run({"--fwhm", "1", "lines.txt", "-o", name, "--force"}), 0) << err.str();
+      EXPECT_EQ(fs::status(folder / name).permissions(), mode) << name;
+    }
+    EXPECT_FALSE(fs::is_symlink(folder / "link.tsv"));
+    fs::remove(folder / "out.tsv");
+    fs::remove(folder / "link.tsv");
+  }
+  const mode_t mask = ::umask(022);
+  ASSERT_EQ(run({"--fwhm", "1", "lines.txt", "-o", "new.tsv"}), 0) << err.str();
+  ::umask(mask);
+  EXPECT_EQ(fs::status(folder / "new.tsv").permissions(), fs::perms(0644));
+}
+
+TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
+  const std::vector<std::string> grid{"--fwhm", "1", "--from", "0", "--to", "10", "--points", "3"};
+  const struct {
+    std::string lines, err;
+  } cases[] = {
+      {"5 1\n20 1\n",
+       "broaden-batch: warning: 1 of 2 lines lies outside the grid (0 to 10); only its tail "
+       "reaches it\n"},
+      {"20 1\n30 1\n5 1\n",
+       "broaden-batch: warning: 2 of 3 lines lie outside the grid (0 to 10); only their tails "
+       "reach it\n"},
+      {"20 1\n",
+       "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 10); only its tail "
+       "reaches it\n"},
+      {"freq,int\r\n5 1\r\n",
+       "broaden-batch: note: standard input:1: skipped the header row 'freq,int'\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(grid, c.lines), 0);
+    EXPECT_EQ(err.str(), c.err);
+  }
+}
+
+// A stream buffer whose writes fail with `error`, as a closed pipe's do.
+class FailingBuffer : public std::streambuf {
+ public:
+  explicit FailingBuffer(int error) : error_(error) {}
+
+ protected:
+  int_type overflow(int_type) override {
+    errno = error_;
+    return traits_type::eof();
+  }
+  std::streamsize xsputn(const char*, std::streamsize) override {
+    errno = error_;
+    return 0;
+  }
+
+ private:
+  int error_;
+};
+
+// A closed standard output ends the run quietly with the status of SIGPIPE;
+// any other failure to write is still told.
+TEST_F(RunBatchTest, AClosedStandardOutputEndsQuietlyOtherFailuresAreTold) {
+  const char* const spectrum[] = {"broaden-batch", "--fwhm", "1"};
+  const char* const help[] = {"broaden-batch", "--help"};
+  for (const auto& [argv, count] :
+       {std::pair{spectrum, 3}, std::pair{static_cast<const char* const*>(help), 2}}) {
+    FailingBuffer closed(EPIPE), broken(EIO);
+    std::ostream closed_out(&closed), broken_out(&broken);
+    std::ostringstream closed_err, broken_err;
+    folder.write(".in", "1000 2\n");
+    const int in1 = ::open((folder / ".in").c_str(), O_RDONLY);
+    const int in2 = ::open((folder / ".in").c_str(), O_RDONLY);
+    EXPECT_EQ(run_batch(count, argv, in1, closed_out, closed_err, files_), kBatchOutputClosed);
+    EXPECT_EQ(closed_err.str(), "");
+    const int status = run_batch(count, argv, in2, broken_out, broken_err, files_);
+    ::close(in1);
+    ::close(in2);
+    EXPECT_EQ(status, kBatchFailed);
+    if (count == 3) {
+      EXPECT_EQ(broken_err.str(), "broaden-batch: cannot write to standard output: " +
+                                      std::string(std::strerror(EIO)) + "\n");
+    }
+  }
+  EXPECT_EQ(kBatchOutputClosed, 128 + SIGPIPE);
 }
 
 }  // namespace

@@ -2,14 +2,17 @@
 // checked on its exit status, both streams and every file it leaves.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/spawn.h"
@@ -332,6 +335,230 @@ TEST(BatchE2e, EveryPointIsWrittenOnceInOrderAcrossTheFormattingBlocks) {
       ASSERT_NEAR(points.y[j], std::exp(-(d * d) / 0.005), 1e-14) << to << " point " << j;
     }
   }
+}
+
+}  // namespace
+}  // namespace broaden::testing
+
+namespace broaden::testing {
+namespace {
+
+// A run of broaden-batch left running, for what spawn_broaden cannot do:
+// signal it midway, close its standard output first, limit its memory.
+struct Child {
+  pid_t pid = -1;
+  int input = -1;  ///< its standard input, kept open until closed here
+  int errors = -1;
+};
+
+struct ChildOptions {
+  bool output_closed = false;     ///< standard output a pipe nobody reads
+  bool hangup_ignored = false;    ///< started as nohup starts it
+  rlim_t memory = RLIM_INFINITY;  ///< RLIMIT_AS
+};
+
+Child start(const TempFolder& folder, std::vector<std::string> arguments,
+            const ChildOptions& options = {}) {
+  const std::string directory = folder.path().string();
+  const std::string program = BROADEN_BATCH_EXECUTABLE;
+  std::vector<const char*> argv{program.c_str()};
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe2 failed");
+  const rlimit memory{options.memory, options.memory};
+  const rlimit no_core{0, 0};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(directory.c_str()) != 0 || ::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 ||
+        ::dup2(err[1], 2) < 0 || ::setrlimit(RLIMIT_CORE, &no_core) != 0 ||
+        ::setrlimit(RLIMIT_AS, &memory) != 0)
+      ::_exit(127);
+    // Every signal at its default action and none blocked, whatever the
+    // test runner left (a shell's background job ignores SIGINT and SIGQUIT).
+    for (int n = 1; n < NSIG; ++n) ::signal(n, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGHUP, options.hangup_ignored ? SIG_IGN : SIG_DFL);
+    ::execv(argv[0], const_cast<char* const*>(argv.data()));
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (options.output_closed) ::close(out[0]);
+  return Child{pid, in[1], err[0]};
+}
+
+// Waits for the child's end: its status as spawn_broaden gives it (128 +
+// the signal that ended it) and what it said on standard error.
+std::pair<int, std::string> finish(Child& child) {
+  if (child.input >= 0) ::close(child.input);
+  std::string said;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(child.errors, buffer, sizeof buffer)) > 0;)
+    said.append(buffer, static_cast<std::size_t>(got));
+  ::close(child.errors);
+  int status = 0;
+  while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), said};
+}
+
+// True once a temporary file of the run stands in the folder (10 s at most).
+bool temporary_appears(const TempFolder& folder) {
+  for (int wait = 0; wait < 1000; ++wait) {
+    for (const std::string& name : names(folder))
+      if (name.rfind(".broaden-batch-", 0) == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// The run makes its temporary file, then waits for its line list on
+// standard input: a signal then finds the temporary there.
+TEST(BatchE2e, EverySignalThatEndsTheRunRemovesItsTemporaryFile) {
+  for (const int signal_number : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGXCPU, SIGVTALRM, SIGPROF, SIGRTMIN}) {
+    TempFolder folder;
+    Child child = start(folder, {"--fwhm", "1", "-o", "out.tsv"});
+    ASSERT_TRUE(temporary_appears(folder)) << signal_number;
+    ::kill(child.pid, signal_number);
+    const auto [status, said] = finish(child);
+    EXPECT_EQ(status, 128 + signal_number) << said;  // ended by the signal itself
+    EXPECT_TRUE(names(folder).empty()) << signal_number;
+  }
+  // A hangup ignored when the run starts (under nohup) stays ignored.
+  TempFolder folder;
+  Child child = start(folder, {"--fwhm", "1", "-o", "out.tsv"}, {.hangup_ignored = true});
+  ASSERT_TRUE(temporary_appears(folder));
+  ::kill(child.pid, SIGHUP);
+  ASSERT_EQ(::write(child.input, "1000 2\n", 7), 7);
+  const auto [status, said] = finish(child);
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_EQ(names(folder), std::vector<std::string>{"out.tsv"});
+}
+
+// `broaden-batch ... | head`: the reader goes, the writer ends by SIGPIPE
+// without a word, as the core utilities do.
+TEST(BatchE2e, AClosedStandardOutputEndsByBrokenPipeWithoutAWord) {
+  TempFolder folder;
+  folder.write("in.txt", "1000 2\n");
+  for (const auto& arguments : {std::vector<std::string>{"--fwhm", "1", "--from", "950", "--to",
+                                                         "1050", "--step", "0.0001", "in.txt"},
+                                std::vector<std::string>{"--classic", "--sigma", "5", "in.txt"}}) {
+    Child child = start(folder, arguments, {.output_closed = true});
+    const auto [status, said] = finish(child);
+    EXPECT_EQ(status, 128 + SIGPIPE) << said;
+    EXPECT_EQ(said, "");
+  }
+  EXPECT_EQ(names(folder), std::vector<std::string>{"in.txt"});
+}
+
+TEST(BatchE2e, NoMemoryForTheGridIsAFailureToRunSayingHowMuch) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+  TempFolder folder;
+  Child child = start(
+      folder, {"--fwhm", "1", "--from", "0", "--to", "1", "--points", "100000000", "-o", "out.tsv"},
+      {.memory = rlim_t{256} << 20});
+  ::close(std::exchange(child.input, -1));
+  const auto [status, said] = finish(child);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(said,
+            "broaden-batch: not enough memory for a grid of 100000000 points (762.9 MiB for its "
+            "abscissae)\n");
+  EXPECT_TRUE(names(folder).empty());
+}
+
+// Line ends of every kind, the column of a missing field and a header row,
+// as a user meets them.
+TEST(BatchE2e, LineEndsOfEveryKindAndAHeaderRowAreRead) {
+  TempFolder folder;
+  const std::vector<std::string> grid{"--fwhm", "1",    "--from", "990",
+                                      "--to",   "2010", "--step", "1"};
+  auto run = [&](const std::string& lines) {
+    folder.write("in.txt", lines);
+    std::vector<std::string> arguments = grid;
+    arguments.push_back("in.txt");
+    return batch(folder, arguments);
+  };
+  const Outcome lf = run("1000 1\n2000 2\n");
+  ASSERT_EQ(lf.status, 0) << lf.err;
+  const std::string points = lf.out.substr(lf.out.find('\n'));
+  // Older spreadsheets end lines with CR alone; a comment first once hid
+  // every line.
+  for (const std::string lines :
+       {"1000 1\r2000 2\r", "# f I\r1000 1\r2000 2", "1000 1\r\n2000 2\r\n"}) {
+    const Outcome other = run(lines);
+    ASSERT_EQ(other.status, 0) << other.err;
+    EXPECT_EQ(other.err, "");
+    EXPECT_EQ(other.out.substr(other.out.find('\n')), points);
+    EXPECT_NE(other.out.find(" lines=2\n"), std::string::npos) << other.out.substr(0, 200);
+  }
+  const Outcome header = run("freq,int\r\n1000 1\r\n2000 2\r\n");
+  ASSERT_EQ(header.status, 0) << header.err;
+  EXPECT_EQ(header.err, "broaden-batch: note: in.txt:1: skipped the header row 'freq,int'\n");
+  EXPECT_EQ(header.out.substr(header.out.find('\n')), points);
+
+  for (const auto& [lines, error] :
+       {std::pair<std::string, std::string>{"1000\r\n",
+                                            "in.txt:1:5: expected 2 fields (the "
+                                            "intensity is field 2), not 1"},
+        {"1000\n",
+         "in.txt:1:5: expected 2 fields (the intensity "
+         "is field 2), not 1"},
+        {"1000 1e400\r\n",
+         "in.txt:1:6: expected an intensity "
+         "(field 2) within the range of doubles, "
+         "not '1e400'"}}) {
+    const Outcome bad = run(lines);
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, "broaden-batch: " + error + "\n");
+  }
+}
+
+// A named pipe of the test's own (never a system device) is not replaced by
+// --force: the run refuses before it opens, creates or renames anything.
+TEST(BatchE2e, ForceRefusesANamedPipeAndKeepsAFilesPermissions) {
+  TempFolder folder;
+  folder.write("in.txt", "1000 2\n");
+  ASSERT_EQ(::mkfifo((folder.path() / "pipe").c_str(), 0600), 0);
+  const Outcome piped = batch(folder, {"--fwhm", "1", "in.txt", "-o", "pipe", "--force"});
+  EXPECT_EQ(piped.status, 1);
+  EXPECT_EQ(piped.err,
+            "broaden-batch: cannot replace 'pipe': not a regular file (send standard output to it "
+            "instead of -o)\n");
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder.path() / "pipe")));
+
+  folder.write("private.tsv", "old\n");
+  fs::permissions(folder.path() / "private.tsv", fs::perms(0600));
+  const Outcome forced = batch(folder, {"--fwhm", "1", "in.txt", "-o", "private.tsv", "--force"});
+  ASSERT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(fs::status(folder.path() / "private.tsv").permissions(), fs::perms(0600));
+  EXPECT_NE(folder.read("private.tsv"), "old\n");
+  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "pipe", "private.tsv"}));
+}
+
+// Round abscissae print as a grid is written; numbers beyond 2^53 with
+// their shortest digits.
+TEST(BatchE2e, NumbersPrintInTheirShortestAndPlainestForm) {
+  TempFolder folder;
+  const Outcome run = batch(
+      folder,
+      {"--fwhm", "1", "--normalise", "height", "--from", "0", "--to", "300000", "--step", "100000"},
+      "100000 36619573947943904\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(run.out.find('\n') + 1),
+            "0\t0\n100000\t36619573947943900\n200000\t0\n300000\t0\n");
+  const Outcome outside = batch(
+      folder, {"--fwhm", "1", "--from", "0", "--to", "300000", "--step", "100000"}, "400000 1\n");
+  EXPECT_EQ(outside.err,
+            "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 300000); only its "
+            "tail reaches it\n");
 }
 
 }  // namespace

@@ -162,6 +162,8 @@ TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
   fs::create_directory(folder_ / "sub");
   fs::create_symlink("nowhere", folder_ / "dangling");
   fs::create_symlink("sub", folder_ / "to_sub");
+  ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("pipe", folder_ / "to_pipe");
   const struct {
     std::string name;
     NameKind link_itself, followed;
@@ -170,6 +172,8 @@ TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
       {"sub", NameKind::folder, NameKind::folder},
       {"dangling", NameKind::other, NameKind::absent},
       {"to_sub", NameKind::other, NameKind::folder},
+      {"pipe", NameKind::special, NameKind::special},
+      {"to_pipe", NameKind::other, NameKind::special},
       {"missing", NameKind::absent, NameKind::absent},
       {"missing/x", NameKind::absent, NameKind::absent},
       {"file\0"s, NameKind::absent, NameKind::absent},
@@ -203,6 +207,12 @@ TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
   EXPECT_FALSE(files_.link("file", "copy"));
   EXPECT_EQ(folder_.read("copy"), "old");
   files_.remove("copy");
+  // Permission bits go from a file, or what a link points to, to another.
+  fs::permissions(folder_ / "file", fs::perms(0640));
+  fs::create_symlink("file", folder_ / "to_file");
+  EXPECT_FALSE(files_.copy_permissions("to_file", second));
+  EXPECT_EQ(fs::status(folder_ / second).permissions(), fs::perms(0640));
+  EXPECT_EQ(files_.copy_permissions("missing", second), std::errc::no_such_file_or_directory);
   files_.remove(second);
   EXPECT_FALSE(folder_.exists("copy"));
   EXPECT_TRUE(fs::is_empty(folder_ / "sub"));

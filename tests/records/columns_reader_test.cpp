@@ -40,6 +40,49 @@ TEST(ReadColumns, ReadsEverySeparatorCommentAndNumberForm) {
   }
 }
 
+// CR alone (older spreadsheets), LF and CR LF all end a line, mixed or not:
+// every line is read, comments end at the line end, line numbers count
+// each line end once.
+TEST(ReadColumns, EveryKindOfLineEndEndsALine) {
+  const std::vector<double> frequency{1000, 2000, 3000};
+  for (const std::string text : {"1000 1\r2000 2\r3000 3\r", "# comment\r1000 1\r2000 2\r3000 3",
+                                 "1000 1\r\n2000 2\n3000 3\r", "1000 1 # a\r\r\n2000 2\n\r3000 3\n",
+                                 "\xEF\xBB\xBF"
+                                 "1000 1\r2000 2\r\r3000 3"}) {
+    const LineListRead result = read_columns(text, {});
+    ASSERT_FALSE(result.error) << text << " -> " << result.error->expected;
+    EXPECT_EQ(result.table.frequency, frequency) << text;
+    EXPECT_EQ(result.table.intensity, (std::vector<double>{1, 2, 3})) << text;
+  }
+  const LineListRead bad = read_columns("1 2\r3 4\r\n5 x\r", {});
+  ASSERT_TRUE(bad.error);
+  EXPECT_EQ(bad.error->line, 3u);
+  EXPECT_EQ(bad.error->column, 3u);
+}
+
+// A first row of names, not a comment, is skipped with a note; a row with
+// any number in it is read (or refused) as a line.
+TEST(ReadColumns, AFirstRowWithoutNumbersIsAHeaderSkippedWithANote) {
+  const struct {
+    std::string text;
+    std::vector<LineListNote> notes;
+  } cases[] = {
+      {"freq,int\n1000 2\n", {{1, "skipped the header row 'freq,int'"}}},
+      {"# made by hand\r\n\r\n  frequency ; intensity ; mode  # cm-1\r\n1000 2\r\n",
+       {{3, "skipped the header row 'frequency ; intensity ; mode'"}}},
+      {"\xEF\xBB\xBF"
+       "f I\r1000 2\r",
+       {{1, "skipped the header row 'f I'"}}},
+      {"1000 2\n", {}},
+  };
+  for (const auto& c : cases) {
+    const LineListRead result = read_columns(c.text, {});
+    ASSERT_FALSE(result.error) << c.text << " -> " << result.error->expected;
+    EXPECT_EQ(result.table.frequency, std::vector<double>{1000}) << c.text;
+    EXPECT_EQ(result.notes, c.notes) << c.text;
+  }
+}
+
 TEST(ReadColumns, ScalesFrequenciesAndWidthsWithOneRoundingEach) {
   const LineListRead result = read_columns(
       "3000.3 1 10\n", {.columns = {1, 2, 3}, .frequency_scale = 0.96, .width_divisor = 2.0});
@@ -60,12 +103,30 @@ TEST(ReadColumns, ReportsTheFirstBadLineWithItsLineAndColumn) {
       {"# h\n1 2\n1000\n",
        {1, 2},
        {LineError::missing_field, 3, 5, "2 fields (the intensity is field 2), not 1"}},
+      // The line ends, whichever, are not part of the line: nor of its columns.
+      {"1000\r\n",
+       {1, 2},
+       {LineError::missing_field, 1, 5, "2 fields (the intensity is field 2), not 1"}},
+      {"1 2\r1000\r",
+       {1, 2},
+       {LineError::missing_field, 2, 5, "2 fields (the intensity is field 2), not 1"}},
+      {"1 2\r\n\r\n1000 \r\n",
+       {1, 2},
+       {LineError::missing_field, 3, 6, "2 fields (the intensity is field 2), not 1"}},
+      {"1 2e999\n",
+       {1, 2},
+       {LineError::out_of_range, 1, 3,
+        "an intensity (field 2) within the range of doubles, not '2e999'"}},
       {"1 2\n  1,,2\n",
        {1, 2},
        {LineError::not_a_number, 2, 5, "a number for the intensity (field 2), not an empty field"}},
-      {"frequency,intensity\n",
+      // Only the first line holding fields may be a header row.
+      {"1 2\nfrequency,intensity\n",
        {1, 2},
-       {LineError::not_a_number, 1, 1, "a number for the frequency (field 1), not 'frequency'"}},
+       {LineError::not_a_number, 2, 1, "a number for the frequency (field 1), not 'frequency'"}},
+      {"freq 2\n",  // a number in it: a bad line, not a header
+       {1, 2},
+       {LineError::not_a_number, 1, 1, "a number for the frequency (field 1), not 'freq'"}},
       {"1 2 0\n",
        {1, 2, 3},
        {LineError::not_positive, 1, 5, "a positive width (field 3), not '0'"}},

@@ -11,6 +11,11 @@ namespace broaden {
 inline constexpr int kBatchDone = 0;        ///< the spectrum was written
 inline constexpr int kBatchFailed = 1;      ///< reading or writing failed
 inline constexpr int kBatchUsageError = 2;  ///< the command line was refused
+/// Standard output was closed by its reader (EPIPE): the run ends without a
+/// word, with the status of a process ended by SIGPIPE (128 + 13), as the
+/// writer of a pipeline whose reader has gone (`broaden-batch ... | head`).
+/// The program itself then ends by SIGPIPE's default action.
+inline constexpr int kBatchOutputClosed = 141;
 
 /// Runs broaden-batch with the command line `argc`/`argv`: reads the line
 /// list from its file, opened through `files`, or from the descriptor
@@ -18,7 +23,8 @@ inline constexpr int kBatchUsageError = 2;  ///< the command line was refused
 /// made whole through `files` (see AtomicFile), or to `out`; help and
 /// version go to `out`; warnings and failures are lines "broaden-batch:
 /// ..." on `err`, names in them quoted with control characters escaped.
-/// Returns the exit status.
+/// A line list read with notes (a header row skipped) gives them on `err`
+/// as "broaden-batch: note: NAME:LINE: ...". Returns the exit status.
 ///
 ///   {"broaden-batch", "--fwhm", "1", "absent.txt"}
 ///     -> 1, err "broaden-batch: cannot open 'absent.txt': No such file or directory\n"

@@ -23,6 +23,10 @@ struct DecimalAbscissae {
 };
 
 /// A grid, or why it was refused (`error` non-empty, `x` empty).
+/// `out_of_memory` marks the one refusal that is no fault of the options:
+/// the points did not fit in memory; `error` then says how much was needed,
+/// "not enough memory for a grid of 100000000 points (762.9 MiB for its
+/// abscissae)".
 /// `decimals` is set by grid_by_step where every point's decimal has at most
 /// 15 significant digits (first and last below 10^15 in magnitude), lies
 /// well inside the normal doubles (exponent10 at least -280) and, with a
@@ -32,7 +36,12 @@ struct GridResult {
   std::vector<double> x;
   std::string error;
   std::optional<DecimalAbscissae> decimals;
+  bool out_of_memory = false;
 };
+
+/// A count of bytes as a message gives it: "512 bytes" below a mebibyte,
+/// else mebibytes with one decimal, "762.9 MiB".
+std::string memory_needed(std::size_t bytes);
 
 /// The grid from `from` to `to` by `step`, all exact decimals (scans
 /// without error, as scan_decimal gives them): point j is

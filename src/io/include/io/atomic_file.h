@@ -24,18 +24,26 @@ struct FileFailure {
 /// existing file must not be replaced (which fails when anything holds the
 /// name, even a dangling symbolic link), a rename when it may. Until
 /// commit() succeeds the final name is untouched; on any failure, and when
-/// the object goes without a commit, the temporary file is removed. The file
-/// gets the mode a new file gets (0666 less the file-creation mask) and is
-/// synced before the move.
+/// the object goes without a commit, the temporary file is removed. A new
+/// file gets the mode a new file gets (0666 less the file-creation mask); a
+/// replaced file's permission bits are kept (given to the temporary file as
+/// soon as it is made); owner and group are the writer's. The file is synced
+/// before the move.
 class AtomicFile {
  public:
   /// Prepares `name`, with a temporary file named `temporary_prefix` and six
   /// more characters beside it: refuses at once (nullptr, `failure` set)
   /// when the name is empty, when it exists and `replace` is false, when it
-  /// is a folder, or when no temporary file can be made.
+  /// is a folder, a named pipe, a device or a socket, or a symbolic link to
+  /// one of these (links followed: a link is replaced itself only when it
+  /// points to a regular file or nowhere), when no temporary file can be
+  /// made or the old file's permissions not be given to it. commit()
+  /// checks the name again before it renames.
   ///
   ///   create(files, "out.tsv", false, ".tmp-", failure) -> a file to write,
   ///     or {exists, "'out.tsv' exists"}
+  ///   create(files, "pipe", true, ".tmp-", failure)  (a named pipe) -> nullptr,
+  ///     "cannot replace 'pipe': not a regular file (send standard output to it instead of -o)"
   static std::unique_ptr<AtomicFile> create(FileSystem& files, const std::string& name,
                                             bool replace, std::string_view temporary_prefix,
                                             FileFailure& failure);

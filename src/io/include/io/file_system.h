@@ -29,7 +29,8 @@ class OutputFile : public std::ostream {
 enum class NameKind {
   absent,  ///< nothing, or nothing that can be looked up (a missing folder on the way)
   folder,
-  other,  ///< a file, a named pipe, a device, a symbolic link (when links are not followed)
+  other,    ///< a regular file, or a symbolic link (when links are not followed)
+  special,  ///< a named pipe, a device or a socket: never to be replaced by a file
 };
 
 class FileSystem {
@@ -80,6 +81,13 @@ class FileSystem {
   /// Moves `from` to `to` (rename(2)), replacing a file, or a symbolic link
   /// itself rather than what it points to, that holds `to`.
   virtual std::error_code rename(const std::string& from, const std::string& to);
+
+  /// Gives the file `to` the permission bits (those of 0777) of the file
+  /// `from`, links followed (stat(2), chmod(2)). Returns the system's error
+  /// (no_such_file_or_directory when `from` is gone), or none.
+  ///
+  ///   copy_permissions("out.tsv", ".tmp-x3Fq9a") -> none; the temporary is 0600 as out.tsv
+  virtual std::error_code copy_permissions(const std::string& from, const std::string& to);
 
   /// Removes the name `name` (unlink(2)); a failure is ignored.
   virtual void remove(const std::string& name) noexcept;

@@ -27,15 +27,21 @@ class PosixFileSystem final : public FileSystem {
                                                std::string& reason) override;
   std::error_code link(const std::string& from, const std::string& to) override;
   std::error_code rename(const std::string& from, const std::string& to) override;
+  std::error_code copy_permissions(const std::string& from, const std::string& to) override;
   void remove(const std::string& name) noexcept override;
 
  private:
   int directory_fd_;
 };
 
-/// Installs handlers for SIGHUP, SIGINT and SIGTERM that remove the
-/// temporary file being written (if any) before the signal ends the process
-/// as it would have.
+/// Installs handlers for every signal whose default action ends the process
+/// (SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU,
+/// SIGXFSZ, SIGVTALRM, SIGPROF, the real-time signals, and the signals of
+/// faults such as SIGSEGV and SIGABRT), but not on those ignored when it is
+/// called (a run under nohup, a SIGPIPE or SIGXFSZ the caller ignores): the
+/// handler removes the temporary file being written (if any), then the
+/// signal ends the process by its default action, so that the exit status
+/// tells the signal.
 void remove_temporary_files_on_signals();
 
 }  // namespace broaden

@@ -17,9 +17,12 @@ inline constexpr DecimalGrammar kColumnsGrammar{.d_exponent = true};
 /// `options.columns` says, scaled as `options` says (keep_infinities is
 /// not taken: no number of the columns is infinite).
 ///
-/// Lines end at a line feed (a carriage return is a blank); the last may
-/// lack it. `#` starts a comment to the end of the line. A line holding
-/// nothing but blanks and a comment is skipped. A UTF-8 byte-order mark at
+/// Lines end at a line feed, a carriage return, or both as CR LF (one line
+/// end); the last may lack it. `#` starts a comment to the end of the line.
+/// A line holding nothing but blanks and a comment is skipped. The first
+/// line holding fields, when none of its fields is a number, is a header
+/// row: it is skipped, with a note "skipped the header row 'freq,int'"
+/// (shown as a field is). A UTF-8 byte-order mark at
 /// the very start is skipped. Fields are separated by runs of blanks and
 /// tabs holding at most one comma or semicolon; two commas or semicolons
 /// with only blanks between them stand around an empty field, as in CSV.
@@ -35,8 +38,10 @@ inline constexpr DecimalGrammar kColumnsGrammar{.d_exponent = true};
 ///   read_columns("1000 x\n", {})
 ///     -> error {not_a_number, line 1, column 6,
 ///               "a number for the intensity (field 2), not 'x'"}
-///   read_columns("1000\n", {})
+///   read_columns("1000\n", {})  (or "1000\r\n")
 ///     -> error {missing_field, line 1, column 5, "2 fields (the intensity is field 2), not 1"}
+///   read_columns("freq,int\r1000 2\r", {})
+///     -> {frequency {1000}, intensity {2}}, note {1, "skipped the header row 'freq,int'"}
 LineListRead read_columns(std::string_view text, const LineListOptions& options);
 
 }  // namespace broaden

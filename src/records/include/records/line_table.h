@@ -81,10 +81,21 @@ struct LineListError {
   friend bool operator==(const LineListError&, const LineListError&) = default;
 };
 
-/// What a reader gives: the table, or the first line it could not read.
+/// Something a reader did that the user should hear of, though the list was
+/// read: the 1-based line and a phrase, "skipped the header row 'f,I'".
+struct LineListNote {
+  std::size_t line = 0;
+  std::string text;
+
+  friend bool operator==(const LineListNote&, const LineListNote&) = default;
+};
+
+/// What a reader gives: the table, or the first line it could not read;
+/// and the notes, in the order of the lines.
 struct LineListRead {
   LineTable table;
   std::optional<LineListError> error;  ///< set: the table is to be ignored
+  std::vector<LineListNote> notes;
 };
 
 }  // namespace broaden
