@@ -11,6 +11,7 @@
 
 #include "batch/grid.h"
 #include "batch/output_formats.h"
+#include "numbers/double_to_shortest.h"
 #include "records/line_list_formats.h"
 #include "text/quoted.h"
 
@@ -97,8 +98,23 @@ double converted(const std::string& name, const std::string& text, double diviso
 
 // The shortest text that reads back as the same double: "0.1", "1e-300".
 std::string shortest(double value) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
+// A decimal of the grid as the user would write it ("100000", "0.3") where
+// decimal_to_text can, else its double's shortest text.
+std::string shown_decimal(const DecimalScan& scan) {
+  std::int64_t value = 0;
+  const bool small =
+      scan.digits.size() <= 15 && scan.exponent10 >= -280 && scan.exponent10 <= 280 &&
+      std::from_chars(scan.digits.data(), scan.digits.data() + scan.digits.size(), value).ec ==
+          std::errc() &&
+      (scan.exponent10 <= 0 ||
+       scan.digits.size() + static_cast<std::size_t>(scan.exponent10) <= 15);
+  if (!small) return shortest(scan_to_double(scan));
+  char text[kShortestRoom];
+  return std::string(text, decimal_to_text(scan.negative ? -value : value, scan.exponent10, text));
 }
 
 std::int64_t whole_number(const std::string& name, const std::string& text) {
@@ -349,7 +365,7 @@ std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
     o.grid = given("--from") || given("--step") ? GridKind::step : GridKind::classic_default;
     if (o.step.negative || o.step.digits.find_first_not_of('0') == std::string::npos)
       throw UsageError{"--step must be positive, not " + quoted(v.step)};
-    grid = "step=" + shortest(scan_to_double(o.step));
+    grid = "step=" + shown_decimal(o.step);
   }
   const double from = scan_to_double(o.from);
   const double to = scan_to_double(o.to);
@@ -387,8 +403,7 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   const std::string grid = check_grid(given, v, o);
   check_format(given, v, o);
   o.parameters = "shape=" + v.shape + " " + widths + " normalise=" + v.normalise +
-                 " from=" + shortest(scan_to_double(o.from)) +
-                 " to=" + shortest(scan_to_double(o.to)) + " " + grid +
+                 " from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid +
                  " scale=" + shortest(o.scale);
   return o;
 }

@@ -141,6 +141,13 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
        "shape=voigt gaussian-fwhm=3 lorentzian-fwhm=4 normalise=area from=0.1 to=2000 step=0.1 "
        "scale=1"},
       {{"--classic", "--sigma", "5.0"}, "classic sigma=5"},
+      // The grid's decimals as written by hand, not as 1e+05; other values shortest.
+      {{"--fwhm", "1e5", "--from", "0", "--to", "2e5", "--step", "0.5E5", "--scale",
+        "36619573947943903"},
+       "shape=gaussian fwhm=1e+05 normalise=area from=0 to=200000 step=50000 "
+       "scale=36619573947943900"},
+      {{"--fwhm", "1", "--from", "-0.00001", "--to", "1e-3", "--step", "1e-6"},
+       "shape=gaussian fwhm=1 normalise=area from=-0.00001 to=0.001 step=1e-06 scale=1"},
   };
   for (const auto& c : cases) {
     const Command command = parse(c.arguments);
