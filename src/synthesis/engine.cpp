@@ -65,9 +65,13 @@ GaussianTerm term_of(double frequency, double intensity, double width) {
   return GaussianTerm{frequency, (intensity / kNormalisation) / width, (width + width) * width};
 }
 
+// Grid point n (index n - 1) lies within 1.5e-4 of n / 10.
+constexpr detail::GridGuess kGridGuess{10.0, -1.0, 3.0};
+
 Window window_of(const GaussianTerm& peak, std::span<const double, kGridSize> w) {
   Window window;
-  static_cast<detail::GaussianWindow&>(window) = detail::gaussian_window(peak, w, true);
+  static_cast<detail::GaussianWindow&>(window) =
+      detail::gaussian_window(peak, w, true, &kGridGuess);
   if (window.every_point || window.first == window.last) return window;
   window.q_max = kCoreQ;
   // Outside [near_first, near_last) q exceeds near_q; the margin on q_max
@@ -78,7 +82,7 @@ Window window_of(const GaussianTerm& peak, std::span<const double, kGridSize> w)
     window.near_only = true;
     window.q_max = q_max;
     std::tie(window.near_first, window.near_last) =
-        detail::points_within(peak, w, near_q, window.first, window.last);
+        detail::points_within(peak, w, near_q, window.first, window.last, &kGridGuess);
   }
   return window;
 }

@@ -66,23 +66,37 @@ struct GaussianWindow {
   std::size_t size(std::size_t points) const { return every_point ? points : last - first; }
 };
 
+/// Where a grid's points stand, for a faster window: the first index whose
+/// abscissa reaches v is within `margin` of floor(v * points_per_unit +
+/// index_offset). Only a guess: every window is checked at its ends and
+/// found exactly whatever the guess says.
+struct GridGuess {
+  double points_per_unit;
+  double index_offset;
+  double margin;
+};
+
 /// The window of `term` on the grid `x`. A term with a non-finite position,
 /// amplitude or spread, or a spread not above 0, takes every point
 /// (every_point); an amplitude of 0, none. On an ascending grid q, computed
 /// as the loops do, never increases up to the first point at or past the
 /// line and never decreases from there on (rounding is monotonic in each
 /// operation), so each bound is a binary search: the window holds exactly
-/// the points with q < kZeroTermQ and the core those with q <= kCoreQ. A grid
-/// not in ascending order gets the whole grid as rim.
+/// the points with q < kZeroTermQ and the core those with q <= kCoreQ, each
+/// search narrowed first to the points about the right distance away (by
+/// `guess` where given, else by comparing abscissae) and widened again where
+/// that narrowing does not hold the crossing. A grid not in ascending order
+/// gets the whole grid as rim.
 ///
 ///   term {1000, 1, 50}, x = 0.1, 0.2, ... 2000 -> first 9806, last 10194
-GaussianWindow gaussian_window(const GaussianTerm& term, std::span<const double> x,
-                               bool ascending) noexcept;
+GaussianWindow gaussian_window(const GaussianTerm& term, std::span<const double> x, bool ascending,
+                               const GridGuess* guess = nullptr) noexcept;
 
 /// The indices [a, b) within [from, to) of an ascending grid where the
 /// term's q (as the loops compute it) is at most q_limit; a == b where none.
 std::pair<std::size_t, std::size_t> points_within(const GaussianTerm& term,
                                                   std::span<const double> x, double q_limit,
-                                                  std::size_t from, std::size_t to) noexcept;
+                                                  std::size_t from, std::size_t to,
+                                                  const GridGuess* guess = nullptr) noexcept;
 
 }  // namespace broaden::detail
