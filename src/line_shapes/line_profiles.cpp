@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "synthesis/blocks.h"
 #include "line_shapes/profile_kernels.h"
 #include "line_shapes/voigt_terms.h"
+#include "synthesis/blocks.h"
 
 namespace broaden {
 namespace detail {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "line_shapes/line_profiles.h"
 #include "numbers/decimal_scan.h"
 #include "records/columns_reader.h"
-#include "line_shapes/line_profiles.h"
 
 namespace broaden {
 

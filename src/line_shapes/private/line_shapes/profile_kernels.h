@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <span>
 
-#include "synthesis/gaussian_terms.h"
 #include "line_shapes/line_profiles.h"
+#include "synthesis/gaussian_terms.h"
 
 namespace broaden::detail {
 
