@@ -244,6 +244,14 @@ double straightforward_at(const Table& table, std::size_t i, double abscissa) {
 }
 
 // Turns the estimate at one point into its interval (see the header).
+// The bound on |straightforward - estimate| at a point of `terms` terms
+// whose magnitudes add to about `magnitude` (see the header).
+double bound_of(const Table& table, double kernel_error, std::uint32_t terms, double magnitude) {
+  const double n = static_cast<double>(terms);
+  return 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
+         n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070 + kLeftOutTerm);
+}
+
 void bracket(const Table& table, double kernel_error, std::uint32_t terms, double magnitude,
              std::size_t i, double abscissa, double& low, double& high) {
   const double estimate = low;
@@ -251,9 +259,7 @@ void bracket(const Table& table, double kernel_error, std::uint32_t terms, doubl
     high = low;  // no term: exactly +0
     return;
   }
-  const double n = static_cast<double>(terms);
-  const double bound = 2.05 * (n + 2.0 + 0.5 * kernel_error) * kUnit * magnitude +
-                       n * (table.largest_amplitude * 0x1p-1020 + 0x1p-1070 + kLeftOutTerm);
+  const double bound = bound_of(table, kernel_error, terms, magnitude);
   if (!std::isfinite(estimate) || !(magnitude < 0x1p1000) || !std::isfinite(bound)) {
     low = high = straightforward_at(table, i, abscissa);
     return;
@@ -341,14 +347,29 @@ void bracket_peaks_with(ExpKernel choice, std::span<const double> frequency,
     std::uint32_t counts[kBlockSize + 1];
     double magnitudes[kBlockSize];
     const std::size_t size = end - begin;
-    std::fill(low.data() + begin, low.data() + end, 0.0);
-    add_block(table, kernel.add, true, false, w.data() + begin, low.data() + begin, begin, end);
+    const auto straightforward_block = [&] {
+      std::fill(low.data() + begin, low.data() + end, 0.0);
+      add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin,
+                low.data() + begin, begin, end);
+      std::copy(low.data() + begin, low.data() + end, high.data() + begin);
+    };
+    count_terms(table, begin, end, counts);
     if (mixed) {
-      // Terms of both signs: the sum of their magnitudes, estimated alike.
+      // Terms of both signs: the sum of their magnitudes, estimated alike,
+      // and first, for where the bound is wider than of use (twice the
+      // bound) at most of the block, the estimate is not worth taking.
       std::fill(magnitudes, magnitudes + size, 0.0);
       add_block(table, kernel.add, true, true, w.data() + begin, magnitudes, begin, end);
+      std::size_t hopeless = 0;
+      for (std::size_t i = begin; i < end; ++i)
+        hopeless += 2.0 * bound_of(table, kernel_error, counts[i - begin], magnitudes[i - begin]) >
+                            options.resolution
+                        ? 1
+                        : 0;
+      if (hopeless > size / kWideShare) return straightforward_block();
     }
-    count_terms(table, begin, end, counts);
+    std::fill(low.data() + begin, low.data() + end, 0.0);
+    add_block(table, kernel.add, true, false, w.data() + begin, low.data() + begin, begin, end);
     std::size_t wide = 0;
     for (std::size_t i = begin; i < end; ++i) {
       const double magnitude = mixed ? magnitudes[i - begin] : std::fabs(low[i]);
@@ -356,15 +377,9 @@ void bracket_peaks_with(ExpKernel choice, std::span<const double> frequency,
       wide += high[i] - low[i] > options.resolution ? 1 : 0;
     }
     if (wide == 0) return;
-    if (wide > size / kWideShare) {
-      // Most of the block is of no use to the caller: the whole block the
-      // straightforward way, windows and rims as in add_peaks.
-      std::fill(low.data() + begin, low.data() + end, 0.0);
-      add_block(table, detail::add_gaussian_scalar, false, false, w.data() + begin,
-                low.data() + begin, begin, end);
-      std::copy(low.data() + begin, low.data() + end, high.data() + begin);
-      return;
-    }
+    // Most of the block of no use to the caller: the whole block the
+    // straightforward way, windows and rims as in add_peaks.
+    if (wide > size / kWideShare) return straightforward_block();
     for (std::size_t i = begin; i < end; ++i)
       if (high[i] - low[i] > options.resolution)
         low[i] = high[i] = straightforward_at(table, i, w[i]);

@@ -27,6 +27,9 @@
 // given the widest interval the caller can use (EngineOptions::resolution,
 // 10^-4 for four decimals), a block of the grid where more than one point in
 // eight has a wider interval, as a whole, the other wide points one by one.
+// With peaks of both signs the sum of magnitudes is estimated first, and a
+// block where twice the bound exceeds the resolution at more than one point
+// in eight is taken the straightforward way before its estimate is made.
 // So no input costs much more than the estimate plus the straightforward sum
 // over the peaks' windows, on every core.
 //
