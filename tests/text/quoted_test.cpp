@@ -42,7 +42,7 @@ TEST(Quoted, CutsAtTheLimitBeforeEscapingAndMarksWhatWasLeftOut) {
       {"abcdef", 0, "''..."},
       // The limit counts bytes of the text, not of its escaped form.
       {"\t\t\t", 2, "'\\x09\\x09'..."},
-      {std::string(100, 'x'), 64, "'" + std::string(64, 'x') + "'..."},
+      {std::string(100, 'x'), 64, std::string(1, '\'').append(64, 'x').append("'...")},
   };
   for (const auto& c : cases) EXPECT_EQ(quoted(c.text, c.limit), c.shown) << c.text;
 }
