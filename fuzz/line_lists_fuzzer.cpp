@@ -40,13 +40,20 @@ void check(const LineListFormat& format, std::string_view text, const LineListOp
   FUZZ_CHECK(same(read, format.read(text, options)));
   if (read.error) {
     const LineListError& error = *read.error;
+    // Columns input ends a line at CR, LF or CR LF; the fixed records at LF.
+    const bool cr_ends = format.name == "columns";
+    const auto line_end = [&](std::size_t from) {
+      return std::min(text.find_first_of(cr_ends ? "\r\n" : "\n", from), text.size());
+    };
     std::size_t start = 0;
     for (std::size_t line = 1; line < error.line; ++line) {
-      start = text.find('\n', start);
-      FUZZ_CHECK(start != std::string_view::npos);
-      ++start;
+      start = line_end(start);
+      FUZZ_CHECK(start < text.size());
+      start += cr_ends && text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n'
+                   ? 2
+                   : 1;
     }
-    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::size_t end = line_end(start);
     FUZZ_CHECK(error.line >= 1 && error.column >= 1 && error.column <= end - start + 1);
     FUZZ_CHECK(!error.expected.empty());
     return;
