@@ -23,6 +23,7 @@
 #include "records/classic_spectrum.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
+#include "synthesis/processors.h"
 #include "text/quoted.h"
 
 namespace broaden {
@@ -98,9 +99,10 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options, std
     throw Failure{kBatchFailed,
                   shown_name(options.line_list) + ":" + std::to_string(read.error->line) + ":" +
                       std::to_string(read.error->column) + ": expected " + read.error->expected};
-  for (const LineListNote& note : read.notes)
-    err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
-        << note.text << "\n";
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
+          << note.text << "\n";
   return std::move(read.table);
 }
 
@@ -168,7 +170,8 @@ class Sink {
 // cut in two halves formatted at once, the second by a helper thread where
 // one can be had; the text is the same either way.
 void write_points(Sink& sink, const SpectrumFormat& format, std::span<const double> x,
-                  std::span<const double> y, int digits, const DecimalAbscissae* decimals) {
+                  std::span<const double> y, int digits, const DecimalAbscissae* decimals,
+                  unsigned threads) {
   constexpr std::size_t kBlock = 1 << 15;
   // Below this many points a thread costs about what it saves.
   constexpr std::size_t kParallelFrom = 2048;
@@ -181,7 +184,7 @@ void write_points(Sink& sink, const SpectrumFormat& format, std::span<const doub
   };
   for (std::size_t first = 0; first < x.size(); first += kBlock) {
     const std::size_t count = std::min(kBlock, x.size() - first);
-    const std::size_t half = count >= kParallelFrom ? count / 2 : count;
+    const std::size_t half = count >= kParallelFrom && threads > 1 ? count / 2 : count;
     char* const second = text.get() + half * kPointRoom;
     char* second_end = second;
     char* first_end = nullptr;
@@ -242,9 +245,10 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     // The spectrum file broaden writes, record for record.
     const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
     build_grid(*classic_grid);
-    warn_outside(table.frequency, *classic_grid, nullptr, err);
+    if (!options.quiet) warn_outside(table.frequency, *classic_grid, nullptr, err);
     std::ostringstream records;
-    write_classic_spectrum(records, table.frequency, table.intensity, options.profile.sigma);
+    write_classic_spectrum(records, table.frequency, table.intensity, options.profile.sigma,
+                           options.threads);
     sink.write(records.view());
     sink.finish();
     return kBatchDone;
@@ -258,8 +262,10 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                                     std::to_string(x.size()) + " points (" +
                                     memory_needed(x.size() * sizeof(double)) + ")"};
   }
-  add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y);
-  warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
+  add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y,
+               options.threads);
+  if (!options.quiet)
+    warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
   std::string parameters = options.parameters + " input=";
   // quoted(): the comment line stays one line, and free of terminal
@@ -269,7 +275,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   // --format's kinds count the formats' rows in order.
   const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
   sink.write(format.head(parameters));
-  write_points(sink, format, x, y, options.digits, grid.decimals ? &*grid.decimals : nullptr);
+  write_points(sink, format, x, y, options.digits, grid.decimals ? &*grid.decimals : nullptr,
+               options.threads != 0 ? options.threads : usable_processors());
   sink.write(format.tail(parameters));
   sink.finish();
   return kBatchDone;

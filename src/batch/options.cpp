@@ -54,15 +54,32 @@ std::vector<std::string> names_of(const Rows& rows, NameOf name_of) {
   return names;
 }
 
-// The row of `rows` named `value`, or a usage error listing the names.
+// Whether `given` names `name`, letters in either case: "Lorentzian", "TSV".
+bool same_name(std::string_view given, std::string_view name) noexcept {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return given.size() == name.size() &&
+         std::equal(given.begin(), given.end(), name.begin(),
+                    [&](char a, char b) { return lower(a) == lower(b); });
+}
+
+// The row of `rows` named `value` (in either case), or a usage error listing the names.
 template <class Rows, class NameOf>
 const auto& row_named(const char* option, const std::string& value, const Rows& rows,
                       NameOf name_of) {
   for (const auto& row : rows) {
-    if (value == name_of(row)) return row;
+    if (same_name(value, name_of(row))) return row;
   }
   throw UsageError{std::string(option) + " takes " + listed(names_of(rows, name_of), " or ") +
                    ", not " + quoted(value)};
+}
+
+// A value as a refusal names it: the row's own name where it names one, else quoted.
+template <class Rows, class NameOf>
+std::string shown_value(const std::string& value, const Rows& rows, NameOf name_of) {
+  for (const auto& row : rows) {
+    if (same_name(value, name_of(row))) return std::string(name_of(row));
+  }
+  return quoted(value);
 }
 
 // The index of the row of `rows` named `value` (the enumerators count the
@@ -157,10 +174,12 @@ struct Values {
   std::string line_list = "-";
   std::string input = "columns", columns, scale, shape{kLineShapes[0].name},
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
-              digits;
+              digits, delimiter{kDelimiters[0].name}, threads;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
   bool classic = false;
+  bool decimal_comma = false;
+  bool quiet = false;
 
   const std::string& quantity(std::string_view name) const {
     for (std::size_t i = 0; i < quantities.size(); ++i) {
@@ -201,14 +220,21 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
       throw UsageError{"--classic fixes what " + name +
                        " would set: give it --sigma, the line list and -o only"};
   }
-  if (given("--input") && v.input != "fixed")
-    throw UsageError{"--classic reads the fixed line-list records: --input " + v.input +
-                     " does not fit"};
-  if (given("--shape") && v.shape != line_shape_row(LineShape::gaussian)->name)
-    throw UsageError{"--classic draws Gaussians: --shape " + v.shape + " does not fit"};
-  if (given("--format") && v.format != "classic")
-    throw UsageError{"--classic writes the classic spectrum records: --format " + v.format +
-                     " does not fit"};
+  const auto name = [](const auto& row) { return row.name; };
+  if (given("--input") && !same_name(v.input, "fixed"))
+    throw UsageError{"--classic reads the fixed line-list records: --input " +
+                     shown_value(v.input, line_list_formats(), name) + " does not fit"};
+  if (given("--shape") && !same_name(v.shape, line_shape_row(LineShape::gaussian)->name))
+    throw UsageError{"--classic draws Gaussians: --shape " +
+                     shown_value(v.shape, kLineShapes, name) + " does not fit"};
+  if (given("--format") && !same_name(v.format, "classic"))
+    throw UsageError{"--classic writes the classic spectrum records: --format " +
+                     shown_value(v.format, spectrum_formats(), name) + " does not fit"};
+  for (const char* option : {"--delimiter", "--decimal-comma"}) {
+    if (given(option))
+      throw UsageError{std::string(option) +
+                       " is for --input columns; the classic records have their own layout"};
+  }
   if (!given("--sigma"))
     throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
   o.classic = true;
@@ -220,12 +246,50 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
 
 void check_input(const Given& given, const Values& v, BatchOptions& o) {
   o.input = InputKind(index_named("--input", v.input, line_list_formats()));
-  if (given("--columns")) {
-    if (o.input == InputKind::fixed)
-      throw UsageError{"--columns is for --input columns; the fixed records have their own layout"};
-    o.columns = column_layout(v.columns);
+  for (const char* name : {"--columns", "--delimiter", "--decimal-comma"}) {
+    if (given(name) && o.input == InputKind::fixed)
+      throw UsageError{std::string(name) +
+                       " is for --input columns; the fixed records have their own layout"};
   }
+  if (given("--columns")) o.columns = column_layout(v.columns);
+  o.columns.delimiter =
+      row_named("--delimiter", v.delimiter, kDelimiters, [](const DelimiterRow& row) {
+        return row.name;
+      }).delimiter;
+  o.columns.decimal_comma = v.decimal_comma;
+  if (o.columns.decimal_comma && o.columns.delimiter == Delimiter::comma)
+    throw UsageError{
+        "--decimal-comma does not fit --delimiter comma: a comma cannot both separate fields and "
+        "stand in numbers"};
   if (given("--scale")) o.scale = positive("--scale", v.scale);
+}
+
+// How the run goes: its threads and its words on standard error.
+void check_run(const Given& given, const Values& v, BatchOptions& o) {
+  constexpr std::int64_t kMostThreads = 4096;
+  if (given("--threads")) {
+    const std::int64_t threads = whole_number("--threads", v.threads);
+    if (threads < 1 || threads > kMostThreads)
+      throw UsageError{"--threads must be from 1 to " + std::to_string(kMostThreads) + ", not " +
+                       quoted(v.threads)};
+    o.threads = static_cast<unsigned>(threads);
+  }
+  o.quiet = v.quiet;
+}
+
+// Each option at most once: the first given more often, in the order of the help.
+void check_repeats(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    const std::size_t count = option->count();
+    if (count < 2) continue;
+    const std::string name =
+        option->get_lnames().empty() ? option->get_name() : "--" + option->get_lnames().front();
+    if (option->get_lnames().empty() && option->get_snames().empty())
+      throw UsageError{"give one line list, not " + std::to_string(count)};
+    throw UsageError{name + " is given " +
+                     (count == 2 ? std::string("twice") : std::to_string(count) + " times") +
+                     ": give each option once"};
+  }
 }
 
 // The shape's row and its normalisation, by name.
@@ -238,16 +302,16 @@ const LineShapeRow& check_shape(const Given& given, const Values& v, ProfilePara
   const std::string default_note = given("--shape") ? "" : " (the default)";
   if (std::find(shape.normalisations.begin(), shape.normalisations.end(),
                 normalisation.normalisation) == shape.normalisations.end())
-    throw UsageError{"--normalise " + v.normalise + " does not fit --shape " + v.shape +
-                     default_note};
+    throw UsageError{"--normalise " + std::string(normalisation.name) + " does not fit --shape " +
+                     std::string(shape.name) + default_note};
   // Each width or parameter the shape does not take is refused, in the table's order.
   for (const ShapeQuantity& quantity : kShapeQuantities) {
     const auto named = [&](const auto& taken) { return taken.name == quantity.name; };
     const bool fits = std::any_of(shape.widths.begin(), shape.widths.end(), named) ||
                       std::any_of(shape.parameters.begin(), shape.parameters.end(), named);
     if (given(option_of(quantity.name)) && !fits)
-      throw UsageError{option_of(quantity.name) + " does not fit --shape " + v.shape +
-                       default_note};
+      throw UsageError{option_of(quantity.name) + " does not fit --shape " +
+                       std::string(shape.name) + default_note};
   }
   profile.shape = shape.shape;
   profile.normalisation = normalisation.normalisation;
@@ -388,11 +452,20 @@ void check_format(const Given& given, const Values& v, BatchOptions& o) {
   }
 }
 
+std::string normalisation_name(Normalisation normalisation) {
+  for (const NormalisationRow& row : kNormalisations) {
+    if (row.normalisation == normalisation) return std::string(row.name);
+  }
+  throw std::logic_error("a normalisation without a row");
+}
+
 // Every rule, in the order a command line breaking several hears of the first.
 BatchOptions check(const CLI::App& app, const Values& v) {
+  check_repeats(app);
   const Given given(app);
   BatchOptions o;
   check_names(given, v, o);
+  check_run(given, v, o);
   if (v.classic) {
     check_classic(given, v, o);
     return o;
@@ -402,7 +475,8 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   const std::string widths = check_widths(shape, given, v, o);
   const std::string grid = check_grid(given, v, o);
   check_format(given, v, o);
-  o.parameters = "shape=" + v.shape + " " + widths + " normalise=" + v.normalise +
+  o.parameters = "shape=" + std::string(shape.name) + " " + widths +
+                 " normalise=" + normalisation_name(o.profile.normalisation) +
                  " from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid +
                  " scale=" + shortest(o.scale);
   return o;
@@ -463,6 +537,14 @@ void add_options(CLI::App& app, Values& v) {
   add("--input", v.input, inputs, "KIND");
   add("--columns", v.columns, "Fields of frequency, intensity, width (default 1,2)", "F,I[,W]");
   add("--scale", v.scale, "Multiply every frequency by F", "F");
+  std::vector<std::string> delimiters = names_of(kDelimiters, [](const DelimiterRow& row) {
+    return std::string(row.name) + " (" + std::string(row.help) + ")";
+  });
+  delimiters.front().insert(std::string_view("auto").size(), ", the default");
+  add("--delimiter", v.delimiter, "Fields apart by " + listed(delimiters, " or "), "HOW");
+  app.add_flag("--decimal-comma", v.decimal_comma,
+               "Numbers with a decimal comma, 1000,5 (fields then apart by blanks or semicolons)")
+      ->group(heading);
 
   add_shape_options(app, v);
 
@@ -481,6 +563,18 @@ void add_options(CLI::App& app, Values& v) {
                "The classic preset: fixed records, Gaussians of --sigma, the classic grid and "
                "records")
       ->group(heading);
+
+  heading = "Run";
+  add("--threads", v.threads, "Threads to compute with (default: the processors it may use)", "N");
+  app.add_flag("--quiet", v.quiet, "No warnings, notes or progress on standard error")
+      ->group(heading);
+
+  // Each option at most once, and flags without values: refused by check_repeats
+  // and command_line_error, in this program's words.
+  for (CLI::Option* option : app.get_options()) {
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    if (option->get_expected_min() == 0) option->disable_flag_override();
+  }
 }
 
 std::string description() {
@@ -492,6 +586,34 @@ std::string description() {
           " profile, summed on a grid and written as text. LINE-LIST is a file, or - (or "
           "nothing) for standard input.",
       88);
+}
+
+// The refusal of a command line CLI11 could not read, in this program's
+// words: which argument is at fault, found again in `argv`.
+std::string command_line_error(CLI::App& app, const CLI::ParseError& error, int argc,
+                               const char* const* argv) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.remaining_size() > 0) {
+    const std::string extra = app.remaining().front();
+    if (extra.size() > 1 && extra.front() == '-')
+      return "unknown option " + quoted(extra.substr(0, extra.find('=')));
+    return "give one line list: " + quoted(extra) + " would be a second";
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--") break;
+    const std::size_t equals = argument.find('=');
+    const bool long_form = argument.rfind("--", 0) == 0;
+    const std::string name = long_form ? argument.substr(0, equals) : argument;
+    const CLI::Option* option = app.get_option_no_throw(name);
+    if (option == nullptr) continue;
+    const bool flag = option->get_expected_min() == 0;
+    const bool has_value = long_form && equals != std::string::npos;
+    if (flag && has_value) return name + " takes no value";
+    if (!flag && ((has_value && equals + 1 == argument.size()) || (!has_value && i + 1 == argc)))
+      return name == "-o" || name == "--output" ? name + " needs a file name"
+                                                : name + " needs a value";
+  }
+  return "cannot read the command line";
 }
 
 }  // namespace
@@ -518,7 +640,7 @@ Command parse_command_line(int argc, const char* const* argv) {
     command.text = version_text() + "\n";
   } catch (const CLI::ParseError& error) {
     command.action = CommandAction::usage_error;
-    command.text = error.what();
+    command.text = command_line_error(app, error, argc, argv);
   } catch (const UsageError& error) {
     command.action = CommandAction::usage_error;
     command.text = error.message;

@@ -54,7 +54,7 @@ DecimalError scan_exponent(Cursor& cursor, const DecimalGrammar& grammar, std::i
   }
   const int first = cursor.peek();
   if (!is_digit(first)) {
-    return first == -1 || is_sign(first) || first == '.' ? DecimalError::no_exponent_digits
+    return first == -1 || is_sign(first) || first == grammar.point ? DecimalError::no_exponent_digits
                                                          : DecimalError::invalid_character;
   }
   while (is_digit(cursor.peek())) {
@@ -83,7 +83,7 @@ DecimalScan scan_decimal(std::string_view text, const DecimalGrammar& grammar) {
     if (is_digit(c)) {
       scan.digits += static_cast<char>(c);
       if (has_point) ++decimals;
-    } else if (c == '.') {
+    } else if (c == grammar.point) {
       if (has_point) return failure(DecimalError::second_point);
       has_point = true;
     } else {

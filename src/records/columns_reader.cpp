@@ -12,8 +12,39 @@
 namespace broaden {
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_separator(char c) { return c == ',' || c == ';'; }
+// How the fields of a line are told apart, and how their numbers are written.
+struct Syntax {
+  Delimiter delimiter = Delimiter::automatic;
+  std::string_view blanks = " \t";     ///< skipped around fields
+  std::string_view separators = ",;";  ///< each one ends a field
+  DecimalGrammar grammar = kColumnsGrammar;
+
+  explicit Syntax(const ColumnLayout& layout) : delimiter(layout.delimiter) {
+    if (layout.decimal_comma) grammar.point = ',';
+    switch (layout.delimiter) {
+      case Delimiter::automatic:
+        separators = layout.decimal_comma ? ";" : ",;";
+        break;
+      case Delimiter::blank:
+        separators = "";
+        break;
+      case Delimiter::comma:
+        separators = ",";
+        break;
+      case Delimiter::semicolon:
+        separators = ";";
+        break;
+      case Delimiter::tab:
+        blanks = " ";
+        separators = "\t";
+        break;
+    }
+  }
+  bool is_blank(char c) const { return blanks.find(c) != std::string_view::npos; }
+  bool is_separator(char c) const { return separators.find(c) != std::string_view::npos; }
+  // Blanks and tabs alone separate fields, as runs holding at most one separator.
+  bool runs() const { return delimiter == Delimiter::automatic || delimiter == Delimiter::blank; }
+};
 
 // One field of a line: its text and its 1-based column.
 struct Field {
@@ -22,21 +53,36 @@ struct Field {
 };
 
 // Splits a line (comment already removed) into its first `wanted` fields.
-// Returns fewer when the line has fewer.
+// Returns fewer when the line has fewer, none when it holds only blanks.
 // `fields` is cleared first (one vector serves every line).
-void split_fields(std::string_view line, std::size_t wanted, std::vector<Field>& fields) {
+void split_fields(std::string_view line, std::size_t wanted, const Syntax& syntax,
+                  std::vector<Field>& fields) {
   fields.clear();
   std::size_t pos = 0;
-  while (pos < line.size() && is_blank(line[pos])) ++pos;
+  while (pos < line.size() && (syntax.is_blank(line[pos]) || line[pos] == '\t')) ++pos;
   if (pos == line.size()) return;
+  if (!syntax.runs()) {
+    // Each separator ends a field; the blanks around a field are not its own.
+    for (std::size_t start = 0; fields.size() < wanted;) {
+      const std::size_t end = std::min(line.find_first_of(syntax.separators, start), line.size());
+      std::size_t first = start, last = end;
+      while (first < last && syntax.is_blank(line[first])) ++first;
+      while (last > first && syntax.is_blank(line[last - 1])) --last;
+      fields.push_back(Field{line.substr(first, last - first), first + 1});
+      if (end == line.size()) break;
+      start = end + 1;
+    }
+    return;
+  }
   while (fields.size() < wanted) {
     const std::size_t start = pos;
-    while (pos < line.size() && !is_blank(line[pos]) && !is_separator(line[pos])) ++pos;
+    while (pos < line.size() && !syntax.is_blank(line[pos]) && !syntax.is_separator(line[pos]))
+      ++pos;
     fields.push_back(Field{line.substr(start, pos - start), start + 1});
     // The separator: blanks with at most one comma or semicolon among them.
     bool separator_seen = false;
-    while (pos < line.size() && (is_blank(line[pos]) || is_separator(line[pos]))) {
-      if (is_separator(line[pos])) {
+    while (pos < line.size() && (syntax.is_blank(line[pos]) || syntax.is_separator(line[pos]))) {
+      if (syntax.is_separator(line[pos])) {
         if (separator_seen) break;  // a second one: an empty field stands between
         separator_seen = true;
       }
@@ -44,6 +90,15 @@ void split_fields(std::string_view line, std::size_t wanted, std::vector<Field>&
     }
     if (pos == line.size() && !separator_seen) break;
   }
+}
+
+// The position of the first comma of `line` with a digit on either side, or npos.
+std::size_t comma_between_digits(std::string_view line) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = line.find(','); i != std::string_view::npos; i = line.find(',', i + 1)) {
+    if (i > 0 && i + 1 < line.size() && digit(line[i - 1]) && digit(line[i + 1])) return i;
+  }
+  return std::string_view::npos;
 }
 
 // The field as it is shown in a message.
@@ -60,11 +115,11 @@ std::string with_article(const std::string& phrase) {
 }
 
 // True when some field of `line` (comment removed) is a number of the columns.
-bool holds_a_number(std::string_view line) {
+bool holds_a_number(std::string_view line, const Syntax& syntax) {
   std::vector<Field> fields;
-  split_fields(line, line.size() + 1, fields);
-  return std::any_of(fields.begin(), fields.end(), [](const Field& field) {
-    const DecimalScan scan = scan_decimal(field.text, kColumnsGrammar);
+  split_fields(line, line.size() + 1, syntax, fields);
+  return std::any_of(fields.begin(), fields.end(), [&](const Field& field) {
+    const DecimalScan scan = scan_decimal(field.text, syntax.grammar);
     return scan.error == DecimalError::none && !scan.empty;
   });
 }
@@ -97,7 +152,8 @@ struct FieldRead {
   double value = 0.0;
   std::optional<LineListError> error;
 };
-FieldRead read_field(const Field& field, int role, int number, const LineListOptions& options) {
+FieldRead read_field(const Field& field, int role, int number, const LineListOptions& options,
+                     const DecimalGrammar& grammar) {
   // Only a refused field needs its name.
   const auto what = [&] {
     return std::string(role_name(role)) + " (field " + std::to_string(number) + ")";
@@ -105,7 +161,7 @@ FieldRead read_field(const Field& field, int role, int number, const LineListOpt
   const auto refused = [](LineError why, std::string expected) {
     return FieldRead{0.0, LineListError{why, 0, 0, std::move(expected)}};
   };
-  const DecimalScan scan = scan_decimal(field.text, kColumnsGrammar);
+  const DecimalScan scan = scan_decimal(field.text, grammar);
   if (scan.error != DecimalError::none || scan.empty)
     return refused(LineError::not_a_number,
                    "a number for the " + what() + ", not " +
@@ -130,6 +186,7 @@ FieldRead read_field(const Field& field, int role, int number, const LineListOpt
 
 LineListRead read_columns(std::string_view text, const LineListOptions& options) {
   const ColumnLayout& layout = options.columns;
+  const Syntax syntax(layout);
   LineListRead result;
   const int numbers[3] = {layout.frequency, layout.intensity, layout.width};
   const int roles = layout.width > 0 ? 3 : 2;
@@ -138,6 +195,13 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::size_t skipped = 0;
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) skipped = kByteOrderMark.size();
+
+  // Read as blanks, commas and semicolons, a list whose every line holds a
+  // semicolon and some of whose commas stand between digits was most likely
+  // written with decimal commas: refused at the first such comma.
+  const bool automatic = layout.delimiter == Delimiter::automatic && !layout.decimal_comma;
+  bool every_line_has_semicolon = true;
+  std::optional<LineListError> decimal_comma;
 
   std::size_t line_number = 0;
   std::vector<Field> fields;
@@ -152,14 +216,24 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
     const std::size_t offset = line_number == 1 ? skipped : 0;
     line.remove_prefix(std::min(offset, line.size()));
 
-    split_fields(line, wanted, fields);
+    split_fields(line, wanted, syntax, fields);
     if (fields.empty()) continue;
-    if (std::exchange(first_with_fields, false) && !holds_a_number(line)) {
+    if (std::exchange(first_with_fields, false) && !holds_a_number(line, syntax)) {
       const std::size_t first = line.find_first_not_of(" \t");
       const std::size_t last = line.find_last_not_of(" \t");
       result.notes.push_back(LineListNote{
           line_number, "skipped the header row " + shown(line.substr(first, last + 1 - first))});
       continue;
+    }
+    if (automatic && every_line_has_semicolon) {
+      every_line_has_semicolon = line.find(';') != std::string_view::npos;
+      if (const std::size_t comma = comma_between_digits(line);
+          every_line_has_semicolon && !decimal_comma && comma != std::string_view::npos)
+        decimal_comma = LineListError{
+            LineError::decimal_comma, line_number, offset + comma + 1,
+            "fields apart by blanks, commas or semicolons, not a decimal comma: every line holds "
+            "a semicolon and a comma stands between digits here; give --decimal-comma if the "
+            "commas are decimal points, or --delimiter to name what separates the fields"};
     }
 
     double values[3] = {0.0, 0.0, 0.0};
@@ -170,20 +244,23 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
             LineError::missing_field, line_number, offset + line.size() + 1,
             std::to_string(numbers[role]) + " fields (the " + role_name(role) + " is field " +
                 std::to_string(numbers[role]) + "), not " + std::to_string(fields.size())};
-        return result;
+        break;
       }
-      FieldRead read = read_field(fields[index], role, numbers[role], options);
+      FieldRead read = read_field(fields[index], role, numbers[role], options, syntax.grammar);
       if (read.error) {
         result.error = std::move(read.error);
         result.error->line = line_number;
         result.error->column = offset + fields[index].column;
-        return result;
+        break;
       }
       values[role] = read.value;
     }
+    if (result.error) break;
     result.table.push_back(Peak{values[0], values[1]});
     if (roles == 3) result.table.width.push_back(values[2]);
   }
+  // A line read with the wrong separators may well fail on its own first.
+  if (decimal_comma && (every_line_has_semicolon || result.error)) result.error = decimal_comma;
   return result;
 }
 

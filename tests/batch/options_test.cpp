@@ -122,8 +122,9 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
        "voigt takes no width field: give --gaussian-fwhm and --lorentzian-fwhm"},
       {{"--shape", "voigt", "--gaussian-fwhm", "5e-324", "--lorentzian-fwhm", "1"},
        "--gaussian-fwhm 5e-324 is too small to be used"},
-      {{"--shape", "Voigt"},
-       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt, not 'Voigt'"},
+      {{"--shape", "Voigt"}, "voigt needs both --gaussian-fwhm and --lorentzian-fwhm"},
+      {{"--shape", "V\x1bigt"},
+       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt, not 'V\\x1bigt'"},
       {{"--normalise", "peak"}, "--normalise takes area or height, not 'peak'"},
       {{"--classic", "--sigma", "1", "--eta", "1"},
        "--classic fixes what --eta would set: give it --sigma, the line list and -o only"},
@@ -195,6 +196,88 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
 
   EXPECT_EQ(parse({"--help"}).action, CommandAction::help);
   EXPECT_EQ(parse({"--version"}).text, "broaden-batch " + std::string(BROADEN_VERSION) + "\n");
+}
+
+}  // namespace
+}  // namespace broaden
+
+namespace broaden {
+namespace {
+
+// Every refusal of the command line is in this program's words, naming the
+// option at fault: none passes on the option library's own text.
+TEST(ParseCommandLine, RefusesWhatTheOptionLibraryCannotReadInItsOwnWords) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* message;
+  } cases[] = {
+      {{"--fwhm", "1", "--scale", "1", "--scale", "2"},
+       "--scale is given twice: give each option once"},
+      {{"--fwhm", "1", "--force", "--force"}, "--force is given twice: give each option once"},
+      {{"--classic", "--classic", "--sigma", "1"}, "--classic is given twice"},
+      {{"--fwhm", "1", "-o", "a", "--output", "b", "-o", "c"},
+       "--output is given 3 times: give each option once"},
+      {{"--fwhm", "1", "--normalise", "area", "--normalize", "area"}, "--normalise is given twice"},
+      {{"--fwhm"}, "--fwhm needs a value"},
+      {{"--fwhm="}, "--fwhm needs a value"},
+      {{"--fwhm", "1", "-o"}, "-o needs a file name"},
+      {{"--fwhm", "1", "--output="}, "--output needs a file name"},
+      {{"--fwhm", "1", "--force=yes"}, "--force takes no value"},
+      {{"--fwhm", "1", "--quiet=0"}, "--quiet takes no value"},
+      {{"--fwhm", "1", "--bogus=3"}, "unknown option '--bogus'"},
+      {{"--fwhm", "1", "-x"}, "unknown option '-x'"},
+      {{"--fwhm", "1", "--x\ny=1"}, "unknown option '--x\\x0ay'"},
+      {{"--fwhm", "1", "a.txt", "b.txt"}, "give one line list: 'b.txt' would be a second"},
+      {{"--fwhm", "1", "--threads", "0"}, "--threads must be from 1 to 4096, not '0'"},
+      {{"--fwhm", "1", "--threads", "two"}, "--threads takes a whole number, not 'two'"},
+      {{"--fwhm", "1", "--delimiter", "pipe"},
+       "--delimiter takes auto, blank, comma, semicolon or tab, not 'pipe'"},
+      {{"--fwhm", "1", "--delimiter", "comma", "--decimal-comma"},
+       "--decimal-comma does not fit --delimiter comma"},
+      {{"--fwhm", "1", "--input", "fixed", "--delimiter", "tab"},
+       "--delimiter is for --input columns"},
+      {{"--fwhm", "1", "--input", "fixed", "--decimal-comma"},
+       "--decimal-comma is for --input columns"},
+      {{"--classic", "--sigma", "1", "--decimal-comma"}, "--decimal-comma is for --input columns"},
+      {{"--classic", "--sigma", "1", "--shape", "Voigt"},
+       "--classic draws Gaussians: --shape voigt does not fit"},
+  };
+  for (const auto& c : cases) {
+    const Command command = parse(c.arguments);
+    EXPECT_EQ(command.action, CommandAction::usage_error) << c.message;
+    EXPECT_NE(command.text.find(c.message), std::string::npos)
+        << "expected '" << c.message << "' in '" << command.text << "'";
+    for (const char* library_words : {"required", "not expected", "override", "At Most"})
+      EXPECT_EQ(command.text.find(library_words), std::string::npos) << command.text;
+  }
+}
+
+// Names of rows in either case, written back in their own spelling.
+TEST(ParseCommandLine, TakesNamesInEitherCase) {
+  const Command command = parse({"--shape", "Pseudo-Voigt", "--fwhm", "2", "--eta", "0.5",
+                                 "--normalise", "HEIGHT", "--format", "CSV", "--input", "Columns",
+                                 "--delimiter", "Semicolon", "--decimal-comma"});
+  ASSERT_EQ(command.action, CommandAction::run) << command.text;
+  EXPECT_EQ(command.options.profile.shape, LineShape::pseudo_voigt);
+  EXPECT_EQ(command.options.profile.normalisation, Normalisation::height);
+  EXPECT_EQ(command.options.format, OutputFormat::csv);
+  EXPECT_EQ(command.options.columns.delimiter, Delimiter::semicolon);
+  EXPECT_TRUE(command.options.columns.decimal_comma);
+  EXPECT_EQ(command.options.parameters.substr(0, 44),
+            "shape=pseudo-voigt fwhm=2 eta=0.5 normalise=");
+  EXPECT_NE(command.options.parameters.find("normalise=height"), std::string::npos);
+  EXPECT_TRUE(parse({"--classic", "--sigma", "1", "--input", "FIXED", "--format", "Classic"})
+                  .options.classic);
+}
+
+TEST(ParseCommandLine, ThreadsAndQuiet) {
+  const Command plain = parse({"--fwhm", "1"});
+  EXPECT_EQ(plain.options.threads, 0u);
+  EXPECT_FALSE(plain.options.quiet);
+  const Command set = parse({"--fwhm", "1", "--threads", "3", "--quiet"});
+  ASSERT_EQ(set.action, CommandAction::run) << set.text;
+  EXPECT_EQ(set.options.threads, 3u);
+  EXPECT_TRUE(set.options.quiet);
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ DecimalScan value(bool negative, std::string digits, std::int64_t exponent10) {
 DecimalScan empty(bool negative) { return {DecimalError::none, true, negative, "", 0}; }
 DecimalScan fault(DecimalError error) { return {error, false, false, "", 0}; }
 
+constexpr DecimalGrammar kComma{.point = ','};
+
 TEST(ScanDecimal, GivesSignificantDigitsAndTheirPowerOfTenUnderEachOption) {
   constexpr auto kInvalid = DecimalError::invalid_character;
   const struct {
@@ -56,6 +58,14 @@ TEST(ScanDecimal, GivesSignificantDigitsAndTheirPowerOfTenUnderEachOption) {
       {"2.5d0", kPlain, fault(kInvalid)},
       {"D5", kD, fault(DecimalError::no_mantissa_digits)},
       {"D5", kPlain, fault(kInvalid)},
+      // A decimal comma: the comma is the point, and a point is no longer one.
+      {"1000,5", kComma, value(false, "10005", -1)},
+      {"-,25E1", kComma, value(true, "25", -1)},
+      {"1,2,3", kComma, fault(DecimalError::second_point)},
+      {"1000.5", kComma, fault(kInvalid)},
+      {"1E,", kComma, fault(DecimalError::no_exponent_digits)},
+      {",", kComma, fault(DecimalError::no_mantissa_digits)},
+      {"1000,5", kPlain, fault(kInvalid)},
       // Every option at once, as a line-list field reads.
       {" -1 5 d - 3", kField, value(true, "15", -7)},
       // Faults every grammar shares.

@@ -170,5 +170,90 @@ TEST(ReadColumns, ReportsTheFirstBadLineWithItsLineAndColumn) {
   EXPECT_EQ(narrowed.error->what, LineError::not_positive);
 }
 
+// Each delimiter splits the same kinds of lines its own way; a decimal comma
+// makes the comma a point.
+TEST(ReadColumns, EachDelimiterAndTheDecimalComma) {
+  using enum Delimiter;
+  const struct {
+    std::string text;
+    Delimiter delimiter;
+    bool decimal_comma;
+    std::vector<double> frequency, intensity;
+  } cases[] = {
+      {"1000,5;10\n2000,25 ; 3\n", automatic, true, {1000.5, 2000.25}, {10, 3}},
+      {"1000,5 10\n", automatic, true, {1000.5}, {10}},
+      {"1000;10\n", automatic, false, {1000}, {10}},  // no comma in a number: as ever
+      {"1000,5\t10\n", blank, true, {1000.5}, {10}},
+      {"1000 \t 10\n", blank, false, {1000}, {10}},
+      {" 1000 , 10 \n", comma, false, {1000}, {10}},
+      {"1000;10,5\n", semicolon, true, {1000}, {10.5}},
+      {"1000 ; 10\n", semicolon, false, {1000}, {10}},
+      {"1000\t 10\n", tab, false, {1000}, {10}},
+      {"1000,5\t10\n\t\t\n", tab, true, {1000.5}, {10}},  // a line of tabs alone is blank
+  };
+  for (const auto& c : cases) {
+    const LineListRead result = read_columns(
+        c.text, {.columns = {.delimiter = c.delimiter, .decimal_comma = c.decimal_comma}});
+    ASSERT_FALSE(result.error) << c.text << " -> " << result.error->expected;
+    EXPECT_EQ(result.table.frequency, c.frequency) << c.text;
+    EXPECT_EQ(result.table.intensity, c.intensity) << c.text;
+  }
+
+  const struct {
+    std::string text;
+    Delimiter delimiter;
+    bool decimal_comma;
+    std::size_t line, column;
+    std::string expected;
+  } refusals[] = {
+      // (A first line without a number would be a header row.)
+      {"1 2\n1000,10\n", blank, false, 2, 1, "a number for the frequency (field 1), not '1000,10'"},
+      {"1,2\n1000 10\n", comma, false, 2, 1, "a number for the frequency (field 1), not '1000 10'"},
+      {"1000,,10\n", comma, false, 1, 6,
+       "a number for the intensity (field 2), not an empty field"},
+      {"\t1000\t10\n", tab, false, 1, 1,
+       "a number for the frequency (field 1), not an empty field"},
+      {"1000.5;10\n", automatic, true, 1, 1, "a number for the frequency (field 1), not '1000.5'"},
+      {"1,2\n1000;10\n", comma, false, 2, 1, "a number for the frequency (field 1), not '1000;10'"},
+  };
+  for (const auto& c : refusals) {
+    const LineListRead result = read_columns(
+        c.text, {.columns = {.delimiter = c.delimiter, .decimal_comma = c.decimal_comma}});
+    ASSERT_TRUE(result.error) << c.text;
+    EXPECT_EQ(result.error->line, c.line) << c.text;
+    EXPECT_EQ(result.error->column, c.column) << c.text;
+    EXPECT_EQ(result.error->expected, c.expected) << c.text;
+  }
+}
+
+// A list whose every line holds a semicolon, with commas between digits, was
+// most likely written with decimal commas: read as three fields it would be
+// wrong without a word, so it is refused at the first such comma, naming the
+// options. Anything short of that is read as before.
+TEST(ReadColumns, RefusesDecimalCommasItCannotTellFromSeparators) {
+  for (const std::string text : {"1000,5;10\n2000,5;20\n", "# f;I\n1000;10\n2000,5;20\r",
+                                 "freq;int\n1000,5;10\n", "1000,5;10\n2000;x\n"}) {
+    const LineListRead result = read_columns(text, {});
+    ASSERT_TRUE(result.error) << text;
+    EXPECT_EQ(result.error->what, LineError::decimal_comma) << text;
+    EXPECT_NE(result.error->expected.find("--decimal-comma"), std::string::npos);
+    EXPECT_NE(result.error->expected.find("--delimiter"), std::string::npos);
+  }
+  const LineListRead at = read_columns("# x\n1000;10\n2000,5;20\n", {});
+  ASSERT_TRUE(at.error);
+  EXPECT_EQ(at.error->line, 3u);
+  EXPECT_EQ(at.error->column, 5u);
+  // A line without a semicolon: the commas separate, as ever.
+  for (const std::string text : {"1000,5;10\n2000,5\n", "1000;10\n1,5\n", "1000,5\n"}) {
+    const LineListRead result = read_columns(text, {});
+    EXPECT_FALSE(result.error) << text << " -> " << result.error->expected;
+  }
+  // Told the form, it is read.
+  const LineListRead told =
+      read_columns("1000,5;10\n2000,5;20\n", {.columns{.decimal_comma = true}});
+  ASSERT_FALSE(told.error);
+  EXPECT_EQ(told.table.frequency, (std::vector<double>{1000.5, 2000.5}));
+}
+
 }  // namespace
 }  // namespace broaden

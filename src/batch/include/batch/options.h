@@ -42,6 +42,9 @@ struct BatchOptions {
 
   bool classic = false;  ///< the classic preset
 
+  bool quiet = false;    ///< no warnings, notes or progress on standard error
+  unsigned threads = 0;  ///< 0: as many as pay, at most the processors this process may use
+
   /// The parameters as they were given, for the tsv comment line:
   /// "shape=lorentzian fwhm=10 normalise=area".
   std::string parameters;
@@ -58,8 +61,10 @@ struct Command {
 /// Reads and checks the command line (argv[0] is the program's name).
 ///
 /// GNU style: `--name value`, `--name=value`, `-o FILE`, options anywhere,
-/// `--` ends them. Each option may be given once. Usage errors (an unknown
-/// option, a value that is not a number, a zero, negative or non-finite
+/// `--` ends them. Each option may be given once; names of shapes, formats,
+/// normalisations and delimiters are taken in either case ("Lorentzian").
+/// Usage errors (an option given twice, an unknown option, an option without
+/// its value, a flag given one, a value that is not a number, a zero, negative or non-finite
 /// width, eta outside [0, 1], --points below 2, --from not below --to, a
 /// step that is not positive, options that do not fit the shape or the
 /// preset) come back as usage_error with a message of one line. The shape
@@ -71,6 +76,8 @@ struct Command {
 ///     -> run {profile {lorentzian, gamma 5}, grid classic_default}
 ///   {"broaden-batch", "--fwhm", "0"}
 ///     -> usage_error "--fwhm must be a positive finite number, not '0'"
+///   {"broaden-batch", "--force", "--force"}
+///     -> usage_error "--force is given twice: give each option once"
 Command parse_command_line(int argc, const char* const* argv);
 
 }  // namespace broaden

@@ -23,6 +23,9 @@ struct DecimalGrammar {
   bool sign_only_exponent = false;
   /// D and d are exponent letters as well as E and e: "2.5d0" is 2.5.
   bool d_exponent = false;
+  /// The decimal point: '.', or ',' as European locales write it ("2,5" is
+  /// 2.5, and "2.5" then holds an invalid character).
+  char point = '.';
 };
 
 /// Why a text is not a number of its grammar.

@@ -41,12 +41,26 @@ struct LineTable {
   }
 };
 
+/// What separates the fields of a line (columns_reader.h has the rules).
+enum class Delimiter {
+  automatic,  ///< runs of blanks and tabs holding at most one comma or semicolon
+  blank,      ///< runs of blanks and tabs
+  comma,      ///< each comma, blanks around a field dropped
+  semicolon,  ///< each semicolon, blanks around a field dropped
+  tab,        ///< each tab, blanks around a field dropped
+};
+
 /// Which fields of a line hold what, for formats whose lines are fields:
 /// 1-based field numbers, distinct. `width` 0 means no width field.
+/// `delimiter` separates the fields; with `decimal_comma` a number's
+/// decimal point is a comma ("1000,5" is 1000.5), and a comma then never
+/// separates fields.
 struct ColumnLayout {
   int frequency = 1;
   int intensity = 2;
   int width = 0;
+  Delimiter delimiter = Delimiter::automatic;
+  bool decimal_comma = false;
 };
 
 /// What a reader is asked for besides the text.
@@ -67,6 +81,7 @@ enum class LineError {
   missing_field,  ///< the line has fewer fields than the layout names
   out_of_range,   ///< a value beyond the doubles, read or once scaled
   not_positive,   ///< a width of zero or below, read or once scaled
+  decimal_comma,  ///< commas that look like decimal points, separators not named
 };
 
 /// Where and why: the 1-based line, the 1-based byte column (of the field

@@ -111,7 +111,7 @@ void build_grid(std::span<double, kGridSize> w) noexcept;
 
 /// How the work is spread; the result never depends on it.
 struct EngineOptions {
-  unsigned threads = 0;  ///< 0: as many as pay (at most the processor's cores)
+  unsigned threads = 0;  ///< 0: as many as pay (at most usable_processors())
   /// The widest interval of use to the caller: a point whose interval would
   /// be wider is given its straightforward value at once (low == high).
   /// Infinity: every interval is kept as the bound gives it.

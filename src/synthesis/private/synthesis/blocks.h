@@ -11,11 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "synthesis/processors.h"
+
 namespace broaden::detail {
 
 /// How many threads to run for `work` (in terms) cut into `blocks` blocks:
 /// `asked` if not 0, else one more for every `work_per_extra_thread`, at
-/// most the processor's cores; always within [1, max(blocks, 1)].
+/// most the processors this process may use (usable_processors); always
+/// within [1, max(blocks, 1)].
 ///
 ///   threads_for(50'000, 100'000, 20, 0) -> 1
 ///   threads_for(1e9, 100'000, 20, 3)    -> 3
@@ -24,7 +27,7 @@ inline unsigned threads_for(double work, double work_per_extra_thread, std::size
   unsigned threads = asked;
   if (threads == 0) {
     const double paying = 1.0 + work / work_per_extra_thread;
-    threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = usable_processors();
     if (paying < threads) threads = static_cast<unsigned>(paying);
   }
   return static_cast<unsigned>(
