@@ -355,7 +355,71 @@ TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
   for (const auto& c : cases) {
     EXPECT_EQ(run(grid, c.lines), 0);
     EXPECT_EQ(err.str(), c.err);
+    // --quiet silences them, and changes nothing else.
+    const std::string spoken = out.str();
+    std::vector<std::string> quiet = grid;
+    quiet.push_back("--quiet");
+    EXPECT_EQ(run(quiet, c.lines), 0);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(out.str(), spoken);
   }
+  // Failures are never silenced.
+  EXPECT_EQ(run({"--fwhm", "1", "--quiet", "absent.txt"}), 1);
+  EXPECT_NE(err.str().find("cannot open 'absent.txt'"), std::string::npos);
+  EXPECT_EQ(run({"--fwhm", "1", "--quiet", "--step", "0"}), 2);
+  EXPECT_NE(err.str().find("--step must be positive"), std::string::npos);
+}
+
+// The number of threads changes nothing in what is written, for every shape
+// and the classic preset.
+TEST_F(RunBatchTest, ThreadsChangeNothingWritten) {
+  std::string lines;
+  for (int i = 0; i < 300; ++i)
+    lines += std::to_string(100 + 6.37 * i) + " " + std::to_string(1 + i % 7) + "\n";
+  const std::vector<std::vector<std::string>> runs{
+      {"--fwhm", "3"},
+      {"--shape", "lorentzian", "--fwhm", "3", "--step", "0.05"},
+      {"--shape", "pseudo-voigt", "--fwhm", "3", "--eta", "0.3"},
+      {"--shape", "voigt", "--gaussian-fwhm", "2", "--lorentzian-fwhm", "1", "--step", "1"},
+  };
+  for (const auto& options : runs) {
+    ASSERT_EQ(run(options, lines), 0) << err.str();
+    const std::string whole = out.str();
+    for (const char* threads : {"1", "2", "7"}) {
+      std::vector<std::string> with = options;
+      with.insert(with.end(), {"--threads", threads});
+      ASSERT_EQ(run(with, lines), 0) << err.str();
+      EXPECT_TRUE(out.str() == whole) << options[1] << " on " << threads << " threads";
+    }
+  }
+  std::string records;
+  for (int i = 0; i < 300; ++i) records += "  " + std::to_string(100 + 6.37 * i) + "   5.0\n";
+  ASSERT_EQ(run({"--classic", "--sigma", "2"}, records), 0) << err.str();
+  const std::string classic = out.str();
+  ASSERT_EQ(run({"--classic", "--sigma", "2", "--threads", "1"}, records), 0) << err.str();
+  EXPECT_TRUE(out.str() == classic);
+}
+
+// A European spreadsheet's export: told apart from three fields only when
+// the user names the form; until then refused with the options to give.
+TEST_F(RunBatchTest, DecimalCommasAreReadWhenNamedAndRefusedWhenAmbiguous) {
+  const std::string lines = "1000,5;10\n1001,25;5\n";
+  const std::vector<std::string> grid{"--fwhm", "1",      "--from", "1000",     "--to",
+                                      "1002",   "--step", "0.25",   "--format", "csv"};
+  EXPECT_EQ(run(grid, lines), 1);
+  EXPECT_EQ(err.str().rfind("broaden-batch: standard input:1:5: expected ", 0), 0) << err.str();
+  EXPECT_NE(err.str().find("--decimal-comma"), std::string::npos);
+  EXPECT_EQ(out.str(), "");
+
+  std::vector<std::string> told = grid;
+  told.push_back("--decimal-comma");
+  ASSERT_EQ(run(told, lines), 0) << err.str();
+  const std::string comma = out.str();
+  ASSERT_EQ(run(grid, "1000.5 10\n1001.25 5\n"), 0) << err.str();
+  EXPECT_EQ(comma, out.str());
+  told.insert(told.end(), {"--delimiter", "semicolon"});
+  ASSERT_EQ(run(told, lines), 0) << err.str();
+  EXPECT_EQ(comma, out.str());
 }
 
 // A stream buffer whose writes fail with `error`, as a closed pipe's do.
