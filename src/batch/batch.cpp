@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <streambuf>
 #include <system_error>
@@ -232,7 +233,7 @@ void warn_outside(std::span<const double> frequency, std::span<const double> x,
 }
 
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
-                FileSystem& files) {
+                FileSystem& files, const BatchTerminal& terminal) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
   const GridResult grid = options.classic ? GridResult() : grid_of(options);
@@ -262,8 +263,14 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                                     std::to_string(x.size()) + " points (" +
                                     memory_needed(x.size() * sizeof(double)) + ")"};
   }
-  add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y,
-               options.threads);
+  {
+    ProfileProgress progress;
+    std::optional<ProgressReporter> reporter;
+    if (terminal.progress && !options.quiet)
+      reporter.emplace(progress, x.size(), err, terminal.timing);
+    add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y,
+                 options.threads, &progress);
+  }
   if (!options.quiet)
     warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
@@ -285,7 +292,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
 }  // namespace
 
 int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
-              FileSystem& files) {
+              FileSystem& files, const BatchTerminal& terminal) {
   const Command command = parse_command_line(argc, argv);
   switch (command.action) {
     case CommandAction::help:
@@ -304,7 +311,7 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   std::string message;
   int status = kBatchFailed;
   try {
-    return run_checked(command.options, input_fd, out, err, files);
+    return run_checked(command.options, input_fd, out, err, files, terminal);
   } catch (const Failure& failure) {
     message = failure.message;
     status = failure.status;

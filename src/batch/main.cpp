@@ -17,7 +17,10 @@ int main(int argc, char** argv) {
   broaden::remove_temporary_files_on_signals();
   std::ios::sync_with_stdio(false);
   broaden::PosixFileSystem files;
-  const int status = broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files);
+  broaden::BatchTerminal terminal;
+  terminal.progress = ::isatty(STDERR_FILENO) == 1;
+  const int status =
+      broaden::run_batch(argc, argv, STDIN_FILENO, std::cout, std::cerr, files, terminal);
   if (status == broaden::kBatchOutputClosed) {
     // End as the writer of a pipeline ends when its reader has gone.
     std::signal(SIGPIPE, SIG_DFL);

@@ -174,7 +174,7 @@ struct Values {
   std::string line_list = "-";
   std::string input = "columns", columns, scale, shape{kLineShapes[0].name},
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
-              digits, delimiter{kDelimiters[0].name}, threads;
+              digits, delimiter{kDelimiters[0].name}, threads, cutoff;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
   bool classic = false;
@@ -210,7 +210,7 @@ void check_names(const Given& given, const Values& v, BatchOptions& o) {
 
 // The classic preset fixes everything but the width and where the spectrum goes.
 void check_classic(const Given& given, const Values& v, BatchOptions& o) {
-  std::vector<std::string> fixed{"--columns", "--scale"};
+  std::vector<std::string> fixed{"--columns", "--scale", "--cutoff"};
   for (const ShapeQuantity& quantity : kShapeQuantities) {
     if (quantity.name != "sigma") fixed.push_back(option_of(quantity.name));
   }
@@ -473,12 +473,19 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   check_input(given, v, o);
   const LineShapeRow& shape = check_shape(given, v, o.profile);
   const std::string widths = check_widths(shape, given, v, o);
+  std::string cutoff;
+  if (given("--cutoff")) {
+    o.profile.cutoff = scan_to_double(decimal_of("--cutoff", v.cutoff));
+    if (!(o.profile.cutoff >= 1.0) || !std::isfinite(o.profile.cutoff))
+      throw UsageError{"--cutoff takes a number of full widths from 1 up, not " + quoted(v.cutoff)};
+    cutoff = " cutoff=" + shortest(o.profile.cutoff);
+  }
   const std::string grid = check_grid(given, v, o);
   check_format(given, v, o);
   o.parameters = "shape=" + std::string(shape.name) + " " + widths +
                  " normalise=" + normalisation_name(o.profile.normalisation) +
                  " from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid +
-                 " scale=" + shortest(o.scale);
+                 " scale=" + shortest(o.scale) + cutoff;
   return o;
 }
 
@@ -519,6 +526,11 @@ void add_shape_options(CLI::App& app, Values& v) {
   }
   app.add_option("--normalise,--normalize", v.normalise, normalisations)
       ->type_name("HOW")
+      ->group(heading);
+  app.add_option("--cutoff", v.cutoff,
+                 "Cut each line's wings at N of its full widths (default: never; the manual "
+                 "states the bound)")
+      ->type_name("N")
       ->group(heading);
 }
 

@@ -68,14 +68,122 @@ bool ascending(std::span<const double> x) {
 
 // Hands out blocks of `points` points to the threads that `work` pays for;
 // add_block(begin, end) adds every line, in table order, to the points
-// [begin, end).
+// [begin, end). Each finished block is counted in `progress`, if any.
 template <class AddBlock>
 void run_blocks(std::size_t points, std::size_t block_points, double work, unsigned asked,
-                const AddBlock& add_block) {
+                ProfileProgress* progress, const AddBlock& add_block) {
   const std::size_t blocks = (points + block_points - 1) / block_points;
   for_each_block(points, block_points, threads_for(work, kWorkPerExtraThread, blocks, asked),
-                 add_block);
+                 [&](std::size_t begin, std::size_t end) {
+                   add_block(begin, end);
+                   if (progress != nullptr)
+                     progress->points_done.fetch_add(end - begin, std::memory_order_relaxed);
+                 });
 }
+
+// The points each line reaches: all of them, or with a cutoff those within
+// its distance, |x[i] - position| <= distance (the difference rounded). On an
+// ascending grid these are one run [first, last) a line, and each block of
+// the grid keeps the lines that reach it, in table order.
+class Reach {
+ public:
+  // distance_of(k): line k's cutoff distance, taken only when `cutoff`.
+  template <class DistanceOf>
+  Reach(std::span<const double> position, std::span<const double> x, bool cutoff, bool is_ascending,
+        std::size_t block_points, const DistanceOf& distance_of)
+      : position_(position), cut_(cutoff), runs_(cutoff && is_ascending) {
+    if (!cut_) return;
+    distance_.resize(position.size());
+    for (std::size_t k = 0; k < position.size(); ++k) distance_[k] = distance_of(k);
+    if (!runs_) return;
+    first_.resize(position.size());
+    last_.resize(position.size());
+    const auto begin = x.begin();
+    std::size_t entries = 0;
+    for (std::size_t k = 0; k < position.size(); ++k) {
+      const double p = position[k], reach = distance_[k];
+      // x - p rises with x (each rounding is monotonic): two binary searches.
+      first_[k] = static_cast<std::size_t>(
+          std::partition_point(begin, x.end(), [&](double v) { return !(v - p >= -reach); }) -
+          begin);
+      last_[k] = static_cast<std::size_t>(
+          std::partition_point(begin + static_cast<std::ptrdiff_t>(first_[k]), x.end(),
+                               [&](double v) { return v - p <= reach; }) -
+          begin);
+      if (first_[k] < last_[k])
+        entries += (last_[k] - 1) / block_points - first_[k] / block_points + 1;
+    }
+    // Lists per block only where they hold much less than every line for every block.
+    constexpr std::size_t kMostEntries = std::size_t{1} << 26;
+    const std::size_t blocks = (x.size() + block_points - 1) / block_points;
+    if (entries > kMostEntries ||
+        static_cast<double>(entries) >
+            0.5 * static_cast<double>(position.size()) * static_cast<double>(blocks))
+      return;
+    block_points_ = block_points;
+    offsets_.assign(blocks + 1, 0);
+    for (std::size_t k = 0; k < position.size(); ++k) {
+      if (first_[k] >= last_[k]) continue;
+      for (std::size_t b = first_[k] / block_points; b <= (last_[k] - 1) / block_points; ++b)
+        ++offsets_[b + 1];
+    }
+    for (std::size_t b = 0; b < blocks; ++b) offsets_[b + 1] += offsets_[b];
+    lines_.resize(entries);
+    std::vector<std::size_t> fill(offsets_.begin(), offsets_.end() - 1);
+    for (std::size_t k = 0; k < position.size(); ++k) {
+      if (first_[k] >= last_[k]) continue;
+      for (std::size_t b = first_[k] / block_points; b <= (last_[k] - 1) / block_points; ++b)
+        lines_[fill[b]++] = k;
+    }
+  }
+
+  // The points all lines together reach, for the work estimate; `every` a
+  // line's when it reaches all.
+  double work(std::size_t every) const {
+    if (!runs_) return static_cast<double>(every) * static_cast<double>(position_.size());
+    double points = 0.0;
+    for (std::size_t k = 0; k < first_.size(); ++k)
+      points += static_cast<double>(last_[k] - first_[k]);
+    return points;
+  }
+
+  // Calls add(k, a, b) for each line k reaching a point of [begin, end), in
+  // table order, with each run [a, b) of its points there.
+  template <class Add>
+  void visit(const std::span<const double> x, std::size_t begin, std::size_t end,
+             const Add& add) const {
+    if (!cut_) {
+      for (std::size_t k = 0; k < position_.size(); ++k) add(k, begin, end);
+    } else if (!runs_) {
+      for (std::size_t k = 0; k < position_.size(); ++k) {
+        const double p = position_[k], reach = distance_[k];
+        for (std::size_t i = begin; i < end; ++i) {
+          if (std::fabs(x[i] - p) <= reach) add(k, i, i + 1);
+        }
+      }
+    } else if (block_points_ == 0) {
+      for (std::size_t k = 0; k < position_.size(); ++k) add_run(k, begin, end, add);
+    } else {
+      const std::size_t b = begin / block_points_;
+      for (std::size_t j = offsets_[b]; j < offsets_[b + 1]; ++j)
+        add_run(lines_[j], begin, end, add);
+    }
+  }
+
+ private:
+  template <class Add>
+  void add_run(std::size_t k, std::size_t begin, std::size_t end, const Add& add) const {
+    const std::size_t a = std::max(begin, first_[k]), b = std::min(end, last_[k]);
+    if (a < b) add(k, a, b);
+  }
+
+  std::span<const double> position_;
+  bool cut_, runs_;
+  std::vector<double> distance_;
+  std::vector<std::size_t> first_, last_;
+  std::size_t block_points_ = 0;  // 0: no lists, every line looked at in every block
+  std::vector<std::size_t> offsets_, lines_;
+};
 
 // Calls kernel(x + a, y + a, b - a, term) for [a, b) cut to [begin, end).
 struct Block {
@@ -95,60 +203,73 @@ struct Block {
 void add_gaussians(const KernelSet& kernels, std::span<const double> position,
                    std::span<const double> intensity, std::span<const double> line_width,
                    const ProfileParameters& parameters, bool widths_are_fwhm,
-                   std::span<const double> x, std::span<double> y, unsigned threads) {
+                   std::span<const double> x, std::span<double> y, unsigned threads,
+                   ProfileProgress* progress) {
   const bool is_ascending = ascending(x);
   std::vector<GaussianTerm> terms(position.size());
   std::vector<Window> windows(position.size());
+  std::vector<double> fwhm(parameters.cutoff > 0.0 ? position.size() : 0);
   double work = 0.0;
   for (std::size_t k = 0; k < terms.size(); ++k) {
     const double sigma = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) / kFwhmPerSigma
                                          : width_of(line_width, k, parameters.sigma);
+    if (!fwhm.empty())
+      fwhm[k] = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) : sigma * kFwhmPerSigma;
     terms[k] = gaussian_term(position[k], intensity[k], sigma, parameters.normalisation, 1.0);
     windows[k] = gaussian_window(terms[k], x, is_ascending);
     work +=
         static_cast<double>(windows[k].every_point ? x.size() : windows[k].last - windows[k].first);
   }
-  run_blocks(x.size(), kBlockPoints, work, threads, [&](std::size_t begin, std::size_t end) {
-    const Block block{x.data(), y.data(), begin, end};
-    for (std::size_t k = 0; k < terms.size(); ++k) {
-      const Window& w = windows[k];
-      if (w.every_point) {
-        block.add(0, x.size(), add_gaussian_scalar, terms[k]);
-        continue;
-      }
-      block.add(w.first, w.core_first, add_gaussian_rim, terms[k]);
-      block.add(w.core_first, w.core_last, kernels.gaussian, terms[k]);
-      block.add(w.core_last, w.last, add_gaussian_rim, terms[k]);
-    }
-  });
+  const Reach reach(position, x, !fwhm.empty(), is_ascending, kBlockPoints,
+                    [&](std::size_t k) { return parameters.cutoff * fwhm[k]; });
+  if (!fwhm.empty()) work = std::min(work, reach.work(x.size()));
+  run_blocks(x.size(), kBlockPoints, work, threads, progress,
+             [&](std::size_t begin, std::size_t end) {
+               reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
+                 const Block block{x.data(), y.data(), a, b};
+                 const Window& w = windows[k];
+                 if (w.every_point) {
+                   block.add(0, x.size(), add_gaussian_scalar, terms[k]);
+                   return;
+                 }
+                 block.add(w.first, w.core_first, add_gaussian_rim, terms[k]);
+                 block.add(w.core_first, w.core_last, kernels.gaussian, terms[k]);
+                 block.add(w.core_last, w.last, add_gaussian_rim, terms[k]);
+               });
+             });
 }
 
 void add_lorentzians(const KernelSet& kernels, std::span<const double> position,
                      std::span<const double> intensity, std::span<const double> line_width,
                      const ProfileParameters& parameters, bool widths_are_fwhm,
-                     std::span<const double> x, std::span<double> y, unsigned threads) {
+                     std::span<const double> x, std::span<double> y, unsigned threads,
+                     ProfileProgress* progress) {
   std::vector<LorentzianTerm> terms(position.size());
+  std::vector<double> gammas(position.size());
   for (std::size_t k = 0; k < terms.size(); ++k) {
-    const double gamma = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) * 0.5
-                                         : width_of(line_width, k, parameters.gamma);
-    terms[k] = lorentzian_term(position[k], intensity[k], gamma, parameters.normalisation, 1.0);
+    gammas[k] = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) * 0.5
+                                : width_of(line_width, k, parameters.gamma);
+    terms[k] = lorentzian_term(position[k], intensity[k], gammas[k], parameters.normalisation, 1.0);
   }
-  const double work = static_cast<double>(terms.size()) * static_cast<double>(x.size());
-  run_blocks(x.size(), kBlockPoints, work, threads, [&](std::size_t begin, std::size_t end) {
-    const Block block{x.data(), y.data(), begin, end};
-    for (const LorentzianTerm& term : terms) block.add(begin, end, kernels.lorentzian, term);
-  });
+  const Reach reach(position, x, parameters.cutoff > 0.0, ascending(x), kBlockPoints,
+                    [&](std::size_t k) { return parameters.cutoff * (gammas[k] + gammas[k]); });
+  const double work = reach.work(x.size());
+  run_blocks(x.size(), kBlockPoints, work, threads, progress,
+             [&](std::size_t begin, std::size_t end) {
+               reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
+                 kernels.lorentzian(x.data() + a, y.data() + a, b - a, terms[k]);
+               });
+             });
 }
 
 void add_pseudo_voigts(const KernelSet& kernels, std::span<const double> position,
                        std::span<const double> intensity, std::span<const double> line_width,
                        const ProfileParameters& parameters, std::span<const double> x,
-                       std::span<double> y, unsigned threads) {
+                       std::span<double> y, unsigned threads, ProfileProgress* progress) {
   const bool is_ascending = ascending(x);
   const double eta = parameters.eta;
   std::vector<PseudoVoigtTerm> terms(position.size());
   std::vector<Window> windows(position.size());
-  double work = 0.0;
   for (std::size_t k = 0; k < terms.size(); ++k) {
     const double fwhm = width_of(line_width, k, parameters.fwhm);
     terms[k] = PseudoVoigtTerm{
@@ -156,37 +277,49 @@ void add_pseudo_voigts(const KernelSet& kernels, std::span<const double> positio
                       1.0 - eta),
         lorentzian_term(position[k], intensity[k], fwhm * 0.5, parameters.normalisation, eta)};
     windows[k] = gaussian_window(terms[k].gaussian, x, is_ascending);
-    work +=
-        static_cast<double>(x.size()) +
-        static_cast<double>(windows[k].every_point ? x.size() : windows[k].last - windows[k].first);
   }
-  run_blocks(x.size(), kBlockPoints, work, threads, [&](std::size_t begin, std::size_t end) {
-    const Block block{x.data(), y.data(), begin, end};
-    for (std::size_t k = 0; k < terms.size(); ++k) {
-      const Window& w = windows[k];
-      const PseudoVoigtTerm& term = terms[k];
-      if (w.every_point) {
-        block.add(0, x.size(), add_pseudo_voigt_scalar, term);
-        continue;
-      }
-      // Where the Gaussian part is exactly zero, the term is the Lorentzian part alone.
-      block.add(0, w.first, kernels.lorentzian, term.lorentzian);
-      block.add(w.first, w.core_first, add_pseudo_voigt_rim, term);
-      block.add(w.core_first, w.core_last, kernels.pseudo_voigt, term);
-      block.add(w.core_last, w.last, add_pseudo_voigt_rim, term);
-      block.add(w.last, x.size(), kernels.lorentzian, term.lorentzian);
-    }
-  });
+  const Reach reach(
+      position, x, parameters.cutoff > 0.0, is_ascending, kBlockPoints,
+      [&](std::size_t k) { return parameters.cutoff * width_of(line_width, k, parameters.fwhm); });
+  // The Lorentzian part everywhere it reaches, the Gaussian part within its window.
+  double work = reach.work(x.size());
+  for (const Window& w : windows)
+    work += static_cast<double>(w.every_point ? x.size() : w.last - w.first);
+  run_blocks(x.size(), kBlockPoints, work, threads, progress,
+             [&](std::size_t begin, std::size_t end) {
+               reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
+                 const Block block{x.data(), y.data(), a, b};
+                 const Window& w = windows[k];
+                 const PseudoVoigtTerm& term = terms[k];
+                 if (w.every_point) {
+                   block.add(0, x.size(), add_pseudo_voigt_scalar, term);
+                   return;
+                 }
+                 // Where the Gaussian part is exactly zero, the term is the Lorentzian part alone.
+                 block.add(0, w.first, kernels.lorentzian, term.lorentzian);
+                 block.add(w.first, w.core_first, add_pseudo_voigt_rim, term);
+                 block.add(w.core_first, w.core_last, kernels.pseudo_voigt, term);
+                 block.add(w.core_last, w.last, add_pseudo_voigt_rim, term);
+                 block.add(w.last, x.size(), kernels.lorentzian, term.lorentzian);
+               });
+             });
 }
 
 void add_voigts(std::span<const double> position, std::span<const double> intensity,
                 const ProfileParameters& parameters, std::span<const double> x, std::span<double> y,
-                unsigned threads) {
+                unsigned threads, ProfileProgress* progress) {
   const VoigtTerms terms(position, intensity, parameters, x);
-  const double work =
-      kVoigtTermWork * static_cast<double>(position.size()) * static_cast<double>(x.size());
-  run_blocks(x.size(), kVoigtBlockPoints, work, threads,
-             [&](std::size_t begin, std::size_t end) { terms.add(x, y, begin, end); });
+  const double distance = parameters.cutoff * voigt_fwhm(parameters.sigma * kFwhmPerSigma,
+                                                         parameters.gamma + parameters.gamma);
+  const Reach reach(position, x, parameters.cutoff > 0.0, ascending(x), kVoigtBlockPoints,
+                    [&](std::size_t) { return distance; });
+  const double work = kVoigtTermWork * reach.work(x.size());
+  run_blocks(x.size(), kVoigtBlockPoints, work, threads, progress,
+             [&](std::size_t begin, std::size_t end) {
+               reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
+                 terms.add_line(x, y, a, b, k);
+               });
+             });
 }
 
 // The widths and parameters of `row`, checked as its row states them.
@@ -208,6 +341,8 @@ void require_parameters(const LineShapeRow& row, const ProfileParameters& parame
     require_of_shape(value >= parameter.low && value <= parameter.high,
                      "a parameter lies outside its range");
   }
+  require_of_shape(parameters.cutoff == 0.0 || parameters.cutoff >= 1.0,
+                   "the cutoff must be 0 or at least 1");
   require_of_shape(std::find(row.normalisations.begin(), row.normalisations.end(),
                              parameters.normalisation) != row.normalisations.end(),
                    "a normalisation it does not take");
@@ -218,7 +353,7 @@ void require_parameters(const LineShapeRow& row, const ProfileParameters& parame
 void add_profiles_with(const KernelSet& kernels, std::span<const double> position,
                        std::span<const double> intensity, std::span<const double> line_width,
                        const ProfileParameters& parameters, std::span<const double> x,
-                       std::span<double> y, unsigned threads) {
+                       std::span<double> y, unsigned threads, ProfileProgress* progress) {
   const LineShape shape = parameters.shape;
   const LineShapeRow* row = line_shape_row(shape);
   require(row != nullptr, "unknown line shape");
@@ -235,29 +370,39 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
 
   switch (shape) {
     case LineShape::gaussian:
-      add_gaussians(kernels, position, intensity, line_width, parameters, false, x, y, threads);
+      add_gaussians(kernels, position, intensity, line_width, parameters, false, x, y, threads,
+                    progress);
       break;
     case LineShape::lorentzian:
-      add_lorentzians(kernels, position, intensity, line_width, parameters, false, x, y, threads);
+      add_lorentzians(kernels, position, intensity, line_width, parameters, false, x, y, threads,
+                      progress);
       break;
     case LineShape::pseudo_voigt:
       // At the ends one part has a zero factor and adds exactly zero: the
       // other shape alone gives the same sums, and faster.
       if (parameters.eta == 0.0) {
-        add_gaussians(kernels, position, intensity, line_width, parameters, true, x, y, threads);
+        add_gaussians(kernels, position, intensity, line_width, parameters, true, x, y, threads,
+                      progress);
       } else if (parameters.eta == 1.0) {
-        add_lorentzians(kernels, position, intensity, line_width, parameters, true, x, y, threads);
+        add_lorentzians(kernels, position, intensity, line_width, parameters, true, x, y, threads,
+                        progress);
       } else {
-        add_pseudo_voigts(kernels, position, intensity, line_width, parameters, x, y, threads);
+        add_pseudo_voigts(kernels, position, intensity, line_width, parameters, x, y, threads,
+                          progress);
       }
       break;
     case LineShape::voigt:
-      add_voigts(position, intensity, parameters, x, y, threads);
+      add_voigts(position, intensity, parameters, x, y, threads, progress);
       break;
   }
 }
 
 }  // namespace detail
+
+double voigt_fwhm(double gaussian_fwhm, double lorentzian_fwhm) noexcept {
+  const double g = gaussian_fwhm, l = lorentzian_fwhm;
+  return 0.5346 * l + std::sqrt(0.2166 * (l * l) + g * g);
+}
 
 const LineShapeRow* line_shape_row(LineShape shape) noexcept {
   for (const LineShapeRow& row : kLineShapes) {
@@ -268,9 +413,10 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept {
 
 void add_profiles(std::span<const double> position, std::span<const double> intensity,
                   std::span<const double> line_width, const ProfileParameters& parameters,
-                  std::span<const double> x, std::span<double> y, unsigned threads) {
+                  std::span<const double> x, std::span<double> y, unsigned threads,
+                  ProfileProgress* progress) {
   detail::add_profiles_with(detail::kernel_sets().back(), position, intensity, line_width,
-                            parameters, x, y, threads);
+                            parameters, x, y, threads, progress);
 }
 
 }  // namespace broaden

@@ -291,8 +291,13 @@ void VoigtTerms::add_far(const double* x, double* y, std::size_t a, std::size_t 
 
 void VoigtTerms::add(std::span<const double> x, std::span<double> y, std::size_t begin,
                      std::size_t end) const {
+  for (std::size_t k = 0; k < position_.size(); ++k) add_line(x, y, begin, end, k);
+}
+
+void VoigtTerms::add_line(std::span<const double> x, std::span<double> y, std::size_t begin,
+                          std::size_t end, std::size_t k) const {
   auto clip = [&](std::size_t v) { return std::clamp(v, begin, end); };
-  for (std::size_t k = 0; k < position_.size(); ++k) {
+  {
     const Window& w = windows_[k];
     const double p = position_[k];
     add_classed(x.data(), y.data(), begin, clip(w.far_first), k);

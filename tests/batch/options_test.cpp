@@ -229,6 +229,11 @@ TEST(ParseCommandLine, RefusesWhatTheOptionLibraryCannotReadInItsOwnWords) {
       {{"--fwhm", "1", "--x\ny=1"}, "unknown option '--x\\x0ay'"},
       {{"--fwhm", "1", "a.txt", "b.txt"}, "give one line list: 'b.txt' would be a second"},
       {{"--fwhm", "1", "--threads", "0"}, "--threads must be from 1 to 4096, not '0'"},
+      {{"--fwhm", "1", "--cutoff", "0.5"},
+       "--cutoff takes a number of full widths from 1 up, not '0.5'"},
+      {{"--fwhm", "1", "--cutoff", "1e400"}, "--cutoff takes a number of full widths from 1 up"},
+      {{"--fwhm", "1", "--cutoff", "nan"}, "--cutoff takes a decimal number, not 'nan'"},
+      {{"--classic", "--sigma", "1", "--cutoff", "5"}, "--classic fixes what --cutoff would set"},
       {{"--fwhm", "1", "--threads", "two"}, "--threads takes a whole number, not 'two'"},
       {{"--fwhm", "1", "--delimiter", "pipe"},
        "--delimiter takes auto, blank, comma, semicolon or tab, not 'pipe'"},
@@ -268,6 +273,15 @@ TEST(ParseCommandLine, TakesNamesInEitherCase) {
   EXPECT_NE(command.options.parameters.find("normalise=height"), std::string::npos);
   EXPECT_TRUE(parse({"--classic", "--sigma", "1", "--input", "FIXED", "--format", "Classic"})
                   .options.classic);
+}
+
+TEST(ParseCommandLine, ACutoffIsInFullWidthsAndNamedInTheParameters) {
+  const Command command = parse({"--shape", "lorentzian", "--hwhm", "2", "--cutoff", "25.0"});
+  ASSERT_EQ(command.action, CommandAction::run) << command.text;
+  EXPECT_EQ(command.options.profile.cutoff, 25.0);
+  EXPECT_NE(command.options.parameters.find(" cutoff=25"), std::string::npos);
+  EXPECT_EQ(parse({"--fwhm", "1"}).options.profile.cutoff, 0.0);
+  EXPECT_EQ(parse({"--fwhm", "1"}).options.parameters.find("cutoff"), std::string::npos);
 }
 
 TEST(ParseCommandLine, ThreadsAndQuiet) {

@@ -400,6 +400,48 @@ TEST_F(RunBatchTest, ThreadsChangeNothingWritten) {
   EXPECT_TRUE(out.str() == classic);
 }
 
+// On a terminal a long run shows its progress on standard error and blanks
+// it out; never with --quiet, never when standard error is not a terminal,
+// and the output is the same.
+TEST_F(RunBatchTest, ProgressOnlyOnATerminalAndNotWithQuiet) {
+  const std::vector<std::string> options{"--shape", "lorentzian", "--fwhm",
+                                         "2",       "--points",   "200000"};
+  const std::string lines = "1000 1\n500 2\n";
+  const auto run_on_terminal = [&](std::vector<std::string> arguments, bool terminal) {
+    folder.write(".stdin", lines);
+    const int input_fd = ::open((folder.path() / ".stdin").c_str(), O_RDONLY);
+    arguments.insert(arguments.begin(), "broaden-batch");
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    out.str("");
+    err.str("");
+    BatchTerminal shown;
+    shown.progress = terminal;
+    shown.timing = {std::chrono::milliseconds(0), std::chrono::milliseconds(1)};
+    const int status =
+        run_batch(static_cast<int>(argv.size()), argv.data(), input_fd, out, err, files_, shown);
+    ::close(input_fd);
+    return status;
+  };
+  ASSERT_EQ(run_on_terminal(options, false), 0);
+  EXPECT_EQ(err.str(), "");
+  const std::string spectrum = out.str();
+
+  ASSERT_EQ(run_on_terminal(options, true), 0);
+  EXPECT_TRUE(out.str() == spectrum);
+  const std::string shown = err.str();
+  // The line may have come too late to be shown at all; if shown, it is blanked.
+  if (!shown.empty()) {
+    EXPECT_EQ(shown.rfind("\rbroaden-batch: ", 0), 0u) << shown;
+    EXPECT_EQ(shown.back(), '\r');
+    EXPECT_EQ(shown.find('\n'), std::string::npos);
+  }
+  std::vector<std::string> quiet = options;
+  quiet.push_back("--quiet");
+  ASSERT_EQ(run_on_terminal(quiet, true), 0);
+  EXPECT_EQ(err.str(), "");
+}
+
 // A European spreadsheet's export: told apart from three fields only when
 // the user names the form; until then refused with the options to give.
 TEST_F(RunBatchTest, DecimalCommasAreReadWhenNamedAndRefusedWhenAmbiguous) {

@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include "batch/progress.h"
 #include "io/file_system.h"
 
 namespace broaden {
@@ -17,6 +18,15 @@ inline constexpr int kBatchUsageError = 2;  ///< the command line was refused
 /// The program itself then ends by SIGPIPE's default action.
 inline constexpr int kBatchOutputClosed = 141;
 
+/// What the run may do on a terminal: with `progress` (standard error is a
+/// terminal) a run whose broadening lasts longer than `timing.after` shows a
+/// progress line on `err`, rewritten in place and blanked out at its end
+/// (progress.h); never with --quiet.
+struct BatchTerminal {
+  bool progress = false;
+  ProgressTiming timing;
+};
+
 /// Runs broaden-batch with the command line `argc`/`argv`: reads the line
 /// list from its file, opened through `files`, or from the descriptor
 /// `input_fd` when it is "-" or not given; writes the spectrum to its file,
@@ -29,6 +39,6 @@ inline constexpr int kBatchOutputClosed = 141;
 ///   {"broaden-batch", "--fwhm", "1", "absent.txt"}
 ///     -> 1, err "broaden-batch: cannot open 'absent.txt': No such file or directory\n"
 int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
-              FileSystem& files);
+              FileSystem& files, const BatchTerminal& terminal = {});
 
 }  // namespace broaden

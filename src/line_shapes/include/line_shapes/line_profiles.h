@@ -3,6 +3,8 @@
 // its widths, its parameters and its normalisations for the front end.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <span>
 #include <string_view>
 
@@ -23,6 +25,9 @@ inline constexpr double kFwhmPerSigma = 2.3548200450309493;
 ///                           parts, eta in [0,1] (the Lorentzian fraction)
 ///   voigt:         sigma (Gaussian part) and gamma (Lorentzian part), as libcerf's
 ///                  voigt(x, sigma, gamma)
+///
+/// `cutoff`, when not 0, cuts each line's wings: its terms are added only at points within
+/// cutoff times its own FWHM of it (see add_profiles); 0 (the default) keeps every term.
 struct ProfileParameters {
   LineShape shape = LineShape::gaussian;
   Normalisation normalisation = Normalisation::area;
@@ -30,6 +35,21 @@ struct ProfileParameters {
   double gamma = 0.0;
   double fwhm = 0.0;
   double eta = 0.0;
+  double cutoff = 0.0;
+};
+
+/// The Voigt profile's full width at half maximum from the FWHMs of its Gaussian and
+/// Lorentzian parts, by the approximation of J. J. Olivero and R. L. Longbothum, J. Quant.
+/// Spectrosc. Radiat. Transfer 17, 233 (1977), within 0.02 % of the exact width:
+///   0.5346 fl + sqrt(0.2166 fl^2 + fg^2), never below the larger of the two.
+///
+///   voigt_fwhm(2, 0) -> 2;  voigt_fwhm(0, 2) -> 2 (1.0692 + 0.9308)
+double voigt_fwhm(double gaussian_fwhm, double lorentzian_fwhm) noexcept;
+
+/// How far an add_profiles call has come, for a progress line: `points_done` grows (from
+/// any thread) to the size of the grid as its blocks are finished.
+struct ProfileProgress {
+  std::atomic<std::size_t> points_done{0};
 };
 
 // The shape table. Names are as the command line writes them (an option is "--" and its name);
@@ -185,17 +205,35 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 /// Failures: throws std::invalid_argument, before changing y, when intensity and position differ in
 /// size, a non-empty line_width has another size than position (with voigt line_width is ignored),
 /// y and x differ in size, a width used is not finite and > 0, a parameter (eta) is outside its
-/// row's [low, high], the row does not take the normalisation, or the shape has no row. With
+/// row's [low, high], the cutoff is neither 0 nor at least 1 (NaN), the row does not take the
+/// normalisation, or the shape has no row. With
 /// no lines (or no grid) nothing is used and nothing is checked but the sizes.
 ///
-/// Work: the grid is cut into blocks taken by up to `threads` threads (0: as many as the processor
-/// has cores and the work pays for); each block sums all lines in table order, so no y[i] depends
-/// on the threads.
+/// Cutoff: with parameters.cutoff = N (at least 1), line k adds its term only at points with
+/// |x[i] - position[k]| <= N * FWHM_k, the difference and the product rounded in double, FWHM_k
+/// its own full width (2 gamma; fwhm; sigma * kFwhmPerSigma; for voigt voigt_fwhm of its two
+/// parts). Every other term is left out. What is left out of one line is at most:
+///   lorentzian, and the Lorentzian part of pseudo_voigt: 1 / (4 N^2 + 1) of the part's peak at
+///     any point; (2 / pi) atan(1 / (2 N)) < 1 / (pi N) of the part's area
+///   gaussian, and the Gaussian part of pseudo_voigt: 2^(-4 N^2) of the part's peak at any
+///     point; erfc(2 N sqrt(ln 2)) of its area
+///   voigt: (1 / (N^2 + 1) + erfc(N sqrt(ln 2))) / (pi gamma) of its area (its intensity, with
+///     area normalisation) at any point, gamma the Lorentzian half width: the profile is the
+///     Gaussian's average of the Lorentzian, split where the Gaussian is within N FWHM / 2
+/// (N = 10: 0.25 %, 3.9e-121, 0.99 %; N = 100: 2.5e-5, below 1e-300, 1.0e-4).
+/// Each point then holds the sum of the terms kept, in table order, as without a cutoff.
+/// With N = 0 (the default) no term is left out.
+///
+/// Work: the grid is cut into blocks taken by up to `threads` threads (0: as many as the work pays
+/// for, at most the processors this process may use); each block sums its lines in table order,
+/// so no y[i] depends on the threads. With a cutoff on an ascending grid each block visits only
+/// the lines that reach it. `progress`, when given, counts the points of the blocks finished.
 ///
 ///   gaussian, area, sigma 5: line (1000, 100), x = {1000} -> y = {7.978845608028655}
 ///   lorentzian, height, gamma 2: line (10, 3), x = {10, 12} -> y = {3, 1.5}
 void add_profiles(std::span<const double> position, std::span<const double> intensity,
                   std::span<const double> line_width, const ProfileParameters& parameters,
-                  std::span<const double> x, std::span<double> y, unsigned threads = 0);
+                  std::span<const double> x, std::span<double> y, unsigned threads = 0,
+                  ProfileProgress* progress = nullptr);
 
 }  // namespace broaden

@@ -68,6 +68,6 @@ std::span<const KernelSet> kernel_sets() noexcept;
 void add_profiles_with(const KernelSet& kernels, std::span<const double> position,
                        std::span<const double> intensity, std::span<const double> line_width,
                        const ProfileParameters& parameters, std::span<const double> x,
-                       std::span<double> y, unsigned threads);
+                       std::span<double> y, unsigned threads, ProfileProgress* progress = nullptr);
 
 }  // namespace broaden::detail

@@ -134,6 +134,9 @@ class VoigtTerms {
   /// For i in [begin, end), k in table order: y[i] = term_k(x[i]) + y[i].
   void add(std::span<const double> x, std::span<double> y, std::size_t begin,
            std::size_t end) const;
+  /// The same for line k alone.
+  void add_line(std::span<const double> x, std::span<double> y, std::size_t begin, std::size_t end,
+                std::size_t k) const;
 
  private:
   // [0, far_first) and [far_last, n): classed point by point; [far_first, far_left_last) and
