@@ -2,10 +2,12 @@
 // 20000 points from 0.1 to 2000 by 0.1, with each kernel set and thread count.
 // The Voigt also at scale, 20000 lines on 36001 points from 0 to 3600 by 0.1,
 // against libcerf's voigt at every term (as add_profiles summed it before its
-// far terms had a form of their own), each path on one thread.
+// far terms had a form of their own), each path on one thread. And the cutoff
+// at scale: a million lines on a million points.
 #include <benchmark/benchmark.h>
 
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -135,8 +137,42 @@ void BM_Voigt(benchmark::State& state) {
   state.counters["terms"] = static_cast<double>(problem.position.size() * problem.x.size());
 }
 
+// A million-line list cut at N full widths: lines with a full width of 10 spread over
+// 10^6 points from 0 to 10^6 by 1, as add_profiles runs (threads 0) or on one thread.
+// Arguments: shape (row of kLineShapes), lines, cutoff in full widths (0: none), threads.
+void BM_Cutoff(benchmark::State& state) {
+  const LineShapeRow& row = broaden::kLineShapes[static_cast<std::size_t>(state.range(0))];
+  const auto lines = static_cast<std::size_t>(state.range(1));
+  static std::unique_ptr<const Problem> problem;
+  if (!problem || problem->position.size() != lines)
+    problem = std::make_unique<const Problem>(lines, 1'000'001, 0.0, 1e6);
+  ProfileParameters parameters = parameters_of(row);
+  parameters.cutoff = static_cast<double>(state.range(2));
+  const auto threads = static_cast<unsigned>(state.range(3));
+  state.SetLabel(std::string(row.name) + ", " + std::to_string(lines) + " lines, cutoff " +
+                 std::to_string(state.range(2)));
+  std::vector<double> y(problem->x.size());
+  for (auto _ : state) {
+    std::fill(y.begin(), y.end(), 0.0);
+    broaden::add_profiles(problem->position, problem->intensity, {}, parameters, problem->x, y,
+                          threads);
+    benchmark::DoNotOptimize(y.data());
+  }
+}
+
 }  // namespace
 
+BENCHMARK(BM_Cutoff)
+    ->ArgNames({"shape", "lines", "cutoff", "threads"})
+    ->Args({1, 1'000'000, 10, 0})
+    ->Args({1, 1'000'000, 100, 0})
+    ->Args({1, 1'000'000, 100, 1})
+    ->Args({1, 10'000, 0, 0})  // without a cutoff: 100 times this for a million lines
+    ->Args({2, 1'000'000, 10, 0})
+    ->Args({3, 100'000, 10, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 BENCHMARK(BM_AddProfiles)->Apply(Shapes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Voigt)
     ->ArgNames({"problem", "path"})

@@ -549,13 +549,12 @@ void add_options(CLI::App& app, Values& v) {
   add("--input", v.input, inputs, "KIND");
   add("--columns", v.columns, "Fields of frequency, intensity, width (default 1,2)", "F,I[,W]");
   add("--scale", v.scale, "Multiply every frequency by F", "F");
-  std::vector<std::string> delimiters = names_of(kDelimiters, [](const DelimiterRow& row) {
-    return std::string(row.name) + " (" + std::string(row.help) + ")";
-  });
-  delimiters.front().insert(std::string_view("auto").size(), ", the default");
+  std::vector<std::string> delimiters =
+      names_of(kDelimiters, [](const DelimiterRow& row) { return std::string(row.name); });
+  delimiters.front() += " (default)";
   add("--delimiter", v.delimiter, "Fields apart by " + listed(delimiters, " or "), "HOW");
   app.add_flag("--decimal-comma", v.decimal_comma,
-               "Numbers with a decimal comma, 1000,5 (fields then apart by blanks or semicolons)")
+               "Numbers written 1000,5 (then blanks or semicolons separate)")
       ->group(heading);
 
   add_shape_options(app, v);
