@@ -1,7 +1,8 @@
 // Fuzz target: the columns line-list reader and the grid builder.
 //
 // For any bytes, read as a columns line list (the first byte picks the
-// layout, the second the scaling, the rest is the text):
+// layout, the second the scaling, the delimiter and the decimal comma, the
+// rest is the text):
 // - a table read whole holds finite values (widths positive), one row for
 //   each line with anything but blanks and a comment (CR, LF and CR LF each
 //   ending a line) less a header row, which only the first such line may
@@ -14,6 +15,7 @@
 // A + j S (as the C library reads its text), up to the last not above B, or
 // a refusal exactly when it would be empty of sense (B <= A) or too big.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -74,6 +76,25 @@ void check_columns(std::string_view text, const LineListOptions& options) {
              table.intensity.size() == rows);
   FUZZ_CHECK(table.width.size() == (layout.width > 0 ? rows : 0));
   std::string written;
+  // The separators a line is written back with, as the delimiter reads them.
+  std::string separators[3] = {",", " ", "\t"};
+  switch (layout.delimiter) {
+    case Delimiter::automatic:
+      if (layout.decimal_comma) separators[0] = ";";
+      break;
+    case Delimiter::blank:
+      separators[0] = separators[2] = " ";
+      break;
+    case Delimiter::comma:
+      separators[0] = separators[1] = separators[2] = ", ";
+      break;
+    case Delimiter::semicolon:
+      separators[0] = separators[1] = separators[2] = " ;";
+      break;
+    case Delimiter::tab:
+      separators[0] = separators[1] = separators[2] = "\t";
+      break;
+  }
   for (std::size_t k = 0; k < rows; ++k) {
     FUZZ_CHECK(std::isfinite(table.frequency[k]) && std::isfinite(table.intensity[k]));
     if (layout.width > 0) FUZZ_CHECK(std::isfinite(table.width[k]) && table.width[k] > 0.0);
@@ -88,7 +109,11 @@ void check_columns(std::string_view text, const LineListOptions& options) {
       std::snprintf(number, sizeof number, "%.17g", table.width[k]);
       fields[layout.width - 1] = number;
     }
-    written += fields[0] + "," + fields[1] + " " + fields[2] + "\t" + fields[3] + "\n";
+    if (layout.decimal_comma) {
+      for (std::string& field : fields) std::replace(field.begin(), field.end(), '.', ',');
+    }
+    written += fields[0] + separators[0] + fields[1] + separators[1] + fields[2] + separators[2] +
+               fields[3] + "\n";
   }
   const LineListRead again = read_columns(written, {.columns = layout});
   FUZZ_CHECK(!again.error);
@@ -133,8 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static constexpr double kScalings[][2] = {
       {1.0, 1.0}, {0.96, 2.3548200450309493}, {1e300, 2.0}, {1e-300, 1e300}};
   const double* scaling = kScalings[data[1] % 4];
-  const LineListOptions options{
+  LineListOptions options{
       .columns = kLayouts[data[0] % 8], .frequency_scale = scaling[0], .width_divisor = scaling[1]};
+  // The delimiter and the decimal comma (which a comma delimiter does not take).
+  options.columns.delimiter = static_cast<Delimiter>(data[1] / 4 % 5);
+  options.columns.decimal_comma =
+      data[1] / 20 % 2 == 1 && options.columns.delimiter != Delimiter::comma;
   const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
   check_columns(text, options);
   if (size >= 10) check_grid(data);

@@ -67,7 +67,8 @@ unsigned count_usable() {
   unsigned processors = std::max(1u, std::thread::hardware_concurrency());
   cpu_set_t set;
   CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) processors = std::max(1, CPU_COUNT(&set));
+  if (sched_getaffinity(0, sizeof set, &set) == 0)
+    processors = static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
   try {
     if (const std::optional<unsigned> quota = control_group_quota())
       processors = std::min(processors, *quota);
