@@ -279,6 +279,27 @@ TEST(ExtremeIntensities, InfiniteOnlyWhereTheTrueValueExceedsTheDoubles) {
   }
 }
 
+// Wide terms are shared among threads like any others: the same bits on any number of them.
+TEST(ExtremeIntensities, WideTermsNeverDependOnThreads) {
+  const Vector x = even_grid(0.1, 2000.0, 20000);
+  Vector position, intensity;
+  for (int k = 0; k < 40; ++k) {
+    position.push_back(10.0 + 49.0 * k);
+    intensity.push_back(k % 3 == 0 ? kMax : 1.0 + k);
+  }
+  for (const LineShape s :
+       {LineShape::gaussian, LineShape::lorentzian, LineShape::pseudo_voigt, LineShape::voigt}) {
+    const ProfileParameters p = shape(s, Normalisation::area, 0.1);
+    Vector one(x.size(), 0.0);
+    add_profiles(position, intensity, {}, p, x, one, 1);
+    for (const unsigned threads : {2u, 3u, 8u}) {
+      Vector y(x.size(), 0.0);
+      add_profiles(position, intensity, {}, p, x, y, threads);
+      ASSERT_EQ(y, one) << name_of(s) << ", " << threads << " threads";
+    }
+  }
+}
+
 TEST(ExtremeIntensities, HeaderExample) {
   const Vector y = spectrum(Vector{0.0}, Vector{kMax},
                             shape(LineShape::gaussian, Normalisation::area, 0.25), Vector{10, 20});
