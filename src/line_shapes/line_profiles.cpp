@@ -93,7 +93,7 @@ void add_wide(const double* x, double* y, std::size_t n, const WideTerm& t) noex
     const long double dd = d * d;
     long double term = t.l_numerator == 0.0L ? 0.0L : t.l_numerator / (dd + t.gamma_squared);
     const long double q = dd / t.spread;
-    if (q < t.zero_q) term += std::exp(-q) * t.g_amplitude;
+    if (!(q >= t.zero_q)) term += std::exp(-q) * t.g_amplitude;  // a NaN abscissa too
     y[i] = static_cast<double>(term) + y[i];
   }
 }

@@ -300,6 +300,17 @@ TEST(ExtremeIntensities, WideTermsNeverDependOnThreads) {
   }
 }
 
+// A NaN abscissa stays NaN through a wide term, as through the straightforward ones.
+TEST(ExtremeIntensities, NaNAbscissaePropagateThroughWideTerms) {
+  const Vector x{0.0, std::nan(""), 1.0};
+  for (const LineShapeRow& row : kLineShapes) {
+    const Vector y =
+        spectrum(Vector{0.0}, Vector{kMax}, with_widths(row, Normalisation::area, 0.01), x);
+    EXPECT_TRUE(std::isnan(y[1])) << row.name;
+    EXPECT_FALSE(std::isnan(y[0]) || std::isnan(y[2])) << row.name;
+  }
+}
+
 TEST(ExtremeIntensities, HeaderExample) {
   const Vector y = spectrum(Vector{0.0}, Vector{kMax},
                             shape(LineShape::gaussian, Normalisation::area, 0.25), Vector{10, 20});
