@@ -3,11 +3,11 @@
 // For any bytes, read as a columns line list (the first byte picks the
 // layout, the second the scaling, the delimiter and the decimal comma, the
 // rest is the text):
-// - a table read whole holds finite values (widths positive), one row for
-//   each line with anything but blanks and a comment (CR, LF and CR LF each
-//   ending a line) less a header row, which only the first such line may
-//   be, with its note; written back with 17 digits it reads as the very
-//   same table;
+// - a table read whole holds finite values (widths positive, and within the
+//   range taken once divided), one row for each line with anything but
+//   blanks and a comment (CR, LF and CR LF each ending a line) less a
+//   header row, which only the first such line may be, with its note;
+//   written back with 17 digits it reads as the very same table;
 // - a refused text is refused at a line that exists and a column within it
 //   (or just past its end), and every line before that one reads.
 // The first 12 bytes, taken as a grid from A to B by S in powers of ten,
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -97,7 +98,14 @@ void check_columns(std::string_view text, const LineListOptions& options) {
   }
   for (std::size_t k = 0; k < rows; ++k) {
     FUZZ_CHECK(std::isfinite(table.frequency[k]) && std::isfinite(table.intensity[k]));
-    if (layout.width > 0) FUZZ_CHECK(std::isfinite(table.width[k]) && table.width[k] > 0.0);
+    if (layout.width > 0) {
+      FUZZ_CHECK(std::isfinite(table.width[k]) && table.width[k] > 0.0);
+      // Within the range taken, once divided (each quotient rounded once, so to an ulp).
+      const double divisor = options.width_divisor;
+      FUZZ_CHECK(table.width[k] >= std::nextafter(options.width_low / divisor, 0.0) &&
+                 table.width[k] <= std::nextafter(options.width_high / divisor,
+                                                  std::numeric_limits<double>::infinity()));
+    }
     // Written back in the layout's fields, unscaled values standing in.
     std::string fields[4] = {"0", "0", "0", "0"};
     char number[40];
@@ -154,16 +162,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Layouts: frequency and intensity among fields 1-3, a width field or none.
   static constexpr ColumnLayout kLayouts[] = {{1, 2, 0}, {2, 1, 0}, {1, 3, 0}, {1, 2, 3},
                                               {3, 1, 2}, {2, 3, 4}, {4, 1, 0}, {1, 4, 2}};
-  // Frequency scales and width divisors.
-  static constexpr double kScalings[][2] = {
-      {1.0, 1.0}, {0.96, 2.3548200450309493}, {1e300, 2.0}, {1e-300, 1e300}};
-  const double* scaling = kScalings[data[1] % 4];
-  LineListOptions options{
-      .columns = kLayouts[data[0] % 8], .frequency_scale = scaling[0], .width_divisor = scaling[1]};
+  // Frequency scales, width divisors and the widths taken (as read): every positive double, or
+  // those whose quotient lies from 1e-150 to 1e150.
+  constexpr double kLeast = std::numeric_limits<double>::denorm_min();
+  constexpr double kMost = std::numeric_limits<double>::max();
+  static constexpr double kScalings[][4] = {
+      {1.0, 1.0, kLeast, kMost},
+      {0.96, 2.3548200450309493, kLeast, kMost},
+      {1e300, 2.0, kLeast, kMost},
+      {1e-300, 1e300, kLeast, kMost},
+      {1.0, 2.3548200450309493, 2.3548200450309493e-150, 2.354820045030949e+150}};
+  const double* scaling = kScalings[data[1] % 5];
+  LineListOptions options{.columns = kLayouts[data[0] % 8],
+                          .frequency_scale = scaling[0],
+                          .width_divisor = scaling[1],
+                          .width_low = scaling[2],
+                          .width_high = scaling[3]};
   // The delimiter and the decimal comma (which a comma delimiter does not take).
-  options.columns.delimiter = static_cast<Delimiter>(data[1] / 4 % 5);
+  options.columns.delimiter = static_cast<Delimiter>(data[1] / 5 % 5);
   options.columns.decimal_comma =
-      data[1] / 20 % 2 == 1 && options.columns.delimiter != Delimiter::comma;
+      data[1] / 25 % 2 == 1 && options.columns.delimiter != Delimiter::comma;
   const std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
   check_columns(text, options);
   if (size >= 10) check_grid(data);

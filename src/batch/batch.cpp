@@ -92,9 +92,12 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options, std
   // --input's kinds count the formats' rows in order (the batch tests check
   // that each row is the kind its name gives).
   const LineListFormat& format = line_list_formats()[static_cast<std::size_t>(options.input)];
+  const WidthRange widths = accepted_widths(options.width_divisor);
   LineListRead read = format.read(text, LineListOptions{.columns = options.columns,
                                                         .frequency_scale = options.scale,
                                                         .width_divisor = options.width_divisor,
+                                                        .width_low = widths.low,
+                                                        .width_high = widths.high,
                                                         .keep_infinities = options.classic});
   if (read.error)
     throw Failure{kBatchFailed,

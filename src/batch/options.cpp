@@ -105,18 +105,22 @@ double positive(const std::string& name, const std::string& text) {
   return value;
 }
 
-// A width in an option's measure divided into the shape's own measure; the
-// quotient must stay positive and finite.
-double converted(const std::string& name, const std::string& text, double divisor) {
-  const double value = positive(name, text) / divisor;
-  if (!(value > 0.0)) throw UsageError{name + " " + text + " is too small to be used"};
-  return value;
-}
-
 // The shortest text that reads back as the same double: "0.1", "1e-300".
 std::string shortest(double value) {
   char text[kShortestRoom];
   return std::string(text, double_to_shortest(value, 0, text));
+}
+
+// A width in an option's measure divided into the shape's own measure; the
+// quotient must lie within the widths the line shapes take (the option's
+// bounds are those whose quotients are the range's ends).
+double converted(const std::string& name, const std::string& text, double divisor) {
+  const double value = positive(name, text);
+  const WidthRange range = accepted_widths(divisor);
+  if (!(value >= range.low && value <= range.high))
+    throw UsageError{name + " must lie between " + shortest(range.low) + " and " +
+                     shortest(range.high) + ", not " + quoted(text)};
+  return value / divisor;
 }
 
 // A decimal of the grid as the user would write it ("100000", "0.3") where

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 #include <string>
@@ -39,7 +40,97 @@ void require(bool condition, const char* what) {
   if (!condition) throw std::invalid_argument(std::string("add_profiles: ") + what);
 }
 
-bool is_width(double width) { return std::isfinite(width) && width > 0.0; }
+bool is_width(double width) { return width >= kMinWidth && width <= kMaxWidth; }
+
+// The wide terms: lines whose amplitude in double leaves the doubles, computed in long double.
+// Its exponent reaches 2^16383, so neither an amplitude beyond DBL_MAX (at most about 2^1521
+// with the widths and intensities taken) nor the exp(-q) below the least double that multiplies
+// it, nor the square of a distance across the whole range of doubles leaves it.
+static_assert(std::numeric_limits<long double>::digits >= 64 &&
+                  std::numeric_limits<long double>::max_exponent >= 16384,
+              "the wide terms need a long double with the range of x87's or IEEE quad's");
+
+// One line's wide term at x, d = x - position, all in long double:
+//   l_numerator / (d * d + gamma_squared) + exp(-(d * d) / spread) * g_amplitude,
+// a part left out where its factor is 0; the Gaussian part also where q >= zero_q, where it is
+// below half the least subnormal double.
+struct WideTerm {
+  long double position = 0.0L;
+  long double g_amplitude = 0.0L, spread = 1.0L, zero_q = 0.0L;
+  long double l_numerator = 0.0L, gamma_squared = 1.0L;
+};
+
+constexpr long double kSqrtTwoPiLong = 2.506628274631000502415765284811045253L;  // sqrt(2 pi)
+
+// The wide term of a Gaussian part (sigma > 0, factor 1 - eta) and a Lorentzian part (gamma > 0,
+// factor eta); a part with width 0 is left out.
+WideTerm wide_term(double position, double intensity, double sigma, double gamma,
+                   Normalisation normalisation, double g_factor, double l_factor) {
+  WideTerm t;
+  t.position = position;
+  const long double i = intensity;
+  const bool area = normalisation == Normalisation::area;
+  if (sigma > 0.0) {
+    const long double s = sigma;
+    t.spread = (s + s) * s;
+    t.g_amplitude = (area ? i / (s * kSqrtTwoPiLong) : i) * g_factor;
+    // exp(-q) |A| < 2^-1075 from q = ln |A| + 745.13 on.
+    if (t.g_amplitude != 0.0L) t.zero_q = std::log(std::fabs(t.g_amplitude)) + 746.0L;
+  }
+  if (gamma > 0.0) {
+    const long double g = gamma;
+    t.gamma_squared = g * g;
+    t.l_numerator =
+        (area ? (i * g) / std::numbers::pi_v<long double> : i * t.gamma_squared) * l_factor;
+  }
+  return t;
+}
+
+// For i in [0, n): y[i] = term(x[i]) + y[i], the term rounded once to double.
+void add_wide(const double* x, double* y, std::size_t n, const WideTerm& t) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    const long double d = static_cast<long double>(x[i]) - t.position;
+    const long double dd = d * d;
+    long double term = t.l_numerator == 0.0L ? 0.0L : t.l_numerator / (dd + t.gamma_squared);
+    const long double q = dd / t.spread;
+    if (!(q >= t.zero_q)) term += std::exp(-q) * t.g_amplitude;  // a NaN abscissa too
+    y[i] = static_cast<double>(term) + y[i];
+  }
+}
+
+// A line of finite position and finite, non-zero intensity: the only ones that may take the
+// wide terms (infinities and NaN propagate as in the straightforward sum).
+bool may_be_wide(double position, double intensity) {
+  return std::isfinite(position) && std::isfinite(intensity) && intensity != 0.0;
+}
+
+// Beyond this distance from a line, d * d may overflow (from 2^512 on) and a Lorentzian term
+// that the true quotient keeps above the least normal double would come out 0.
+constexpr double kFarDistance = 0x1p511;
+
+// The least and greatest finite abscissae of a grid (+inf and -inf where it has none).
+struct GridSpan {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -std::numeric_limits<double>::infinity();
+
+  explicit GridSpan(std::span<const double> x) {
+    for (const double v : x) {
+      if (std::isfinite(v)) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+      }
+    }
+  }
+  bool reaches_far(double position) const {
+    return !(std::fabs(low - position) < kFarDistance && std::fabs(high - position) < kFarDistance);
+  }
+};
+
+// A Lorentzian part takes the wide term where its numerator is not a normal double (the term's
+// peak numerator / gamma^2 may be one even so) or the grid reaches far from the line.
+bool lorentzian_is_wide(const LorentzianTerm& term, const GridSpan& span) {
+  return !std::isnormal(term.numerator) || span.reaches_far(term.position);
+}
 
 GaussianTerm gaussian_term(double position, double intensity, double sigma,
                            Normalisation normalisation, double factor) {
@@ -209,6 +300,9 @@ void add_gaussians(const KernelSet& kernels, std::span<const double> position,
   std::vector<GaussianTerm> terms(position.size());
   std::vector<Window> windows(position.size());
   std::vector<double> fwhm(parameters.cutoff > 0.0 ? position.size() : 0);
+  constexpr std::size_t kNotWide = std::size_t(-1);
+  std::vector<std::size_t> wide_at(position.size(), kNotWide);  // of `wide`, or kNotWide
+  std::vector<WideTerm> wide;
   double work = 0.0;
   for (std::size_t k = 0; k < terms.size(); ++k) {
     const double sigma = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) / kFwhmPerSigma
@@ -216,6 +310,13 @@ void add_gaussians(const KernelSet& kernels, std::span<const double> position,
     if (!fwhm.empty())
       fwhm[k] = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) : sigma * kFwhmPerSigma;
     terms[k] = gaussian_term(position[k], intensity[k], sigma, parameters.normalisation, 1.0);
+    if (may_be_wide(position[k], intensity[k]) && !std::isfinite(terms[k].amplitude)) {
+      wide_at[k] = wide.size();
+      wide.push_back(
+          wide_term(position[k], intensity[k], sigma, 0.0, parameters.normalisation, 1.0, 0.0));
+      work += static_cast<double>(x.size());
+      continue;
+    }
     windows[k] = gaussian_window(terms[k], x, is_ascending);
     work +=
         static_cast<double>(windows[k].every_point ? x.size() : windows[k].last - windows[k].first);
@@ -227,6 +328,10 @@ void add_gaussians(const KernelSet& kernels, std::span<const double> position,
              [&](std::size_t begin, std::size_t end) {
                reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
                  const Block block{x.data(), y.data(), a, b};
+                 if (wide_at[k] != kNotWide) {
+                   block.add(a, b, add_wide, wide[wide_at[k]]);
+                   return;
+                 }
                  const Window& w = windows[k];
                  if (w.every_point) {
                    block.add(0, x.size(), add_gaussian_scalar, terms[k]);
@@ -244,12 +349,21 @@ void add_lorentzians(const KernelSet& kernels, std::span<const double> position,
                      const ProfileParameters& parameters, bool widths_are_fwhm,
                      std::span<const double> x, std::span<double> y, unsigned threads,
                      ProfileProgress* progress) {
+  const GridSpan span(x);
   std::vector<LorentzianTerm> terms(position.size());
   std::vector<double> gammas(position.size());
+  constexpr std::size_t kNotWide = std::size_t(-1);
+  std::vector<std::size_t> wide_at(position.size(), kNotWide);  // of `wide`, or kNotWide
+  std::vector<WideTerm> wide;
   for (std::size_t k = 0; k < terms.size(); ++k) {
     gammas[k] = widths_are_fwhm ? width_of(line_width, k, parameters.fwhm) * 0.5
                                 : width_of(line_width, k, parameters.gamma);
     terms[k] = lorentzian_term(position[k], intensity[k], gammas[k], parameters.normalisation, 1.0);
+    if (may_be_wide(position[k], intensity[k]) && lorentzian_is_wide(terms[k], span)) {
+      wide_at[k] = wide.size();
+      wide.push_back(
+          wide_term(position[k], intensity[k], 0.0, gammas[k], parameters.normalisation, 0.0, 1.0));
+    }
   }
   const Reach reach(position, x, parameters.cutoff > 0.0, ascending(x), kBlockPoints,
                     [&](std::size_t k) { return parameters.cutoff * (gammas[k] + gammas[k]); });
@@ -257,7 +371,11 @@ void add_lorentzians(const KernelSet& kernels, std::span<const double> position,
   run_blocks(x.size(), kBlockPoints, work, threads, progress,
              [&](std::size_t begin, std::size_t end) {
                reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
-                 kernels.lorentzian(x.data() + a, y.data() + a, b - a, terms[k]);
+                 if (wide_at[k] != kNotWide) {
+                   add_wide(x.data() + a, y.data() + a, b - a, wide[wide_at[k]]);
+                 } else {
+                   kernels.lorentzian(x.data() + a, y.data() + a, b - a, terms[k]);
+                 }
                });
              });
 }
@@ -267,28 +385,45 @@ void add_pseudo_voigts(const KernelSet& kernels, std::span<const double> positio
                        const ProfileParameters& parameters, std::span<const double> x,
                        std::span<double> y, unsigned threads, ProfileProgress* progress) {
   const bool is_ascending = ascending(x);
+  const GridSpan span(x);
   const double eta = parameters.eta;
   std::vector<PseudoVoigtTerm> terms(position.size());
   std::vector<Window> windows(position.size());
+  constexpr std::size_t kNotWide = std::size_t(-1);
+  std::vector<std::size_t> wide_at(position.size(), kNotWide);  // of `wide`, or kNotWide
+  std::vector<WideTerm> wide;
+  double wide_work = 0.0;
   for (std::size_t k = 0; k < terms.size(); ++k) {
     const double fwhm = width_of(line_width, k, parameters.fwhm);
     terms[k] = PseudoVoigtTerm{
         gaussian_term(position[k], intensity[k], fwhm / kFwhmPerSigma, parameters.normalisation,
                       1.0 - eta),
         lorentzian_term(position[k], intensity[k], fwhm * 0.5, parameters.normalisation, eta)};
+    if (may_be_wide(position[k], intensity[k]) && (!std::isfinite(terms[k].gaussian.amplitude) ||
+                                                   lorentzian_is_wide(terms[k].lorentzian, span))) {
+      wide_at[k] = wide.size();
+      wide.push_back(wide_term(position[k], intensity[k], fwhm / kFwhmPerSigma, fwhm * 0.5,
+                               parameters.normalisation, 1.0 - eta, eta));
+      wide_work += 2.0 * static_cast<double>(x.size());
+      continue;
+    }
     windows[k] = gaussian_window(terms[k].gaussian, x, is_ascending);
   }
   const Reach reach(
       position, x, parameters.cutoff > 0.0, is_ascending, kBlockPoints,
       [&](std::size_t k) { return parameters.cutoff * width_of(line_width, k, parameters.fwhm); });
   // The Lorentzian part everywhere it reaches, the Gaussian part within its window.
-  double work = reach.work(x.size());
+  double work = reach.work(x.size()) + wide_work;
   for (const Window& w : windows)
     work += static_cast<double>(w.every_point ? x.size() : w.last - w.first);
   run_blocks(x.size(), kBlockPoints, work, threads, progress,
              [&](std::size_t begin, std::size_t end) {
                reach.visit(x, begin, end, [&](std::size_t k, std::size_t a, std::size_t b) {
                  const Block block{x.data(), y.data(), a, b};
+                 if (wide_at[k] != kNotWide) {
+                   block.add(a, b, add_wide, wide[wide_at[k]]);
+                   return;
+                 }
                  const Window& w = windows[k];
                  const PseudoVoigtTerm& term = terms[k];
                  if (w.every_point) {
@@ -331,9 +466,10 @@ void require_parameters(const LineShapeRow& row, const ProfileParameters& parame
   for (const ShapeWidth& width : row.widths) {
     if (width.field == row.line_width && !line_width.empty()) {
       require_of_shape(std::all_of(line_width.begin(), line_width.end(), is_width),
-                       "the line widths must be finite and positive");
+                       "the line widths must lie from 1e-150 to 1e150");
     } else {
-      require_of_shape(is_width(parameters.*width.field), "the widths must be finite and positive");
+      require_of_shape(is_width(parameters.*width.field),
+                       "the widths must lie from 1e-150 to 1e150");
     }
   }
   for (const ShapeParameter& parameter : row.parameters) {
@@ -402,6 +538,21 @@ void add_profiles_with(const KernelSet& kernels, std::span<const double> positio
 double voigt_fwhm(double gaussian_fwhm, double lorentzian_fwhm) noexcept {
   const double g = gaussian_fwhm, l = lorentzian_fwhm;
   return 0.5346 * l + std::sqrt(0.2166 * (l * l) + g * g);
+}
+
+WidthRange accepted_widths(double divisor) noexcept {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  // The least v with v / divisor >= bound, from a guess within an ulp or two.
+  auto least = [&](double guess, double bound) {
+    double v = guess;
+    while (v / divisor < bound) v = std::nextafter(v, kInf);
+    while (std::nextafter(v, 0.0) / divisor >= bound) v = std::nextafter(v, 0.0);
+    return v;
+  };
+  const double low = least(kMinWidth * divisor, kMinWidth);
+  // The greatest v with v / divisor <= kMaxWidth: just below the least whose quotient exceeds it.
+  const double above = least(kMaxWidth * divisor, std::nextafter(kMaxWidth, kInf));
+  return {low, std::nextafter(above, 0.0)};
 }
 
 const LineShapeRow* line_shape_row(LineShape shape) noexcept {

@@ -208,8 +208,8 @@ VoigtTerms::VoigtTerms(std::span<const double> position, std::span<const double>
       far_amplitude_(intensity.size()),
       windows_(position.size()),
       vector_(path == VoigtPath::fastest && voigt_vector_available()) {
+  const double peak = shape_.libcerf(0.0);
   if (parameters.normalisation == Normalisation::height) {
-    const double peak = shape_.libcerf(0.0);
     for (double& a : amplitude_) a = a / peak;
   }
   bool ascending = true;
@@ -226,7 +226,17 @@ VoigtTerms::VoigtTerms(std::span<const double> position, std::span<const double>
   for (std::size_t k = 0; k < position.size(); ++k) {
     far_amplitude_[k] = amplitude_[k] * shape_.far_factor();
     const double p = position[k];
-    if (!ascending || !has_far || !std::isfinite(p)) {
+    const double i = intensity[k];
+    // A finite line whose amplitude overflows: its terms voigt(d) times the amplitude in long
+    // double, where voigt(d) <= peak keeps them as finite as the true ones.
+    if (std::isfinite(p) && std::isfinite(i) && i != 0.0 &&
+        (!std::isfinite(amplitude_[k]) || (has_far && !std::isfinite(far_amplitude_[k])))) {
+      if (wide_amplitude_.empty()) wide_amplitude_.resize(position.size(), 0.0L);
+      wide_amplitude_[k] = parameters.normalisation == Normalisation::height
+                               ? static_cast<long double>(i) / peak
+                               : static_cast<long double>(i);
+    }
+    if (!ascending || !has_far || !std::isfinite(p) || is_wide(k)) {
       windows_[k] = {0, 0, 0, 0, 0, 0};  // every point classed on its own
       continue;
     }
@@ -247,6 +257,13 @@ VoigtTerms::VoigtTerms(std::span<const double> position, std::span<const double>
 void VoigtTerms::add_classed(const double* x, double* y, std::size_t a, std::size_t b,
                              std::size_t k) const {
   const double p = position_[k], to_x = shape_.to_x();
+  if (is_wide(k)) {
+    for (std::size_t i = a; i < b; ++i) {
+      const long double term = static_cast<long double>(shape_(x[i] - p)) * wide_amplitude_[k];
+      y[i] = static_cast<double>(term) + y[i];
+    }
+    return;
+  }
   for (std::size_t i = a; i < b; ++i) {
     const double d = x[i] - p;
     const double xs = d * to_x;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "numbers/double_to_shortest.h"
 #include "text/quoted.h"
 
 namespace broaden {
@@ -107,6 +108,12 @@ std::string shown(std::string_view text) {
   return quoted(text, kLimit);
 }
 
+// The shortest text that reads back as the same double: "1e-150".
+std::string shortest(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
 // "a frequency", "an intensity": the phrase with its article.
 std::string with_article(const std::string& phrase) {
   const bool vowel =
@@ -172,6 +179,10 @@ FieldRead read_field(const Field& field, int role, int number, const LineListOpt
                    with_article(what()) + " within the range of doubles, not " + shown(field.text));
   if (role == 2 && !(value > 0.0))
     return refused(LineError::not_positive, "a positive " + what() + ", not " + shown(field.text));
+  if (role == 2 && !(value >= options.width_low && value <= options.width_high))
+    return refused(LineError::out_of_range,
+                   with_article(what()) + " from " + shortest(options.width_low) + " to " +
+                       shortest(options.width_high) + ", not " + shown(field.text));
   if (role == 1) return FieldRead{value, {}};
   const double scaled = role == 0 ? value * options.frequency_scale : value / options.width_divisor;
   if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0)))

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
       {{"--fwhm", "1e999"}, "--fwhm must be a positive finite number"},
       {{"--fwhm", "inf"}, "--fwhm takes a decimal number, not 'inf'"},
       {{"--sigma", "1e-400"}, "--sigma must be a positive finite number"},  // rounds to zero
-      {{"--fwhm", "5e-324"}, "too small"},  // a sigma that rounds to zero
+      {{"--fwhm", "5e-324"}, "--fwhm must lie between"},  // a sigma that rounds to zero
       {{}, "give the width: --fwhm or --sigma"},
       {{"--fwhm", "1", "--sigma", "1"}, "give one width"},
       {{"--hwhm", "1"}, "--hwhm does not fit --shape gaussian (the default)"},
@@ -97,6 +98,54 @@ TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
   }
 }
 
+// Widths are taken from 1e-150 to 1e150 in the shape's own measure: an option in another measure
+// from the values whose quotient lies there, its ends exactly; refused beyond with the bounds in
+// its own measure. (The cases: --sigma 1e-320, --fwhm 1e-170, --hwhm 1e160.)
+TEST(ParseCommandLine, WidthsOutsideTheirRangeAreRefusedAtItsExactEnds) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* refusal;  // nullptr: taken
+  } cases[] = {
+      {{"--sigma", "1e-320"}, "--sigma must lie between 1e-150 and 1e+150, not '1e-320'"},
+      {{"--fwhm", "1e-170"},
+       "--fwhm must lie between 2.3548200450309493e-150 and 2.354820045030949e+150, not '1e-170'"},
+      {{"--shape", "lorentzian", "--hwhm", "1e160", "--normalise", "height"},
+       "--hwhm must lie between 1e-150 and 1e+150, not '1e160'"},
+      {{"--shape", "lorentzian", "--fwhm", "1e-150"},
+       "--fwhm must lie between 2e-150 and 2e+150, not '1e-150'"},
+      {{"--shape", "pseudo-voigt", "--fwhm", "3e150", "--eta", "0.5"},
+       "--fwhm must lie between 1e-150 and 1e+150, not '3e150'"},
+      {{"--shape", "voigt", "--gaussian-fwhm", "1", "--lorentzian-fwhm", "1e-300"},
+       "--lorentzian-fwhm must lie between 2e-150 and 2e+150, not '1e-300'"},
+      {{"--sigma", "1e-150"}, nullptr},
+      {{"--sigma", "1e150"}, nullptr},
+      {{"--sigma", "9.999999999999999e-151"}, "--sigma must lie between"},
+      {{"--sigma", "1.0000000000000002e+150"}, "--sigma must lie between"},
+      {{"--fwhm", "2.3548200450309493e-150"}, nullptr},
+      {{"--fwhm", "2.354820045030949e+150"}, nullptr},
+      {{"--fwhm", "2.354820045030949e-150"}, "--fwhm must lie between"},
+      {{"--fwhm", "2.3548200450309495e+150"}, "--fwhm must lie between"},
+      // The classic preset keeps its own widths, as broaden does.
+      {{"--classic", "--sigma", "1e-320"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    const Command command = parse(c.arguments);
+    if (c.refusal == nullptr) {
+      ASSERT_EQ(command.action, CommandAction::run) << c.arguments[1] << ": " << command.text;
+      const ProfileParameters& p = command.options.profile;
+      const double width = std::max({p.sigma, p.gamma, p.fwhm});
+      if (!command.options.classic) {
+        EXPECT_GE(width, kMinWidth) << c.arguments[1];
+        EXPECT_LE(width, kMaxWidth) << c.arguments[1];
+      }
+      continue;
+    }
+    EXPECT_EQ(command.action, CommandAction::usage_error) << c.arguments[1];
+    EXPECT_EQ(command.text.substr(0, std::string(c.refusal).size()), c.refusal)
+        << c.arguments[1] << " -> " << command.text;
+  }
+}
+
 // The texts the shape table makes, whole: a refusal per rule and the tsv parameters per shape.
 TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
   const struct {
@@ -121,7 +170,8 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
       {{"--shape", "voigt", "--columns", "1,2,3"},
        "voigt takes no width field: give --gaussian-fwhm and --lorentzian-fwhm"},
       {{"--shape", "voigt", "--gaussian-fwhm", "5e-324", "--lorentzian-fwhm", "1"},
-       "--gaussian-fwhm 5e-324 is too small to be used"},
+       "--gaussian-fwhm must lie between 2.3548200450309493e-150 and 2.354820045030949e+150, not "
+       "'5e-324'"},
       {{"--shape", "Voigt"}, "voigt needs both --gaussian-fwhm and --lorentzian-fwhm"},
       {{"--shape", "V\x1bigt"},
        "--shape takes gaussian, lorentzian, pseudo-voigt or voigt, not 'V\\x1bigt'"},

@@ -131,6 +131,14 @@ TEST(BatchE2e, ABadLineNamesFileLineAndColumnAndWritesNothing) {
       {{"--fwhm", "1", "--columns", "1,2,3"},
        "1 2 0.5\n1 2 0\n",
        "in.txt:2:5: expected a positive width (field 3), not '0'"},
+      // Widths below or above the range the shapes take, in the field's measure (here fwhm).
+      {{"--columns", "1,2,3"},
+       "1 2 0.5\n1 2 1e-323\n",
+       "in.txt:2:5: expected a width (field 3) from 2.3548200450309493e-150 to "
+       "2.354820045030949e+150, not '1e-323'"},
+      {{"--shape", "lorentzian", "--hwhm", "1", "--columns", "1,2,3"},
+       "1 2 1e151\n",
+       "in.txt:1:5: expected a width (field 3) from 1e-150 to 1e+150, not '1e151'"},
       {{"--input", "fixed", "--fwhm", "1"},
        "  100.0000    1.0000\n  200.0000    1.0.00\n",
        "in.txt:2:11: expected the intensity as a number in a 10-character field, found a second "
@@ -288,6 +296,71 @@ TEST(BatchE2e, EachWidthOptionGivesTheWidthAndHeightAsked) {
     arguments.insert(arguments.end(), {"--normalise", "height"});
     const Outcome height = batch(folder, arguments, "1000 2\n");
     EXPECT_NEAR(read_tsv(height.out).y[20000], 2.0, 2e-12) << c.options[1];
+  }
+}
+
+// The widths of the cases are refused with their range (status 2, nothing written); a
+// line of intensity 1e308 or DBL_MAX beside an ordinary one gives no NaN: infinity only where its
+// true value exceeds DBL_MAX, and around the ordinary line the very bytes of that line alone.
+TEST(BatchE2e, ExtremeWidthsAreRefusedAndHugeLinesGiveNoNaN) {
+  TempFolder folder;
+  const struct {
+    std::vector<std::string> arguments;
+    std::string refusal;
+  } refusals[] = {
+      {{"--sigma", "1e-320"}, "--sigma must lie between 1e-150 and 1e+150, not '1e-320'"},
+      {{"--fwhm", "1e-170"},
+       "--fwhm must lie between 2.3548200450309493e-150 and 2.354820045030949e+150, not "
+       "'1e-170'"},
+      {{"--shape", "lorentzian", "--hwhm", "1e160", "--normalise", "height"},
+       "--hwhm must lie between 1e-150 and 1e+150, not '1e160'"},
+  };
+  for (const auto& c : refusals) {
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.end(), {"-o", "out.txt"});
+    const Outcome run = batch(folder, arguments, "1000 1\n");
+    EXPECT_EQ(run.status, 2) << c.refusal;
+    EXPECT_EQ(run.err.rfind("broaden-batch: " + c.refusal + "\n", 0), 0u) << run.err;
+    EXPECT_TRUE(names(folder).empty());
+  }
+
+  const std::vector<std::string> grid{"--from", "990", "--to", "1030", "--step", "0.01"};
+  for (const std::string big : {"1e308", "1.7976931348623157e308"}) {
+    for (const std::vector<std::string>& shape :
+         {std::vector<std::string>{"--fwhm", "0.3"},
+          {"--fwhm", "0.3", "--normalise", "height"},
+          {"--shape", "lorentzian", "--hwhm", "0.001"},
+          {"--shape", "pseudo-voigt", "--fwhm", "0.3", "--eta", "0.5"},
+          {"--shape", "voigt", "--gaussian-fwhm", "0.3", "--lorentzian-fwhm", "0.01"}}) {
+      std::vector<std::string> arguments = shape;
+      arguments.insert(arguments.end(), grid.begin(), grid.end());
+      const Outcome both = batch(folder, arguments, "1000 " + big + "\n1020 1\n");
+      ASSERT_EQ(both.status, 0) << both.err;
+      const Points with = read_tsv(both.out);
+      const Points huge = read_tsv(batch(folder, arguments, "1000 " + big + "\n").out);
+      const Points ordinary = read_tsv(batch(folder, arguments, "1020 1\n").out);
+      ASSERT_EQ(with.x.size(), 4001u);
+      ASSERT_EQ(huge.y.size(), 4001u);
+      ASSERT_EQ(ordinary.y.size(), 4001u);
+      EXPECT_EQ(both.out.find("nan"), std::string::npos) << shape[1];
+      for (std::size_t j = 0; j < with.x.size(); ++j) {
+        // The big line's true value passes DBL_MAX only within 0.2 of it (sigma 0.127: where
+        // exp(-q) > DBL_MAX / 5.6e308, or within 13 hwhm of the Lorentzian).
+        if (std::fabs(with.x[j] - 1000.0) < 0.25) {
+          EXPECT_FALSE(std::isnan(with.y[j]));
+          continue;
+        }
+        ASSERT_TRUE(std::isfinite(with.y[j])) << shape[1] << " at " << with.x[j];
+        // Each line's part is what it is alone.
+        const double sum = huge.y[j] + ordinary.y[j];
+        ASSERT_NEAR(with.y[j], sum, 3e-16 * std::fabs(sum)) << shape[1] << " at " << with.x[j];
+      }
+      // Where the Gaussian's big line is exactly nothing, the ordinary line's very bytes.
+      if (shape[0] == "--fwhm") {
+        ASSERT_EQ(with.x[3000], 1020.0);
+        EXPECT_EQ(with.y[3000], ordinary.y[3000]);
+      }
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,48 @@ TEST(ReadColumns, ScalesFrequenciesAndWidthsWithOneRoundingEach) {
   ASSERT_FALSE(result.error);
   EXPECT_EQ(result.table.frequency[0], 3000.3 * 0.96);
   EXPECT_EQ(result.table.width[0], 5.0);
+}
+
+// A width outside the range taken (as read, before the division) is refused where it stands, its
+// ends taken; the default range takes every positive double.
+TEST(ReadColumns, WidthsOutsideTheirRangeAreRefusedAtTheirField) {
+  const LineListOptions sigma{.columns = {1, 2, 3}, .width_low = 1e-150, .width_high = 1e150};
+  LineListOptions fwhm = sigma;
+  fwhm.width_divisor = 2.3548200450309493;
+  fwhm.width_low = 2.3548200450309493e-150;
+  fwhm.width_high = 2.354820045030949e+150;
+  const struct {
+    std::string text;
+    const LineListOptions& options;
+    std::optional<LineListError> error;  // none: read, the widths divided
+  } cases[] = {
+      {"1 2 1e-323\n", sigma,
+       LineListError{LineError::out_of_range, 1, 5,
+                     "a width (field 3) from 1e-150 to 1e+150, not '1e-323'"}},
+      {"1 2 3\n4 5  1e151 # too wide\n", sigma,
+       LineListError{LineError::out_of_range, 2, 6,
+                     "a width (field 3) from 1e-150 to 1e+150, not '1e151'"}},
+      {"1 2 1e-150\n3 4 1e150\n", sigma, std::nullopt},
+      {"1 2 2.354820045030949e-150\n", fwhm,
+       LineListError{LineError::out_of_range, 1, 5,
+                     "a width (field 3) from 2.3548200450309493e-150 to 2.354820045030949e+150, "
+                     "not '2.354820045030949e-150'"}},
+      {"1 2 2.3548200450309493e-150\n3 4 2.354820045030949e+150\n", fwhm, std::nullopt},
+      {"1 2 0\n", sigma,
+       LineListError{LineError::not_positive, 1, 5, "a positive width (field 3), not '0'"}},
+  };
+  for (const auto& c : cases) {
+    const LineListRead read = read_columns(c.text, c.options);
+    EXPECT_EQ(read.error, c.error) << c.text;
+    if (c.error) continue;
+    for (const double w : read.table.width) {
+      EXPECT_GE(w, 1e-150) << c.text;
+      EXPECT_LE(w, 1e150) << c.text;
+    }
+  }
+  const LineListRead any = read_columns("1 2 5e-324\n", {.columns = {1, 2, 3}});
+  ASSERT_FALSE(any.error);
+  EXPECT_EQ(any.table.width, std::vector<double>{5e-324});
 }
 
 TEST(ReadColumns, ReportsTheFirstBadLineWithItsLineAndColumn) {

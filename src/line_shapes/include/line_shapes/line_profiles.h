@@ -18,6 +18,13 @@ enum class Normalisation { area, height };
 /// this number: a full width of 10 is a sigma of 10 / kFwhmPerSigma = 4.2466090014400955.
 inline constexpr double kFwhmPerSigma = 2.3548200450309493;
 
+/// The widths add_profiles takes, in each shape's own measure (sigma, gamma, fwhm and the parts
+/// derived from it): kMinWidth to kMaxWidth. Within them the squares of the widths, 2 sigma^2
+/// and gamma^2, stay normal doubles (1e-300 to 2e300, the least normal double being 2.2e-308),
+/// so that no term divides by a square that has lost its digits or overflowed.
+inline constexpr double kMinWidth = 1e-150;
+inline constexpr double kMaxWidth = 1e150;
+
 /// Widths in each shape's own measure (the front end converts FWHM/HWHM/sigma options to these):
 ///   gaussian:      sigma  = the standard deviation
 ///   lorentzian:    gamma  = the half width at half maximum
@@ -148,6 +155,17 @@ inline constexpr LineShapeRow kLineShapes[] = {
 }  // namespace shape_rows
 using shape_rows::kLineShapes;
 
+/// The values v of a width in a measure of its own (an option or a line's field) whose quotient
+/// v / divisor, rounded once, lies from kMinWidth to kMaxWidth: a closed interval of doubles,
+/// both ends found exactly (division is monotonic). divisor finite and > 0.
+///   accepted_widths(1.0)           -> {1e-150, 1e150}
+///   accepted_widths(kFwhmPerSigma) -> {2.3548200450309493e-150, 2.354820045030949e+150}
+struct WidthRange {
+  double low;
+  double high;
+};
+WidthRange accepted_widths(double divisor) noexcept;
+
 /// The row of `shape`, or nullptr for a value outside the enumeration.
 ///   line_shape_row(LineShape::voigt)->name -> "voigt"
 const LineShapeRow* line_shape_row(LineShape shape) noexcept;
@@ -158,8 +176,8 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 /// shape's row (LineShapeRow::line_width): sigma (gaussian), gamma (lorentzian) or fwhm
 /// (pseudo_voigt); voigt takes none and ignores it. Area normalisation: each line integrates to its
 /// intensity (Gaussian with the exact sqrt(2 pi)); height: each line's maximum equals its
-/// intensity. Widths must be finite and > 0 (the front end refuses others). Result never depends on
-/// `threads` (0 = as many as pay).
+/// intensity. Widths must lie from kMinWidth to kMaxWidth (1e-150 to 1e150; the front end refuses
+/// others). Intensities may be any doubles. Result never depends on `threads` (0 = as many as pay).
 ///
 /// The terms, with d = x[i] - position[k], I = intensity[k], each operation rounded in double
 /// as written (no fused multiply-add), and y[i] = term + y[i] line after line:
@@ -196,18 +214,38 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 /// exp, and except that a y[i] of -0.0 may stay -0.0 where adding an exactly zero term (+0.0)
 /// would have made it +0.0.
 ///
+/// Wide terms: a line of finite position and finite, non-zero intensity whose amplitude above
+/// overflows (I / (sigma * s2pi), the pseudo-Voigt's parts with their factors, Voigt's
+/// I / voigt(0) or its far amplitude; up to DBL_MAX / 2.5e-150, about 2^1521), or, for a
+/// Lorentzian part, whose numerator is not a normal double or whose grid reaches 2^511 from it
+/// (where d * d may overflow), has its terms computed another way; every other line keeps the
+/// terms above bit for bit. Gaussian, Lorentzian and pseudo-Voigt: the term as written with the
+/// exact constants, every operation in long double (64-bit or more significand, exponent to
+/// 2^16383, so nothing overflows or underflows) and the sum rounded once to double: within 2^-50
+/// relative of the exact term where that is a normal double (q <= 1762 there, whose rounding in
+/// long double costs most of it), within the least subnormal where it is smaller; infinite only
+/// where it exceeds DBL_MAX. Voigt: voigt(d, sigma, gamma) by its region's method as above, times
+/// I (area) or I / voigt(0, sigma, gamma) (height) in long double, rounded once: within its
+/// region's bound of the exact term wherever voigt(d, sigma, gamma) is a normal double. Such a
+/// line takes every point of the grid, in long double: slower, and never a NaN.
+///   gaussian, area, sigma 0.25: line (0, DBL_MAX), x = {10, 20} -> y = {1.0522043537521105e-39, 0}
+///   (exp(-800) DBL_MAX / (0.25 sqrt(2 pi)); the straightforward amplitude is infinite, and
+///   its terms would be inf * 0 = NaN at both points)
+///
 /// Special values: positions and intensities may be infinite or NaN; they propagate as in the
-/// straightforward sum (such a Gaussian line visits every point with the scalar exp). Widths far
-/// out of any spectral use (beyond about 1e150, or below 1e-150) overflow or underflow the squares
-/// of the terms and give what IEEE arithmetic gives. Voigt costs one libcerf call per point and
-/// line near the line only; its far terms take no call (four at a time with AVX2, same bits).
+/// straightforward sum (such a Gaussian line visits every point with the scalar exp). No finite
+/// inputs give a NaN. A line of finite amplitude A keeps the straightforward terms even where
+/// exp(-q) is subnormal or 0 (q > 708): there its terms are within |A| 2^-1074 of the exact ones at
+/// the computed q, tiny beside its own peak |A| but not always beside its neighbours'. Voigt costs
+/// one libcerf call per point and line near the line only; its far terms take no call (four at a
+/// time with AVX2, same bits).
 ///
 /// Failures: throws std::invalid_argument, before changing y, when intensity and position differ in
 /// size, a non-empty line_width has another size than position (with voigt line_width is ignored),
-/// y and x differ in size, a width used is not finite and > 0, a parameter (eta) is outside its
-/// row's [low, high], the cutoff is neither 0 nor at least 1 (NaN), the row does not take the
-/// normalisation, or the shape has no row. With
-/// no lines (or no grid) nothing is used and nothing is checked but the sizes.
+/// y and x differ in size, a width used is not from kMinWidth to kMaxWidth (NaN and infinities
+/// included), a parameter (eta) is outside its row's [low, high], the cutoff is neither 0 nor at
+/// least 1 (NaN), the row does not take the normalisation, or the shape has no row. With no lines
+/// (or no grid) nothing is used and nothing is checked but the sizes.
 ///
 /// Cutoff: with parameters.cutoff = N (at least 1), line k adds its term only at points with
 /// |x[i] - position[k]| <= N * FWHM_k, the difference and the product rounded in double, FWHM_k

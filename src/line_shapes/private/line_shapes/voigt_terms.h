@@ -125,6 +125,10 @@ bool voigt_vector_available() noexcept;
 /// each term from its region's method (VoigtShape), libcerf's exactly as before near a line.
 /// On an ascending grid each line's regions are found once by binary search with the very
 /// operations of the term; otherwise each point is classed on its own, with the same result.
+/// A line of finite position and finite, non-zero intensity whose amplitude or far amplitude
+/// overflows (huge intensities, or height over a low peak) takes instead
+///   term_k(x) = voigt(d, sigma, gamma) * amplitude_k, the product in long double rounded once,
+/// voigt by its region's method at each point: finite wherever the true term is below DBL_MAX.
 class VoigtTerms {
  public:
   VoigtTerms(std::span<const double> position, std::span<const double> intensity,
@@ -149,9 +153,14 @@ class VoigtTerms {
   template <bool kOuter>
   void add_far(const double* x, double* y, std::size_t a, std::size_t b, std::size_t k) const;
 
+  bool is_wide(std::size_t k) const { return !wide_amplitude_.empty() && wide_amplitude_[k] != 0; }
+
   VoigtShape shape_;
   std::span<const double> position_;
-  std::vector<double> amplitude_;      // multiplies voigt(d, sigma, gamma)
+  std::vector<double> amplitude_;  // multiplies voigt(d, sigma, gamma)
+  // Per line where some line's amplitude overflows (else empty): 0, or the line's amplitude in
+  // long double, which then multiplies voigt(d, sigma, gamma) instead.
+  std::vector<long double> wide_amplitude_;
   std::vector<double> far_amplitude_;  // multiplies far_sum: amplitude * far_factor
   std::vector<Window> windows_;
   bool vector_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,6 +71,11 @@ struct LineListOptions {
   /// divided by `width_divisor`, each result rounded once.
   double frequency_scale = 1.0;
   double width_divisor = 1.0;
+  /// Widths as read, before the division, must lie from `width_low` to
+  /// `width_high` (the widths the line shapes take, in the field's measure);
+  /// by default every positive finite double.
+  double width_low = std::numeric_limits<double>::denorm_min();
+  double width_high = std::numeric_limits<double>::max();
   /// Infinite values a source can hold (the fixed records' 1E400) are kept
   /// instead of refused; formats whose numbers cannot overflow ignore it.
   bool keep_infinities = false;
@@ -79,7 +85,7 @@ struct LineListOptions {
 enum class LineError {
   not_a_number,   ///< a field holds no number of the format
   missing_field,  ///< the line has fewer fields than the layout names
-  out_of_range,   ///< a value beyond the doubles, read or once scaled
+  out_of_range,   ///< a value beyond the doubles, read or once scaled; a width beyond its range
   not_positive,   ///< a width of zero or below, read or once scaled
   decimal_comma,  ///< commas that look like decimal points, separators not named
 };
