@@ -136,6 +136,9 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   if (threads && *threads < 0)
     throw py::value_error("threads must be 0 or more, not " + std::to_string(*threads));
 
+  if (grid_array && (start || stop || step || points))
+    throw py::value_error("give grid, or start, stop, step and points, not both");
+
   SpectrumKeywords keywords{.shape = shape,
                             .normalise = normalise,
                             .quantities = {},
@@ -152,8 +155,6 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   const CheckedKeywords checked = check_keywords(keywords);
   if (!checked.error.empty()) throw py::value_error(checked.error);
   const BatchOptions& options = checked.options;
-  if (grid_array && (start || stop || step || points))
-    throw py::value_error("give grid, or start, stop, step and points, not both");
 
   std::vector<double> divided_widths;
   GridResult built;
