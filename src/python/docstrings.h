@@ -106,7 +106,8 @@ Lorentzian (I / pi) gamma / (d^2 + gamma^2), gamma the HWHM; pseudo-Voigt
 eta Lorentzian + (1 - eta) Gaussian, both of the full width fwhm; Voigt the
 convolution of a Gaussian and a Lorentzian (libcerf's voigt near a line, a
 sum within 2e-14 relative of the exact profile further out). The GIL is
-released while the grid is built and the spectrum summed.
+released while the grid is built and the spectrum summed. Lines beyond the
+grid's ends are summed without the warning broaden-batch gives of them.
 
 Examples
 --------

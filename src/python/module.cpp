@@ -11,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -99,19 +100,22 @@ std::string first_not_finite(std::span<const double> values, const char* name) {
 }
 
 // The widths a line in the shape's own measure, as broaden-batch's width
-// field gives them (each divided by the option's divisor), into `divided`;
-// or the refusal of the first that is not positive and finite, before or
-// after the division.
-std::string line_widths_of(std::span<const double> widths, double divisor,
+// field gives them (each divided by the option's divisor): `widths`
+// themselves where the divisor is 1 (the quotients would be the same
+// doubles), else the quotients, held in `divided`. Or the refusal of the
+// first that is not positive and finite, before or after the division.
+std::string line_widths_of(std::span<const double>& widths, double divisor,
                            std::vector<double>& divided) {
-  divided.resize(widths.size());
+  if (divisor != 1.0) divided.resize(widths.size());
   for (std::size_t k = 0; k < widths.size(); ++k) {
     const std::string at = "widths[" + std::to_string(k) + "] ";
     if (!std::isfinite(widths[k]) || !(widths[k] > 0.0))
       return at + "must be a positive finite number, not " + shortest(widths[k]);
+    if (divisor == 1.0) continue;
     divided[k] = widths[k] / divisor;
     if (!(divided[k] > 0.0)) return at + shortest(widths[k]) + " is too small to be used";
   }
+  if (divisor != 1.0) widths = divided;
   return {};
 }
 
@@ -183,8 +187,9 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   {
     const py::gil_scoped_release unlocked;
     std::fill(values.begin(), values.end(), 0.0);
-    add_profiles(positions, intensities, divided_widths, options.profile, abscissae, values,
-                 static_cast<unsigned>(threads.value_or(0)));
+    add_profiles(positions, intensities, widths, options.profile, abscissae, values,
+                 static_cast<unsigned>(std::min<std::int64_t>(
+                     threads.value_or(0), std::numeric_limits<unsigned>::max())));
   }
   return py::make_tuple(std::move(x), std::move(y));
 }
@@ -221,11 +226,11 @@ py::object unit_name(Unit unit) {
   return py::none();
 }
 
-// The format `input` names ("auto": the one recognised in `text`), or the
-// refusal listing the names.
-const LineListFormat& format_named(const std::string& input, std::string_view text) {
-  if (input == "auto") return recognise_line_list(text);
-  if (const LineListFormat* format = find_line_list_format(input)) return *format;
+// The format `input` names, nullptr for "auto" (the one recognised in the
+// text), or the refusal listing the names.
+const LineListFormat* format_named(const std::string& input) {
+  if (input == "auto") return nullptr;
+  if (const LineListFormat* format = find_line_list_format(input)) return format;
   std::string names = "auto";
   const std::span<const LineListFormat> formats = line_list_formats();
   for (std::size_t i = 0; i < formats.size(); ++i)
@@ -250,13 +255,28 @@ py::dict read_line_list(const py::object& path, const std::string& input,
                         const std::optional<std::string>& columns, const py::object& spectrum) {
   const py::module_ os = py::module_::import("os");
   const std::string name = os.attr("fsdecode")(path).cast<std::string>();
-  const py::bytes content = py::module_::import("io").attr("open")(path, "rb").attr("read")();
+  const LineListFormat* named = format_named(input);
+  py::bytes content;
+  {
+    const py::object file = py::module_::import("io").attr("open")(path, "rb");
+    try {
+      content = file.attr("read")();
+    } catch (py::error_already_set&) {
+      file.attr("close")();
+      throw;
+    }
+    file.attr("close")();
+  }
   char* data = nullptr;
   py::ssize_t size = 0;
   if (PyBytes_AsStringAndSize(content.ptr(), &data, &size) != 0) throw py::error_already_set();
   const std::string_view text(data, static_cast<std::size_t>(size));
 
-  const LineListFormat& format = format_named(input, text);
+  if (named == nullptr) {
+    const py::gil_scoped_release unlocked;
+    named = &recognise_line_list(text);
+  }
+  const LineListFormat& format = *named;
   if (!spectrum.is_none())
     throw py::value_error("spectrum= picks one of the spectra an output holds; a " +
                           std::string(format.name) + " line list holds one");
