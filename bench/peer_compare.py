@@ -10,13 +10,8 @@ width of the classic program's benchmark; pseudo-Voigt half Lorentzian).
 Each peer is timed twice: its loop alone, inside this interpreter, and as a
 whole script (interpreter start, imports, reading the line list, the loop,
 writing the spectrum). Ours is timed as a whole process (--broaden-batch),
-<<<<<<< HEAD
-or as the engine alone in-process (--engine-bench, the add_profiles rows
-of bench/line_profiles_bench). The
-=======
 or in process, by the engine benchmark alone (--engine-bench, the
 add_profiles rows of bench/line_profiles_bench). The
->>>>>>> shapes-table
 classic program (--broaden) is timed on the same lines at sigma 5, for the
 Gaussian. Each side runs --repeat times, the runs of the peers and ours
 interleaved, so that a busy machine slows both alike; the table gives the

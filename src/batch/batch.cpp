@@ -110,12 +110,9 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options, std
   return std::move(read.table);
 }
 
-// The grid the options ask for.
+// The grid the options ask for, or the failure of its refusal.
 GridResult grid_of(const BatchOptions& options) {
-  GridResult grid =  // not const: returned without a copy
-      options.grid == GridKind::points
-          ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to), options.points)
-          : grid_by_step(options.from, options.to, options.step);
+  GridResult grid = grid_for(options);  // not const: returned without a copy
   if (!grid.error.empty())
     throw Failure{grid.out_of_memory ? kBatchFailed : kBatchUsageError, grid.error};
   return grid;

@@ -170,4 +170,11 @@ GridResult grid_by_points(double from, double to, std::int64_t points, std::size
   return grid;
 }
 
+GridResult grid_for(const BatchOptions& options) {
+  return options.grid == GridKind::points
+             ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to),
+                              options.points)
+             : grid_by_step(options.from, options.to, options.step);
+}
+
 }  // namespace broaden

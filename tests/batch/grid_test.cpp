@@ -171,5 +171,41 @@ TEST(GridByPoints, EndsExactlyAtTheLastBoundAndRefusesTheRest) {
   EXPECT_NE(grid_by_points(1.0, 1.0000000000000002, 3).error, "");
 }
 
+// The grid a checked command line asks for, by each kind of grid option.
+TEST(GridFor, BuildsTheGridTheOptionsName) {
+  struct Case {
+    std::vector<const char*> options;
+    std::size_t size;
+    double first, third, last;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, 20000, 0.1, 0.3, 2000.0, ""},
+      {{"--from", "0", "--to", "1", "--points", "3"}, 3, 0.0, 1.0, 1.0, ""},
+      {{"--step", "0.5"}, 4000, 0.1, 1.1, 1999.6, ""},
+      {{"--from", "1", "--to", "1", "--step", "1"}, 0, 0, 0, 0, "--from must be below --to"},
+      {{"--from", "1e-30", "--to", "1e30"},
+       0,
+       0,
+       0,
+       0,
+       "--from, --to and --step are too far apart in scale to be added exactly (at most 36 "
+       "digits from the largest to the smallest)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"broaden-batch", "--fwhm", "1"};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    const Command command = parse_command_line(static_cast<int>(argv.size()), argv.data());
+    ASSERT_EQ(command.action, CommandAction::run) << command.text;
+    const GridResult grid = grid_for(command.options);
+    EXPECT_EQ(grid.error, c.error);
+    ASSERT_EQ(grid.x.size(), c.size) << c.error;
+    if (c.size == 0) continue;
+    EXPECT_EQ(grid.x[0], c.first);
+    EXPECT_EQ(grid.x[std::min<std::size_t>(2, c.size - 1)], c.third);
+    EXPECT_EQ(grid.x.back(), c.last);
+  }
+}
+
 }  // namespace
 }  // namespace broaden

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/options.h"
 #include "numbers/decimal_scan.h"
 
 namespace broaden {
@@ -71,5 +72,15 @@ GridResult grid_by_step(const DecimalScan& from, const DecimalScan& to, const De
 ///   grid_by_points(0, 1, 3) -> {0, 0.5, 1}
 GridResult grid_by_points(double from, double to, std::int64_t points,
                           std::size_t max_points = kMaxGridPoints);
+
+/// The grid the checked options ask for (BatchOptions::grid, from, to,
+/// step, points): grid_by_points with the doubles of from and to for
+/// GridKind::points, else grid_by_step over the decimals; the classic
+/// preset's own grid is not this one (options.classic is not looked at).
+/// Refusals as those two give them.
+///
+///   options of "--from 0 --to 1 --points 3" -> {0, 0.5, 1}
+///   options of no grid option               -> 0.1, 0.2, ... 2000 (20000 points)
+GridResult grid_for(const BatchOptions& options);
 
 }  // namespace broaden

@@ -1,0 +1,62 @@
+#include "keywords.h"
+
+#include "numbers/double_to_shortest.h"
+
+namespace broaden {
+namespace {
+
+std::string shortest(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
+// A command-line argument cannot hold a NUL byte: it is shown as the
+// refusal would show it, and refused as any other unknown name.
+std::string without_nul(const std::string& text) {
+  std::string kept;
+  for (const char c : text) kept += c == '\0' ? std::string("\\x00") : std::string(1, c);
+  return kept;
+}
+
+}  // namespace
+
+std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
+  std::vector<std::string> line{"broaden-batch"};
+  if (keywords.shape != kLineShapes[0].name)
+    line.push_back("--shape=" + without_nul(keywords.shape));
+  if (keywords.normalise != kNormalisations[0].name)
+    line.push_back("--normalise=" + without_nul(keywords.normalise));
+  for (const auto& [name, value] : keywords.quantities)
+    line.push_back("--" + name + "=" + shortest(value));
+  if (keywords.line_widths) line.push_back("--columns=1,2,3");
+  if (keywords.start) line.push_back("--from=" + shortest(*keywords.start));
+  if (keywords.stop) line.push_back("--to=" + shortest(*keywords.stop));
+  if (keywords.step) line.push_back("--step=" + shortest(*keywords.step));
+  if (keywords.points) line.push_back("--points=" + std::to_string(*keywords.points));
+  return line;
+}
+
+CheckedKeywords check_keywords(const SpectrumKeywords& keywords) {
+  const std::vector<std::string> line = command_line_of(keywords);
+  std::vector<const char*> argv;
+  for (const std::string& argument : line) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  Command command = parse_command_line(static_cast<int>(line.size()), argv.data());
+  CheckedKeywords checked;
+  switch (command.action) {
+    case CommandAction::run:
+      checked.options = std::move(command.options);
+      break;
+    case CommandAction::usage_error:
+      checked.error = std::move(command.text);
+      break;
+    case CommandAction::help:
+    case CommandAction::version:
+      // No keyword becomes --help or --version: every value follows "=".
+      checked.error = "internal error: the keywords asked for " + line.back();
+      break;
+  }
+  return checked;
+}
+
+}  // namespace broaden

@@ -1,0 +1,331 @@
+// The Python module `broaden`: broaden-batch's line shapes and readers, and
+// the classic engine, on numpy arrays. The rules and refusals are the
+// program's own (keywords.h); the arrays the caller gives are read where
+// they lie when they are contiguous float64, and every computation runs with
+// the GIL released.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/grid.h"
+#include "docstrings.h"
+#include "keywords.h"
+#include "line_shapes/line_profiles.h"
+#include "numbers/double_to_shortest.h"
+#include "records/line_list_formats.h"
+#include "synthesis/engine.h"
+#include "text/quoted.h"
+
+namespace py = pybind11;
+
+namespace broaden {
+namespace {
+
+// An array of doubles as numpy gives it: the caller's own when it is already
+// a C-contiguous float64 array, else a converted copy.
+using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// The keywords of the shape quantities, in kShapeQuantities' order: each the
+// quantity's name with '_' for '-'. A quantity added to the table fails to
+// compile here until spectrum() takes it too.
+constexpr std::string_view kQuantityKeywords[] = {"fwhm",          "sigma",           "hwhm",
+                                                  "gaussian_fwhm", "lorentzian_fwhm", "eta"};
+constexpr bool keywords_match_quantities() {
+  if (std::size(kQuantityKeywords) != std::size(kShapeQuantities)) return false;
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    const std::string_view name = kShapeQuantities[i].name;
+    const std::string_view keyword = kQuantityKeywords[i];
+    if (name.size() != keyword.size()) return false;
+    for (std::size_t c = 0; c < name.size(); ++c)
+      if ((name[c] == '-' ? '_' : name[c]) != keyword[c]) return false;
+  }
+  return true;
+}
+static_assert(keywords_match_quantities(), "spectrum() takes one keyword per shape quantity");
+
+std::string shortest(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
+std::span<const double> one_dimensional(const Doubles& array, const char* name) {
+  if (array.ndim() != 1)
+    throw py::value_error(std::string(name) + " must be a one-dimensional array, not one of " +
+                          std::to_string(array.ndim()) + " dimensions");
+  return {array.data(), static_cast<std::size_t>(array.size())};
+}
+
+void same_size(std::span<const double> a, const char* a_name, std::span<const double> b,
+               const char* b_name) {
+  if (a.size() != b.size())
+    throw py::value_error(std::string(a_name) + " and " + b_name + " differ in size: " +
+                          std::to_string(a.size()) + " and " + std::to_string(b.size()));
+}
+
+// A new array of `size` doubles, owned by numpy; its values are not set.
+py::array_t<double> new_array(std::size_t size) {
+  return py::array_t<double>(static_cast<py::ssize_t>(size));
+}
+
+// `values` as a numpy array without a copy: the array keeps the vector
+// alive (through a capsule, its base) and frees it with itself.
+py::array_t<double> array_of(std::vector<double>&& values) {
+  auto held = std::make_unique<std::vector<double>>(std::move(values));
+  const py::capsule owner(held.get(),
+                          [](void* vector) { delete static_cast<std::vector<double>*>(vector); });
+  std::vector<double>& vector = *held.release();  // the capsule owns it now
+  return py::array_t<double>(static_cast<py::ssize_t>(vector.size()), vector.data(), owner);
+}
+
+// The first value that is not finite, as a refusal: "positions[3] must be a
+// finite number, not nan" (a line list of broaden-batch cannot hold one).
+std::string first_not_finite(std::span<const double> values, const char* name) {
+  const auto bad = std::find_if(values.begin(), values.end(),
+                                [](double value) { return !std::isfinite(value); });
+  if (bad == values.end()) return {};
+  return std::string(name) + "[" + std::to_string(bad - values.begin()) +
+         "] must be a finite number, not " + shortest(*bad);
+}
+
+// The widths a line in the shape's own measure, as broaden-batch's width
+// field gives them (each divided by the option's divisor): `widths`
+// themselves where the divisor is 1 (the quotients would be the same
+// doubles), else the quotients, held in `divided`. Or the refusal of the
+// first that is not positive and finite, before or after the division.
+std::string line_widths_of(std::span<const double>& widths, double divisor,
+                           std::vector<double>& divided) {
+  if (divisor != 1.0) divided.resize(widths.size());
+  for (std::size_t k = 0; k < widths.size(); ++k) {
+    const std::string at = "widths[" + std::to_string(k) + "] ";
+    if (!std::isfinite(widths[k]) || !(widths[k] > 0.0))
+      return at + "must be a positive finite number, not " + shortest(widths[k]);
+    if (divisor == 1.0) continue;
+    divided[k] = widths[k] / divisor;
+    if (!(divided[k] > 0.0)) return at + shortest(widths[k]) + " is too small to be used";
+  }
+  if (divisor != 1.0) widths = divided;
+  return {};
+}
+
+py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_array,
+                   const std::string& shape, const std::optional<double>& fwhm,
+                   const std::optional<double>& sigma, const std::optional<double>& hwhm,
+                   const std::optional<double>& gaussian_fwhm,
+                   const std::optional<double>& lorentzian_fwhm, const std::optional<double>& eta,
+                   const std::optional<Doubles>& widths_array, const std::string& normalise,
+                   const std::optional<Doubles>& grid_array, const std::optional<double>& start,
+                   const std::optional<double>& stop, const std::optional<double>& step,
+                   const std::optional<std::int64_t>& points,
+                   const std::optional<std::int64_t>& threads) {
+  const std::span<const double> positions = one_dimensional(positions_array, "positions");
+  const std::span<const double> intensities = one_dimensional(intensities_array, "intensities");
+  same_size(positions, "positions", intensities, "intensities");
+  std::span<const double> widths;
+  if (widths_array) {
+    widths = one_dimensional(*widths_array, "widths");
+    same_size(positions, "positions", widths, "widths");
+  }
+  if (threads && *threads < 0)
+    throw py::value_error("threads must be 0 or more, not " + std::to_string(*threads));
+
+  if (grid_array && (start || stop || step || points))
+    throw py::value_error("give grid, or start, stop, step and points, not both");
+
+  SpectrumKeywords keywords{.shape = shape,
+                            .normalise = normalise,
+                            .quantities = {},
+                            .line_widths = widths_array.has_value(),
+                            .start = start,
+                            .stop = stop,
+                            .step = step,
+                            .points = points};
+  const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
+                                               &gaussian_fwhm, &lorentzian_fwhm, &eta};
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    if (*quantities[i]) keywords.quantities.emplace_back(kShapeQuantities[i].name, **quantities[i]);
+  }
+  const CheckedKeywords checked = check_keywords(keywords);
+  if (!checked.error.empty()) throw py::value_error(checked.error);
+  const BatchOptions& options = checked.options;
+
+  std::vector<double> divided_widths;
+  GridResult built;
+  std::string refusal;
+  {
+    const py::gil_scoped_release unlocked;
+    if (!grid_array) built = grid_for(options);
+    if (built.error.empty()) refusal = first_not_finite(positions, "positions");
+    if (built.error.empty() && refusal.empty())
+      refusal = first_not_finite(intensities, "intensities");
+    if (built.error.empty() && refusal.empty() && !widths.empty())
+      refusal = line_widths_of(widths, options.width_divisor, divided_widths);
+  }
+  if (built.out_of_memory) {
+    PyErr_SetString(PyExc_MemoryError, built.error.c_str());
+    throw py::error_already_set();
+  }
+  if (!built.error.empty()) throw py::value_error(built.error);
+  if (!refusal.empty()) throw py::value_error(refusal);
+
+  py::array_t<double> x =
+      grid_array ? py::array_t<double>(*grid_array) : array_of(std::move(built.x));
+  const std::span<const double> abscissae(x.data(), static_cast<std::size_t>(x.size()));
+  py::array_t<double> y = new_array(abscissae.size());
+  const std::span<double> values(y.mutable_data(), abscissae.size());
+  {
+    const py::gil_scoped_release unlocked;
+    std::fill(values.begin(), values.end(), 0.0);
+    add_profiles(positions, intensities, widths, options.profile, abscissae, values,
+                 static_cast<unsigned>(std::min<std::int64_t>(
+                     threads.value_or(0), std::numeric_limits<unsigned>::max())));
+  }
+  return py::make_tuple(std::move(x), std::move(y));
+}
+
+py::tuple classic(const Doubles& frequencies_array, const Doubles& intensities_array,
+                  double width) {
+  const std::span<const double> frequencies = one_dimensional(frequencies_array, "frequencies");
+  const std::span<const double> intensities = one_dimensional(intensities_array, "intensities");
+  same_size(frequencies, "frequencies", intensities, "intensities");
+  py::array_t<double> w = new_array(kGridSize);
+  py::array_t<double> t = new_array(kGridSize);
+  const std::span<double, kGridSize> grid(w.mutable_data(), kGridSize);
+  const std::span<double> values(t.mutable_data(), kGridSize);
+  {
+    const py::gil_scoped_release unlocked;
+    build_grid(grid);
+    std::vector<std::size_t> every_point(kGridSize);
+    for (std::size_t i = 0; i < kGridSize; ++i) every_point[i] = i;
+    straightforward_points(frequencies, intensities, width, grid, every_point, values);
+  }
+  return py::make_tuple(std::move(w), std::move(t));
+}
+
+// A unit as read() names it; None where the source names none.
+py::object unit_name(Unit unit) {
+  switch (unit) {
+    case Unit::unknown:
+      return py::none();
+    case Unit::per_centimetre:
+      return py::str("cm-1");
+    case Unit::kilometre_per_mole:
+      return py::str("km/mol");
+  }
+  return py::none();
+}
+
+// The format `input` names, nullptr for "auto" (the one recognised in the
+// text), or the refusal listing the names.
+const LineListFormat* format_named(const std::string& input) {
+  if (input == "auto") return nullptr;
+  if (const LineListFormat* format = find_line_list_format(input)) return format;
+  std::string names = "auto";
+  const std::span<const LineListFormat> formats = line_list_formats();
+  for (std::size_t i = 0; i < formats.size(); ++i)
+    names += std::string(i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i].name);
+  throw py::value_error("--input takes " + names + ", not " + quoted(input, 64));
+}
+
+// The layout `columns` names, checked as broaden-batch checks --columns
+// (the width option is there only because the program's command line needs
+// one; its value is not used).
+ColumnLayout layout_of(const std::optional<std::string>& columns, const LineListFormat& format) {
+  if (!columns) return {};
+  const std::string input = "--input=" + std::string(format.name);
+  const std::string layout = "--columns=" + *columns;
+  const char* const argv[] = {"broaden-batch", input.c_str(), layout.c_str(), "--sigma=1", nullptr};
+  const Command command = parse_command_line(4, argv);
+  if (command.action != CommandAction::run) throw py::value_error(command.text);
+  return command.options.columns;
+}
+
+py::dict read_line_list(const py::object& path, const std::string& input,
+                        const std::optional<std::string>& columns, const py::object& spectrum) {
+  const py::module_ os = py::module_::import("os");
+  const std::string name = os.attr("fsdecode")(path).cast<std::string>();
+  const LineListFormat* named = format_named(input);
+  py::bytes content;
+  {
+    const py::object file = py::module_::import("io").attr("open")(path, "rb");
+    try {
+      content = file.attr("read")();
+    } catch (py::error_already_set&) {
+      file.attr("close")();
+      throw;
+    }
+    file.attr("close")();
+  }
+  char* data = nullptr;
+  py::ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(content.ptr(), &data, &size) != 0) throw py::error_already_set();
+  const std::string_view text(data, static_cast<std::size_t>(size));
+
+  if (named == nullptr) {
+    const py::gil_scoped_release unlocked;
+    named = &recognise_line_list(text);
+  }
+  const LineListFormat& format = *named;
+  if (!spectrum.is_none())
+    throw py::value_error("spectrum= picks one of the spectra an output holds; a " +
+                          std::string(format.name) + " line list holds one");
+  const ColumnLayout layout = layout_of(columns, format);
+  LineListRead got;
+  {
+    const py::gil_scoped_release unlocked;
+    got = format.read(text, LineListOptions{.columns = layout});
+  }
+  if (got.error)
+    throw py::value_error(escaped(name) + ":" + std::to_string(got.error->line) + ":" +
+                          std::to_string(got.error->column) + ": expected " + got.error->expected);
+  py::list notes;
+  for (const LineListNote& note : got.notes)
+    notes.append(escaped(name) + ":" + std::to_string(note.line) + ": " + note.text);
+
+  py::dict units;
+  units["positions"] = unit_name(got.table.frequency_unit);
+  units["intensities"] = unit_name(got.table.intensity_unit);
+  py::dict result;
+  result["positions"] = array_of(std::move(got.table.frequency));
+  result["intensities"] = array_of(std::move(got.table.intensity));
+  result["widths"] =
+      got.table.width.empty() ? py::object(py::none()) : array_of(std::move(got.table.width));
+  result["kind"] = "lines";
+  result["units"] = units;
+  result["free_energy"] = py::none();
+  result["format"] = std::string(format.name);
+  result["notes"] = notes;
+  return result;
+}
+
+}  // namespace
+}  // namespace broaden
+
+PYBIND11_MODULE(broaden, module) {
+  using namespace broaden;
+  using py::arg;
+  module.doc() = docstrings::kModule;
+  module.def("spectrum", &spectrum, docstrings::kSpectrum, arg("positions"), arg("intensities"),
+             py::kw_only(), arg("shape") = std::string(kLineShapes[0].name),
+             arg("fwhm") = py::none(), arg("sigma") = py::none(), arg("hwhm") = py::none(),
+             arg("gaussian_fwhm") = py::none(), arg("lorentzian_fwhm") = py::none(),
+             arg("eta") = py::none(), arg("widths") = py::none(),
+             arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
+             arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
+             arg("points") = py::none(), arg("threads") = py::none());
+  module.def("read", &read_line_list, docstrings::kRead, arg("path"), py::kw_only(),
+             arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none());
+  module.def("classic", &classic, docstrings::kClassic, arg("frequencies"), arg("intensities"),
+             arg("width"));
+}

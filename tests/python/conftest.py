@@ -1,0 +1,55 @@
+"""Shared helpers of the module's tests: the built programs, run on files of
+their own in a temporary folder, as the module's results are checked against."""
+
+import os
+import subprocess
+
+import numpy as np
+import pytest
+
+BATCH = os.environ.get("BROADEN_BATCH_EXECUTABLE", "")
+CLASSIC = os.environ.get("BROADEN_EXECUTABLE", "")
+
+
+def bits(array):
+    """The array's doubles as integers: equal exactly when bit for bit (-0.0 and NaN too)."""
+    return np.ascontiguousarray(array, dtype=np.float64).view(np.int64)
+
+
+def write_columns(path, *columns):
+    """A columns line list, each double as its shortest round-trip text (repr)."""
+    with open(path, "w") as out:
+        for row in zip(*columns):
+            out.write(" ".join(repr(float(v)) for v in row) + "\n")
+
+
+def run_batch(arguments, cwd):
+    """broaden-batch's status, its tsv points as two arrays, and its stderr."""
+    assert BATCH, "BROADEN_BATCH_EXECUTABLE names the program"
+    done = subprocess.run([BATCH, *arguments], capture_output=True, text=True, cwd=cwd)
+    x, y = [], []
+    if done.returncode == 0:
+        for line in done.stdout.splitlines():
+            if line.startswith("#"):
+                continue
+            a, b = line.split("\t")
+            x.append(float(a))
+            y.append(float(b))
+    return done.returncode, np.array(x), np.array(y), done.stderr
+
+
+def batch_message(stderr):
+    """The one-line message of a refusal, as the program prints it after its name."""
+    first = stderr.splitlines()[0]
+    assert first.startswith("broaden-batch: "), stderr
+    return first[len("broaden-batch: "):]
+
+
+def option_of(keyword):
+    """The broaden-batch option a spectrum() keyword stands for."""
+    return {"start": "--from", "stop": "--to"}.get(keyword, "--" + keyword.replace("_", "-"))
+
+
+@pytest.fixture
+def folder(tmp_path):
+    return str(tmp_path)
