@@ -75,8 +75,13 @@ start, stop, step, points : float, float, float, int, optional
     0.1 to 2000 by 0.1, 20000 points; step alone or points alone apply to
     that range.
 threads : int, optional
-    At most this many threads (None or 0: as many as the processor has and
-    the work pays for). The result does not depend on it.
+    At most this many threads (None or 0: as many as the processors this
+    process may run on and the work pays for). The result does not depend
+    on it.
+cutoff : float, optional
+    Cut each line's wings at cutoff (at least 1) of its own full widths at
+    half maximum, as broaden-batch --cutoff does; the bound of what is left
+    out is in its manual. None: every term is kept, the sums exact.
 
 Returns
 -------

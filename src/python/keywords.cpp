@@ -33,6 +33,7 @@ std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
   if (keywords.stop) line.push_back("--to=" + shortest(*keywords.stop));
   if (keywords.step) line.push_back("--step=" + shortest(*keywords.step));
   if (keywords.points) line.push_back("--points=" + std::to_string(*keywords.points));
+  if (keywords.cutoff) line.push_back("--cutoff=" + shortest(*keywords.cutoff));
   return line;
 }
 

@@ -25,6 +25,7 @@ struct SpectrumKeywords {
   bool line_widths = false;
   std::optional<double> start, stop, step;  ///< --from, --to, --step
   std::optional<std::int64_t> points;       ///< --points
+  std::optional<double> cutoff;             ///< --cutoff
 };
 
 /// The command line of broaden-batch (its program name first) that asks for

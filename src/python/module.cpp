@@ -128,7 +128,8 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                    const std::optional<Doubles>& grid_array, const std::optional<double>& start,
                    const std::optional<double>& stop, const std::optional<double>& step,
                    const std::optional<std::int64_t>& points,
-                   const std::optional<std::int64_t>& threads) {
+                   const std::optional<std::int64_t>& threads,
+                   const std::optional<double>& cutoff) {
   const std::span<const double> positions = one_dimensional(positions_array, "positions");
   const std::span<const double> intensities = one_dimensional(intensities_array, "intensities");
   same_size(positions, "positions", intensities, "intensities");
@@ -150,7 +151,8 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                             .start = start,
                             .stop = stop,
                             .step = step,
-                            .points = points};
+                            .points = points,
+                            .cutoff = cutoff};
   const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
                                                &gaussian_fwhm, &lorentzian_fwhm, &eta};
   for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
@@ -323,7 +325,7 @@ PYBIND11_MODULE(broaden, module) {
              arg("eta") = py::none(), arg("widths") = py::none(),
              arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
              arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
-             arg("points") = py::none(), arg("threads") = py::none());
+             arg("points") = py::none(), arg("threads") = py::none(), arg("cutoff") = py::none());
   module.def("read", &read_line_list, docstrings::kRead, arg("path"), py::kw_only(),
              arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none());
   module.def("classic", &classic, docstrings::kClassic, arg("frequencies"), arg("intensities"),

@@ -47,6 +47,9 @@ SAME_AS_BATCH = [
     {"sigma": 1.0, "widths": WIDTHS, "start": 0.001, "stop": 2000.0, "step": 0.333},
     {"shape": "lorentzian", "hwhm": 1.0, "widths": WIDTHS},
     {"shape": "pseudo-voigt", "eta": 0.5, "widths": WIDTHS, "normalise": "height"},
+    # Wings cut at a number of full widths.
+    {"shape": "lorentzian", "fwhm": 10.0, "cutoff": 5.0},
+    {"shape": "voigt", "gaussian_fwhm": 2.0, "lorentzian_fwhm": 3.0, "cutoff": 12.5, "step": 1.0},
     # Steps that are no binary fractions, far from zero.
     {"sigma": 0.01, "start": 1000000.1, "stop": 1000010.1, "step": 0.01},
 ]
@@ -80,7 +83,11 @@ REFUSED = [
     ({"sigma": "-5"}, "--sigma must be a positive finite number, not '-5'"),
     ({"fwhm": "inf"}, "--fwhm takes a decimal number, not 'inf'"),
     ({"sigma": "nan"}, "--sigma takes a decimal number, not 'nan'"),
-    ({"fwhm": "5e-324"}, "--fwhm 5e-324 is too small to be used"),
+    ({"fwhm": "5e-324"},
+     "--fwhm must lie between 2.3548200450309493e-150 and 2.354820045030949e+150, not '5e-324'"),
+    ({"sigma": "1e-320"}, "--sigma must lie between 1e-150 and 1e+150, not '1e-320'"),
+    ({"shape": "lorentzian", "fwhm": "1", "cutoff": "0.5"},
+     "--cutoff takes a number of full widths from 1 up, not '0.5'"),
     ({"hwhm": "1"}, "--hwhm does not fit --shape gaussian (the default)"),
     ({"shape": "lorentzian", "sigma": "5"}, "--sigma does not fit --shape lorentzian"),
     ({"shape": "triangle", "fwhm": "1"},
