@@ -110,28 +110,36 @@ class GaussianReader {
                       last_line_.text.size() + 1, due + ", not the end of the file");
   }
 
+  // The next line of a section. A last line without its line end ends the
+  // section as the end of the file does: it may be a line cut short.
   bool next_line() {
     last_line_ = line_;
-    return lines_.next(line_);
+    if (!lines_.next(line_)) return false;
+    if (line_.ended) return true;
+    last_line_ = line_;
+    return false;
   }
 
   // One value a mode of the group, after the key.
   bool read_values(std::size_t from, std::size_t count, std::vector<double>& into,
-                   std::string_view what) {
+                   std::string_view what, std::string_view article) {
     const std::string_view rest = line_.text.substr(from);
-    const bool all = split_tokens(rest, tokens_, count);
-    if (!all || tokens_.size() != count) {
-      const std::size_t column = all ? line_.text.size() + 1 : from + tokens_.back().column;
-      error_ = error_at(LineError::missing_field, line_.number, column,
-                        std::to_string(count) + " " + std::string(what) +
-                            " values, one a mode of the group, not " +
-                            (all ? std::to_string(tokens_.size()) : "more"));
+    const bool all = split_tokens(rest, tokens_, count + 1);
+    if (tokens_.size() != count) {
+      const std::size_t column =
+          tokens_.size() > count ? from + tokens_[count].column : line_.text.size() + 1;
+      error_ = error_at(
+          LineError::missing_field, line_.number, column,
+          std::to_string(count) + " " + std::string(what) +
+              " values, one a mode of the group, not " +
+              (all ? std::to_string(tokens_.size()) : "more than " + std::to_string(count + 1)));
       return false;
     }
     for (Token token : tokens_) {
       token.column += from;
       double value = 0.0;
-      if (auto e = read_number(token, line_.number, "a " + std::string(what) + " value", value)) {
+      if (auto e = read_number(token, line_.number,
+                               std::string(article) + std::string(what) + " value", value)) {
         error_ = std::move(e);
         return false;
       }
@@ -220,7 +228,8 @@ class GaussianReader {
       if (groups == 1) first[which] = true;
       static constexpr std::string_view kWhat[3] = {"frequency", "IR intensity", "Raman activity"};
       std::vector<double>& into = which == 0 ? frequency : which == 1 ? ir : raman;
-      if (!read_values(from, group, into, kWhat[which])) return false;
+      static constexpr std::string_view kArticle[3] = {"a ", "an ", "a "};
+      if (!read_values(from, group, into, kWhat[which], kArticle[which])) return false;
     }
     cut_short("the rest of the frequency analysis at line " + std::to_string(first_line));
     return false;
@@ -410,6 +419,10 @@ class GaussianReader {
     double value = 0.0;
     if (auto e = read_number(token, line_.number, "a free energy", value)) {
       error_ = std::move(e);
+      return false;
+    }
+    if (!line_.ended) {
+      error_ = unended(line_, "the free energy");
       return false;
     }
     result_.data.free_energy = value;

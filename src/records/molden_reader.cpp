@@ -7,6 +7,8 @@
 // (cm^-1), [INT] one IR intensity a line (km/mol), as many as [FREQ] has;
 // blank lines are passed over, other sections ([Molden Format], [Atoms],
 // [FR-COORD], ...) are not read. A file holds each section once at most.
+// A value on the last line needs its line end: without it the file may
+// have been cut in the middle of the number.
 #include <string>
 #include <vector>
 
@@ -83,6 +85,9 @@ SpectraRead read_molden(std::string_view text) {
       result.data = {};
       return result;
     }
+    if (!line.ended)
+      return refuse(LineError::missing_field, line.number, line.text.size() + 1,
+                    unended(line, what).expected);
     into->push_back(value);
   }
   if (int_line != 0 && freq_line == 0)

@@ -130,9 +130,14 @@ class OrcaReader {
     return failed;
   }
 
+  // The next line of a section. A last line without its line end ends the
+  // section as the end of the file does: it may be a line cut short.
   bool next_line() {
     last_line_ = line_;
-    return lines_.next(line_);
+    if (!lines_.next(line_)) return false;
+    if (line_.ended) return true;
+    last_line_ = line_;
+    return false;
   }
 
   bool cut_short(const std::string& due) {
@@ -351,6 +356,10 @@ class OrcaReader {
         double value = 0.0;
         if (auto e = read_number(tokens_[k + 1], line_.number, "a free energy", value)) {
           error_ = std::move(e);
+          return false;
+        }
+        if (!line_.ended) {
+          error_ = unended(line_, "the free energy");
           return false;
         }
         result_.data.free_energy = value;

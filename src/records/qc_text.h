@@ -17,12 +17,15 @@
 
 namespace broaden::qc {
 
-/// One line: its bytes without the line end, its 1-based number and the
-/// offset of its first byte in the text.
+/// One line: its bytes without the line end, its 1-based number, the
+/// offset of its first byte in the text, and whether a line end closes it
+/// (the programs end every line: a value on a last line without one may
+/// have been cut short, and is refused).
 struct Line {
   std::string_view text;
   std::size_t number = 0;
   std::size_t offset = 0;
+  bool ended = false;
 };
 
 /// The lines of a text, one after the other. A line ends at a line feed;
@@ -43,7 +46,7 @@ class Lines {
                          : static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
     std::string_view bytes = text_.substr(position_, end - position_);
     if (found != nullptr && !bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
-    line = Line{bytes, ++number_, position_};
+    line = Line{bytes, ++number_, position_, found != nullptr};
     position_ = found == nullptr ? text_.size() : end + 1;
     return true;
   }
@@ -127,6 +130,14 @@ inline std::optional<LineListError> read_number(const Token& token, std::size_t 
     return error_at(LineError::out_of_range, line, token.column,
                     std::string(what) + " within the range of doubles, not " + shown(token.text));
   return std::nullopt;
+}
+
+/// The error for a value on the last line of the file when no line end
+/// closes it: the file may have been cut in the middle of the number.
+inline LineListError unended(const Line& line, std::string_view what) {
+  return error_at(LineError::missing_field, line.number, line.text.size() + 1,
+                  "a line end after " + std::string(what) +
+                      " (the file may have been cut short), not the end of the file");
 }
 
 /// True when the token is a decimal integer without sign: "12".
