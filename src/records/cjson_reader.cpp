@@ -49,8 +49,8 @@ LineListError at_offset(std::string_view text, std::size_t offset, std::string e
   const std::size_t line =
       1 + static_cast<std::size_t>(
               std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-  const std::size_t start = offset == 0 ? 0 : text.rfind('\n', offset - 1);
-  const std::size_t column = start == std::string_view::npos ? offset + 1 : offset - start;
+  const std::size_t newline = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
+  const std::size_t column = newline == std::string_view::npos ? offset + 1 : offset - newline;
   return LineListError{LineError::not_a_number, line, column, std::move(expected)};
 }
 
@@ -180,12 +180,12 @@ SpectraRead read_cjson(std::string_view text) {
     result = {};
     // The byte is 1-based, the last one read: the offset of the fault.
     result.error = at_offset(text, error.byte == 0 ? 0 : error.byte - 1,
-                             "JSON text, found a " + library_message(error.what()));
+                             "JSON text (" + library_message(error.what()) + ")");
   } catch (const json::exception& error) {
     result = {};
     result.error = at_offset(
         text, 0,
-        "JSON numbers within the range of doubles, found " + library_message(error.what()));
+        "JSON numbers within the range of doubles (" + library_message(error.what()) + ")");
   } catch (const TooDeep&) {
     result = {};
     result.error =

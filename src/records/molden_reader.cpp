@@ -8,7 +8,10 @@
 // blank lines are passed over, other sections ([Molden Format], [Atoms],
 // [FR-COORD], ...) are not read. A file holds each section once at most.
 // A value on the last line needs its line end: without it the file may
-// have been cut in the middle of the number.
+// have been cut in the middle of the number. [FREQ] is never the last
+// section (the programs write [FR-COORD] and [FR-NORM-COORD] after it, and
+// [INT] is checked against its count): at the end of the file it is taken
+// as cut short.
 #include <string>
 #include <vector>
 
@@ -90,6 +93,11 @@ SpectraRead read_molden(std::string_view text) {
                     unended(line, what).expected);
     into->push_back(value);
   }
+  if (into == &frequency)
+    return refuse(LineError::missing_field, line.number == 0 ? 1 : line.number,
+                  line.text.size() + 1,
+                  "a section after [FREQ] (the file may have been cut short), not the end of the "
+                  "file");
   if (int_line != 0 && freq_line == 0)
     return refuse(LineError::missing_field, int_line, 1,
                   "a [FREQ] section for the intensities of [INT]");
