@@ -29,6 +29,7 @@
 #include "records/spectra_data.h"
 
 namespace broaden {
+#if BROADEN_HAVE_NLOHMANN_JSON
 namespace {
 
 using nlohmann::json;
@@ -196,6 +197,16 @@ SpectraRead read_cjson(std::string_view text) {
   }
   return result;
 }
+
+#else
+SpectraRead read_cjson(std::string_view) {
+  SpectraRead result;
+  result.error = LineListError{LineError::not_a_number, 1, 1,
+                               "Chemical JSON support, which this build lacks (built without "
+                               "nlohmann-json)"};
+  return result;
+}
+#endif
 
 bool recognises_cjson(std::string_view text) noexcept {
   // A JSON object naming itself Chemical JSON, wherever the member stands.
