@@ -51,7 +51,12 @@ LineListError at_offset(std::string_view text, std::size_t offset, std::string e
       1 + static_cast<std::size_t>(
               std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
   const std::size_t newline = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
-  const std::size_t column = newline == std::string_view::npos ? offset + 1 : offset - newline;
+  const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
+  // A line feed, and a carriage return before it, belong to the line end:
+  // a fault there is placed just past the line's last character.
+  std::size_t end = std::min(text.find('\n', start), text.size());
+  if (end < text.size() && end > start && text[end - 1] == '\r') --end;
+  const std::size_t column = std::min(offset, end) - start + 1;
   return LineListError{LineError::not_a_number, line, column, std::move(expected)};
 }
 

@@ -93,6 +93,9 @@ TEST(CjsonReader, PlacesSyntaxErrorsAndNamesContentErrors) {
        "kind 0 at 1:1: transitions.\"electronic transitions\" for the strengths"},
       {"{\"chemical json\": 0, \"properties\": {\"energy\": {\"free energy\": \"-1\"}}}",
        "kind 0 at 1:1: properties.energy.\"free energy\" as a number"},
+      {"\t \r\n",
+       "kind 0 at 1:3: JSON text (syntax error while parsing value - unexpected end "
+       "of input; expected '[', '{', or a literal)"},
       {std::string(100, '[') + std::string(100, ']'),
        "kind 0 at 1:1: JSON nested no deeper than 64 levels"},
   };
