@@ -23,6 +23,13 @@
 //   Angle" or "state XX YY ZZ R(length)", one row a state counting from 1,
 //   belong to the listing of excited states that follows them.
 // - "Sum of electronic and thermal Free Energies= G" (hartree).
+// A section the end of the file cuts, or a last line without its line end
+// ends (the line may be cut short), is refused as cut short; so is a free
+// energy on such a line. Rotatory strengths with no listing after them are
+// cut short too. Errors name the line and column of the fault; a section
+// cut short is placed just past the end of the file's last line:
+//   " Frequencies --   1000.1x34 ..." -> error {not_a_number, that line,
+//     the value's column, "a frequency value as a number, not '1000.1x34'"}
 #include <algorithm>
 #include <string>
 #include <vector>

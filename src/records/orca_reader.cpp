@@ -26,6 +26,13 @@
 // The last table of each kind is taken; the IR and Raman tables must list
 // the same modes, the absorption and CD tables the same states.
 // "Final Gibbs free energy ... G Eh" gives the free energy (hartree).
+// A table the end of the file cuts, or a last line without its line end
+// ends, is refused as cut short; so is a free energy on such a line.
+//   " Mode   freq  eps  Int  T**2 ..." with "cm**-1 L/(mol*cm) km/mol a.u."
+//     under it -> frequency from freq, IR intensity from Int
+//   " Mode   freq  eps  Int  T**2 ..." with Int's unit left out
+//     -> error {not_a_number, the header's line, 1, "a layout of this
+//        table the reader knows, not the header '...'"}
 #include <algorithm>
 #include <array>
 #include <string>
@@ -279,7 +286,7 @@ class OrcaReader {
     if (!read_header(header.text, units ? &units->text : nullptr, columns) || columns.size() < 2 ||
         !roles_of(kind, columns, units.has_value(), roles)) {
       error_ = error_at(LineError::not_a_number, header.number, 1,
-                        "a layout of this table the reader knows (see the manual), not the "
+                        "a layout of this table the reader knows, not the "
                         "header " +
                             quoted(trimmed(header.text), 100));
       return false;

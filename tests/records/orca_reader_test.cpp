@@ -177,11 +177,11 @@ TEST(OrcaReader, RefusesLayoutsItDoesNotKnowAndDamagedRows) {
   } cases[] = {
       // The IR intensity in a unit the reader does not know.
       {replaced(v5, "km/mol    a.u.", "kJ/mol    a.u."), LineError::not_a_number, 9, 1,
-       "a layout of this table the reader knows (see the manual), not the header 'Mode   freq   "
+       "a layout of this table the reader knows, not the header 'Mode   freq   "
        "    eps      Int      T**2         TX        TY        TZ'"},
       // An Int without its unit is not taken for km/mol, nor T**2 in a.u.
       {replaced(v5, "km/mol    a.u.", "          a.u."), LineError::not_a_number, 9, 1,
-       "a layout of this table the reader knows (see the manual), not the header 'Mode   freq   "
+       "a layout of this table the reader knows, not the header 'Mode   freq   "
        "    eps      Int      T**2         TX        TY        TZ'"},
       {replaced(v5, "   0.03  0.000039", "   0.0x  0.000039"), LineError::not_a_number, 12, 30,
        "an IR intensity as a number, not '0.0x'"},
