@@ -36,7 +36,7 @@ TEST(HostileFiles, NumbersBeyondTheDoublesAndNotNumbersAreNamedErrors) {
     ASSERT_FALSE(fine.error) << format << ": " << fine.error->expected;
     EXPECT_EQ(fine.data.vibrations.frequency, std::vector<double>{1234.5}) << format;
     for (const std::string& number :
-         {std::string("1e999"), std::string("-1e400"), "1" + std::string(400, '0')}) {
+         {std::string("1e999"), std::string("-1e400"), std::string("1").append(400, '0')}) {
       const std::string text = with_number(format, number);
       const SpectraRead read = read_as(format, text);
       ASSERT_TRUE(read.error) << format << " " << number;
