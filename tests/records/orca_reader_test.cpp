@@ -162,6 +162,18 @@ TEST(OrcaReader, ReadsVersion6TransitionsWithTheirEnergyInElectronvolts) {
   EXPECT_EQ(read.data.vibrations.size(), 0u);
 }
 
+// A file of several jobs (an optimisation's frequencies, then the final
+// ones): the last table of each kind is read.
+TEST(OrcaReader, TakesTheLastTableOfEveryKind) {
+  const std::string first = kVersion5.substr(0, kVersion5.find("* The epsilon"));
+  const SpectraRead read = read_as("orca", kBanner + first + kVersion4);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{2069.36, 3978.81}));
+  EXPECT_EQ(read.data.vibrations.raman_activity, (std::vector<double>{5.291229, 0}));
+  ASSERT_EQ(read.notes.size(), 1u);
+  EXPECT_EQ(read.notes[0].line, 17u);  // the title of the table kept
+}
+
 TEST(OrcaReader, RefusesLayoutsItDoesNotKnowAndDamagedRows) {
   const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
