@@ -88,9 +88,9 @@ inline void expect_truncations_safe(std::string_view format, std::string_view te
   }
   for (const std::size_t cut : cuts) {
     const std::string_view part = text.substr(0, cut);
-    const std::string context = std::string(format) + " cut at byte " + std::to_string(cut) +
-                                ", after '" +
-                                std::string(part.substr(part.size() - std::min<std::size_t>(part.size(), 40))) + "'";
+    const std::string context =
+        std::string(format) + " cut at byte " + std::to_string(cut) + ", after '" +
+        std::string(part.substr(part.size() - std::min<std::size_t>(part.size(), 40))) + "'";
     const SpectraRead read = read_as(format, part);
     if (read.error) {
       expect_placed(part, *read.error, context);
