@@ -10,29 +10,68 @@ namespace broaden {
 // The readers and recognisers without a header of their own, each defined in
 // its NAME_reader.cpp, are declared here, beside their rows:
 //   LineListRead read_NAME(std::string_view text, const LineListOptions& options);
+//   SpectraRead read_NAME(std::string_view text);
 //   bool recognises_NAME(std::string_view text) noexcept;
+SpectraRead read_gaussian(std::string_view text);
+bool recognises_gaussian(std::string_view text) noexcept;
+SpectraRead read_orca(std::string_view text);
+bool recognises_orca(std::string_view text) noexcept;
+SpectraRead read_molden(std::string_view text);
+bool recognises_molden(std::string_view text) noexcept;
+SpectraRead read_cjson(std::string_view text);
+bool recognises_cjson(std::string_view text) noexcept;
 
 namespace {
 
+// The line lists first (--input counts them), then the program outputs.
 constexpr LineListFormat kFormats[] = {
-    {"columns", "columns (default)", nullptr, read_columns},
-    {"fixed", "fixed (the classic records)", nullptr, read_fixed_records},
+    {"columns", "columns (default)", nullptr, read_columns, nullptr},
+    {"fixed", "fixed (the classic records)", nullptr, read_fixed_records, nullptr},
+    {"gaussian", "gaussian (a Gaussian output)", recognises_gaussian, nullptr, read_gaussian},
+    {"orca", "orca (an ORCA output)", recognises_orca, nullptr, read_orca},
+    {"molden", "molden (a Molden file's [FREQ] and [INT])", recognises_molden, nullptr,
+     read_molden},
+    {"cjson", "cjson (Chemical JSON)", recognises_cjson, nullptr, read_cjson},
 };
+
+// The rows with a `read`, the line lists: the first two (the records test
+// checks that no other row has one).
+constexpr std::size_t kLineLists = 2;
+
+const LineListFormat* find_in(std::span<const LineListFormat> rows, std::string_view name) {
+  const auto row = std::find_if(rows.begin(), rows.end(),
+                                [&](const LineListFormat& format) { return format.name == name; });
+  return row == rows.end() ? nullptr : &*row;
+}
+
+const LineListFormat& recognise_in(std::span<const LineListFormat> rows, std::string_view text) {
+  for (const LineListFormat& format : rows)
+    if (format.recognises != nullptr && format.recognises(text)) return format;
+  return kFormats[0];
+}
 
 }  // namespace
 
-std::span<const LineListFormat> line_list_formats() noexcept { return kFormats; }
+std::span<const LineListFormat> input_formats() noexcept { return kFormats; }
+
+std::span<const LineListFormat> line_list_formats() noexcept {
+  return std::span<const LineListFormat>(kFormats).first(kLineLists);
+}
 
 const LineListFormat* find_line_list_format(std::string_view name) noexcept {
-  const auto* row = std::find_if(std::begin(kFormats), std::end(kFormats),
-                                 [&](const LineListFormat& format) { return format.name == name; });
-  return row == std::end(kFormats) ? nullptr : row;
+  return find_in(line_list_formats(), name);
+}
+
+const LineListFormat* find_input_format(std::string_view name) noexcept {
+  return find_in(input_formats(), name);
 }
 
 const LineListFormat& recognise_line_list(std::string_view text) noexcept {
-  for (const LineListFormat& format : kFormats)
-    if (format.recognises != nullptr && format.recognises(text)) return format;
-  return kFormats[0];
+  return recognise_in(line_list_formats(), text);
+}
+
+const LineListFormat& recognise_input(std::string_view text) noexcept {
+  return recognise_in(input_formats(), text);
 }
 
 }  // namespace broaden

@@ -1,10 +1,13 @@
-// The line-list formats: one row each, its name, how it is recognised from
-// the content and its reader, all of one contract.
+// The input formats: one row each, its name, how it is recognised from the
+// content and its readers, all of one contract. A row is a line list (a
+// `read` giving a LineTable), or the output of a quantum-chemistry program
+// (a `read_spectra` giving its vibrations and excited states as printed,
+// spectra_data.h), or both.
 //
-// A reader is a pure function over the whole text of a line list: a view
-// in, one LineTable out (line_table.h), or the first line it cannot read as
-// a LineListError with its line, column and what was expected. It never
-// reads a file and never throws but std::bad_alloc.
+// A reader is a pure function over the whole text of a file: a view in, one
+// LineTable (line_table.h) or SpectraData out, or the first place it cannot
+// read as a LineListError with its line, column and what was expected. It
+// never reads a file and never throws but std::bad_alloc.
 //
 // To add a format (the output of a quantum-chemistry program, say):
 //   1. write its reader, src/records/NAME_reader.cpp (picked up by the
@@ -18,14 +21,17 @@
 //   4. add a seed file to fuzz/corpus/line_lists/ whose first line is its
 //      name (the fuzz target checks the contract on every row);
 //   5. describe it in doc/broaden-batch.1 under --input and FILE FORMATS.
-// While --input keeps a list of its own (src/batch/options.cpp), the name
-// goes there too; the batch tests fail until it does.
+// A quantum-chemistry output's row gives `read_spectra` instead of `read`:
+//        SpectraRead read_NAME(std::string_view);
+// Such rows come after the line lists: --input takes the rows
+// line_list_formats() gives, those with a `read`, and counts them in order.
 #pragma once
 
 #include <span>
 #include <string_view>
 
 #include "records/line_table.h"
+#include "records/spectra_data.h"
 
 namespace broaden {
 
@@ -37,25 +43,50 @@ struct LineListFormat {
   /// True when the text is surely of this format; nullptr for a format that
   /// is read only when asked for by name (or, the columns, as the fallback).
   bool (*recognises)(std::string_view text) noexcept;
-  LineListRead (*read)(std::string_view text, const LineListOptions& options);
+  /// The line-list reader; nullptr for a program output read only as
+  /// spectra data.
+  LineListRead (*read)(std::string_view text, const LineListOptions& options) = nullptr;
+  /// The reader of a quantum-chemistry output; nullptr for a line list.
+  SpectraRead (*read_spectra)(std::string_view text) = nullptr;
 };
 
-/// Every format, in the order recognition tries them; new rows go at the
-/// end, as --input's kinds count the rows in order.
+/// Every format: the line lists, then the quantum-chemistry outputs; new
+/// rows go at the end of their group.
+///
+///   input_formats()[2].name -> "gaussian"
+std::span<const LineListFormat> input_formats() noexcept;
+
+/// The line lists, the rows with a `read`, in order: the rows --input takes
+/// today (its kinds count them in order).
 ///
 ///   line_list_formats()[0].name -> "columns"
+///   line_list_formats().size()  -> 2
 std::span<const LineListFormat> line_list_formats() noexcept;
 
-/// The format named `name`, or nullptr.
+/// The line list named `name`, or nullptr.
 ///
 ///   find_line_list_format("fixed")->name -> "fixed"
 ///   find_line_list_format("xyz")         -> nullptr
+///   find_line_list_format("gaussian")    -> nullptr (not a line list)
 const LineListFormat* find_line_list_format(std::string_view name) noexcept;
 
-/// The first format that recognises `text`, or the columns line list when
-/// none does.
+/// The format of any kind named `name`, or nullptr.
+///
+///   find_input_format("orca")->name -> "orca"
+const LineListFormat* find_input_format(std::string_view name) noexcept;
+
+/// The first line list that recognises `text`, or the columns line list
+/// when none does (today none does: the fixed records are never guessed).
 ///
 ///   recognise_line_list("1000 2\n").name -> "columns"
 const LineListFormat& recognise_line_list(std::string_view text) noexcept;
+
+/// The first format of any kind, in the order of input_formats(), that
+/// recognises `text` from its content, or the columns line list when none
+/// does.
+///
+///   recognise_input(" Entering Gaussian System, Link 0=g16\n...").name -> "gaussian"
+///   recognise_input("1000 2\n").name                                    -> "columns"
+const LineListFormat& recognise_input(std::string_view text) noexcept;
 
 }  // namespace broaden

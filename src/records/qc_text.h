@@ -1,0 +1,168 @@
+// What the readers of program outputs share (internal to the records
+// library): lines with their numbers, blank-separated tokens with their
+// columns, and numbers read from tokens with the error a reader gives.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "numbers/decimal_scan.h"
+#include "records/line_table.h"
+#include "text/quoted.h"
+
+namespace broaden::qc {
+
+/// One line: its bytes without the line end, its 1-based number, the
+/// offset of its first byte in the text, and whether a line end closes it
+/// (the programs end every line: a value on a last line without one may
+/// have been cut short, and is refused).
+struct Line {
+  std::string_view text;
+  std::size_t number = 0;
+  std::size_t offset = 0;
+  bool ended = false;
+};
+
+/// The lines of a text, one after the other. A line ends at a line feed;
+/// a carriage return right before it belongs to the line end. The last line
+/// may lack its line feed; an empty text has no line. Finding a line end is
+/// memchr over the bytes, so a scan runs at about memory speed.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+
+  /// The next line into `line`; false at the end of the text.
+  bool next(Line& line) {
+    if (position_ >= text_.size()) return false;
+    const char* begin = text_.data() + position_;
+    const void* found = std::memchr(begin, '\n', text_.size() - position_);
+    const std::size_t end =
+        found == nullptr ? text_.size()
+                         : static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+    std::string_view bytes = text_.substr(position_, end - position_);
+    if (found != nullptr && !bytes.empty() && bytes.back() == '\r') bytes.remove_suffix(1);
+    line = Line{bytes, ++number_, position_, found != nullptr};
+    position_ = found == nullptr ? text_.size() : end + 1;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t position_ = 0;
+  std::size_t number_ = 0;
+};
+
+inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+/// The line without its leading and trailing blanks.
+inline std::string_view trimmed(std::string_view line) {
+  std::size_t first = 0;
+  while (first < line.size() && is_blank(line[first])) ++first;
+  std::size_t last = line.size();
+  while (last > first && is_blank(line[last - 1])) --last;
+  return line.substr(first, last - first);
+}
+
+inline bool is_blank_line(std::string_view line) { return trimmed(line).empty(); }
+
+/// A line of dashes only (blanks around them allowed), at least three.
+inline bool is_dash_line(std::string_view line) {
+  const std::string_view t = trimmed(line);
+  return t.size() >= 3 && t.find_first_not_of('-') == std::string_view::npos;
+}
+
+/// One blank-separated token of a line and its 1-based byte column.
+struct Token {
+  std::string_view text;
+  std::size_t column = 0;
+};
+
+/// Splits `line` into at most `limit` tokens separated by blanks and by the
+/// characters of `also` (which belong to no token). Returns false when the
+/// line holds more than `limit` tokens (the rest is not split: a line of a
+/// hundred megabytes costs no more than `limit` tokens).
+inline bool split_tokens(std::string_view line, std::vector<Token>& tokens, std::size_t limit,
+                         std::string_view also = {}) {
+  tokens.clear();
+  const auto separator = [&](char c) {
+    return is_blank(c) || also.find(c) != std::string_view::npos;
+  };
+  std::size_t position = 0;
+  while (true) {
+    while (position < line.size() && separator(line[position])) ++position;
+    if (position == line.size()) return true;
+    if (tokens.size() == limit) return false;
+    const std::size_t start = position;
+    while (position < line.size() && !separator(line[position])) ++position;
+    tokens.push_back(Token{line.substr(start, position - start), start + 1});
+  }
+}
+
+/// A token as a message shows it: quoted, at most 32 bytes.
+inline std::string shown(std::string_view text) { return quoted(text, 32); }
+
+inline LineListError error_at(LineError why, std::size_t line, std::size_t column,
+                              std::string expected) {
+  return LineListError{why, line, column, std::move(expected)};
+}
+
+/// How the outputs write numbers: an optional sign, digits with at most one
+/// point, an optional exponent of E, e, D or d.
+inline constexpr DecimalGrammar kOutputGrammar{.d_exponent = true};
+
+/// The token as the nearest double into `value`, or the error: not a number
+/// ("a number for the IR intensity, not 'x'"), or beyond the doubles
+/// ("an IR intensity within the range of doubles, not '1e999'"). `what` is
+/// the quantity with its article: "an IR intensity".
+inline std::optional<LineListError> read_number(const Token& token, std::size_t line,
+                                                std::string_view what, double& value) {
+  const DecimalScan scan = scan_decimal(token.text, kOutputGrammar);
+  if (scan.error != DecimalError::none || scan.empty)
+    return error_at(LineError::not_a_number, line, token.column,
+                    std::string(what) + " as a number, not " + shown(token.text));
+  value = scan_to_double(scan);
+  if (!std::isfinite(value))
+    return error_at(LineError::out_of_range, line, token.column,
+                    std::string(what) + " within the range of doubles, not " + shown(token.text));
+  return std::nullopt;
+}
+
+/// The error for a value on the last line of the file when no line end
+/// closes it: the file may have been cut in the middle of the number.
+inline LineListError unended(const Line& line, std::string_view what) {
+  return error_at(LineError::missing_field, line.number, line.text.size() + 1,
+                  "a line end after " + std::string(what) +
+                      " (the file may have been cut short), not the end of the file");
+}
+
+/// True when the token is a decimal integer without sign: "12".
+inline bool is_count(std::string_view text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+inline std::size_t count_of(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) n = n * 10 + static_cast<std::size_t>(c - '0');
+  return n;
+}
+
+/// The note for modes left out, or nothing when none were:
+///   left_out_note(2, 0) -> "left out 2 imaginary frequencies (printed negative)"
+inline std::string left_out_note(std::size_t imaginary, std::size_t zero) {
+  std::string text;
+  if (imaginary > 0)
+    text = "left out " + std::to_string(imaginary) + " imaginary frequenc" +
+           (imaginary == 1 ? "y" : "ies") + " (printed negative)";
+  if (zero > 0)
+    text += (text.empty() ? "left out " : "; and ") + std::to_string(zero) + " zero frequenc" +
+            (zero == 1 ? "y" : "ies") + " (translations and rotations)";
+  return text;
+}
+
+}  // namespace broaden::qc

@@ -1,0 +1,206 @@
+// The Gaussian reader through its row: excerpts in the layouts Gaussian 09
+// and 16 print, every named error, truncation at every line.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "spectra_checks.h"
+
+namespace broaden {
+namespace {
+
+using testing::read_as;
+
+const std::string kBanner =
+    " Entering Gaussian System, Link 0=g16\n"
+    " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n";
+
+const std::string kHeader =
+    " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+    " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+    " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+    " and normal coordinates:\n";
+
+// The normal layout: groups of three modes, IR and Raman, one imaginary mode.
+const std::string kAnalysis =
+    kHeader +
+    "                      1                      2                      3\n"
+    "                      A                      A                      A\n"
+    " Frequencies --   -123.4567              1000.1234              1500.5000\n"
+    " Red. masses --      1.0000                 2.0000                 3.0000\n"
+    " Frc consts  --      0.1000                 0.2000                 0.3000\n"
+    " IR Inten    --      5.0000                10.2500                 0.0100\n"
+    " Raman Activ --      1.0000                 2.5000                 0.0000\n"
+    " Depolar (P) --      0.7500                 0.7500                 0.1000\n"
+    "  Atom  AN      X      Y      Z        X      Y      Z        X      Y      Z\n"
+    "     1   8     0.00   0.00   0.07     0.00   0.00   0.07     0.00   0.00   0.07\n"
+    "     2   1     0.00   0.00  -0.56     0.00   0.43   0.00     0.00  -0.43   0.00\n"
+    "                      4\n"
+    "                      A\n"
+    " Frequencies --   3600.0001\n"
+    " Red. masses --      1.0000\n"
+    " IR Inten    --     50.0000\n"
+    " Raman Activ --     90.1234\n"
+    "  Atom  AN      X      Y      Z\n"
+    "     1   8     0.00   0.00   0.07\n"
+    "\n"
+    " -------------------\n"
+    " - Thermochemistry -\n"
+    " -------------------\n"
+    " Sum of electronic and thermal Free Energies=          -76.123456\n";
+
+const std::string kExcited =
+    " <0|del|b> * <b|rxdel|0> + <0|del|b> * <b|delr+rdel|0>\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ    R(velocity)    E-M Angle\n"
+    "         1        -0.5409     -0.1929     -0.4285     -0.3874      138.41\n"
+    "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n"
+    " 1/2[<0|r|b>*<b|rxdel|0> + (<0|rxdel|b>*<b|r|0>)*]\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ     R(length)\n"
+    "         1        -0.6314     -0.8070      0.0043     -0.4780\n"
+    "         2      -164.9642    -10.7393     31.1655    -48.1793\n"
+    "  1/2[<0|del|b>*<b|r|0> + (<0|r|b>*<b|del|0>)*] (Au)\n"
+    "\n"
+    " Excitation energies and oscillator strengths:\n"
+    " \n"
+    " Excited State   1:      Singlet-A      5.6287 eV  220.27 nm  f=0.0018  <S**2>=0.000\n"
+    "      34 -> 36         0.52587\n"
+    "      35 <- 37        -0.01172\n"
+    " This state for optimization and/or second-order correction.\n"
+    " Total Energy, E(TD-HF/TD-KS) =  -382.091694196\n"
+    " Copying the excited state density for this state as the 1-particle RhoCI density.\n"
+    " \n"
+    " Excited State   2:      3.000-A      6.0621 eV  204.52 nm  f=0.0000  <S**2>=2.000\n"
+    "      35 -> 36         0.67354\n"
+    " SavETr:  write IOETrn=   770 NScale= 10 NData=  16 NLR=1 NState=    2 LETran=     100.\n"
+    " Normal termination of Gaussian 16 at Mon Sep  1 17:10:54 2014.\n";
+
+TEST(GaussianReader, ReadsTheAnalysisTheStatesAndTheFreeEnergyAsPrinted) {
+  const SpectraRead read = read_as("gaussian", kBanner + kAnalysis + kExcited);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const Vibrations& v = read.data.vibrations;
+  EXPECT_EQ(v.frequency, (std::vector<double>{1000.1234, 1500.5, 3600.0001}));
+  EXPECT_EQ(v.ir_intensity, (std::vector<double>{10.25, 0.01, 50}));
+  EXPECT_EQ(v.raman_activity, (std::vector<double>{2.5, 0, 90.1234}));
+  EXPECT_EQ(v.imaginary_left_out, 1u);
+  ASSERT_EQ(read.notes.size(), 1u);
+  EXPECT_EQ(read.notes[0].line, 3u);
+  EXPECT_EQ(read.notes[0].text, "left out 1 imaginary frequency (printed negative)");
+  const ExcitedStates& e = read.data.excited_states;
+  EXPECT_EQ(e.energy_ev, (std::vector<double>{5.6287, 6.0621}));
+  EXPECT_EQ(e.wavelength_nm, (std::vector<double>{220.27, 204.52}));
+  EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.0018, 0}));
+  EXPECT_EQ(e.rotatory_velocity, (std::vector<double>{-0.3874, -32.8598}));
+  EXPECT_EQ(e.rotatory_length, (std::vector<double>{-0.478, -48.1793}));
+  EXPECT_TRUE(e.wavenumber.empty());
+  EXPECT_EQ(read.data.free_energy, -76.123456);
+}
+
+// The high-precision layout (freq=hpmodes) prints five modes a group and
+// "KEY ---"; the normal analysis follows it at once.
+TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
+  const std::string high_precision = kHeader +
+                                     "                           1         2\n"
+                                     "                          AU        BG\n"
+                                     "       Frequencies ---    52.7882   83.9373\n"
+                                     "    IR Intensities ---     0.0323    0.0000\n"
+                                     " Coord Atom Element:\n"
+                                     "   1     1     6          0.00000   0.00000\n";
+  const std::string normal = kHeader +
+                             "                      1                      2\n"
+                             "                     AU                     BG\n"
+                             " Frequencies --     52.7882                83.9373\n"
+                             " IR Inten    --      0.0323                 0.0000\n"
+                             "  Atom  AN      X      Y      Z        X      Y      Z\n"
+                             "     1   6     0.00   0.00   0.08     0.00   0.00  -0.08\n"
+                             "\n";
+  const SpectraRead both = read_as("gaussian", kBanner + high_precision + normal);
+  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
+  EXPECT_EQ(both.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
+  EXPECT_EQ(both.data.vibrations.ir_intensity, (std::vector<double>{0.0323, 0}));
+
+  // An optimisation's earlier analysis and states give way to the last.
+  const SpectraRead jobs = read_as("gaussian", kBanner + kAnalysis + kExcited + normal +
+                                                   kExcited.substr(kExcited.find(" Excitation")));
+  ASSERT_FALSE(jobs.error) << jobs.error->line << ": " << jobs.error->expected;
+  EXPECT_EQ(jobs.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
+  EXPECT_TRUE(jobs.data.vibrations.raman_activity.empty());
+  EXPECT_TRUE(jobs.notes.empty()) << jobs.notes[0].text;  // the earlier analysis's note is gone
+  EXPECT_EQ(jobs.data.excited_states.size(), 2u);
+  // The last listing had no rotatory tables of its own.
+  EXPECT_TRUE(jobs.data.excited_states.rotatory_velocity.empty());
+}
+
+TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    if (at == std::string::npos) throw std::runtime_error("no " + from);
+    return text.replace(at, from.size(), to);
+  };
+  const std::string good = kBanner + kAnalysis + kExcited;
+  const struct {
+    std::string text;
+    LineError what;
+    std::size_t line, column;
+    std::string expected;
+  } cases[] = {
+      {replaced(good, "10.2500 ", "10.2x00 "), LineError::not_a_number, 12, 44,
+       "an IR intensity value as a number, not '10.2x00'"},
+      {replaced(good, "1000.1234  ", "1e999      "), LineError::out_of_range, 9, 42,
+       "a frequency value within the range of doubles, not '1e999'"},
+      {replaced(good, "                 0.0100\n", "\n"), LineError::missing_field, 12, 51,
+       "3 IR intensity values, one a mode of the group, not 2"},
+      {replaced(good, " 1500.5000\n", " 1500.5000 7.0\n"), LineError::missing_field, 9, 75,
+       "3 frequency values, one a mode of the group, not 4"},
+      {replaced(good, "                      4\n", "                      5\n"),
+       LineError::not_a_number, 18, 23, "mode 4, not '5'"},
+      {replaced(good, " IR Inten    --     50.0000\n", ""), LineError::missing_field, 18, 1,
+       "a line 'IR Inten --' in the group of modes at line 18, as in the group before"},
+      {replaced(good, "R(length)", "R(mixed)"), LineError::not_a_number, 38, 1,
+       "a rotatory-strength header Gaussian prints ('state XX YY ZZ R(velocity) E-M Angle' or "
+       "'state XX YY ZZ R(length)'), not 'state          XX          YY   '..."},
+      {replaced(good, "         2      -164.9642", "         3      -164.9642"),
+       LineError::not_a_number, 40, 10, "state 2, not '3'"},
+      {replaced(good, "  -48.1793\n", "\n"), LineError::missing_field, 40, 52,
+       "5 fields as the header names, not 4"},
+      {replaced(good, "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n",
+                ""),
+       LineError::missing_field, 32, 1,
+       "2 rotatory strengths, one for each excited state listed at line 42, not 1"},
+      {replaced(good, "220.27 nm", "220.27 mm"), LineError::not_a_number, 45, 85,
+       "an excited state as \"N: LABEL E eV L nm f=F\", with its wavelength in nm"},
+      {replaced(good, "f=0.0018", "f=NaN"), LineError::not_a_number, 45, 65,
+       "an oscillator strength as a number, not 'NaN'"},
+      {replaced(good, "State   2:", "State   3:"), LineError::not_a_number, 52, 18,
+       "excited state 2 (\"2:\")"},
+      {replaced(good, "Energies=          -76.123456", "Energies="), LineError::missing_field, 30,
+       46, "one free energy after '='"},
+  };
+  for (const auto& c : cases) {
+    const SpectraRead read = read_as("gaussian", c.text);
+    ASSERT_TRUE(read.error) << c.expected;
+    EXPECT_EQ(testing::shown(*read.error), testing::shown({c.what, c.line, c.column, c.expected}));
+    EXPECT_EQ(read.data.vibrations.size(), 0u);
+    testing::expect_placed(c.text, *read.error, c.expected);
+  }
+}
+
+TEST(GaussianReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
+  testing::expect_truncations_safe("gaussian", kBanner + kAnalysis + kExcited);
+  // The free energy on a last line without its line end may be cut short.
+  const SpectraRead unended =
+      read_as("gaussian", kBanner + " Sum of electronic and thermal Free Energies=  -76.12");
+  ASSERT_TRUE(unended.error);
+  EXPECT_EQ(unended.error->line, 3u);
+}
+
+TEST(GaussianReader, IsRecognisedByItsBanner) {
+  EXPECT_EQ(recognise_input(kBanner + kAnalysis).name, "gaussian");
+  EXPECT_EQ(recognise_input(" Entering Gaussian System, Link 0=g09\n").name, "gaussian");
+  EXPECT_EQ(recognise_input(kAnalysis).name, "columns");  // no banner: not surely Gaussian's
+}
+
+}  // namespace
+}  // namespace broaden

@@ -1,0 +1,200 @@
+// Real outputs (Gaussian 09, ORCA 5, Chemical JSON from cclib) read as
+// printed: every position and intensity the reader gives is the double of
+// the decimal the file prints, found here by a plain text search of its own
+// (a prefix or a table's place), independent of the readers. Skipped where
+// the folder of samples is absent.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "spectra_checks.h"
+
+#ifndef BROADEN_QC_SAMPLES
+#define BROADEN_QC_SAMPLES ""
+#endif
+
+namespace broaden {
+namespace {
+
+using testing::read_as;
+
+std::string sample(const std::string& name) {
+  const std::filesystem::path path = std::filesystem::path(BROADEN_QC_SAMPLES) / name;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+#define SAMPLE_OR_SKIP(var, name)       \
+  const std::string var = sample(name); \
+  if (var.empty()) GTEST_SKIP() << "no sample " << (name);
+
+std::vector<std::string> words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string word; in >> word;) out.push_back(word);
+  return out;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+double printed(const std::string& text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size())
+    throw std::runtime_error("not a number: " + text);
+  return value;
+}
+
+// The values each line starting with `prefix` prints from its `skip`th word on.
+std::vector<double> after_prefix(const std::string& text, const std::string& prefix,
+                                 std::size_t skip) {
+  std::vector<double> out;
+  for (const std::string& line : lines_of(text))
+    if (line.rfind(prefix, 0) == 0) {
+      const auto w = words(line);
+      for (std::size_t k = skip; k < w.size(); ++k) out.push_back(printed(w[k]));
+    }
+  return out;
+}
+
+// Word `column` of the rows under the last line equal to `title` (after
+// `skip` lines), up to a line that does not start with a number ("6:" or
+// "1"); `spin` for a spin-forbidden row.
+std::vector<double> table_column(const std::string& text, const std::string& title,
+                                 std::size_t skip, std::size_t column, double spin = 0) {
+  const auto lines = lines_of(text);
+  std::size_t start = lines.size();
+  for (std::size_t k = 0; k < lines.size(); ++k)
+    if (words(lines[k]) == words(title)) start = k;
+  std::vector<double> out;
+  for (std::size_t k = start + skip + 1; k < lines.size(); ++k) {
+    const auto w = words(lines[k]);
+    if (w.empty() || w[0].find_first_not_of("0123456789:") != std::string::npos) break;
+    out.push_back(lines[k].find("spin forbidden") != std::string::npos && column > 2
+                      ? spin
+                      : printed(w[column]));
+  }
+  return out;
+}
+
+// The numbers of the JSON array after `"key": [`.
+std::vector<double> json_array(const std::string& text, const std::string& key) {
+  const std::size_t at = text.find("\"" + key + "\": [");
+  const std::size_t end = text.find(']', at);
+  std::string inside = text.substr(at + key.size() + 5, end - at - key.size() - 5);
+  std::replace(inside.begin(), inside.end(), ',', ' ');
+  std::vector<double> out;
+  for (const std::string& w : words(inside)) out.push_back(printed(w));
+  return out;
+}
+
+TEST(Samples, Gaussian09HarmonicAnalysesAsPrinted) {
+  SAMPLE_OR_SKIP(ir, "gaussian09-dvb-ir.out");
+  const SpectraRead read = read_as("gaussian", ir);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  EXPECT_EQ(read.data.vibrations.size(), 54u);
+  EXPECT_EQ(read.data.vibrations.frequency, after_prefix(ir, " Frequencies --", 2));
+  EXPECT_EQ(read.data.vibrations.ir_intensity, after_prefix(ir, " IR Inten    --", 3));
+  EXPECT_TRUE(read.data.vibrations.raman_activity.empty());
+  EXPECT_EQ(read.data.free_energy, -382.164931);
+
+  SAMPLE_OR_SKIP(raman, "gaussian09-dvb-raman.out");
+  const SpectraRead both = read_as("gaussian", raman);
+  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
+  EXPECT_EQ(both.data.vibrations.frequency, after_prefix(raman, " Frequencies --", 2));
+  EXPECT_EQ(both.data.vibrations.ir_intensity, after_prefix(raman, " IR Inten    --", 3));
+  EXPECT_EQ(both.data.vibrations.raman_activity, after_prefix(raman, " Raman Activ --", 3));
+  EXPECT_EQ(both.data.vibrations.size(), 54u);
+}
+
+TEST(Samples, Gaussian09ExcitedStatesAsPrinted) {
+  SAMPLE_OR_SKIP(td, "gaussian09-dvb-td.out");
+  const SpectraRead read = read_as("gaussian", td);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const ExcitedStates& e = read.data.excited_states;
+  std::vector<double> ev, nm, f;
+  for (const std::string& line : lines_of(td))
+    if (line.rfind(" Excited State", 0) == 0) {
+      const auto w = words(line);
+      ev.push_back(printed(w[4]));
+      nm.push_back(printed(w[6]));
+      f.push_back(printed(w[8].substr(2)));
+    }
+  EXPECT_EQ(e.energy_ev, ev);
+  EXPECT_EQ(e.wavelength_nm, nm);
+  EXPECT_EQ(e.oscillator_strength, f);
+  EXPECT_EQ(e.rotatory_velocity, table_column(td, "state XX YY ZZ R(velocity) E-M Angle", 0, 4));
+  EXPECT_EQ(e.rotatory_length, table_column(td, "state XX YY ZZ R(length)", 0, 4));
+  EXPECT_EQ(e.size(), 5u);
+}
+
+TEST(Samples, Orca5TablesAsPrinted) {
+  SAMPLE_OR_SKIP(ir, "orca5-dvb-ir.out");
+  const SpectraRead read = read_as("orca", ir);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  EXPECT_EQ(read.data.vibrations.frequency, table_column(ir, "IR SPECTRUM", 5, 1));
+  EXPECT_EQ(read.data.vibrations.ir_intensity, table_column(ir, "IR SPECTRUM", 5, 3));
+  EXPECT_EQ(read.data.vibrations.size(), 54u);
+  EXPECT_EQ(read.data.free_energy, -381.91112705);
+
+  SAMPLE_OR_SKIP(raman, "orca5-dvb-raman.out");
+  const SpectraRead both = read_as("orca", raman);
+  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
+  EXPECT_EQ(both.data.vibrations.frequency, table_column(raman, "RAMAN SPECTRUM", 4, 1));
+  EXPECT_EQ(both.data.vibrations.ir_intensity, table_column(raman, "IR SPECTRUM", 5, 3));
+  EXPECT_EQ(both.data.vibrations.raman_activity, table_column(raman, "RAMAN SPECTRUM", 4, 2));
+
+  SAMPLE_OR_SKIP(td, "orca5-dvb-td.out");
+  const SpectraRead states = read_as("orca", td);
+  ASSERT_FALSE(states.error) << states.error->line << ": " << states.error->expected;
+  const ExcitedStates& e = states.data.excited_states;
+  const std::string absorption = "ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS";
+  EXPECT_EQ(e.wavenumber, table_column(td, absorption, 4, 1));
+  EXPECT_EQ(e.wavelength_nm, table_column(td, absorption, 4, 2));
+  EXPECT_EQ(e.oscillator_strength, table_column(td, absorption, 4, 3));
+  EXPECT_EQ(e.rotatory_length, table_column(td, "CD SPECTRUM", 4, 3));
+  EXPECT_EQ(e.rotatory_velocity,
+            table_column(td, "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS", 4, 3));
+  EXPECT_EQ(e.size(), 10u);
+}
+
+TEST(Samples, ChemicalJsonFromCclibAsPrinted) {
+  SAMPLE_OR_SKIP(text, "qchem54-dvb-ir.cjson");
+  const SpectraRead read = read_as("cjson", text);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  EXPECT_EQ(read.data.vibrations.frequency, json_array(text, "frequencies"));
+  EXPECT_EQ(read.data.vibrations.ir_intensity, json_array(text, "IR"));
+  EXPECT_EQ(read.data.vibrations.size(), 54u);
+  EXPECT_EQ(read.data.free_energy, -382.1648777449445);
+}
+
+TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
+  const struct {
+    const char* file;
+    const char* format;
+  } samples[] = {{"gaussian09-dvb-ir.out", "gaussian"}, {"gaussian09-dvb-raman.out", "gaussian"},
+                 {"gaussian09-dvb-td.out", "gaussian"}, {"orca5-dvb-ir.out", "orca"},
+                 {"orca5-dvb-raman.out", "orca"},       {"orca5-dvb-td.out", "orca"},
+                 {"qchem54-dvb-ir.cjson", "cjson"}};
+  for (const auto& s : samples) {
+    SAMPLE_OR_SKIP(text, s.file);
+    EXPECT_EQ(recognise_input(text).name, s.format) << s.file;
+    testing::expect_truncations_safe(s.format, text);
+  }
+}
+
+}  // namespace
+}  // namespace broaden
