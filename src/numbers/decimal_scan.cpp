@@ -54,8 +54,9 @@ DecimalError scan_exponent(Cursor& cursor, const DecimalGrammar& grammar, std::i
   }
   const int first = cursor.peek();
   if (!is_digit(first)) {
-    return first == -1 || is_sign(first) || first == grammar.point ? DecimalError::no_exponent_digits
-                                                         : DecimalError::invalid_character;
+    return first == -1 || is_sign(first) || first == grammar.point
+               ? DecimalError::no_exponent_digits
+               : DecimalError::invalid_character;
   }
   while (is_digit(cursor.peek())) {
     exponent = append_exponent_digit(exponent, static_cast<char>(cursor.peek()));
