@@ -59,15 +59,15 @@ inline constexpr PlotAxes kLineListAxes{
 
 /// A curve of points, in the order they are joined.
 struct PlotCurve {
-  std::span<const double> x;
-  std::span<const double> y;  ///< as many as x
+  std::span<const double> x = {};
+  std::span<const double> y = {};  ///< as many as x
 };
 
 /// An experimental spectrum laid over the computed one.
 struct PlotOverlay {
-  PlotCurve curve;     ///< as read, before shift and scale
-  std::string name;    ///< its title in the key: the file's name
-  double shift = 0.0;  ///< added to every abscissa
+  PlotCurve curve = {};   ///< as read, before shift and scale
+  std::string name = {};  ///< its title in the key: the file's name
+  double shift = 0.0;     ///< added to every abscissa
   /// true: drawn on the right axis, on its own scale; false: scaled so that
   /// its largest intensity is the computed curve's largest (left as it is
   /// when either largest is not positive).
@@ -79,11 +79,11 @@ struct PlotRequest {
   const PlotFormat* format = &kPlotFormats[0];
   int width = 1200;  ///< in the format's unit
   int height = 700;
-  std::string title;  ///< empty: none
+  std::string title = {};  ///< empty: none
   PlotAxes axes = kLineListAxes;
-  PlotCurve spectrum;                    ///< the grid's points, ascending
+  PlotCurve spectrum = {};               ///< the grid's points, ascending
   bool sticks = false;                   ///< draw `lines` as sticks on the right axis
-  PlotCurve lines;                       ///< each line's position and intensity
+  PlotCurve lines = {};                  ///< each line's position and intensity
   const PlotOverlay* overlay = nullptr;  ///< with sticks, only with own_axis false
 };
 
