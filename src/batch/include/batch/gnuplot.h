@@ -13,9 +13,9 @@ struct DrawResult {
   /// 0: the program ran (and `status` says how it ended); else the errno
   /// of starting it (ENOENT: no such program).
   int start_error = 0;
-  int status = 0;        ///< exit status, or 128 + the signal that ended it
-  std::string picture;   ///< all it wrote on standard output
-  std::string messages;  ///< all it wrote on standard error
+  int status = 0;             ///< exit status, or 128 + the signal that ended it
+  std::string picture = {};   ///< all it wrote on standard output
+  std::string messages = {};  ///< all it wrote on standard error
 };
 
 class PlotDriver {
