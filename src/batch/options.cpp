@@ -686,7 +686,7 @@ void add_options(CLI::App& app, Values& v) {
   add("--plot-size", v.plot_size, "Its size in pixels, points for pdf (default 1200,700)", "W,H");
   add("--title", v.title, "Its title", "TEXT");
   app.add_flag("--plot-reverse", v.plot_reverse,
-               "Draw the abscissae from high to low (the default)")
+               "Draw the abscissae from high to low (the default for wavenumbers)")
       ->group(heading);
   app.add_flag("--no-plot-reverse", v.no_plot_reverse, "Draw them from low to high")
       ->group(heading);
