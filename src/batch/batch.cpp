@@ -16,12 +16,15 @@
 #include <system_error>
 #include <thread>
 
+#include "batch/gnuplot.h"
 #include "batch/grid.h"
 #include "batch/options.h"
 #include "batch/output_formats.h"
+#include "batch/plot.h"
 #include "io/atomic_file.h"
 #include "line_shapes/line_profiles.h"
 #include "records/classic_spectrum.h"
+#include "records/columns_reader.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
 #include "synthesis/processors.h"
@@ -121,14 +124,16 @@ GridResult grid_of(const BatchOptions& options) {
 // Where the text goes: standard output or the file made whole.
 class Sink {
  public:
-  Sink(const BatchOptions& options, std::ostream& out, FileSystem& files) : out_(out) {
-    if (options.output == "-") return;
+  Sink(const BatchOptions& options, std::ostream& out, FileSystem& files)
+      : out_(out), discard_(!options.data_output) {
+    if (options.output == "-" || discard_) return;
     FileFailure failure;
     file_ = AtomicFile::create(files, options.output, options.force, kTemporaryPrefix, failure);
     if (!file_) throw failed(failure);
   }
 
   void write(std::string_view bytes) {
+    if (discard_) return;
     if (!file_) {
       errno = 0;
       out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -140,6 +145,7 @@ class Sink {
   }
 
   void finish() {
+    if (discard_) return;
     if (!file_) {
       errno = 0;
       out_.flush();
@@ -163,8 +169,82 @@ class Sink {
   }
 
   std::ostream& out_;
+  bool discard_;
   std::unique_ptr<AtomicFile> file_;
 };
+
+// The picture's file, made whole beside its name as -o's is; prepared at
+// the start, so that an existing picture ends the run before any work.
+std::unique_ptr<AtomicFile> picture_file(const BatchOptions& options, FileSystem& files) {
+  if (options.plot.file.empty()) return nullptr;
+  FileFailure failure;
+  std::unique_ptr<AtomicFile> file =
+      AtomicFile::create(files, options.plot.file, options.force, kTemporaryPrefix, failure);
+  if (!file)
+    throw Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
+                                               : failure.message};
+  return file;
+}
+
+// The overlay's two columns, read as a columns line list is.
+LineTable read_overlay(const BatchOptions& options, FileSystem& files, std::ostream& err) {
+  const std::string& name = options.plot.overlay;
+  const std::string text = read_input(name, -1, files);
+  LineListRead read = read_columns(text, LineListOptions{.columns = options.plot.overlay_columns});
+  if (read.error)
+    throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
+                                    std::to_string(read.error->column) + ": expected " +
+                                    read.error->expected};
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      err << "broaden-batch: note: " << escaped(name) << ":" << note.line << ": " << note.text
+          << "\n";
+  return std::move(read.table);
+}
+
+// The first line of `messages` that holds more than blanks, without them.
+std::string first_line(std::string_view messages) {
+  std::size_t start = 0;
+  while (start < messages.size()) {
+    const std::size_t end = std::min(messages.find('\n', start), messages.size());
+    std::string_view line = messages.substr(start, end - start);
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first != std::string_view::npos) {
+      line = line.substr(first);
+      return std::string(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+// Draws the picture through `driver` into `file`; a failure names the
+// package gnuplot comes in, and gnuplot's own first word on it.
+void draw_picture(const PlotRequest& request, PlotDriver& driver, AtomicFile& file, bool quiet,
+                  std::ostream& err) {
+  constexpr const char* kPackage = "Debian package gnuplot-nox";
+  const std::string script = plot_script(request);
+  const DrawResult drawn = driver.draw(script);
+  const std::string failed = "cannot draw the plot: ";
+  if (drawn.start_error == ENOENT && driver.program() == "gnuplot")
+    throw Failure{kBatchFailed, failed + "gnuplot is not installed (" + kPackage + ")"};
+  if (drawn.start_error != 0)
+    throw Failure{kBatchFailed, failed + "cannot start " + quoted(driver.program()) + ": " +
+                                    std::strerror(drawn.start_error) + " (gnuplot is in the " +
+                                    kPackage + ")"};
+  const std::string said = first_line(drawn.messages);
+  if (drawn.status != 0 || drawn.picture.empty())
+    throw Failure{kBatchFailed,
+                  failed + "gnuplot " +
+                      (drawn.status != 0 ? "ended with status " + std::to_string(drawn.status)
+                                         : std::string("drew nothing")) +
+                      (said.empty() ? "" : ": " + quoted(said, 200)) + " (" + kPackage + ")"};
+  if (!quiet && !said.empty()) err << "broaden-batch: note: gnuplot: " << escaped(said) << "\n";
+  FileFailure failure;
+  if (!file.write(drawn.picture, failure) || !file.commit(failure))
+    throw Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
+                                               : failure.message};
+}
 
 // Formats and writes the points a block at a time, into one buffer that is
 // never zeroed (only the pages written are ever touched). A large block is
@@ -233,14 +313,17 @@ void warn_outside(std::span<const double> frequency, std::span<const double> x,
 }
 
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
-                FileSystem& files, const BatchTerminal& terminal) {
+                FileSystem& files, const BatchTerminal& terminal, PlotDriver& driver) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
   const GridResult grid = options.classic ? GridResult() : grid_of(options);
   const std::vector<double>& x = grid.x;
   Sink sink(options, out, files);
+  const std::unique_ptr<AtomicFile> picture = picture_file(options, files);
   const LineTable table =
       read_line_list(read_input(options.line_list, input_fd, files), options, err);
+  const LineTable overlay =
+      options.plot.overlay.empty() ? LineTable() : read_overlay(options, files, err);
 
   if (options.classic) {
     // The spectrum file broaden writes, record for record.
@@ -286,13 +369,32 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                options.threads != 0 ? options.threads : usable_processors());
   sink.write(format.tail(parameters));
   sink.finish();
+
+  // The data are whole before gnuplot starts: a picture that fails loses nothing.
+  if (picture) {
+    PlotRequest request{.format = options.plot.format,
+                        .width = options.plot.width,
+                        .height = options.plot.height,
+                        .title = options.plot.title,
+                        .axes = kLineListAxes,
+                        .spectrum = {x, y},
+                        .lines = {table.frequency, table.intensity}};
+    request.axes.reverse = options.plot.reverse.value_or(request.axes.reverse);
+    request.sticks = options.plot.sticks.value_or(request.axes.sticks);
+    PlotOverlay drawn_overlay{.curve = {overlay.frequency, overlay.intensity},
+                              .name = options.plot.overlay,
+                              .shift = options.plot.overlay_shift,
+                              .own_axis = options.plot.overlay_scale == OverlayScale::axis};
+    if (!options.plot.overlay.empty()) request.overlay = &drawn_overlay;
+    draw_picture(request, driver, *picture, options.quiet, err);
+  }
   return kBatchDone;
 }
 
 }  // namespace
 
 int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
-              FileSystem& files, const BatchTerminal& terminal) {
+              FileSystem& files, const BatchTerminal& terminal, PlotDriver* driver) {
   const Command command = parse_command_line(argc, argv);
   switch (command.action) {
     case CommandAction::help:
@@ -311,7 +413,9 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   std::string message;
   int status = kBatchFailed;
   try {
-    return run_checked(command.options, input_fd, out, err, files, terminal);
+    GnuplotDriver gnuplot;
+    return run_checked(command.options, input_fd, out, err, files, terminal,
+                       driver != nullptr ? *driver : gnuplot);
   } catch (const Failure& failure) {
     message = failure.message;
     status = failure.status;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <iterator>
 #include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "batch/grid.h"
@@ -173,12 +175,56 @@ ColumnLayout column_layout(const std::string& text) {
   return layout;
 }
 
+// The two fields of the overlay: "X,Y" -> its layout.
+ColumnLayout overlay_layout(const std::string& text) {
+  const std::size_t comma = text.find(',');
+  const auto field = [&](const std::string& part) {
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), number);
+    return error == std::errc() && end == part.data() + part.size() && number >= 1 &&
+                   number <= 1'000'000
+               ? static_cast<int>(number)
+               : 0;
+  };
+  ColumnLayout layout;
+  if (comma != std::string::npos) {
+    layout.frequency = field(text.substr(0, comma));
+    layout.intensity = field(text.substr(comma + 1));
+  }
+  if (comma == std::string::npos || layout.frequency == 0 || layout.intensity == 0 ||
+      layout.frequency == layout.intensity)
+    throw UsageError{"--overlay-columns takes two different field numbers from 1 up, as X,Y, not " +
+                     quoted(text)};
+  return layout;
+}
+
+// --plot-size: "W,H", each a whole number from 100 to 10000.
+std::pair<int, int> plot_size(const std::string& text) {
+  constexpr std::int64_t kLeast = 100, kMost = 10000;
+  const std::size_t comma = text.find(',');
+  std::int64_t numbers[2] = {0, 0};
+  bool read = comma != std::string::npos;
+  for (int i = 0; read && i < 2; ++i) {
+    const std::string part = i == 0 ? text.substr(0, comma) : text.substr(comma + 1);
+    const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), numbers[i]);
+    read = error == std::errc() && end == part.data() + part.size() && !part.empty() &&
+           numbers[i] >= kLeast && numbers[i] <= kMost;
+  }
+  if (!read)
+    throw UsageError{"--plot-size takes a width and a height from 100 to 10000, as W,H, not " +
+                     quoted(text)};
+  return {static_cast<int>(numbers[0]), static_cast<int>(numbers[1])};
+}
+
 // The option values as text, checked by check() once the command line is read.
 struct Values {
   std::string line_list = "-";
   std::string input = "columns", columns, scale, shape{kLineShapes[0].name},
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
               digits, delimiter{kDelimiters[0].name}, threads, cutoff;
+  std::string plot, plot_size, title, overlay, overlay_columns,
+      overlay_scale{kOverlayScales[0].name}, overlay_shift;
+  bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
   bool classic = false;
@@ -210,6 +256,63 @@ void check_names(const Given& given, const Values& v, BatchOptions& o) {
   o.line_list = v.line_list;
   o.output = v.output.empty() ? "-" : v.output;
   o.force = v.force;
+}
+
+// The picture: its file and format, and how it is drawn.
+void check_plot(const Given& given, const Values& v, BatchOptions& o) {
+  if (!given("--plot")) {
+    for (const char* name : {"--plot-size", "--plot-reverse", "--no-plot-reverse", "--plot-sticks",
+                             "--no-plot-sticks", "--title", "--overlay"}) {
+      if (given(name))
+        throw UsageError{std::string(name) + " draws on the picture: give --plot FILE"};
+    }
+  }
+  if (!given("--overlay")) {
+    for (const char* name : {"--overlay-columns", "--overlay-scale", "--overlay-shift"}) {
+      if (given(name)) throw UsageError{std::string(name) + " is for --overlay FILE"};
+    }
+  }
+  if (!given("--plot")) return;
+  PlotOptions& p = o.plot;
+  if (v.plot.empty()) throw UsageError{"--plot needs a file name"};
+  p.format = plot_format_of(v.plot);
+  if (p.format == nullptr)
+    throw UsageError{
+        "--plot takes a file name ending in " +
+        listed(names_of(kPlotFormats,
+                        [](const PlotFormat& row) { return "." + std::string(row.suffix); }),
+               " or ") +
+        " (the picture's format), not " + quoted(v.plot)};
+  p.file = v.plot;
+  if (o.output != "-" && o.output == p.file)
+    throw UsageError{"--plot and -o name the same file " + quoted(v.plot)};
+  o.data_output = given("--output");
+  if (given("--plot-size")) std::tie(p.width, p.height) = plot_size(v.plot_size);
+  if (v.plot_reverse && v.no_plot_reverse)
+    throw UsageError{"give --plot-reverse or --no-plot-reverse, not both"};
+  if (v.plot_reverse || v.no_plot_reverse) p.reverse = v.plot_reverse;
+  if (v.plot_sticks && v.no_plot_sticks)
+    throw UsageError{"give --plot-sticks or --no-plot-sticks, not both"};
+  if (v.plot_sticks || v.no_plot_sticks) p.sticks = v.plot_sticks;
+  p.title = v.title;
+  if (!given("--overlay")) return;
+  if (v.overlay.empty() || v.overlay == "-")
+    throw UsageError{"--overlay needs a file name (standard input holds the line list)"};
+  p.overlay = v.overlay;
+  if (given("--overlay-columns")) p.overlay_columns = overlay_layout(v.overlay_columns);
+  p.overlay_scale =
+      row_named("--overlay-scale", v.overlay_scale, kOverlayScales, [](const OverlayScaleRow& row) {
+        return row.name;
+      }).scale;
+  if (given("--overlay-shift")) {
+    p.overlay_shift = scan_to_double(decimal_of("--overlay-shift", v.overlay_shift));
+    if (!std::isfinite(p.overlay_shift))
+      throw UsageError{"--overlay-shift must be a finite number, not " + quoted(v.overlay_shift)};
+  }
+  if (p.overlay_scale == OverlayScale::axis && p.sticks.value_or(kLineListAxes.sticks))
+    throw UsageError{
+        "--plot-sticks and an --overlay on its own axis both need the right axis: give "
+        "--overlay-scale max"};
 }
 
 // The classic preset fixes everything but the width and where the spectrum goes.
@@ -470,6 +573,9 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   BatchOptions o;
   check_names(given, v, o);
   check_run(given, v, o);
+  if (v.classic && given("--plot"))
+    throw UsageError{"--plot does not fit --classic, which writes the classic records alone"};
+  check_plot(given, v, o);
   if (v.classic) {
     check_classic(given, v, o);
     return o;
@@ -574,6 +680,30 @@ void add_options(CLI::App& app, Values& v) {
   app.add_flag("--force", v.force, "Replace FILE if it exists")->group(heading);
   add("--format", v.format, formats, "FORMAT");
   add("--digits", v.digits, "Significant digits (default: the shortest exact)", "N");
+  heading = "Picture (drawn by gnuplot)";
+  add("--plot", v.plot,
+      "Draw the spectrum into FILE, a .png, .svg or .pdf (without -o, no text is written)", "FILE");
+  add("--plot-size", v.plot_size, "Its size in pixels, points for pdf (default 1200,700)", "W,H");
+  add("--title", v.title, "Its title", "TEXT");
+  app.add_flag("--plot-reverse", v.plot_reverse,
+               "Draw the abscissae from high to low (the default for wavenumbers)")
+      ->group(heading);
+  app.add_flag("--no-plot-reverse", v.no_plot_reverse, "Draw them from low to high")
+      ->group(heading);
+  app.add_flag("--plot-sticks", v.plot_sticks, "Draw the lines as sticks on a right axis")
+      ->group(heading);
+  app.add_flag("--no-plot-sticks", v.no_plot_sticks, "Leave the sticks out")->group(heading);
+  add("--overlay", v.overlay, "Lay the spectrum in FILE (columns) over the computed one", "FILE");
+  add("--overlay-columns", v.overlay_columns, "Its fields of abscissa and intensity (default 1,2)",
+      "X,Y");
+  std::string scales;
+  for (const OverlayScaleRow& row : kOverlayScales)
+    scales += std::string(scales.empty() ? "" : "; ") + std::string(row.name) +
+              (scales.empty() ? " (default): " : ": ") + std::string(row.help);
+  add("--overlay-scale", v.overlay_scale, scales, "HOW");
+  add("--overlay-shift", v.overlay_shift, "Add X to its every abscissa", "X");
+
+  heading = "Output";
   app.add_flag("--classic", v.classic,
                "The classic preset: fixed records, Gaussians of --sigma, the classic grid and "
                "records")

@@ -346,3 +346,89 @@ TEST(ParseCommandLine, ThreadsAndQuiet) {
 
 }  // namespace
 }  // namespace broaden
+
+namespace broaden {
+namespace {
+
+TEST(ParseCommandLine, ThePictureItsFormatSizeDirectionAndOverlay) {
+  Command command = parse({"--fwhm", "1", "--plot", "ir.SVG"});
+  ASSERT_EQ(command.action, CommandAction::run) << command.text;
+  const PlotOptions& plot = command.options.plot;
+  EXPECT_EQ(plot.file, "ir.SVG");
+  EXPECT_EQ(plot.format->terminal, "svg");
+  EXPECT_EQ(plot.width, 1200);
+  EXPECT_EQ(plot.height, 700);
+  EXPECT_FALSE(plot.reverse.has_value());
+  EXPECT_FALSE(plot.sticks.has_value());
+  EXPECT_FALSE(command.options.data_output);  // --plot without -o: no text
+  EXPECT_EQ(parse({"--fwhm", "1", "--plot", "a.png", "-o", "-"}).options.data_output, true);
+  EXPECT_EQ(parse({"--fwhm", "1"}).options.data_output, true);
+
+  command = parse({"--fwhm", "1", "--plot=a.pdf", "--plot-size", "300,200", "--no-plot-reverse",
+                   "--plot-sticks", "--title", "t", "--overlay", "e.txt", "--overlay-columns",
+                   "3,1", "--overlay-scale", "Max", "--overlay-shift", "-12.5"});
+  ASSERT_EQ(command.action, CommandAction::run) << command.text;
+  const PlotOptions& more = command.options.plot;
+  EXPECT_EQ(more.width, 300);
+  EXPECT_EQ(more.height, 200);
+  EXPECT_EQ(more.reverse, false);
+  EXPECT_EQ(more.sticks, true);
+  EXPECT_EQ(more.title, "t");
+  EXPECT_EQ(more.overlay, "e.txt");
+  EXPECT_EQ(more.overlay_columns.frequency, 3);
+  EXPECT_EQ(more.overlay_columns.intensity, 1);
+  EXPECT_EQ(more.overlay_scale, OverlayScale::max);
+  EXPECT_EQ(more.overlay_shift, -12.5);
+}
+
+TEST(ParseCommandLine, RefusesPictureOptionsThatDoNotFit) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* message;
+  } cases[] = {
+      {{"--plot", "ir.jpg"},
+       "--plot takes a file name ending in .png, .svg or .pdf (the picture's format), not "
+       "'ir.jpg'"},
+      {{"--plot", ""}, "--plot needs a file name"},
+      {{"--plot", "a.png", "-o", "a.png"}, "--plot and -o name the same file 'a.png'"},
+      {{"--title", "x"}, "--title draws on the picture: give --plot FILE"},
+      {{"--plot-sticks"}, "--plot-sticks draws on the picture: give --plot FILE"},
+      {{"--overlay", "e.txt"}, "--overlay draws on the picture: give --plot FILE"},
+      {{"--plot", "a.png", "--overlay-shift", "1"}, "--overlay-shift is for --overlay FILE"},
+      {{"--plot", "a.png", "--plot-reverse", "--no-plot-reverse"},
+       "give --plot-reverse or --no-plot-reverse, not both"},
+      {{"--plot", "a.png", "--plot-size", "99,700"},
+       "--plot-size takes a width and a height from 100 to 10000, as W,H, not '99,700'"},
+      {{"--plot", "a.png", "--plot-size", "1200"}, "--plot-size takes a width and a height"},
+      {{"--plot", "a.png", "--plot-size", "1200,700,3"}, "--plot-size takes a width and a height"},
+      {{"--plot", "a.png", "--plot-size", "1200,x"}, "--plot-size takes a width and a height"},
+      {{"--plot", "a.png", "--overlay", "-"},
+       "--overlay needs a file name (standard input holds the line list)"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-columns", "2,2"},
+       "--overlay-columns takes two different field numbers from 1 up, as X,Y, not '2,2'"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-columns", "0,1"},
+       "--overlay-columns takes two different field numbers"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-scale", "area"},
+       "--overlay-scale takes axis or max, not 'area'"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-shift", "1e999"},
+       "--overlay-shift must be a finite number, not '1e999'"},
+      {{"--plot", "a.png", "--overlay", "e", "--plot-sticks"},
+       "--plot-sticks and an --overlay on its own axis both need the right axis: give "
+       "--overlay-scale max"},
+      {{"--plot", "a.png", "--plot", "b.png"}, "--plot is given twice: give each option once"},
+      {{"--plot-reverse=yes", "--plot", "a.png"}, "--plot-reverse takes no value"},
+      {{"--classic", "--sigma", "5", "--plot", "a.png"},
+       "--plot does not fit --classic, which writes the classic records alone"},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> arguments = c.arguments;
+    arguments.insert(arguments.begin(), {"--fwhm", "1"});
+    if (std::string(c.arguments.front()) == "--classic") arguments = c.arguments;
+    const Command command = parse(arguments);
+    EXPECT_EQ(command.action, CommandAction::usage_error) << c.message;
+    EXPECT_EQ(command.text.rfind(c.message, 0), 0u) << command.text;
+  }
+}
+
+}  // namespace
+}  // namespace broaden

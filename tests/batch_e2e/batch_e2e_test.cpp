@@ -636,3 +636,39 @@ TEST(BatchE2e, NumbersPrintInTheirShortestAndPlainestForm) {
 
 }  // namespace
 }  // namespace broaden::testing
+
+namespace broaden::testing {
+namespace {
+
+// BROADEN_GNUPLOT names the drawing program; a missing one fails the
+// picture alone: the message, status 1, the data written whole.
+TEST(BatchE2e, AMissingGnuplotFailsThePictureAndKeepsTheData) {
+  TempFolder folder;
+  folder.write("in.txt", "1000 2\n");
+  const std::vector<std::string> run{"--fwhm", "4", "--from", "990", "--to", "1010", "in.txt"};
+  const Outcome piped = batch(folder, run);
+  ASSERT_EQ(piped.status, 0) << piped.err;
+
+  ::setenv("BROADEN_GNUPLOT", "/nonexistent", 1);
+  std::vector<std::string> to_file = run;
+  to_file.insert(to_file.end(), {"-o", "out.tsv", "--plot", "out.png"});
+  const Outcome filed = batch(folder, to_file);
+  std::vector<std::string> to_stdout = run;
+  to_stdout.insert(to_stdout.end(), {"-o", "-", "--plot", "out.png"});
+  const Outcome streamed = batch(folder, to_stdout);
+  ::unsetenv("BROADEN_GNUPLOT");
+
+  const std::string message =
+      "broaden-batch: cannot draw the plot: cannot start '/nonexistent': No such file or "
+      "directory (gnuplot is in the Debian package gnuplot-nox)\n";
+  EXPECT_EQ(filed.status, 1);
+  EXPECT_EQ(filed.err, message);
+  EXPECT_EQ(folder.read("out.tsv"), piped.out);
+  EXPECT_EQ(streamed.status, 1);
+  EXPECT_EQ(streamed.err, message);
+  EXPECT_EQ(streamed.out, piped.out);
+  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "out.tsv"}));
+}
+
+}  // namespace
+}  // namespace broaden::testing

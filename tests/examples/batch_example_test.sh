@@ -4,8 +4,8 @@
 # 4000 cm-1 by 1. Two lines fall below the grid (a warning); the strongest
 # band, 774 cm-1 scaled to 743.04, peaks at the point 743 with the height of
 # an area-normalised Lorentzian, 100 / (pi * 5) plus the others' tails. Run
-# again, the program refuses to replace the file. The picture is drawn when
-# gnuplot is there.
+# again, the program refuses to replace the file. The pictures of both
+# examples are drawn, as the READMEs draw them, when gnuplot is there.
 #
 #   usage: batch_example_test.sh BROADEN_BATCH EXAMPLES_FOLDER
 set -eu
@@ -44,9 +44,26 @@ esac
 if run; then fail "the second run replaced the spectrum"; fi
 grep -q "'chloroform.tsv' exists" messages || fail "the second run gave no reason"
 
+# The pictures of both examples, drawn by --plot as the READMEs draw them:
+# 1200x700 PNG files (the signature, then the IHDR chunk's size).
+png_1200x700() {
+  [ "$(od -An -tx1 -N24 "$1" | tr -d ' \n')" = 89504e470d0a1a0a0000000d49484452000004b0000002bc ]
+}
 if command -v gnuplot >/dev/null 2>&1; then
-  gnuplot -c "$examples/plot-spectrum.gp" chloroform.tsv chloroform.png "title" 400 4000 ||
-    fail "gnuplot failed"
-  [ -s chloroform.png ] || fail "no picture"
+  "$program" --shape lorentzian --fwhm 10 --scale 0.96 --from 400 --to 4000 --step 1 \
+    --plot chloroform-batch.png --plot-sticks \
+    --title "Chloroform: six fundamentals scaled by 0.96, Lorentzian FWHM 10 cm-1" lines.txt \
+    2>messages || fail "the batch picture: $(cat messages)"
+  png_1200x700 chloroform-batch.png || fail "the batch picture is no 1200x700 PNG"
+  "$program" --input fixed --sigma 10 --plot chloroform-spectrum.png \
+    --title "Chloroform: five fundamentals, Gaussian standard deviation 10 cm-1" \
+    "$examples/chloroform-lines.txt" 2>messages || fail "the classic picture: $(cat messages)"
+  png_1200x700 chloroform-spectrum.png || fail "the classic picture is no 1200x700 PNG"
+  [ ! -s messages ] || fail "the classic picture: $(cat messages)"
+  if "$program" --input fixed --sigma 10 --plot chloroform-spectrum.png \
+    "$examples/chloroform-lines.txt" 2>messages; then
+    fail "the picture was replaced"
+  fi
+  grep -q "'chloroform-spectrum.png' exists: give --force" messages || fail "no reason: $(cat messages)"
 fi
 [ "$failed" -eq 0 ]

@@ -3,6 +3,7 @@
 
 #include <ostream>
 
+#include "batch/gnuplot.h"
 #include "batch/progress.h"
 #include "io/file_system.h"
 
@@ -34,11 +35,19 @@ struct BatchTerminal {
 /// version go to `out`; warnings and failures are lines "broaden-batch:
 /// ..." on `err`, names in them quoted with control characters escaped.
 /// A line list read with notes (a header row skipped) gives them on `err`
-/// as "broaden-batch: note: NAME:LINE: ...". Returns the exit status.
+/// as "broaden-batch: note: NAME:LINE: ...". With --plot the picture is
+/// drawn through `driver` (nullptr: gnuplot found on PATH) once the data
+/// output is whole, and made whole beside its name as -o's file is; a
+/// picture that cannot be drawn is a failure (status 1) that leaves the data
+/// output as written. Returns the exit status.
 ///
 ///   {"broaden-batch", "--fwhm", "1", "absent.txt"}
 ///     -> 1, err "broaden-batch: cannot open 'absent.txt': No such file or directory\n"
+///   {"broaden-batch", "--fwhm", "1", "-o", "ir.tsv", "--plot", "ir.png", "lines.txt"},
+///   gnuplot missing
+///     -> 1, ir.tsv written, err "broaden-batch: cannot draw the plot: gnuplot is not
+///        installed (Debian package gnuplot-nox)\n"
 int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out, std::ostream& err,
-              FileSystem& files, const BatchTerminal& terminal = {});
+              FileSystem& files, const BatchTerminal& terminal = {}, PlotDriver* driver = nullptr);
 
 }  // namespace broaden

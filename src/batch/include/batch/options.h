@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "batch/plot.h"
 #include "line_shapes/line_profiles.h"
 #include "numbers/decimal_scan.h"
 #include "records/columns_reader.h"
@@ -14,6 +16,33 @@ namespace broaden {
 enum class InputKind { columns, fixed };
 enum class GridKind { classic_default, step, points };
 enum class OutputFormat { tsv, csv, classic };
+
+/// How an overlay is drawn against the computed curve, by --overlay-scale.
+enum class OverlayScale { axis, max };
+struct OverlayScaleRow {
+  OverlayScale scale;
+  std::string_view name;
+  std::string_view help;
+};
+inline constexpr OverlayScaleRow kOverlayScales[] = {
+    {OverlayScale::axis, "axis", "on its own right axis"},
+    {OverlayScale::max, "max", "scaled to the computed curve's largest intensity"},
+};
+
+/// The picture --plot asks for, checked.
+struct PlotOptions {
+  std::string file;                    ///< empty: no picture
+  const PlotFormat* format = nullptr;  ///< from the file's suffix
+  int width = 1200;                    ///< in the format's unit (pixels, or points for pdf)
+  int height = 700;
+  std::optional<bool> reverse;  ///< --plot-reverse / --no-plot-reverse; else the axes' own
+  std::optional<bool> sticks;   ///< --plot-sticks / --no-plot-sticks; else the axes' own
+  std::string title;
+  std::string overlay;           ///< empty: none; "-" is not taken (standard input holds the lines)
+  ColumnLayout overlay_columns;  ///< its x and y fields, by default 1,2
+  OverlayScale overlay_scale = OverlayScale::axis;
+  double overlay_shift = 0.0;
+};
 
 /// A checked command line.
 struct BatchOptions {
@@ -36,6 +65,9 @@ struct BatchOptions {
   std::int64_t points = 0;
 
   std::string output = "-";  ///< "-": standard output
+  /// false: the spectrum's text is written nowhere (--plot without -o).
+  bool data_output = true;
+  PlotOptions plot;
   bool force = false;
   OutputFormat format = OutputFormat::tsv;
   int digits = 0;  ///< significant digits; 0: the shortest that read back exactly

@@ -1,0 +1,211 @@
+#include "batch/plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "numbers/double_to_shortest.h"
+#include "text/quoted.h"
+
+namespace broaden {
+namespace {
+
+// Letters in either case: "PNG" names png.
+bool same_letters(std::string_view a, std::string_view b) noexcept {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char p, char q) { return lower(p) == lower(q); });
+}
+
+// Nine significant digits: far below a pixel of any picture, and short.
+constexpr int kPlotDigits = 9;
+
+void append_number(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "NaN";
+    return;
+  }
+  char text[kShortestRoom];
+  out.append(text, double_to_shortest(value, kPlotDigits, text));
+}
+
+std::string number(double value) {
+  std::string text;
+  append_number(text, value);
+  return text;
+}
+
+// A data block of the points `keep` of `curve`, x shifted and y multiplied.
+void append_block(std::string& out, std::string_view name, const PlotCurve& curve,
+                  const std::vector<std::size_t>& keep, double shift, double factor) {
+  out += "$";
+  out += name;
+  out += " << EOD\n";
+  for (const std::size_t i : keep) {
+    append_number(out, curve.x[i] + shift);
+    out += ' ';
+    append_number(out, curve.y[i] * factor);
+    out += '\n';
+  }
+  out += "EOD\n";
+}
+
+// The largest finite value, or 0 when there is none above 0.
+double largest(std::span<const double> values) noexcept {
+  double most = 0.0;
+  for (const double v : values)
+    if (std::isfinite(v) && v > most) most = v;
+  return most;
+}
+
+double largest_magnitude(std::span<const double> values) noexcept {
+  double most = 0.0;
+  for (const double v : values)
+    if (std::isfinite(v) && std::fabs(v) > most) most = std::fabs(v);
+  return most;
+}
+
+}  // namespace
+
+const PlotFormat* plot_format_of(std::string_view name) noexcept {
+  const std::size_t point = name.find_last_of("./");
+  if (point == std::string_view::npos || name[point] != '.' || point == 0 || name[point - 1] == '/')
+    return nullptr;
+  const std::string_view suffix = name.substr(point + 1);
+  for (const PlotFormat& format : kPlotFormats)
+    if (same_letters(suffix, format.suffix)) return &format;
+  return nullptr;
+}
+
+std::string gnuplot_string(std::string_view text) {
+  std::string out = "'";
+  for (const char c : escaped(text)) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+std::vector<std::size_t> thinned(const PlotCurve& curve, double low, double high,
+                                 std::size_t columns) {
+  const std::size_t n = std::min(curve.x.size(), curve.y.size());
+  std::vector<std::size_t> keep;
+  if (columns == 0 || !(low < high)) {
+    keep.resize(n);
+    for (std::size_t i = 0; i < n; ++i) keep[i] = i;
+    return keep;
+  }
+  const double per_column = static_cast<double>(columns) / (high - low);
+  // The column of x: -1 left of the range, `columns` right of it; -2 not finite.
+  const auto column_of = [&](std::size_t i) -> std::ptrdiff_t {
+    const double x = curve.x[i];
+    if (!std::isfinite(x) || !std::isfinite(curve.y[i])) return -2;
+    if (x < low) return -1;
+    if (x >= high)
+      return x == high ? static_cast<std::ptrdiff_t>(columns) - 1
+                       : static_cast<std::ptrdiff_t>(columns);
+    const double c = std::floor((x - low) * per_column);
+    return std::min(static_cast<std::ptrdiff_t>(c), static_cast<std::ptrdiff_t>(columns) - 1);
+  };
+  std::size_t start = 0;
+  while (start < n) {
+    const std::ptrdiff_t column = column_of(start);
+    std::size_t end = start + 1;
+    if (column != -2)
+      while (end < n && column_of(end) == column) ++end;
+    std::size_t lowest = start, highest = start;
+    for (std::size_t i = start; i < end; ++i) {
+      if (curve.y[i] < curve.y[lowest]) lowest = i;
+      if (curve.y[i] > curve.y[highest]) highest = i;
+    }
+    std::size_t run[4] = {start, std::min(lowest, highest), std::max(lowest, highest), end - 1};
+    std::size_t* const last = std::unique(std::begin(run), std::end(run));
+    keep.insert(keep.end(), std::begin(run), last);
+    start = end;
+  }
+  return keep;
+}
+
+std::string plot_script(const PlotRequest& request) {
+  const PlotFormat& format = *request.format;
+  const int font = std::clamp(static_cast<int>(std::lround(14.0 * request.height / 700.0)), 6, 72);
+  std::string s;
+  s += "set terminal ";
+  s += format.terminal;
+  if (format.unit == PlotSizeUnit::points)
+    s += " size " + number(request.width / 72.0) + "in," + number(request.height / 72.0) + "in";
+  else
+    s += " size " + std::to_string(request.width) + "," + std::to_string(request.height);
+  s += " noenhanced font 'sans," + std::to_string(font) + "'\n";
+  s += "set encoding utf8\n";
+  if (!request.title.empty()) s += "set title " + gnuplot_string(request.title) + " noenhanced\n";
+  s += "set xlabel " + gnuplot_string(request.axes.x_label) + " noenhanced\n";
+  s += "set ylabel " + gnuplot_string(request.axes.y_label) + " noenhanced\n";
+
+  const std::span<const double> x = request.spectrum.x;
+  double low = x.empty() ? 0.0 : x.front();
+  double high = x.empty() ? 1.0 : x.back();
+  if (!(low < high)) {  // one point: a range around it
+    const double half = std::max(1.0, std::fabs(low) * 0.01);
+    low -= half;
+    high += half;
+  }
+  s += "set xrange [" + number(request.axes.reverse ? high : low) + ":" +
+       number(request.axes.reverse ? low : high) + "]\n";
+  // A spectrum of one sign stands on its zero; one of either sign gets room both ways.
+  const bool negative = std::any_of(request.spectrum.y.begin(), request.spectrum.y.end(),
+                                    [](double v) { return v < 0.0; });
+  s += negative ? "set yrange [*:*]\nset offsets 0, 0, graph 0.05, graph 0.05\n"
+                : "set yrange [0:*]\nset offsets 0, 0, graph 0.05, 0\n";
+  s += "set grid xtics ytics\nset mxtics 5\nset xtics nomirror\nset ytics nomirror\nset border 3\n";
+  if (request.axes.zero_line) s += "set xzeroaxis linetype -1 linewidth 1\n";
+
+  const PlotOverlay* overlay = request.overlay;
+  const bool right_axis = request.sticks || (overlay != nullptr && overlay->own_axis);
+  if (right_axis) {
+    s += "set border 11\nset y2tics nomirror\n";
+    if (request.sticks) {
+      const bool negative_sticks = std::any_of(request.lines.y.begin(), request.lines.y.end(),
+                                               [](double v) { return v < 0.0; });
+      s += negative_sticks ? "set y2range [-1.05:1.05]\n" : "set y2range [0:1.05]\n";
+      s += "set y2label 'stick intensity (largest 1)' noenhanced\n";
+    } else {
+      s += "set y2label " + gnuplot_string(overlay->name) + " noenhanced\n";
+    }
+  }
+  const bool key = request.sticks || overlay != nullptr;
+  s += key ? "set key top right noenhanced\n" : "set key off\n";
+
+  const auto columns = static_cast<std::size_t>(std::max(request.width, 1));
+  append_block(s, "spectrum", request.spectrum, thinned(request.spectrum, low, high, columns), 0.0,
+               1.0);
+  std::string plot = "plot $spectrum using 1:2 with lines linewidth 2 linecolor rgb '#1f5fa8'";
+  plot += " title 'computed'";
+  if (request.sticks) {
+    const double most = largest_magnitude(request.lines.y);
+    append_block(s, "lines", request.lines, thinned(request.lines, low, high, columns), 0.0,
+                 most > 0.0 ? 1.0 / most : 1.0);
+    plot +=
+        ", $lines using 1:2 axes x1y2 with impulses linewidth 1.5 linecolor rgb '#c0392b'"
+        " title 'sticks'";
+  }
+  if (overlay != nullptr) {
+    double factor = 1.0;
+    if (!overlay->own_axis) {
+      const double computed = largest(request.spectrum.y);
+      const double measured = largest(overlay->curve.y);
+      if (computed > 0.0 && measured > 0.0) factor = computed / measured;
+    }
+    append_block(s, "overlay", overlay->curve,
+                 thinned(overlay->curve, low - overlay->shift, high - overlay->shift, columns),
+                 overlay->shift, factor);
+    plot += ", $overlay using 1:2";
+    plot += overlay->own_axis ? " axes x1y2" : " axes x1y1";
+    plot +=
+        " with lines linewidth 1.5 linecolor rgb '#27864a' title " + gnuplot_string(overlay->name);
+  }
+  s += plot + "\n";
+  return s;
+}
+
+}  // namespace broaden

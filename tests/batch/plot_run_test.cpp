@@ -1,0 +1,207 @@
+// Whole runs with --plot in-process, gnuplot stood in for by a driver of the
+// test's own: what is written where, the no-clobber rules of the picture,
+// and failures of the drawing that keep the data output whole.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "batch/batch.h"
+#include "batch/gnuplot.h"
+#include "io/posix_file_system.h"
+#include "support/temp_folder.h"
+
+namespace broaden {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempFolder;
+
+// Answers every drawing with `result`, keeping the scripts it was given.
+class FakeDriver final : public PlotDriver {
+ public:
+  explicit FakeDriver(DrawResult result, std::string program = "gnuplot")
+      : result_(std::move(result)), program_(std::move(program)) {}
+  const std::string& program() const override { return program_; }
+  DrawResult draw(std::string_view script) override {
+    scripts.emplace_back(script);
+    return result_;
+  }
+  std::vector<std::string> scripts;
+
+ private:
+  DrawResult result_;
+  std::string program_;
+};
+
+const DrawResult kDrawn{.picture = "PICTURE"};
+
+class PlotRunTest : public ::testing::Test {
+ protected:
+  PlotRunTest() : fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)), files_(fd_) {
+    folder.write("lines.txt", "1000 2\n1100 1\n");
+  }
+  ~PlotRunTest() override { ::close(fd_); }
+
+  int run(std::vector<std::string> arguments, PlotDriver& driver) {
+    arguments.insert(arguments.begin(), {"broaden-batch", "--fwhm", "4", "--from", "990", "--to",
+                                         "1110", "lines.txt"});
+    std::vector<const char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+    out.str("");
+    err.str("");
+    return run_batch(static_cast<int>(argv.size()), argv.data(), -1, out, err, files_, {}, &driver);
+  }
+
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder.path()))
+      found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  TempFolder folder;
+  std::ostringstream out, err;
+
+ private:
+  int fd_;
+  PosixFileSystem files_;
+};
+
+TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
+  FakeDriver driver(kDrawn);
+  ASSERT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png"}, driver), 0) << err.str();
+  EXPECT_EQ(folder.read("ir.png"), "PICTURE");
+  const std::string data = folder.read("ir.tsv");
+  EXPECT_EQ(data.substr(0, 2), "# ");
+  ASSERT_EQ(driver.scripts.size(), 1u);
+  EXPECT_NE(driver.scripts[0].find("set xrange [1110:990]"), std::string::npos);
+  EXPECT_NE(driver.scripts[0].find("set terminal pngcairo size 1200,700"), std::string::npos);
+  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt"}));
+
+  // --plot alone writes no text; "-o -" asks for it on standard output.
+  ASSERT_EQ(run({"--plot", "only.svg"}, driver), 0) << err.str();
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(folder.read("only.svg"), "PICTURE");
+  ASSERT_EQ(run({"--plot", "both.pdf", "-o", "-"}, driver), 0) << err.str();
+  EXPECT_EQ(out.str().substr(out.str().find('\n')), data.substr(data.find('\n')));
+  EXPECT_NE(driver.scripts.back().find("set terminal pdfcairo"), std::string::npos);
+}
+
+TEST_F(PlotRunTest, AnExistingPictureIsNeverReplacedWithoutForce) {
+  FakeDriver driver(kDrawn);
+  folder.write("ir.png", "precious");
+  fs::create_symlink("nowhere", folder / "link.png");
+  for (const char* name : {"ir.png", "link.png"}) {
+    EXPECT_EQ(run({"-o", "ir.tsv", "--plot", name}, driver), 1);
+    EXPECT_EQ(err.str(),
+              "broaden-batch: '" + std::string(name) + "' exists: give --force to replace it\n");
+  }
+  EXPECT_TRUE(driver.scripts.empty());    // refused before any work
+  EXPECT_FALSE(folder.exists("ir.tsv"));  // the data neither
+  EXPECT_EQ(folder.read("ir.png"), "precious");
+  ASSERT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--force"}, driver), 0) << err.str();
+  EXPECT_EQ(folder.read("ir.png"), "PICTURE");
+  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt", "link.png"}));
+}
+
+TEST_F(PlotRunTest, ForceNeverRenamesOverAPipeOrAFolder) {
+  FakeDriver driver(kDrawn);
+  ASSERT_EQ(::mkfifo((folder / "pipe.png").c_str(), 0600), 0);
+  fs::create_directory(folder / "dir.png");
+  EXPECT_EQ(run({"--plot", "pipe.png", "--force"}, driver), 1);
+  EXPECT_NE(err.str().find("cannot replace 'pipe.png': not a regular file"), std::string::npos)
+      << err.str();
+  EXPECT_EQ(run({"--plot", "dir.png", "--force"}, driver), 1);
+  EXPECT_EQ(err.str(), "broaden-batch: cannot replace 'dir.png': Is a directory\n");
+  EXPECT_TRUE(fs::is_fifo(folder / "pipe.png"));
+  EXPECT_EQ(names(), (std::vector<std::string>{"dir.png", "lines.txt", "pipe.png"}));
+}
+
+// Every way the drawing fails: status 1, one line naming the package, the
+// data output whole, no picture and no temporary file left.
+TEST_F(PlotRunTest, AFailedDrawingKeepsTheDataAndSaysWhy) {
+  const struct {
+    DrawResult result;
+    std::string program;
+    std::string message;
+  } cases[] = {
+      {{.start_error = ENOENT},
+       "gnuplot",
+       "cannot draw the plot: gnuplot is not installed (Debian package gnuplot-nox)"},
+      {{.start_error = ENOENT},
+       "/nonexistent",
+       "cannot draw the plot: cannot start '/nonexistent': No such file or directory (gnuplot "
+       "is in the Debian package gnuplot-nox)"},
+      {{.status = 1, .messages = "\n     line 0: unknown \x1b[31m terminal\r\nmore\n"},
+       "gnuplot",
+       "cannot draw the plot: gnuplot ended with status 1: 'line 0: unknown \\x1b[31m terminal' "
+       "(Debian package gnuplot-nox)"},
+      {{.status = 137},
+       "gnuplot",
+       "cannot draw the plot: gnuplot ended with status 137 (Debian package gnuplot-nox)"},
+      {{.status = 0, .messages = "warning: no font\n"},
+       "gnuplot",
+       "cannot draw the plot: gnuplot drew nothing: 'warning: no font' (Debian package "
+       "gnuplot-nox)"},
+  };
+  for (const auto& c : cases) {
+    FakeDriver driver(c.result, c.program);
+    fs::remove(folder / "ir.tsv");
+    EXPECT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--quiet"}, driver), 1);
+    EXPECT_EQ(err.str(), "broaden-batch: " + c.message + "\n");
+    EXPECT_EQ(folder.read("ir.tsv").substr(0, 2), "# ");
+    EXPECT_EQ(names(), (std::vector<std::string>{"ir.tsv", "lines.txt"}));
+    // Standard output's data is whole too.
+    EXPECT_EQ(run({"-o", "-", "--plot", "ir.png", "--quiet"}, driver), 1);
+    EXPECT_EQ(out.str(), folder.read("ir.tsv"));
+  }
+}
+
+TEST_F(PlotRunTest, GnuplotsWarningsOnASuccessAreNotes) {
+  FakeDriver driver({.picture = "P", .messages = "  warning: x range is odd\nsecond\n"});
+  ASSERT_EQ(run({"--plot", "ir.png"}, driver), 0);
+  EXPECT_EQ(err.str(), "broaden-batch: note: gnuplot: warning: x range is odd\n");
+  fs::remove(folder / "ir.png");
+  ASSERT_EQ(run({"--plot", "ir.png", "--quiet"}, driver), 0);
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
+  FakeDriver driver(kDrawn);
+  folder.write("exp.csv", "x;y;wave\n1001;5;a\n1002;7;b\n");
+  folder.write("bad.txt", "1000 1\n1001\n");
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "exp.csv", "--overlay-columns", "1,3"}, driver),
+            1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: exp.csv:2:8: expected a number for the intensity (field 3), not 'a'\n");
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "bad.txt"}, driver), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: bad.txt:2:5: expected 2 fields (the intensity is field 2), not 1\n");
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "absent.txt"}, driver), 1);
+  EXPECT_EQ(err.str(), "broaden-batch: cannot open 'absent.txt': No such file or directory\n");
+  EXPECT_TRUE(driver.scripts.empty());
+  EXPECT_FALSE(folder.exists("a.png"));
+
+  folder.write("exp.txt", "wavenumber intensity\n1001 0.5\n1002 7\n");
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "exp.txt", "--overlay-shift", "-1",
+                 "--overlay-scale", "MAX"},
+                driver),
+            0);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: note: exp.txt:1: skipped the header row 'wavenumber intensity'\n");
+  const std::string& script = driver.scripts.back();
+  EXPECT_NE(script.find("$overlay << EOD\n1000 "), std::string::npos) << script;
+  EXPECT_NE(script.find("axes x1y1 with lines"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace broaden
