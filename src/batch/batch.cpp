@@ -21,6 +21,7 @@
 #include "batch/options.h"
 #include "batch/output_formats.h"
 #include "batch/plot.h"
+#include "batch/spectrum_kinds.h"
 #include "io/atomic_file.h"
 #include "line_shapes/line_profiles.h"
 #include "records/classic_spectrum.h"
@@ -88,13 +89,226 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
   return text;
 }
 
-// The line list read in the format --input names: its table, or the
-// failure "NAME:LINE:COLUMN: expected ...".
-// Its notes go to `err`, "broaden-batch: note: NAME:LINE: ...".
-LineTable read_line_list(std::string_view text, const BatchOptions& options, std::ostream& err) {
-  // --input's kinds count the formats' rows in order (the batch tests check
-  // that each row is the kind its name gives).
-  const LineListFormat& format = line_list_formats()[static_cast<std::size_t>(options.input)];
+// The full width at half maximum of the shape's lines (the common width).
+double full_width(const ProfileParameters& profile) {
+  switch (profile.shape) {
+    case LineShape::gaussian:
+      return profile.sigma * kFwhmPerSigma;
+    case LineShape::lorentzian:
+      return profile.gamma + profile.gamma;
+    case LineShape::pseudo_voigt:
+      return profile.fwhm;
+    case LineShape::voigt:
+      return voigt_fwhm(profile.sigma * kFwhmPerSigma, profile.gamma + profile.gamma);
+  }
+  return 0.0;
+}
+
+// A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
+Failure read_failure(const BatchOptions& options, const LineListError& error) {
+  return Failure{kBatchFailed, shown_name(options.line_list) + ":" + std::to_string(error.line) +
+                                   ":" + std::to_string(error.column) + ": expected " +
+                                   error.expected};
+}
+
+// What was read: the lines (positions in the unit they are broadened in,
+// intensities as drawn), and for a quantum-chemistry output the spectrum
+// drawn from it, for the tsv header ("spectrum=ir intensity=km/mol").
+struct InputRead {
+  LineTable table;
+  std::optional<SpectrumKind> kind;  ///< set for an output
+  AxisUnit broadening = AxisUnit::per_centimetre;
+  /// ecd with --units epsilon: the curve is multiplied at each point by its
+  /// wavenumber (delta epsilon over wavenumber integrates to R).
+  bool times_wavenumber = false;
+  /// The positions as the file prints them, in `printed_unit`, before
+  /// --scale and --shift: the sticks on that axis give them as printed.
+  std::vector<double> printed;
+  AxisUnit printed_unit = AxisUnit::per_centimetre;
+  std::string spectrum_parameters;
+};
+
+// The kinds of spectrum `data` can give.
+std::vector<SpectrumKind> kinds_held(const SpectraData& data) {
+  std::vector<SpectrumKind> kinds;
+  if (holds(data, SpectrumQuantity::ir_intensity)) kinds.push_back(SpectrumKind::ir);
+  if (holds(data, SpectrumQuantity::raman_activity)) kinds.push_back(SpectrumKind::raman);
+  if (holds(data, SpectrumQuantity::oscillator_strength)) kinds.push_back(SpectrumKind::uv);
+  if (holds(data, SpectrumQuantity::rotatory_velocity) ||
+      holds(data, SpectrumQuantity::rotatory_length) ||
+      holds(data, SpectrumQuantity::rotatory_unnamed))
+    kinds.push_back(SpectrumKind::ecd);
+  return kinds;
+}
+
+// The quantity of `kind` a spectrum is drawn from: for ecd the form asked
+// for, or the unnamed one where the file names none.
+SpectrumQuantity quantity_of(SpectrumKind kind, const SpectraData& data,
+                             const BatchOptions& options) {
+  switch (kind) {
+    case SpectrumKind::ir:
+      return SpectrumQuantity::ir_intensity;
+    case SpectrumKind::raman:
+      return SpectrumQuantity::raman_activity;
+    case SpectrumKind::uv:
+      return SpectrumQuantity::oscillator_strength;
+    case SpectrumKind::ecd:
+      break;
+  }
+  const SpectrumQuantity asked = options.rotatory == RotatoryForm::length
+                                     ? SpectrumQuantity::rotatory_length
+                                     : SpectrumQuantity::rotatory_velocity;
+  if (!holds(data, asked) && holds(data, SpectrumQuantity::rotatory_unnamed))
+    return SpectrumQuantity::rotatory_unnamed;
+  return asked;
+}
+
+const std::vector<double>& column_of(const SpectraData& data, SpectrumQuantity quantity) {
+  const ExcitedStates& states = data.excited_states;
+  switch (quantity) {
+    case SpectrumQuantity::ir_intensity:
+      return data.vibrations.ir_intensity;
+    case SpectrumQuantity::raman_activity:
+      return data.vibrations.raman_activity;
+    case SpectrumQuantity::oscillator_strength:
+      return states.oscillator_strength;
+    case SpectrumQuantity::rotatory_velocity:
+      return states.rotatory_velocity;
+    case SpectrumQuantity::rotatory_length:
+      return states.rotatory_length;
+    case SpectrumQuantity::rotatory_unnamed:
+      break;
+  }
+  return states.rotatory_unnamed;
+}
+
+// An excited state's energy in eV, from whichever form the file prints.
+double state_energy(const ExcitedStates& states, std::size_t k) {
+  if (!states.energy_ev.empty()) return states.energy_ev[k];
+  if (!states.wavenumber.empty())
+    return converted(states.wavenumber[k], AxisUnit::per_centimetre, AxisUnit::electronvolt);
+  return converted(states.wavelength_nm[k], AxisUnit::nanometre, AxisUnit::electronvolt);
+}
+
+// The lines of a quantum-chemistry output's spectrum: the one asked for, or
+// the one it holds; positions multiplied by --scale, then shifted; with
+// --units epsilon the intensities converted (spectrum_kinds.h).
+InputRead spectrum_lines(const LineListFormat& format, std::string_view text,
+                         const BatchOptions& options, std::ostream& err) {
+  const SpectraRead read = format.read_spectra(text);
+  if (read.error) throw read_failure(options, *read.error);
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      err << "broaden-batch: warning: " << shown_name(options.line_list) << ":" << note.line << ": "
+          << note.text << "\n";
+  const std::string name = quoted_name(options.line_list);
+  SpectrumKind kind = SpectrumKind::ir;
+  if (options.spectrum) {
+    kind = *options.spectrum;
+  } else {
+    const std::vector<SpectrumKind> kinds = kinds_held(read.data);
+    if (kinds.empty())
+      throw Failure{kBatchFailed,
+                    name + " holds no spectrum (it holds: " + holdings(read.data) + ")"};
+    if (kinds.size() > 1) {
+      std::string choices;
+      for (std::size_t k = 0; k < kinds.size(); ++k)
+        choices += std::string(k == 0                  ? ""
+                               : k + 1 == kinds.size() ? " or "
+                                                       : ", ") +
+                   "--spectrum " + std::string(spectrum_kind_row(kinds[k]).name);
+      throw Failure{kBatchFailed, name + " holds " + holdings(read.data) + ": give " + choices};
+    }
+    kind = kinds.front();
+  }
+  const SpectrumKindRow& row = spectrum_kind_row(kind);
+  const SpectrumQuantity quantity = quantity_of(kind, read.data, options);
+  if (!holds(read.data, quantity))
+    throw Failure{kBatchFailed, holds_none_message(name, read.data, quantity)};
+
+  InputRead result;
+  result.kind = kind;
+  result.broadening = row.broadening;
+  const std::vector<double>& strength = column_of(read.data, quantity);
+  const bool vibrational = kind == SpectrumKind::ir || kind == SpectrumKind::raman;
+  for (std::size_t k = 0; k < strength.size(); ++k) {
+    const ExcitedStates& states = read.data.excited_states;
+    double position = vibrational ? read.data.vibrations.frequency[k] : state_energy(states, k);
+    result.printed_unit = vibrational || (states.energy_ev.empty() && !states.wavenumber.empty())
+                              ? AxisUnit::per_centimetre
+                          : !states.energy_ev.empty() ? AxisUnit::electronvolt
+                                                      : AxisUnit::nanometre;
+    result.printed.push_back(vibrational                                     ? position
+                             : result.printed_unit == AxisUnit::electronvolt ? states.energy_ev[k]
+                             : result.printed_unit == AxisUnit::per_centimetre
+                                 ? states.wavenumber[k]
+                                 : states.wavelength_nm[k]);
+    position = position * options.scale + options.shift;
+    if (!std::isfinite(position))
+      throw Failure{kBatchFailed,
+                    "a position of " + name + " does not stay finite once scaled and shifted"};
+    double intensity = strength[k];
+    if (options.epsilon) {
+      switch (kind) {
+        case SpectrumKind::ir:
+          intensity = intensity * kIrEpsilonPerKmPerMol;
+          break;
+        case SpectrumKind::raman:
+          if (options.laser > 0.0) {
+            intensity = raman_cross_section(position, intensity, options.laser, options.kelvin);
+            if (!std::isfinite(intensity))
+              throw Failure{kBatchFailed, "a line of " + name + " at " + std::to_string(position) +
+                                              " cm-1 lies at or beyond the laser's wavenumber"};
+          }
+          break;
+        case SpectrumKind::uv:
+          // Per eV: the integral over wavenumber is kWavenumbersPerEv times that over eV.
+          intensity = intensity / (kOscillatorPerEpsilon * kWavenumbersPerEv);
+          break;
+        case SpectrumKind::ecd:
+          intensity = intensity * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
+          result.times_wavenumber = true;
+          break;
+      }
+    }
+    result.table.push_back(Peak{position, intensity});
+  }
+  const bool cross_sections = kind == SpectrumKind::raman && options.laser > 0.0;
+  const bool converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
+  result.spectrum_parameters = "spectrum=" + std::string(row.name) + " intensity=" +
+                               std::string(converted_units ? row.epsilon : row.native);
+  if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
+    err << "broaden-batch: note: Raman activities without --laser: --units epsilon changes "
+           "nothing\n";
+  return result;
+}
+
+// The input read in the format --input names (or recognised from its
+// content): a line list's table, or the lines of an output's spectrum; or
+// the failure "NAME:LINE:COLUMN: expected ...". A line list's notes go to
+// `err`, "broaden-batch: note: NAME:LINE: ...", an output's as warnings.
+InputRead read_lines(std::string_view text, const BatchOptions& options, std::ostream& err) {
+  const LineListFormat& format =
+      options.input == "auto" ? recognise_input(text) : *find_input_format(options.input);
+  if (format.read_spectra != nullptr) {
+    for (const auto& [given, what] :
+         {std::pair{options.columns_given, "--columns"}, {options.syntax_given, "--delimiter"}}) {
+      if (given)
+        throw Failure{kBatchUsageError, std::string(what) + " is for a columns line list, and " +
+                                            quoted_name(options.line_list) + " is " +
+                                            std::string(format.summary)};
+    }
+    return spectrum_lines(format, text, options, err);
+  }
+  for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
+                                    {options.epsilon, "--units epsilon"},
+                                    {options.laser > 0.0, "--laser"}}) {
+    if (given)
+      throw Failure{kBatchUsageError, std::string(what) +
+                                          " is for the outputs of quantum-chemistry programs, "
+                                          "and " +
+                                          quoted_name(options.line_list) + " is a line list"};
+  }
   const WidthRange widths = accepted_widths(options.width_divisor);
   LineListRead read = format.read(text, LineListOptions{.columns = options.columns,
                                                         .frequency_scale = options.scale,
@@ -102,15 +316,24 @@ LineTable read_line_list(std::string_view text, const BatchOptions& options, std
                                                         .width_low = widths.low,
                                                         .width_high = widths.high,
                                                         .keep_infinities = options.classic});
-  if (read.error)
-    throw Failure{kBatchFailed,
-                  shown_name(options.line_list) + ":" + std::to_string(read.error->line) + ":" +
-                      std::to_string(read.error->column) + ": expected " + read.error->expected};
+  if (read.error) throw read_failure(options, *read.error);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
       err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
           << note.text << "\n";
-  return std::move(read.table);
+  InputRead result;
+  result.table = std::move(read.table);
+  // Broadened in eV where the positions are, else in cm-1.
+  result.broadening = options.line_unit == AxisUnit::electronvolt ? AxisUnit::electronvolt
+                                                                  : AxisUnit::per_centimetre;
+  if (options.line_unit == result.broadening && options.shift == 0.0) return result;
+  for (double& position : result.table.frequency) {
+    position = converted(position, options.line_unit, result.broadening) + options.shift;
+    if (!std::isfinite(position))
+      throw Failure{kBatchFailed, "a position of " + quoted_name(options.line_list) +
+                                      " does not stay finite once converted and shifted"};
+  }
+  return result;
 }
 
 // The grid the options ask for, or the failure of its refusal.
@@ -125,10 +348,13 @@ GridResult grid_of(const BatchOptions& options) {
 class Sink {
  public:
   Sink(const BatchOptions& options, std::ostream& out, FileSystem& files)
-      : out_(out), discard_(!options.data_output) {
-    if (options.output == "-" || discard_) return;
+      : Sink(options.output, !options.data_output, options.force, out, files) {}
+  // To `name` ("-": `out`), or nowhere with `discard`.
+  Sink(const std::string& name, bool discard, bool force, std::ostream& out, FileSystem& files)
+      : out_(out), discard_(discard) {
+    if (name == "-" || discard_) return;
     FileFailure failure;
-    file_ = AtomicFile::create(files, options.output, options.force, kTemporaryPrefix, failure);
+    file_ = AtomicFile::create(files, name, force, kTemporaryPrefix, failure);
     if (!file_) throw failed(failure);
   }
 
@@ -316,12 +542,60 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                 FileSystem& files, const BatchTerminal& terminal, PlotDriver& driver) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
-  const GridResult grid = options.classic ? GridResult() : grid_of(options);
-  const std::vector<double>& x = grid.x;
+  // (Without --from and --to an output's grid spans its lines: it is made
+  // once they are read.)
+  GridResult grid = options.classic ? GridResult() : grid_of(options);
   Sink sink(options, out, files);
   const std::unique_ptr<AtomicFile> picture = picture_file(options, files);
-  const LineTable table =
-      read_line_list(read_input(options.line_list, input_fd, files), options, err);
+  std::optional<Sink> sticks;
+  if (!options.sticks.empty()) sticks.emplace(options.sticks, false, options.force, out, files);
+  const InputRead input = read_lines(read_input(options.line_list, input_fd, files), options, err);
+  const LineTable& table = input.table;
+  const bool from_output = input.kind.has_value();
+  const AxisUnit broadening = input.broadening;
+  const AxisUnit axis = options.axis.value_or(
+      from_output ? spectrum_kind_row(*input.kind).default_axis : options.line_unit);
+  // The widths in the unit the lines are broadened in.
+  ProfileParameters profile = options.profile;
+  if (options.width_unit && *options.width_unit != broadening) {
+    const double factor = converted(1.0, *options.width_unit, broadening);
+    profile.sigma *= factor;
+    profile.gamma *= factor;
+    profile.fwhm *= factor;
+  }
+  std::string grid_parameters = options.grid_parameters;
+  if (from_output && !options.range_given && !options.classic) {
+    // The lines' span, 10 full widths either side (not below zero energy),
+    // on the axis; the narrowest full width there.
+    const double width = full_width(profile);
+    const auto [low, high] = std::minmax_element(table.frequency.begin(), table.frequency.end());
+    const double bottom =
+        *low > 0.0 ? std::max(*low - 10.0 * width, *low / 2.0) : *low - 10.0 * width;
+    const double a = converted(bottom, broadening, axis);
+    const double b = converted(*high + 10.0 * width, broadening, axis);
+    double narrowest = std::numeric_limits<double>::infinity();
+    for (const double p : {*low, *high})
+      narrowest = std::min(narrowest, std::fabs(converted(p + width / 2, broadening, axis) -
+                                                converted(p - width / 2, broadening, axis)));
+    SpanningGrid spanning = grid_spanning(std::min(a, b), std::max(a, b), narrowest, options);
+    if (!spanning.grid.error.empty())
+      throw Failure{spanning.grid.out_of_memory ? kBatchFailed : kBatchUsageError,
+                    spanning.grid.error};
+    grid = std::move(spanning.grid);
+    grid_parameters = spanning.text;
+  }
+  const std::vector<double>& x = grid.x;
+  // The lines on the axis, for the warning, the sticks and the picture.
+  std::vector<double> on_axis(table.frequency);
+  if (axis == input.printed_unit && !input.printed.empty() && options.scale == 1.0 &&
+      options.shift == 0.0)
+    on_axis = input.printed;
+  else if (axis != broadening)
+    for (double& p : on_axis) p = converted(p, broadening, axis);
+  std::vector<double> drawn(table.intensity);
+  if (input.times_wavenumber)
+    for (std::size_t k = 0; k < drawn.size(); ++k)
+      drawn[k] *= converted(table.frequency[k], broadening, AxisUnit::per_centimetre);
   const LineTable overlay =
       options.plot.overlay.empty() ? LineTable() : read_overlay(options, files, err);
 
@@ -351,17 +625,40 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     std::optional<ProgressReporter> reporter;
     if (terminal.progress && !options.quiet)
       reporter.emplace(progress, x.size(), err, terminal.timing);
-    add_profiles(table.frequency, table.intensity, table.width, options.profile, x, y,
-                 options.threads, &progress);
+    if (axis == broadening) {
+      add_profiles(table.frequency, table.intensity, table.width, profile, x, y, options.threads,
+                   &progress);
+    } else {
+      // Evaluated at the energy of each point (no Jacobian), ascending.
+      std::vector<double> energy(x.size());
+      for (std::size_t i = 0; i < x.size(); ++i) energy[i] = converted(x[i], axis, broadening);
+      const bool descending = energy.size() > 1 && energy.front() > energy.back();
+      if (descending) std::reverse(energy.begin(), energy.end());
+      add_profiles(table.frequency, table.intensity, table.width, profile, energy, y,
+                   options.threads, &progress);
+      if (descending) {
+        std::reverse(y.begin(), y.end());
+        std::reverse(energy.begin(), energy.end());
+      }
+      if (input.times_wavenumber)
+        for (std::size_t i = 0; i < y.size(); ++i)
+          y[i] *= converted(energy[i], broadening, AxisUnit::per_centimetre);
+    }
+    if (input.times_wavenumber && axis == broadening)
+      for (std::size_t i = 0; i < y.size(); ++i)
+        y[i] *= converted(x[i], broadening, AxisUnit::per_centimetre);
   }
-  if (!options.quiet)
-    warn_outside(table.frequency, x, grid.decimals ? &*grid.decimals : nullptr, err);
+  if (!options.quiet) warn_outside(on_axis, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
-  std::string parameters = options.parameters + " input=";
+  std::string parameters =
+      options.shape_parameters + " " + grid_parameters + " " + options.other_parameters + " input=";
   // quoted(): the comment line stays one line, and free of terminal
   // escapes, whatever the input's name holds.
   parameters += options.line_list == "-" ? "-" : quoted(options.line_list);
   parameters += " lines=" + std::to_string(table.frequency.size());
+  if (from_output) parameters += " " + input.spectrum_parameters;
+  if (from_output || options.axis || options.line_unit != AxisUnit::per_centimetre)
+    parameters += " axis=" + std::string(axis_row(axis).name);
   // --format's kinds count the formats' rows in order.
   const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
   sink.write(format.head(parameters));
@@ -369,6 +666,19 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                options.threads != 0 ? options.threads : usable_processors());
   sink.write(format.tail(parameters));
   sink.finish();
+  if (sticks) {
+    // The lines as drawn: position on the axis, intensity after every conversion.
+    std::string text = "# " + parameters + " sticks\n";
+    char number[kShortestRoom];
+    for (std::size_t k = 0; k < on_axis.size(); ++k) {
+      text.append(number, double_to_shortest(on_axis[k], 0, number));
+      text += '\t';
+      text.append(number, double_to_shortest(drawn[k], 0, number));
+      text += '\n';
+    }
+    sticks->write(text);
+    sticks->finish();
+  }
 
   // The data are whole before gnuplot starts: a picture that fails loses nothing.
   if (picture) {
@@ -378,7 +688,17 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                         .title = options.plot.title,
                         .axes = kLineListAxes,
                         .spectrum = {x, y},
-                        .lines = {table.frequency, table.intensity}};
+                        .lines = {on_axis, drawn}};
+    request.axes.x_label = axis_row(axis).label;
+    request.axes.reverse = axis == AxisUnit::per_centimetre;
+    if (from_output) {
+      const SpectrumKindRow& row = spectrum_kind_row(*input.kind);
+      request.axes.y_label = input.spectrum_parameters.find(row.epsilon) != std::string::npos
+                                 ? row.epsilon_label
+                                 : row.native_label;
+      request.axes.zero_line = row.zero_line;
+      request.axes.sticks = true;
+    }
     request.axes.reverse = options.plot.reverse.value_or(request.axes.reverse);
     request.sticks = options.plot.sticks.value_or(request.axes.sticks);
     PlotOverlay drawn_overlay{.curve = {overlay.frequency, overlay.intensity},

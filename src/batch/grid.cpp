@@ -1,12 +1,15 @@
 #include "batch/grid.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
 
 #include "numbers/decimal_to_double.h"
+#include "numbers/double_to_shortest.h"
+#include "records/columns_reader.h"
 
 namespace broaden {
 namespace {
@@ -175,6 +178,86 @@ GridResult grid_for(const BatchOptions& options) {
              ? grid_by_points(scan_to_double(options.from), scan_to_double(options.to),
                               options.points)
              : grid_by_step(options.from, options.to, options.step);
+}
+
+}  // namespace broaden
+
+namespace broaden {
+namespace {
+
+// `units` steps of `digit` * 10^exponent as a decimal scan: "1234e-1".
+DecimalScan decimal_steps(std::int64_t units, int digit, int exponent) {
+  return scan_decimal(std::to_string(units * digit) + "e" + std::to_string(exponent),
+                      kColumnsGrammar);
+}
+
+std::string shortest_text(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
+}  // namespace
+
+SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options) {
+  SpanningGrid result;
+  // The step as digit * 10^exponent: the one given, or the rule's.
+  int digit = 1, exponent = 0;
+  double step = 0.0;
+  if (options.grid == GridKind::step) {
+    step = scan_to_double(options.step);
+  } else {
+    exponent = static_cast<int>(std::floor(std::log10(fwhm / 10.0)));
+    const double mantissa = fwhm / 10.0 / std::pow(10.0, exponent);
+    digit = mantissa >= 5.0 ? 5 : mantissa >= 2.0 ? 2 : 1;
+    step = digit * std::pow(10.0, exponent);
+  }
+  if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(low) || !std::isfinite(high) ||
+      !(low < high)) {
+    result.grid.error = "the grid cannot be made to span the lines: give --from and --to";
+    return result;
+  }
+  const double first = std::floor(low / step), last = std::ceil(high / step);
+  const double limit = 9e15;  // whole numbers of steps exact in double and int64
+  if (!(std::fabs(first) < limit && std::fabs(last) < limit) ||
+      last - first + 1 > static_cast<double>(kMaxGridPoints)) {
+    result.grid.error = "the lines' span (" + shortest_text(low) + " to " + shortest_text(high) +
+                        ") needs more than " + std::to_string(kMaxGridPoints) +
+                        " points at this step: give --from, --to and --step";
+    return result;
+  }
+  const auto a = static_cast<std::int64_t>(first), b = static_cast<std::int64_t>(last);
+  if (options.grid == GridKind::points) {
+    result.grid = grid_by_points(static_cast<double>(a) * step, static_cast<double>(b) * step,
+                                 options.points);
+    result.text = "from=" + shortest_text(result.grid.x.empty() ? 0.0 : result.grid.x.front()) +
+                  " to=" + shortest_text(result.grid.x.empty() ? 0.0 : result.grid.x.back()) +
+                  " points=" + std::to_string(options.points);
+    return result;
+  }
+  if (options.grid == GridKind::step) {
+    // Whole steps of the step given, as decimals: (a * step) exactly.
+    DecimalScan from = options.step, to = options.step;
+    const auto times = [](DecimalScan scan, std::int64_t n) {
+      std::int64_t digits = 0;
+      std::from_chars(scan.digits.data(), scan.digits.data() + scan.digits.size(), digits);
+      return scan_decimal(std::to_string(n * digits) + "e" + std::to_string(scan.exponent10),
+                          kColumnsGrammar);
+    };
+    if (options.step.digits.size() > 15) {
+      result.grid.error = "--step has too many digits to span the lines: give --from and --to";
+      return result;
+    }
+    from = times(from, a);
+    to = times(to, b);
+    result.grid = grid_by_step(from, to, options.step);
+  } else {
+    result.grid = grid_by_step(decimal_steps(a, digit, exponent), decimal_steps(b, digit, exponent),
+                               decimal_steps(1, digit, exponent));
+  }
+  if (!result.grid.x.empty())
+    result.text = "from=" + shortest_text(result.grid.x.front()) +
+                  " to=" + shortest_text(result.grid.x.back()) + " step=" + shortest_text(step);
+  return result;
 }
 
 }  // namespace broaden

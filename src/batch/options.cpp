@@ -13,6 +13,7 @@
 
 #include "batch/grid.h"
 #include "batch/output_formats.h"
+#include "batch/spectrum_kinds.h"
 #include "numbers/double_to_shortest.h"
 #include "records/line_list_formats.h"
 #include "text/quoted.h"
@@ -219,9 +220,10 @@ std::pair<int, int> plot_size(const std::string& text) {
 // The option values as text, checked by check() once the command line is read.
 struct Values {
   std::string line_list = "-";
-  std::string input = "columns", columns, scale, shape{kLineShapes[0].name},
+  std::string input = "auto", columns, scale, shape{kLineShapes[0].name},
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
-              digits, delimiter{kDelimiters[0].name}, threads, cutoff;
+              digits, delimiter{kDelimiters[0].name}, threads, cutoff, spectrum, axis, line_unit,
+              units{"native"}, laser, temperature, rotatory{"velocity"}, shift, sticks;
   std::string plot, plot_size, title, overlay, overlay_columns,
       overlay_scale{kOverlayScales[0].name}, overlay_shift;
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
@@ -317,7 +319,9 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
 
 // The classic preset fixes everything but the width and where the spectrum goes.
 void check_classic(const Given& given, const Values& v, BatchOptions& o) {
-  std::vector<std::string> fixed{"--columns", "--scale", "--cutoff"};
+  std::vector<std::string> fixed{"--columns",  "--scale", "--cutoff", "--line-unit",
+                                 "--axis",     "--units", "--laser",  "--temperature",
+                                 "--rotatory", "--shift", "--sticks"};
   for (const ShapeQuantity& quantity : kShapeQuantities) {
     if (quantity.name != "sigma") fixed.push_back(option_of(quantity.name));
   }
@@ -330,7 +334,9 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
   const auto name = [](const auto& row) { return row.name; };
   if (given("--input") && !same_name(v.input, "fixed"))
     throw UsageError{"--classic reads the fixed line-list records: --input " +
-                     shown_value(v.input, line_list_formats(), name) + " does not fit"};
+                     shown_value(v.input, input_formats(), name) + " does not fit"};
+  if (given("--spectrum"))
+    throw UsageError{"--classic reads the fixed line-list records: --spectrum does not fit"};
   if (given("--shape") && !same_name(v.shape, line_shape_row(LineShape::gaussian)->name))
     throw UsageError{"--classic draws Gaussians: --shape " +
                      shown_value(v.shape, kLineShapes, name) + " does not fit"};
@@ -345,20 +351,36 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
   if (!given("--sigma"))
     throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
   o.classic = true;
-  o.input = InputKind::fixed;
+  o.input = "fixed";
   o.format = OutputFormat::classic;
   o.profile.sigma = positive("--sigma", v.quantity("sigma"));
   o.parameters = "classic sigma=" + shortest(o.profile.sigma);
 }
 
 void check_input(const Given& given, const Values& v, BatchOptions& o) {
-  o.input = InputKind(index_named("--input", v.input, line_list_formats()));
+  const LineListFormat* format = nullptr;
+  if (!same_name(v.input, "auto")) {
+    format = &row_named("--input", v.input, input_formats(),
+                        [](const LineListFormat& row) { return row.name; });
+    o.input = std::string(format->name);
+  }
   for (const char* name : {"--columns", "--delimiter", "--decimal-comma"}) {
-    if (given(name) && o.input == InputKind::fixed)
-      throw UsageError{std::string(name) +
-                       " is for --input columns; the fixed records have their own layout"};
+    if (given(name) && format != nullptr && format->name != "columns")
+      throw UsageError{std::string(name) + " is for --input columns; --input " +
+                       std::string(format->name) + " has its own layout"};
+  }
+  if (given("--spectrum")) {
+    if (format != nullptr && format->read_spectra == nullptr)
+      throw UsageError{"--spectrum is for the outputs of quantum-chemistry programs, not --input " +
+                       std::string(format->name)};
+    o.spectrum =
+        row_named("--spectrum", v.spectrum, kSpectrumKinds, [](const SpectrumKindRow& row) {
+          return row.name;
+        }).kind;
   }
   if (given("--columns")) o.columns = column_layout(v.columns);
+  o.columns_given = given("--columns");
+  o.syntax_given = given("--delimiter") || given("--decimal-comma");
   o.columns.delimiter =
       row_named("--delimiter", v.delimiter, kDelimiters, [](const DelimiterRow& row) {
         return row.name;
@@ -369,6 +391,94 @@ void check_input(const Given& given, const Values& v, BatchOptions& o) {
         "--decimal-comma does not fit --delimiter comma: a comma cannot both separate fields and "
         "stand in numbers"};
   if (given("--scale")) o.scale = positive("--scale", v.scale);
+}
+
+// The unit a width or position carries at its end ("0.3eV", "532nm"), in
+// either case, taken off `text`; none where it carries none.
+std::optional<AxisUnit> unit_suffix(std::string& text) {
+  for (const AxisRow& row : kAxes) {
+    if (text.size() > row.name.size() &&
+        same_name(std::string_view(text).substr(text.size() - row.name.size()), row.name)) {
+      text.resize(text.size() - row.name.size());
+      return row.unit;
+    }
+  }
+  return std::nullopt;
+}
+
+// The spectrum's axis, units and conversions; the widths' unit. Returns the
+// parameters they add to the tsv header (" axis=nm units=epsilon").
+std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
+  std::string parameters;
+  const auto axis_named = [&](const char* option, const std::string& text) {
+    return row_named(option, text, kAxes, [](const AxisRow& row) { return row.name; }).unit;
+  };
+  if (given("--axis")) o.axis = axis_named("--axis", v.axis);
+  if (given("--line-unit")) {
+    if (o.input != "auto" && o.input != "columns")
+      throw UsageError{"--line-unit is for a columns line list, not --input " + o.input};
+    o.line_unit = axis_named("--line-unit", v.line_unit);
+  }
+  if (!same_name(v.units, "native") && !same_name(v.units, "epsilon"))
+    throw UsageError{"--units takes native or epsilon, not " + quoted(std::as_const(v).units)};
+  o.epsilon = same_name(v.units, "epsilon");
+  if (o.epsilon) {
+    if (o.profile.normalisation != Normalisation::area)
+      throw UsageError{"--units epsilon needs --normalise area: its integral is the quantity"};
+    parameters += " units=epsilon";
+  }
+  if (given("--laser")) {
+    std::string text = v.laser;
+    const std::optional<AxisUnit> unit = unit_suffix(text);
+    if (!unit || *unit == AxisUnit::electronvolt)
+      throw UsageError{
+          "--laser takes a wavelength in nm or a wavenumber in cm-1, as 532nm or "
+          "18796.99cm-1, not " +
+          quoted(std::as_const(v).laser)};
+    o.laser = converted(positive("--laser", text), *unit, AxisUnit::per_centimetre);
+    parameters += " laser=" + shortest(o.laser) + "cm-1";
+  }
+  if (given("--temperature")) {
+    o.kelvin = positive("--temperature", v.temperature);
+    parameters += " temperature=" + shortest(o.kelvin);
+  }
+  if (given("--rotatory")) {
+    if (same_name(v.rotatory, "length"))
+      o.rotatory = RotatoryForm::length;
+    else if (!same_name(v.rotatory, "velocity"))
+      throw UsageError{"--rotatory takes velocity or length, not " +
+                       quoted(std::as_const(v).rotatory)};
+    parameters +=
+        std::string(" rotatory=") + (o.rotatory == RotatoryForm::length ? "length" : "velocity");
+  }
+  if (given("--shift")) {
+    o.shift = scan_to_double(decimal_of("--shift", v.shift));
+    if (!std::isfinite(o.shift))
+      throw UsageError{"--shift must be finite, not " + quoted(std::as_const(v).shift)};
+    parameters += " shift=" + shortest(o.shift);
+  }
+  if (given("--sticks")) {
+    if (v.sticks.empty()) throw UsageError{"--sticks needs a file name"};
+    if (v.sticks == "-" && o.output == "-")
+      throw UsageError{"--sticks - writes the lines to standard output: give the spectrum -o FILE"};
+    if (v.sticks != "-" && v.sticks == o.output)
+      throw UsageError{"--sticks and -o name the same file"};
+    o.sticks = v.sticks;
+  }
+  // Widths may carry an energy unit; each the same one.
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    if (kShapeQuantities[i].name == "eta" || !given(option_of(kShapeQuantities[i].name))) continue;
+    const std::optional<AxisUnit> unit = unit_suffix(v.quantities[i]);
+    if (!unit) continue;
+    if (*unit == AxisUnit::nanometre)
+      throw UsageError{option_of(kShapeQuantities[i].name) +
+                       " is an energy: give it in cm-1 or eV, not nm"};
+    if (o.width_unit && *o.width_unit != *unit) throw UsageError{"give every width in one unit"};
+    o.width_unit = unit;
+  }
+  if (o.width_unit)
+    parameters += std::string(" width-unit=") + std::string(axis_row(*o.width_unit).name);
+  return parameters;
 }
 
 // How the run goes: its threads and its words on standard error.
@@ -567,7 +677,7 @@ std::string normalisation_name(Normalisation normalisation) {
 }
 
 // Every rule, in the order a command line breaking several hears of the first.
-BatchOptions check(const CLI::App& app, const Values& v) {
+BatchOptions check(const CLI::App& app, Values v) {
   check_repeats(app);
   const Given given(app);
   BatchOptions o;
@@ -582,20 +692,24 @@ BatchOptions check(const CLI::App& app, const Values& v) {
   }
   check_input(given, v, o);
   const LineShapeRow& shape = check_shape(given, v, o.profile);
+  const std::string spectrum = check_spectrum(given, v, o);
   const std::string widths = check_widths(shape, given, v, o);
   std::string cutoff;
   if (given("--cutoff")) {
     o.profile.cutoff = scan_to_double(decimal_of("--cutoff", v.cutoff));
     if (!(o.profile.cutoff >= 1.0) || !std::isfinite(o.profile.cutoff))
-      throw UsageError{"--cutoff takes a number of full widths from 1 up, not " + quoted(v.cutoff)};
+      throw UsageError{"--cutoff takes a number of full widths from 1 up, not " +
+                       quoted(std::as_const(v).cutoff)};
     cutoff = " cutoff=" + shortest(o.profile.cutoff);
   }
   const std::string grid = check_grid(given, v, o);
   check_format(given, v, o);
-  o.parameters = "shape=" + std::string(shape.name) + " " + widths +
-                 " normalise=" + normalisation_name(o.profile.normalisation) +
-                 " from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid +
-                 " scale=" + shortest(o.scale) + cutoff;
+  o.range_given = given("--from");
+  o.shape_parameters = "shape=" + std::string(shape.name) + " " + widths +
+                       " normalise=" + normalisation_name(o.profile.normalisation);
+  o.grid_parameters = "from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid;
+  o.other_parameters = "scale=" + shortest(o.scale) + cutoff + spectrum;
+  o.parameters = o.shape_parameters + " " + o.grid_parameters + " " + o.other_parameters;
   return o;
 }
 
@@ -654,7 +768,11 @@ void add_options(CLI::App& app, Values& v) {
   };
   heading = "Input";
   const auto summary = [](const auto& row) { return row.summary; };
-  const std::string inputs = listed(names_of(line_list_formats(), summary), " or ");
+  std::vector<std::string> input_names{
+      "auto (default: recognised from the content, else "
+      "columns)"};
+  for (const LineListFormat& row : input_formats()) input_names.emplace_back(row.summary);
+  const std::string inputs = listed(input_names, " or ");
   const std::string formats = listed(names_of(spectrum_formats(), summary), " or ");
   add("--input", v.input, inputs, "KIND");
   add("--columns", v.columns, "Fields of frequency, intensity, width (default 1,2)", "F,I[,W]");
@@ -666,6 +784,21 @@ void add_options(CLI::App& app, Values& v) {
   app.add_flag("--decimal-comma", v.decimal_comma,
                "Numbers written 1000,5 (then blanks or semicolons separate)")
       ->group(heading);
+
+  add("--line-unit", v.line_unit, "The unit of a line list's positions: cm-1 (default), ev or nm",
+      "UNIT");
+
+  heading = "Spectra of quantum-chemistry outputs";
+  add("--spectrum", v.spectrum, "ir, raman, uv or ecd (default: the one the file holds)", "KIND");
+  add("--axis", v.axis, "cm-1, ev or nm (default: cm-1 for ir and raman, nm for uv and ecd)",
+      "UNIT");
+  add("--units", v.units, "native (default: the file's quantity) or epsilon (L mol-1 cm-1)", "HOW");
+  add("--laser", v.laser, "Raman with --units epsilon: the laser, as 532nm or 18796.99cm-1", "L");
+  add("--temperature", v.temperature, "Raman: kelvin (default 298.15)", "T");
+  add("--rotatory", v.rotatory, "ecd: velocity (default) or length", "FORM");
+  add("--shift", v.shift, "Add X to every position (in the broadening unit) after --scale", "X");
+  add("--sticks", v.sticks, "Write the lines as drawn to FILE (tsv; - for standard output)",
+      "FILE");
 
   add_shape_options(app, v);
 

@@ -25,7 +25,7 @@ namespace {
 
 // The line lists first (--input counts them), then the program outputs.
 constexpr LineListFormat kFormats[] = {
-    {"columns", "columns (default)", nullptr, read_columns, nullptr},
+    {"columns", "columns", nullptr, read_columns, nullptr},
     {"fixed", "fixed (the classic records)", nullptr, read_fixed_records, nullptr},
     {"gaussian", "gaussian (a Gaussian output)", recognises_gaussian, nullptr, read_gaussian},
     {"orca", "orca (an ORCA output)", recognises_orca, nullptr, read_orca},

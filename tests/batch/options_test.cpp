@@ -229,7 +229,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
   const Command classic = parse({"--classic", "--sigma", "5", "lines.txt", "-o", "out"});
   ASSERT_EQ(classic.action, CommandAction::run) << classic.text;
   EXPECT_TRUE(classic.options.classic);
-  EXPECT_EQ(classic.options.input, InputKind::fixed);
+  EXPECT_EQ(classic.options.input, "fixed");
   EXPECT_EQ(classic.options.profile.sigma, 5.0);
   EXPECT_EQ(classic.options.line_list, "lines.txt");
   EXPECT_EQ(classic.options.output, "out");

@@ -77,19 +77,17 @@ TEST(SpectrumFormats, TheGridsDecimalsWriteTheTextOfTheirPoints) {
   EXPECT_EQ(points(format("csv"), {off, y, 2, &decimals, 7}), "0.81,1\n0.91,2\n1,3\n");
 }
 
-// --input and --format count the rows of their tables in order: each row's
-// name, given to the option, gives that row.
+// Each row's name, given to --input or --format, gives that row.
 TEST(FormatTables, EachRowIsTheKindItsNameGivesOnTheCommandLine) {
   const auto parsed = [](const char* option, std::string_view name) {
     const std::string value(name);
     const char* argv[] = {"broaden-batch", "--fwhm", "1", option, value.c_str()};
     return parse_command_line(5, argv);
   };
-  const auto inputs = line_list_formats();
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    const Command command = parsed("--input", inputs[i].name);
-    ASSERT_EQ(command.action, CommandAction::run) << inputs[i].name << ": " << command.text;
-    EXPECT_EQ(static_cast<std::size_t>(command.options.input), i) << inputs[i].name;
+  for (const LineListFormat& input : input_formats()) {
+    const Command command = parsed("--input", input.name);
+    ASSERT_EQ(command.action, CommandAction::run) << input.name << ": " << command.text;
+    EXPECT_EQ(command.options.input, input.name);
   }
   const auto outputs = spectrum_formats();
   std::set<std::string_view> names;

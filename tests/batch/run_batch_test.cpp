@@ -442,6 +442,87 @@ TEST_F(RunBatchTest, ProgressOnlyOnATerminalAndNotWithQuiet) {
   EXPECT_EQ(err.str(), "");
 }
 
+// A Gaussian output, recognised by its content: the vibrations it holds as a
+// line list, the imaginary mode left out with a warning, a grid that spans
+// the lines; what it does not hold, or holds twice over, told by name.
+TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
+  const std::string banner =
+      " Entering Gaussian System, Link 0=g16\n"
+      " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n";
+  const std::string analysis =
+      " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+      " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+      " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+      " and normal coordinates:\n"
+      "                      1                      2                      3\n"
+      "                      A                      A                      A\n"
+      " Frequencies --   -123.4567              1000.1234              1500.5000\n"
+      " Red. masses --      1.0000                 2.0000                 3.0000\n"
+      " Frc consts  --      0.1000                 0.2000                 0.3000\n"
+      " IR Inten    --      5.0000                10.2500                 0.0100\n";
+  const std::string raman =
+      " Raman Activ --      1.0000                 2.5000                 0.0000\n";
+  const std::string tail =
+      "  Atom  AN      X      Y      Z        X      Y      Z        X      Y      Z\n"
+      "     1   8     0.00   0.00   0.07     0.00   0.00   0.07     0.00   0.00   0.07\n"
+      "\n";
+  folder.write("ir.log", banner + analysis + tail);
+  folder.write("both.log", banner + analysis + raman + tail);
+  folder.write("lines.txt", "1000.1234 10.25\n1500.5 0.01\n");
+
+  // The same spectrum as the line list of its real modes, on the same grid.
+  const std::vector<std::string> grid{"--shape", "lorentzian", "--fwhm", "10",     "--from",
+                                      "900",     "--to",       "1600",   "--step", "0.5"};
+  std::vector<std::string> from_output = grid;
+  from_output.push_back("ir.log");
+  ASSERT_EQ(run(from_output), 0) << err.str();
+  EXPECT_NE(err.str().find("broaden-batch: warning: ir.log:"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("imaginary"), std::string::npos) << err.str();
+  const std::string spectrum = out.str();
+  EXPECT_NE(spectrum.find(" lines=2 spectrum=ir intensity=km/mol axis=cm-1\n"), std::string::npos)
+      << spectrum.substr(0, 200);
+  std::vector<std::string> from_lines = grid;
+  from_lines.push_back("lines.txt");
+  ASSERT_EQ(run(from_lines), 0) << err.str();
+  EXPECT_EQ(spectrum.substr(spectrum.find('\n')), out.str().substr(out.str().find('\n')));
+
+  // Without a range the grid spans the lines, 10 widths either side, step a tenth of one.
+  ASSERT_EQ(run({"--shape", "lorentzian", "--fwhm", "10", "--quiet", "ir.log"}), 0) << err.str();
+  EXPECT_EQ(
+      out.str().rfind("# shape=lorentzian fwhm=10 normalise=area from=900 to=1601 step=1 ", 0), 0u)
+      << out.str().substr(0, 120);
+
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string message;
+  } refusals[] = {
+      {{"--fwhm", "10", "both.log"},
+       1,
+       "'both.log' holds IR intensities, Raman activities: give --spectrum ir or --spectrum "
+       "raman"},
+      {{"--fwhm", "10", "--spectrum", "raman", "ir.log"},
+       1,
+       "'ir.log' holds no Raman activities (it holds: IR intensities)"},
+      {{"--fwhm", "10", "--spectrum", "ir", "lines.txt"}, 2, "--spectrum is for the outputs"},
+      {{"--fwhm", "10", "--columns", "2,1", "ir.log"}, 2, "--columns is for a columns line list"},
+      {{"--fwhm", "10", "--input", "orca", "ir.log"},
+       1,
+       "holds no IR intensities (it holds: nothing)"},
+      {{"--fwhm", "10", "--input", "fixed", "--spectrum", "ir", "ir.log"},
+       2,
+       "--spectrum is for the outputs of quantum-chemistry programs, not --input fixed"},
+      {{"--fwhm", "10", "--spectrum", "uv", "ir.log"}, 2, "--spectrum uv is not drawn yet"},
+  };
+  for (const auto& c : refusals) {
+    EXPECT_EQ(run(c.arguments), c.status) << c.message;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_EQ(out.str(), "");
+  }
+  ASSERT_EQ(run({"--fwhm", "10", "--spectrum", "raman", "--quiet", "both.log"}), 0) << err.str();
+  EXPECT_NE(out.str().find("spectrum=raman intensity=A^4/amu"), std::string::npos);
+}
+
 // A European spreadsheet's export: told apart from three fields only when
 // the user names the form; until then refused with the options to give.
 TEST_F(RunBatchTest, DecimalCommasAreReadWhenNamedAndRefusedWhenAmbiguous) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,22 @@ GridResult grid_by_points(double from, double to, std::int64_t points,
 ///   options of "--from 0 --to 1 --points 3" -> {0, 0.5, 1}
 ///   options of no grid option               -> 0.1, 0.2, ... 2000 (20000 points)
 GridResult grid_for(const BatchOptions& options);
+
+/// The grid of a spectrum drawn from a program's output when --from and --to
+/// are not given: from `low` to `high` (the lines' span with its margins,
+/// found by the caller), the ends rounded outwards to whole steps. The step
+/// is options.step where --step was given, else the largest 1, 2 or 5 times
+/// a power of ten that is at most a tenth of `fwhm` (the lines' narrowest
+/// full width on this axis); with --points, that many points from `low` to
+/// `high` so rounded. `text` is the grid as the tsv header tells it,
+/// "from=960 to=1140 step=1". Refusals as grid_by_step gives them, and a
+/// span of more than kMaxGridPoints steps.
+///
+///   low 860, high 1240, fwhm 4 -> from 860 to 1240 step 0.2 (1901 points)
+struct SpanningGrid {
+  GridResult grid;
+  std::string text;
+};
+SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options);
 
 }  // namespace broaden

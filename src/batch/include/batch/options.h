@@ -13,7 +13,13 @@
 
 namespace broaden {
 
-enum class InputKind { columns, fixed };
+/// The spectra a quantum-chemistry output can give, by --spectrum's names
+/// (their table: spectrum_kinds.h).
+enum class SpectrumKind { ir, raman, uv, ecd };
+/// The units of an axis (spectrum_kinds.h): wavenumbers, energies, wavelengths.
+enum class AxisUnit { per_centimetre, electronvolt, nanometre };
+/// Which rotatory strength an ecd spectrum is drawn from.
+enum class RotatoryForm { velocity, length };
 enum class GridKind { classic_default, step, points };
 enum class OutputFormat { tsv, csv, classic };
 
@@ -47,7 +53,32 @@ struct PlotOptions {
 /// A checked command line.
 struct BatchOptions {
   std::string line_list = "-";  ///< "-": standard input
-  InputKind input = InputKind::columns;
+  /// The input format: a row of input_formats() (line_list_formats.h) by
+  /// its name, or "auto": the row that recognises the text, else columns.
+  std::string input = "auto";
+  /// With a quantum-chemistry output: the spectrum asked for; none: the one
+  /// the file holds (refused at the run where it holds several).
+  std::optional<SpectrumKind> spectrum;
+  /// --from and --to were given; without them a quantum-chemistry output's
+  /// grid spans its lines (default_grid_for, grid.h).
+  bool range_given = false;
+  /// The axis of the grid and the output (--axis); none: the spectrum's
+  /// default (spectrum_kinds.h), cm-1 for a line list.
+  std::optional<AxisUnit> axis;
+  /// The unit of a line list's positions (--line-unit); it is broadened in
+  /// eV where they are in eV, else in cm-1.
+  AxisUnit line_unit = AxisUnit::per_centimetre;
+  /// The unit the width options carried ("0.3eV"); none: the unit the lines
+  /// are broadened in.
+  std::optional<AxisUnit> width_unit;
+  double shift = 0.0;      ///< added to every position (broadening unit) after --scale
+  bool epsilon = false;    ///< --units epsilon
+  double laser = 0.0;      ///< --laser in cm-1; 0: none
+  double kelvin = 298.15;  ///< --temperature
+  RotatoryForm rotatory = RotatoryForm::velocity;
+  std::string sticks;          ///< --sticks FILE; empty: none, "-": standard output
+  bool columns_given = false;  ///< --columns, which only a columns line list takes
+  bool syntax_given = false;   ///< --delimiter or --decimal-comma, likewise
   ColumnLayout columns;
   double scale = 1.0;
   /// Per-line widths (in the option's measure) are divided by this to give
@@ -78,8 +109,11 @@ struct BatchOptions {
   unsigned threads = 0;  ///< 0: as many as pay, at most the processors this process may use
 
   /// The parameters as they were given, for the tsv comment line:
-  /// "shape=lorentzian fwhm=10 normalise=area".
+  /// "shape=lorentzian fwhm=10 normalise=area from=0.1 to=2000 step=0.1 scale=1",
+  /// and its parts: the shape's, the grid's ("from=0.1 to=2000 step=0.1",
+  /// rewritten where the grid is made to span the lines) and the rest.
   std::string parameters;
+  std::string shape_parameters, grid_parameters, other_parameters;
 };
 
 enum class CommandAction { run, help, version, usage_error };

@@ -1,0 +1,122 @@
+// The spectra drawn from quantum-chemistry outputs: their kinds, the axes a
+// spectrum is drawn on, and the conversions between them, each constant
+// from its source.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "batch/options.h"
+
+namespace broaden {
+
+/// The SI defining constants (exact since 2019) and the CODATA 2018
+/// recommended values, in SI units.
+namespace si {
+inline constexpr double kPlanck = 6.62607015e-34;                ///< J s, exact
+inline constexpr double kLight = 299792458.0;                    ///< m s^-1, exact
+inline constexpr double kElementaryCharge = 1.602176634e-19;     ///< C, exact
+inline constexpr double kAvogadro = 6.02214076e23;               ///< mol^-1, exact
+inline constexpr double kBoltzmann = 1.380649e-23;               ///< J K^-1, exact
+inline constexpr double kElectronMass = 9.1093837015e-31;        ///< kg, CODATA 2018
+inline constexpr double kVacuumPermittivity = 8.8541878128e-12;  ///< F m^-1, CODATA 2018
+inline constexpr double kAtomicMassUnit = 1.66053906660e-27;     ///< kg, CODATA 2018
+inline constexpr double kPi = 3.141592653589793;
+inline constexpr double kLn10 = 2.302585092994046;
+}  // namespace si
+
+/// h c / e in eV nm: a photon of E eV has the wavelength kEvNanometre / E nm
+/// (1239.84198433...).
+inline constexpr double kEvNanometre = si::kPlanck * si::kLight / si::kElementaryCharge * 1e9;
+/// e / (100 h c): 1 eV is kWavenumbersPerEv cm^-1 (8065.54393734...).
+inline constexpr double kWavenumbersPerEv =
+    si::kElementaryCharge / (100.0 * si::kPlanck * si::kLight);
+
+/// The units of an axis, by --axis's names (in either case): "cm-1", "ev", "nm".
+struct AxisRow {
+  AxisUnit unit;
+  std::string_view name;
+  std::string_view label;  ///< the plot's axis label, "wavenumber / cm-1"
+};
+inline constexpr AxisRow kAxes[] = {
+    {AxisUnit::per_centimetre, "cm-1", "wavenumber / cm-1"},
+    {AxisUnit::electronvolt, "ev", "energy / eV"},
+    {AxisUnit::nanometre, "nm", "wavelength / nm"},
+};
+const AxisRow& axis_row(AxisUnit unit) noexcept;
+
+/// A value on axis `from` in unit `to`, by the constants above, one
+/// operation each way (wavelengths and energies are inverse):
+///   converted(1239.8419843320025, nm, electronvolt) -> 1
+///   converted(1, electronvolt, per_centimetre)      -> 8065.543937349212
+///   converted(x, u, u) -> x
+double converted(double value, AxisUnit from, AxisUnit to) noexcept;
+
+/// One kind of spectrum: what a line's position and intensity are, the unit
+/// the lines are broadened in (an energy) and the default axis.
+struct SpectrumKindRow {
+  SpectrumKind kind;
+  std::string_view name;  ///< as --spectrum takes it
+  AxisUnit broadening;    ///< per_centimetre or electronvolt
+  AxisUnit default_axis;
+  std::string_view native;         ///< the file's quantity, for the tsv header
+  std::string_view native_label;   ///< the plot's y label with --units native
+  std::string_view epsilon;        ///< the quantity with --units epsilon
+  std::string_view epsilon_label;  ///< the plot's y label with --units epsilon
+  bool zero_line;                  ///< spectra of either sign
+};
+inline constexpr SpectrumKindRow kSpectrumKinds[] = {
+    {SpectrumKind::ir, "ir", AxisUnit::per_centimetre, AxisUnit::per_centimetre, "km/mol",
+     "IR intensity / km mol-1 per cm-1", "epsilon/(L/mol/cm)", "epsilon / L mol-1 cm-1", false},
+    {SpectrumKind::raman, "raman", AxisUnit::per_centimetre, AxisUnit::per_centimetre, "A^4/amu",
+     "Raman activity / A^4 amu-1 per cm-1", "dsigma/dOmega/(cm^2/sr)",
+     "cross section / cm2 sr-1 per cm-1", false},
+    {SpectrumKind::uv, "uv", AxisUnit::electronvolt, AxisUnit::nanometre, "oscillator strength",
+     "oscillator strength per eV", "epsilon/(L/mol/cm)", "epsilon / L mol-1 cm-1", false},
+    {SpectrumKind::ecd, "ecd", AxisUnit::electronvolt, AxisUnit::nanometre,
+     "rotatory strength/(1e-40 esu^2 cm^2)", "rotatory strength / 1e-40 cgs per eV",
+     "delta epsilon/(L/mol/cm)", "delta epsilon / L mol-1 cm-1", true},
+};
+const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept;
+
+/// --units epsilon, infrared: the decadic molar absorption coefficient whose
+/// integral over wavenumber is (100 / ln 10) L mol^-1 cm^-2 per km mol^-1 of
+/// intensity (1 km/mol = 10^5 cm/mol, 1 L = 1000 cm^3): 43.429448190325...
+inline constexpr double kIrEpsilonPerKmPerMol = 100.0 / si::kLn10;
+
+/// f = kOscillatorPerEpsilon * (integral of epsilon over wavenumber), epsilon
+/// in L mol^-1 cm^-1, wavenumbers in cm^-1: 4 ln 10 eps0 m_e c^2 / (N_A e^2)
+/// in SI (m^2 mol^-1, m^-1), times 10 for these units: 4.31899918e-9
+/// mol L^-1 cm^2.
+inline constexpr double kOscillatorPerEpsilon =
+    4.0 * si::kLn10 * si::kVacuumPermittivity * si::kElectronMass * si::kLight * si::kLight /
+    (si::kAvogadro * si::kElementaryCharge * si::kElementaryCharge) * 10.0;
+
+/// R = kRotatoryPerDeltaEpsilon * (integral of delta epsilon / wavenumber over
+/// wavenumber), R in esu^2 cm^2 (erg esu cm / G), delta epsilon in
+/// L mol^-1 cm^-1: 3 h c ln 10 * 1000 cm^3 L^-1 / (32 pi^3 N_A) in cgs
+/// (h in erg s, c in cm s^-1): 2.29648269e-39.
+inline constexpr double kRotatoryPerDeltaEpsilon =
+    3.0 * (si::kPlanck * 1e7) * (si::kLight * 100.0) * si::kLn10 * 1000.0 /
+    (32.0 * si::kPi * si::kPi * si::kPi * si::kAvogadro);
+
+/// The differential Raman cross-section of a line (D. A. Long, The Raman
+/// Effect, 2002; P. L. Polavarapu, J. Phys. Chem. 94, 8106 (1990)):
+///   dsigma/dOmega = kRamanCrossSection * (nu0 - nu)^4 S / (nu (1 - exp(-h c nu / (k T))))
+/// in cm^2 sr^-1, nu0 the laser's and nu the line's wavenumber in cm^-1, S
+/// the activity in A^4/amu, T in kelvin; kRamanCrossSection = (2 pi)^4 h /
+/// (45 * 8 pi^2 c) with h, c in cgs, times 10^-32 cm^4 / (1 amu in g):
+/// 5.8385292e-46.
+inline constexpr double kRamanCrossSection =
+    16.0 * si::kPi * si::kPi * si::kPi * si::kPi * (si::kPlanck * 1e7) /
+    (45.0 * 8.0 * si::kPi * si::kPi * (si::kLight * 100.0)) * 1e-32 / (si::kAtomicMassUnit * 1e3);
+/// h c / k in cm K (the second radiation constant): 1.4387768775...
+inline constexpr double kSecondRadiation = si::kPlanck * si::kLight * 100.0 / si::kBoltzmann;
+
+/// The cross-section of one line (as kRamanCrossSection states), or NaN for
+/// a line at or above the laser's wavenumber.
+///   raman_cross_section(1000, 2, 18796.99, 298.15) -> about 1.2e-29
+double raman_cross_section(double wavenumber, double activity, double laser,
+                           double kelvin) noexcept;
+
+}  // namespace broaden

@@ -1,0 +1,41 @@
+#include "batch/spectrum_kinds.h"
+
+#include <cmath>
+
+namespace broaden {
+
+const AxisRow& axis_row(AxisUnit unit) noexcept {
+  for (const AxisRow& row : kAxes) {
+    if (row.unit == unit) return row;
+  }
+  return kAxes[0];
+}
+
+const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept {
+  for (const SpectrumKindRow& row : kSpectrumKinds) {
+    if (row.kind == kind) return row;
+  }
+  return kSpectrumKinds[0];
+}
+
+double converted(double value, AxisUnit from, AxisUnit to) noexcept {
+  if (from == to) return value;
+  // Through eV: nm and eV are inverse, cm-1 and eV proportional.
+  double ev = value;
+  if (from == AxisUnit::nanometre) ev = kEvNanometre / value;
+  if (from == AxisUnit::per_centimetre) ev = value / kWavenumbersPerEv;
+  if (to == AxisUnit::nanometre) return kEvNanometre / ev;
+  if (to == AxisUnit::per_centimetre) return ev * kWavenumbersPerEv;
+  return ev;
+}
+
+double raman_cross_section(double wavenumber, double activity, double laser,
+                           double kelvin) noexcept {
+  const double scattered = laser - wavenumber;
+  if (!(scattered > 0.0) || !(wavenumber > 0.0)) return std::nan("");
+  const double fourth = (scattered * scattered) * (scattered * scattered);
+  const double boltzmann = -std::expm1(-kSecondRadiation * wavenumber / kelvin);
+  return kRamanCrossSection * fourth * activity / (wavenumber * boltzmann);
+}
+
+}  // namespace broaden

@@ -1,0 +1,77 @@
+// The spectra's constants and conversions, each checked against another
+// derivation or a physical relation, not against its own digits.
+#include "batch/spectrum_kinds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace broaden {
+namespace {
+
+// A wavelength in nm times its wavenumber in cm-1 is 10^7; an energy's
+// wavenumber over the energy is the same for every energy; every
+// conversion comes back.
+TEST(Axes, ConversionsAreInverseAndAgreeWithOneAnother) {
+  using enum AxisUnit;
+  for (const double nm : {100.0, 193.57, 532.0, 1064.0, 12345.6}) {
+    const double wavenumber = converted(nm, nanometre, per_centimetre);
+    EXPECT_NEAR(nm * wavenumber, 1e7, 1e7 * 4e-16) << nm;
+    const double ev = converted(nm, nanometre, electronvolt);
+    EXPECT_NEAR(converted(ev, electronvolt, per_centimetre), wavenumber, wavenumber * 4e-16);
+    EXPECT_NEAR(converted(ev, electronvolt, nanometre), nm, nm * 4e-16);
+    EXPECT_NEAR(converted(wavenumber, per_centimetre, electronvolt), ev, ev * 4e-16);
+    EXPECT_EQ(converted(nm, nanometre, nanometre), nm);
+  }
+  // The two constants are one: h c / e in eV nm is 10^7 / (cm-1 per eV).
+  EXPECT_NEAR(kEvNanometre * kWavenumbersPerEv, 1e7, 1e7 * 4e-16);
+  // A photon of 1 eV: 1239.84 nm (a figure every spectroscopist knows).
+  EXPECT_NEAR(converted(1.0, electronvolt, nanometre), 1239.84, 0.005);
+}
+
+// The oscillator-strength constant from SI (with the vacuum permittivity)
+// and from Gaussian units (with the charge in esu, e c / 10): the two agree
+// to the permittivity's own uncertainty; both are the 4.319e-9 of the
+// spectroscopy texts.
+TEST(Constants, TheOscillatorAndRotatoryConstantsAgreeAcrossUnitSystems) {
+  const double esu = si::kElementaryCharge * si::kLight * 10.0;  // statcoulomb
+  const double cgs = (si::kElectronMass * 1e3) * (si::kLight * 100.0) * (si::kLight * 100.0) *
+                     si::kLn10 * 1000.0 / (si::kPi * si::kAvogadro * esu * esu);
+  EXPECT_NEAR(kOscillatorPerEpsilon / cgs, 1.0, 1e-8);
+  EXPECT_NEAR(kOscillatorPerEpsilon, 4.319e-9, 0.0005e-9);
+  EXPECT_NEAR(kRotatoryPerDeltaEpsilon, 2.296e-39, 0.0005e-39);
+  // 100 / ln 10 turns km/mol into the integral of epsilon: ln(10) of it is 100.
+  EXPECT_NEAR(kIrEpsilonPerKmPerMol * std::log(10.0), 100.0, 1e-13);
+  // The second radiation constant, h c / k: 1.4387769 cm K (CODATA 2018: 1.438776877e-2 m K).
+  EXPECT_NEAR(kSecondRadiation, 1.438776877, 1e-9);
+}
+
+// Two lines' cross-sections stand in the ratio of the formula's factors;
+// far above the lines' temperature the Boltzmann factor becomes k T / (h c
+// nu); at or above the laser there is none.
+TEST(RamanCrossSection, FollowsTheFormulasRatiosAndLimits) {
+  const double laser = 1e7 / 532.0, t = 298.15;
+  const struct {
+    double nu1, s1, nu2, s2;
+  } pairs[] = {{500, 3, 1500, 7}, {100, 1, 3000, 90}, {1000, 1, 1000.5, 1}};
+  for (const auto& c : pairs) {
+    const double b1 = 1 - std::exp(-kSecondRadiation * c.nu1 / t);
+    const double b2 = 1 - std::exp(-kSecondRadiation * c.nu2 / t);
+    const double expected = std::pow((laser - c.nu1) / (laser - c.nu2), 4) * (c.s1 / c.s2) *
+                            (c.nu2 / c.nu1) * (b2 / b1);
+    EXPECT_NEAR(raman_cross_section(c.nu1, c.s1, laser, t) /
+                    raman_cross_section(c.nu2, c.s2, laser, t),
+                expected, expected * 1e-13);
+  }
+  const double hot = 1e9;
+  EXPECT_NEAR(raman_cross_section(1000, 2, laser, hot),
+              kRamanCrossSection * std::pow(laser - 1000, 4) * 2 * hot /
+                  (kSecondRadiation * 1000.0 * 1000.0),
+              1e-6 * raman_cross_section(1000, 2, laser, hot));
+  EXPECT_TRUE(std::isnan(raman_cross_section(laser, 1, laser, t)));
+  EXPECT_TRUE(std::isnan(raman_cross_section(laser + 1, 1, laser, t)));
+  EXPECT_TRUE(std::isnan(raman_cross_section(0, 1, laser, t)));
+}
+
+}  // namespace
+}  // namespace broaden
