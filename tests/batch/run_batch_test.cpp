@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -506,13 +509,13 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
        "'ir.log' holds no Raman activities (it holds: IR intensities)"},
       {{"--fwhm", "10", "--spectrum", "ir", "lines.txt"}, 2, "--spectrum is for the outputs"},
       {{"--fwhm", "10", "--columns", "2,1", "ir.log"}, 2, "--columns is for a columns line list"},
-      {{"--fwhm", "10", "--input", "orca", "ir.log"},
-       1,
-       "holds no IR intensities (it holds: nothing)"},
+      {{"--fwhm", "10", "--input", "orca", "ir.log"}, 1, "holds no spectrum (it holds: nothing)"},
       {{"--fwhm", "10", "--input", "fixed", "--spectrum", "ir", "ir.log"},
        2,
        "--spectrum is for the outputs of quantum-chemistry programs, not --input fixed"},
-      {{"--fwhm", "10", "--spectrum", "uv", "ir.log"}, 2, "--spectrum uv is not drawn yet"},
+      {{"--fwhm", "10", "--spectrum", "uv", "ir.log"},
+       1,
+       "'ir.log' holds no oscillator strengths (it holds: IR intensities)"},
   };
   for (const auto& c : refusals) {
     EXPECT_EQ(run(c.arguments), c.status) << c.message;
@@ -521,6 +524,224 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
   }
   ASSERT_EQ(run({"--fwhm", "10", "--spectrum", "raman", "--quiet", "both.log"}), 0) << err.str();
   EXPECT_NE(out.str().find("spectrum=raman intensity=A^4/amu"), std::string::npos);
+}
+
+// The points of a tsv spectrum: abscissae and values.
+struct Points {
+  std::vector<double> x, y;
+};
+Points points_of(const std::string& tsv) {
+  Points points;
+  std::istringstream lines(tsv);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t tab = line.find('\t');
+    points.x.push_back(std::strtod(line.substr(0, tab).c_str(), nullptr));
+    points.y.push_back(std::strtod(line.substr(tab + 1).c_str(), nullptr));
+  }
+  return points;
+}
+
+// The trapezoid integral of y (times weight(x)) over x.
+double integral(const Points& p, double (*weight)(double) = nullptr) {
+  double sum = 0.0;
+  for (std::size_t i = 1; i < p.x.size(); ++i) {
+    const double a = weight ? weight(p.x[i - 1]) : 1.0, b = weight ? weight(p.x[i]) : 1.0;
+    sum += (p.x[i] - p.x[i - 1]) * (a * p.y[i - 1] + b * p.y[i]) / 2;
+  }
+  return sum;
+}
+
+const std::string kGaussianBanner =
+    " Entering Gaussian System, Link 0=g16\n"
+    " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n";
+// Two excited states with their rotatory strengths, as Gaussian prints them.
+const std::string kExcitedStates =
+    kGaussianBanner +
+    " <0|del|b> * <b|rxdel|0> + <0|del|b> * <b|delr+rdel|0>\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ    R(velocity)    E-M Angle\n"
+    "         1        -0.5409     -0.1929     -0.4285     -0.3874      138.41\n"
+    "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n"
+    " 1/2[<0|r|b>*<b|rxdel|0> + (<0|rxdel|b>*<b|r|0>)*]\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ     R(length)\n"
+    "         1        -0.6314     -0.8070      0.0043     -0.4780\n"
+    "         2      -164.9642    -10.7393     31.1655    -48.1793\n"
+    "  1/2[<0|del|b>*<b|r|0> + (<0|r|b>*<b|del|0>)*] (Au)\n"
+    "\n"
+    " Excitation energies and oscillator strengths:\n"
+    " \n"
+    " Excited State   1:      Singlet-A      5.6287 eV  220.27 nm  f=0.0018  <S**2>=0.000\n"
+    "      34 -> 36         0.52587\n"
+    " \n"
+    " Excited State   2:      Singlet-A      6.0621 eV  204.52 nm  f=0.5880  <S**2>=0.000\n"
+    "      35 -> 36         0.67354\n"
+    " Normal termination of Gaussian 16 at Mon Sep  1 17:10:54 2014.\n";
+
+// Each --units epsilon conversion is the relation it states, integrated on a
+// fine wide grid: epsilon over wavenumber against km/mol and against f,
+// delta epsilon over wavenumber against R.
+TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
+  folder.write("ir.log",
+               kGaussianBanner +
+                   " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+                   " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+                   " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+                   " and normal coordinates:\n"
+                   "                      1                      2\n"
+                   "                      A                      A\n"
+                   " Frequencies --   1000.1234              1500.5000\n"
+                   " Red. masses --      2.0000                 3.0000\n"
+                   " Frc consts  --      0.2000                 0.3000\n"
+                   " IR Inten    --     10.2500                 0.0100\n"
+                   "  Atom  AN      X      Y      Z        X      Y      Z\n"
+                   "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
+                   "\n");
+  folder.write("td.log", kExcitedStates);
+  ASSERT_EQ(run({"--fwhm", "20", "--units", "epsilon", "--from", "0", "--to", "3000", "--step",
+                 "0.25", "ir.log"}),
+            0)
+      << err.str();
+  EXPECT_NEAR(integral(points_of(out.str())), 100 / std::log(10.0) * 10.26, 1e-9 * 445.6);
+
+  // Broadened in eV, drawn on wavenumbers: the integral over wavenumber.
+  const double per_epsilon = 4.3189991794e-9;  // f per L mol-1 cm-2 (SI: 4 ln10 eps0 me c^2/NA e^2)
+  ASSERT_EQ(run({"--spectrum", "uv", "--fwhm", "0.3", "--units", "epsilon", "--axis", "cm-1",
+                 "--from", "20000", "--to", "80000", "--step", "0.5", "td.log"}),
+            0)
+      << err.str();
+  EXPECT_NEAR(integral(points_of(out.str())) * per_epsilon, 0.0018 + 0.588, 1e-8);
+
+  const double per_delta_epsilon = 2.2964826941e-39;  // (esu cm)^2 per L mol-1 cm-1
+  for (const char* form : {"velocity", "length"}) {
+    ASSERT_EQ(
+        run({"--spectrum", "ecd", "--rotatory", form, "--fwhm", "2419.66cm-1", "--units", "epsilon",
+             "--axis", "cm-1", "--from", "20000", "--to", "80000", "--step", "0.5", "td.log"}),
+        0)
+        << err.str();
+    const double r = std::string(form) == "velocity" ? -0.3874 - 32.8598 : -0.478 - 48.1793;
+    EXPECT_NEAR(
+        integral(points_of(out.str()), [](double nu) { return 1 / nu; }) * per_delta_epsilon,
+        r * 1e-40, 1e-8 * std::fabs(r) * 1e-40)
+        << form;
+  }
+}
+
+// The same spectrum on eV, nm and cm-1 axes: at the same energies the same
+// values (the nm and cm-1 points interpolated on a fine eV grid).
+TEST_F(RunBatchTest, TheAxesAgreePointForPointAtTheSameEnergies) {
+  folder.write("td.log", kExcitedStates);
+  ASSERT_EQ(run({"--spectrum", "uv", "--fwhm", "0.3", "--axis", "ev", "--from", "4", "--to", "8",
+                 "--step", "0.00001", "td.log"}),
+            0)
+      << err.str();
+  const Points ev = points_of(out.str());
+  const double peak = *std::max_element(ev.y.begin(), ev.y.end());
+  const auto at = [&](double energy) {
+    const auto j = static_cast<std::size_t>((energy - 4) / 0.00001);
+    const double t = (energy - ev.x[j]) / (ev.x[j + 1] - ev.x[j]);
+    return ev.y[j] + t * (ev.y[j + 1] - ev.y[j]);
+  };
+  const struct {
+    const char* axis;
+    std::vector<std::string> grid;
+    double (*energy)(double);
+  } axes[] = {
+      {"nm",
+       {"--from", "160", "--to", "300", "--step", "0.5"},
+       [](double nm) { return 1239.8419843320025 / nm; }},
+      {"cm-1",
+       {"--from", "33000", "--to", "64000", "--step", "10"},
+       [](double nu) { return nu / 8065.543937349212; }},
+  };
+  for (const auto& a : axes) {
+    std::vector<std::string> arguments{"--spectrum", "uv", "--fwhm", "0.3", "--axis", a.axis};
+    arguments.insert(arguments.end(), a.grid.begin(), a.grid.end());
+    arguments.push_back("td.log");
+    ASSERT_EQ(run(arguments), 0) << err.str();
+    const Points p = points_of(out.str());
+    ASSERT_GT(p.x.size(), 100u);
+    for (std::size_t i = 0; i < p.x.size(); ++i)
+      ASSERT_NEAR(p.y[i], at(a.energy(p.x[i])), 1e-6 * peak) << a.axis << " " << p.x[i];
+  }
+}
+
+// Raman cross-sections: two lines in the ratio of the formula's factors.
+TEST_F(RunBatchTest, RamanCrossSectionsStandInTheFormulasRatio) {
+  folder.write("raman.log",
+               kGaussianBanner +
+                   " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+                   " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+                   " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+                   " and normal coordinates:\n"
+                   "                      1                      2\n"
+                   "                      A                      A\n"
+                   " Frequencies --    500.0000              1500.0000\n"
+                   " Red. masses --      2.0000                 3.0000\n"
+                   " Frc consts  --      0.2000                 0.3000\n"
+                   " IR Inten    --     10.2500                 0.0100\n"
+                   " Raman Activ --      3.0000                 7.0000\n"
+                   "  Atom  AN      X      Y      Z        X      Y      Z\n"
+                   "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
+                   "\n");
+  ASSERT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "532nm", "--temperature",
+                 "300", "--fwhm", "10", "-o", "s.tsv", "--sticks", "-", "raman.log"}),
+            0)
+      << err.str();
+  const Points sticks = points_of(out.str());
+  ASSERT_EQ(sticks.x, (std::vector<double>{500, 1500}));
+  const double laser = 1e7 / 532, c2 = 1.438776877;
+  const double b1 = 1 - std::exp(-c2 * 500 / 300), b2 = 1 - std::exp(-c2 * 1500 / 300);
+  const double ratio =
+      std::pow((laser - 500) / (laser - 1500), 4) * (3.0 / 7.0) * (1500.0 / 500.0) * (b2 / b1);
+  EXPECT_NEAR(sticks.y[0] / sticks.y[1], ratio, ratio * 1e-9);
+  EXPECT_NE(folder.read("s.tsv").find("intensity=dsigma/dOmega/(cm^2/sr)"), std::string::npos);
+  EXPECT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "1400cm-1", "--fwhm", "10",
+                 "raman.log"}),
+            1);
+  EXPECT_NE(err.str().find("beyond the laser"), std::string::npos) << err.str();
+}
+
+// The real outputs beside the source tree: their sticks, on the file's own
+// axis and units, are the positions and intensities as printed.
+TEST_F(RunBatchTest, TheSamplesSticksAreThePrintedDecimals) {
+  const std::string samples = BROADEN_QC_SAMPLES;
+  if (!fs::exists(samples + "/gaussian09-dvb-ir.out")) GTEST_SKIP() << "no samples at " << samples;
+  const std::string ir = samples + "/gaussian09-dvb-ir.out";
+  ASSERT_EQ(run({"--fwhm", "10", "-o", "s.tsv", "--sticks", "-", "--quiet", ir}), 0) << err.str();
+  const std::string sticks = out.str();
+  // Every printed frequency and intensity appears as written (trailing zeros aside).
+  std::ifstream file(ir);
+  std::string line;
+  std::vector<std::string> frequencies, intensities;
+  while (std::getline(file, line)) {
+    std::istringstream words(line);
+    std::string word, second;
+    words >> word >> second;
+    std::vector<std::string>* into = word == "Frequencies" ? &frequencies
+                                     : word == "IR"        ? &intensities
+                                                           : nullptr;
+    if (into == nullptr) continue;
+    while (words >> word) {
+      if (word == "---" || word == "--") continue;
+      while (word.find('.') != std::string::npos && (word.back() == '0' || word.back() == '.'))
+        word.pop_back();
+      into->push_back(word.empty() ? "0" : word);
+    }
+  }
+  // The file prints its analysis twice (the optimisation's and the last): the last is read.
+  ASSERT_GE(frequencies.size(), 54u);
+  ASSERT_EQ(frequencies.size(), intensities.size());
+  frequencies.erase(frequencies.begin(), frequencies.end() - 54);
+  intensities.erase(intensities.begin(), intensities.end() - 54);
+  std::istringstream lines(sticks);
+  std::getline(lines, line);  // the header
+  for (std::size_t k = 0; k < frequencies.size(); ++k) {
+    ASSERT_TRUE(std::getline(lines, line));
+    EXPECT_EQ(line, frequencies[k] + "\t" + intensities[k]);
+  }
 }
 
 // A European spreadsheet's export: told apart from three fields only when

@@ -59,9 +59,9 @@ TEST(RamanCrossSection, FollowsTheFormulasRatiosAndLimits) {
     const double b2 = 1 - std::exp(-kSecondRadiation * c.nu2 / t);
     const double expected = std::pow((laser - c.nu1) / (laser - c.nu2), 4) * (c.s1 / c.s2) *
                             (c.nu2 / c.nu1) * (b2 / b1);
-    EXPECT_NEAR(raman_cross_section(c.nu1, c.s1, laser, t) /
-                    raman_cross_section(c.nu2, c.s2, laser, t),
-                expected, expected * 1e-13);
+    EXPECT_NEAR(
+        raman_cross_section(c.nu1, c.s1, laser, t) / raman_cross_section(c.nu2, c.s2, laser, t),
+        expected, expected * 1e-13);
   }
   const double hot = 1e9;
   EXPECT_NEAR(raman_cross_section(1000, 2, laser, hot),
