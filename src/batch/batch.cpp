@@ -89,21 +89,6 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
   return text;
 }
 
-// The full width at half maximum of the shape's lines (the common width).
-double full_width(const ProfileParameters& profile) {
-  switch (profile.shape) {
-    case LineShape::gaussian:
-      return profile.sigma * kFwhmPerSigma;
-    case LineShape::lorentzian:
-      return profile.gamma + profile.gamma;
-    case LineShape::pseudo_voigt:
-      return profile.fwhm;
-    case LineShape::voigt:
-      return voigt_fwhm(profile.sigma * kFwhmPerSigma, profile.gamma + profile.gamma);
-  }
-  return 0.0;
-}
-
 // A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
 Failure read_failure(const BatchOptions& options, const LineListError& error) {
   return Failure{kBatchFailed, shown_name(options.line_list) + ":" + std::to_string(error.line) +
@@ -567,7 +552,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   if (from_output && !options.range_given && !options.classic) {
     // The lines' span, 10 full widths either side (not below zero energy),
     // on the axis; the narrowest full width there.
-    const double width = full_width(profile);
+    const double width = profile_fwhm(profile);
     const auto [low, high] = std::minmax_element(table.frequency.begin(), table.frequency.end());
     const double bottom =
         *low > 0.0 ? std::max(*low - 10.0 * width, *low / 2.0) : *low - 10.0 * width;

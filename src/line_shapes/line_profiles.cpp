@@ -444,8 +444,7 @@ void add_voigts(std::span<const double> position, std::span<const double> intens
                 const ProfileParameters& parameters, std::span<const double> x, std::span<double> y,
                 unsigned threads, ProfileProgress* progress) {
   const VoigtTerms terms(position, intensity, parameters, x);
-  const double distance = parameters.cutoff * voigt_fwhm(parameters.sigma * kFwhmPerSigma,
-                                                         parameters.gamma + parameters.gamma);
+  const double distance = parameters.cutoff * profile_fwhm(parameters);
   const Reach reach(position, x, parameters.cutoff > 0.0, ascending(x), kVoigtBlockPoints,
                     [&](std::size_t) { return distance; });
   const double work = kVoigtTermWork * reach.work(x.size());
@@ -553,6 +552,20 @@ WidthRange accepted_widths(double divisor) noexcept {
   // The greatest v with v / divisor <= kMaxWidth: just below the least whose quotient exceeds it.
   const double above = least(kMaxWidth * divisor, std::nextafter(kMaxWidth, kInf));
   return {low, std::nextafter(above, 0.0)};
+}
+
+double profile_fwhm(const ProfileParameters& parameters) noexcept {
+  switch (parameters.shape) {
+    case LineShape::gaussian:
+      return parameters.sigma * kFwhmPerSigma;
+    case LineShape::lorentzian:
+      return parameters.gamma + parameters.gamma;
+    case LineShape::pseudo_voigt:
+      return parameters.fwhm;
+    case LineShape::voigt:
+      return voigt_fwhm(parameters.sigma * kFwhmPerSigma, parameters.gamma + parameters.gamma);
+  }
+  return 0.0;
 }
 
 const LineShapeRow* line_shape_row(LineShape shape) noexcept {

@@ -556,6 +556,12 @@ double integral(const Points& p, double (*weight)(double) = nullptr) {
 const std::string kGaussianBanner =
     " Entering Gaussian System, Link 0=g16\n"
     " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n";
+// The heading of Gaussian's vibrational analysis.
+const std::string kAnalysisHeader =
+    " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+    " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+    " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+    " and normal coordinates:\n";
 // Two excited states with their rotatory strengths, as Gaussian prints them.
 const std::string kExcitedStates =
     kGaussianBanner +
@@ -584,21 +590,16 @@ const std::string kExcitedStates =
 // fine wide grid: epsilon over wavenumber against km/mol and against f,
 // delta epsilon over wavenumber against R.
 TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
-  folder.write("ir.log",
-               kGaussianBanner +
-                   " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
-                   " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
-                   " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
-                   " and normal coordinates:\n"
-                   "                      1                      2\n"
-                   "                      A                      A\n"
-                   " Frequencies --   1000.1234              1500.5000\n"
-                   " Red. masses --      2.0000                 3.0000\n"
-                   " Frc consts  --      0.2000                 0.3000\n"
-                   " IR Inten    --     10.2500                 0.0100\n"
-                   "  Atom  AN      X      Y      Z        X      Y      Z\n"
-                   "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
-                   "\n");
+  folder.write("ir.log", kGaussianBanner + kAnalysisHeader +
+                             "                      1                      2\n"
+                             "                      A                      A\n"
+                             " Frequencies --   1000.1234              1500.5000\n"
+                             " Red. masses --      2.0000                 3.0000\n"
+                             " Frc consts  --      0.2000                 0.3000\n"
+                             " IR Inten    --     10.2500                 0.0100\n"
+                             "  Atom  AN      X      Y      Z        X      Y      Z\n"
+                             "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
+                             "\n");
   folder.write("td.log", kExcitedStates);
   ASSERT_EQ(run({"--fwhm", "20", "--units", "epsilon", "--from", "0", "--to", "3000", "--step",
                  "0.25", "ir.log"}),
@@ -670,22 +671,17 @@ TEST_F(RunBatchTest, TheAxesAgreePointForPointAtTheSameEnergies) {
 
 // Raman cross-sections: two lines in the ratio of the formula's factors.
 TEST_F(RunBatchTest, RamanCrossSectionsStandInTheFormulasRatio) {
-  folder.write("raman.log",
-               kGaussianBanner +
-                   " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
-                   " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
-                   " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
-                   " and normal coordinates:\n"
-                   "                      1                      2\n"
-                   "                      A                      A\n"
-                   " Frequencies --    500.0000              1500.0000\n"
-                   " Red. masses --      2.0000                 3.0000\n"
-                   " Frc consts  --      0.2000                 0.3000\n"
-                   " IR Inten    --     10.2500                 0.0100\n"
-                   " Raman Activ --      3.0000                 7.0000\n"
-                   "  Atom  AN      X      Y      Z        X      Y      Z\n"
-                   "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
-                   "\n");
+  folder.write("raman.log", kGaussianBanner + kAnalysisHeader +
+                                "                      1                      2\n"
+                                "                      A                      A\n"
+                                " Frequencies --    500.0000              1500.0000\n"
+                                " Red. masses --      2.0000                 3.0000\n"
+                                " Frc consts  --      0.2000                 0.3000\n"
+                                " IR Inten    --     10.2500                 0.0100\n"
+                                " Raman Activ --      3.0000                 7.0000\n"
+                                "  Atom  AN      X      Y      Z        X      Y      Z\n"
+                                "     1   8     0.00   0.00   0.07     0.00   0.00   0.07\n"
+                                "\n");
   ASSERT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "532nm", "--temperature",
                  "300", "--fwhm", "10", "-o", "s.tsv", "--sticks", "-", "raman.log"}),
             0)

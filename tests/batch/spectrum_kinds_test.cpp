@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace broaden {
 namespace {
@@ -36,7 +37,7 @@ TEST(Axes, ConversionsAreInverseAndAgreeWithOneAnother) {
 TEST(Constants, TheOscillatorAndRotatoryConstantsAgreeAcrossUnitSystems) {
   const double esu = si::kElementaryCharge * si::kLight * 10.0;  // statcoulomb
   const double cgs = (si::kElectronMass * 1e3) * (si::kLight * 100.0) * (si::kLight * 100.0) *
-                     si::kLn10 * 1000.0 / (si::kPi * si::kAvogadro * esu * esu);
+                     std::numbers::ln10 * 1000.0 / (std::numbers::pi * si::kAvogadro * esu * esu);
   EXPECT_NEAR(kOscillatorPerEpsilon / cgs, 1.0, 1e-8);
   EXPECT_NEAR(kOscillatorPerEpsilon, 4.319e-9, 0.0005e-9);
   EXPECT_NEAR(kRotatoryPerDeltaEpsilon, 2.296e-39, 0.0005e-39);

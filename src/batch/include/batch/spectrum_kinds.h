@@ -3,6 +3,7 @@
 // from its source.
 #pragma once
 
+#include <numbers>
 #include <optional>
 #include <string_view>
 
@@ -21,8 +22,6 @@ inline constexpr double kBoltzmann = 1.380649e-23;               ///< J K^-1, ex
 inline constexpr double kElectronMass = 9.1093837015e-31;        ///< kg, CODATA 2018
 inline constexpr double kVacuumPermittivity = 8.8541878128e-12;  ///< F m^-1, CODATA 2018
 inline constexpr double kAtomicMassUnit = 1.66053906660e-27;     ///< kg, CODATA 2018
-inline constexpr double kPi = 3.141592653589793;
-inline constexpr double kLn10 = 2.302585092994046;
 }  // namespace si
 
 /// h c / e in eV nm: a photon of E eV has the wavelength kEvNanometre / E nm
@@ -82,23 +81,23 @@ const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept;
 /// --units epsilon, infrared: the decadic molar absorption coefficient whose
 /// integral over wavenumber is (100 / ln 10) L mol^-1 cm^-2 per km mol^-1 of
 /// intensity (1 km/mol = 10^5 cm/mol, 1 L = 1000 cm^3): 43.429448190325...
-inline constexpr double kIrEpsilonPerKmPerMol = 100.0 / si::kLn10;
+inline constexpr double kIrEpsilonPerKmPerMol = 100.0 / std::numbers::ln10;
 
 /// f = kOscillatorPerEpsilon * (integral of epsilon over wavenumber), epsilon
 /// in L mol^-1 cm^-1, wavenumbers in cm^-1: 4 ln 10 eps0 m_e c^2 / (N_A e^2)
 /// in SI (m^2 mol^-1, m^-1), times 10 for these units: 4.31899918e-9
 /// mol L^-1 cm^2.
 inline constexpr double kOscillatorPerEpsilon =
-    4.0 * si::kLn10 * si::kVacuumPermittivity * si::kElectronMass * si::kLight * si::kLight /
-    (si::kAvogadro * si::kElementaryCharge * si::kElementaryCharge) * 10.0;
+    4.0 * std::numbers::ln10 * si::kVacuumPermittivity * si::kElectronMass * si::kLight *
+    si::kLight / (si::kAvogadro * si::kElementaryCharge * si::kElementaryCharge) * 10.0;
 
 /// R = kRotatoryPerDeltaEpsilon * (integral of delta epsilon / wavenumber over
 /// wavenumber), R in esu^2 cm^2 (erg esu cm / G), delta epsilon in
 /// L mol^-1 cm^-1: 3 h c ln 10 * 1000 cm^3 L^-1 / (32 pi^3 N_A) in cgs
 /// (h in erg s, c in cm s^-1): 2.29648269e-39.
 inline constexpr double kRotatoryPerDeltaEpsilon =
-    3.0 * (si::kPlanck * 1e7) * (si::kLight * 100.0) * si::kLn10 * 1000.0 /
-    (32.0 * si::kPi * si::kPi * si::kPi * si::kAvogadro);
+    3.0 * (si::kPlanck * 1e7) * (si::kLight * 100.0) * std::numbers::ln10 * 1000.0 /
+    (32.0 * std::numbers::pi * std::numbers::pi * std::numbers::pi * si::kAvogadro);
 
 /// The differential Raman cross-section of a line (D. A. Long, The Raman
 /// Effect, 2002; P. L. Polavarapu, J. Phys. Chem. 94, 8106 (1990)):
@@ -108,8 +107,10 @@ inline constexpr double kRotatoryPerDeltaEpsilon =
 /// (45 * 8 pi^2 c) with h, c in cgs, times 10^-32 cm^4 / (1 amu in g):
 /// 5.8385292e-46.
 inline constexpr double kRamanCrossSection =
-    16.0 * si::kPi * si::kPi * si::kPi * si::kPi * (si::kPlanck * 1e7) /
-    (45.0 * 8.0 * si::kPi * si::kPi * (si::kLight * 100.0)) * 1e-32 / (si::kAtomicMassUnit * 1e3);
+    16.0 * std::numbers::pi * std::numbers::pi * std::numbers::pi * std::numbers::pi *
+    (si::kPlanck * 1e7) /
+    (45.0 * 8.0 * std::numbers::pi * std::numbers::pi * (si::kLight * 100.0)) * 1e-32 /
+    (si::kAtomicMassUnit * 1e3);
 /// h c / k in cm K (the second radiation constant): 1.4387768775...
 inline constexpr double kSecondRadiation = si::kPlanck * si::kLight * 100.0 / si::kBoltzmann;
 

@@ -53,6 +53,11 @@ struct ProfileParameters {
 ///   voigt_fwhm(2, 0) -> 2;  voigt_fwhm(0, 2) -> 2 (1.0692 + 0.9308)
 double voigt_fwhm(double gaussian_fwhm, double lorentzian_fwhm) noexcept;
 
+/// The full width at half maximum of the profile's lines, from its common widths: 2.35482 sigma
+/// (gaussian), 2 gamma (lorentzian), fwhm (pseudo_voigt), voigt_fwhm of its two parts (voigt).
+///   {gaussian, sigma 1} -> 2.3548200450309493;  {lorentzian, gamma 2} -> 4
+double profile_fwhm(const ProfileParameters& parameters) noexcept;
+
 /// How far an add_profiles call has come, for a progress line: `points_done` grows (from
 /// any thread) to the size of the grid as its blocks are finished.
 struct ProfileProgress {
