@@ -89,11 +89,16 @@ std::string read_input(const std::string& name, int input_fd, FileSystem& files)
   return text;
 }
 
+// The shortest text that reads back as `value`: "0.7", "-382.30836".
+std::string shortest_text(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
 // A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
-Failure read_failure(const BatchOptions& options, const LineListError& error) {
-  return Failure{kBatchFailed, shown_name(options.line_list) + ":" + std::to_string(error.line) +
-                                   ":" + std::to_string(error.column) + ": expected " +
-                                   error.expected};
+Failure read_failure(const std::string& input, const LineListError& error) {
+  return Failure{kBatchFailed, shown_name(input) + ":" + std::to_string(error.line) + ":" +
+                                   std::to_string(error.column) + ": expected " + error.expected};
 }
 
 // What was read: the lines (positions in the unit they are broadened in,
@@ -111,6 +116,7 @@ struct InputRead {
   std::vector<double> printed;
   AxisUnit printed_unit = AxisUnit::per_centimetre;
   std::string spectrum_parameters;
+  std::optional<double> free_energy;  ///< an output's, hartree
 };
 
 // The kinds of spectrum `data` can give.
@@ -179,14 +185,14 @@ double state_energy(const ExcitedStates& states, std::size_t k) {
 // the one it holds; positions multiplied by --scale, then shifted; with
 // --units epsilon the intensities converted (spectrum_kinds.h).
 InputRead spectrum_lines(const LineListFormat& format, std::string_view text,
-                         const BatchOptions& options, std::ostream& err) {
+                         const std::string& input, const BatchOptions& options, std::ostream& err) {
   const SpectraRead read = format.read_spectra(text);
-  if (read.error) throw read_failure(options, *read.error);
+  if (read.error) throw read_failure(input, *read.error);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
-      err << "broaden-batch: warning: " << shown_name(options.line_list) << ":" << note.line << ": "
+      err << "broaden-batch: warning: " << shown_name(input) << ":" << note.line << ": "
           << note.text << "\n";
-  const std::string name = quoted_name(options.line_list);
+  const std::string name = quoted_name(input);
   SpectrumKind kind = SpectrumKind::ir;
   if (options.spectrum) {
     kind = *options.spectrum;
@@ -214,6 +220,7 @@ InputRead spectrum_lines(const LineListFormat& format, std::string_view text,
   InputRead result;
   result.kind = kind;
   result.broadening = row.broadening;
+  result.free_energy = read.data.free_energy;
   const std::vector<double>& strength = column_of(read.data, quantity);
   const bool vibrational = kind == SpectrumKind::ir || kind == SpectrumKind::raman;
   for (std::size_t k = 0; k < strength.size(); ++k) {
@@ -272,7 +279,8 @@ InputRead spectrum_lines(const LineListFormat& format, std::string_view text,
 // content): a line list's table, or the lines of an output's spectrum; or
 // the failure "NAME:LINE:COLUMN: expected ...". A line list's notes go to
 // `err`, "broaden-batch: note: NAME:LINE: ...", an output's as warnings.
-InputRead read_lines(std::string_view text, const BatchOptions& options, std::ostream& err) {
+InputRead read_lines(std::string_view text, const std::string& input, const BatchOptions& options,
+                     std::ostream& err) {
   const LineListFormat& format =
       options.input == "auto" ? recognise_input(text) : *find_input_format(options.input);
   if (format.read_spectra != nullptr) {
@@ -280,10 +288,10 @@ InputRead read_lines(std::string_view text, const BatchOptions& options, std::os
          {std::pair{options.columns_given, "--columns"}, {options.syntax_given, "--delimiter"}}) {
       if (given)
         throw Failure{kBatchUsageError, std::string(what) + " is for a columns line list, and " +
-                                            quoted_name(options.line_list) + " is " +
+                                            quoted_name(input) + " is " +
                                             std::string(format.summary)};
     }
-    return spectrum_lines(format, text, options, err);
+    return spectrum_lines(format, text, input, options, err);
   }
   for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
                                     {options.epsilon, "--units epsilon"},
@@ -292,7 +300,7 @@ InputRead read_lines(std::string_view text, const BatchOptions& options, std::os
       throw Failure{kBatchUsageError, std::string(what) +
                                           " is for the outputs of quantum-chemistry programs, "
                                           "and " +
-                                          quoted_name(options.line_list) + " is a line list"};
+                                          quoted_name(input) + " is a line list"};
   }
   const WidthRange widths = accepted_widths(options.width_divisor);
   LineListRead read = format.read(text, LineListOptions{.columns = options.columns,
@@ -301,11 +309,11 @@ InputRead read_lines(std::string_view text, const BatchOptions& options, std::os
                                                         .width_low = widths.low,
                                                         .width_high = widths.high,
                                                         .keep_infinities = options.classic});
-  if (read.error) throw read_failure(options, *read.error);
+  if (read.error) throw read_failure(input, *read.error);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
-      err << "broaden-batch: note: " << shown_name(options.line_list) << ":" << note.line << ": "
-          << note.text << "\n";
+      err << "broaden-batch: note: " << shown_name(input) << ":" << note.line << ": " << note.text
+          << "\n";
   InputRead result;
   result.table = std::move(read.table);
   // Broadened in eV where the positions are, else in cm-1.
@@ -315,10 +323,80 @@ InputRead read_lines(std::string_view text, const BatchOptions& options, std::os
   for (double& position : result.table.frequency) {
     position = converted(position, options.line_unit, result.broadening) + options.shift;
     if (!std::isfinite(position))
-      throw Failure{kBatchFailed, "a position of " + quoted_name(options.line_list) +
+      throw Failure{kBatchFailed, "a position of " + quoted_name(input) +
                                       " does not stay finite once converted and shifted"};
   }
   return result;
+}
+
+// Every input read and summed: the lines of each file in turn, each
+// intensity times its file's weight (--weights, or from the free energies
+// with --boltzmann), all of one kind. `header` gets the inputs for the tsv
+// comment line: " input='a.log' lines=3", or with weights
+// " input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6", the free
+// energy before each weight with --boltzmann.
+InputRead read_inputs(const BatchOptions& options, int input_fd, FileSystem& files,
+                      std::ostream& err, std::string& header) {
+  std::vector<InputRead> reads;
+  for (const std::string& name : options.inputs) {
+    reads.push_back(read_lines(read_input(name, input_fd, files), name, options, err));
+    const InputRead& first = reads.front();
+    const InputRead& last = reads.back();
+    const std::string first_name = quoted_name(options.inputs.front());
+    const auto gives = [](const InputRead& read) {
+      return read.kind ? "gives --spectrum " + std::string(spectrum_kind_row(*read.kind).name)
+                       : std::string("is a line list");
+    };
+    if (first.kind != last.kind)
+      throw Failure{kBatchFailed, quoted_name(name) + " " + gives(last) + ", and " + first_name +
+                                      " " + gives(first) +
+                                      ": the files summed must give one kind of spectrum"};
+  }
+  std::vector<double> weights = options.weights;
+  if (options.boltzmann > 0.0) {
+    std::vector<double> energies;
+    for (std::size_t f = 0; f < reads.size(); ++f) {
+      if (!reads[f].free_energy)
+        throw Failure{kBatchFailed, "--boltzmann weights the files by their free energies, and " +
+                                        quoted_name(options.inputs[f]) + " holds none"};
+      energies.push_back(*reads[f].free_energy);
+    }
+    weights = boltzmann_weights(energies, options.boltzmann);
+  }
+  InputRead sum = std::move(reads.front());
+  LineTable& table = sum.table;
+  std::size_t count = table.frequency.size();
+  const auto weigh = [&](std::size_t from, std::size_t f) {
+    if (!weights.empty())
+      for (std::size_t k = from; k < table.intensity.size(); ++k) table.intensity[k] *= weights[f];
+  };
+  weigh(0, 0);
+  for (std::size_t f = 1; f < reads.size(); ++f) {
+    const LineTable& more = reads[f].table;
+    const std::size_t from = table.frequency.size();
+    table.frequency.insert(table.frequency.end(), more.frequency.begin(), more.frequency.end());
+    table.intensity.insert(table.intensity.end(), more.intensity.begin(), more.intensity.end());
+    // One column layout reads every file: each gives widths, or none does.
+    table.width.insert(table.width.end(), more.width.begin(), more.width.end());
+    weigh(from, f);
+    // The sticks give the positions as printed only where every file prints them alike.
+    if (reads[f].printed.empty() || reads[f].printed_unit != sum.printed_unit)
+      sum.printed.clear();
+    else if (!sum.printed.empty())
+      sum.printed.insert(sum.printed.end(), reads[f].printed.begin(), reads[f].printed.end());
+    count += more.frequency.size();
+  }
+  header.clear();
+  for (std::size_t f = 0; f < options.inputs.size(); ++f) {
+    const std::string& name = options.inputs[f];
+    // quoted(): the comment line stays one line, and free of terminal
+    // escapes, whatever the input's name holds.
+    header += " input=" + (name == "-" ? std::string("-") : quoted(name));
+    if (options.boltzmann > 0.0) header += " free_energy=" + shortest_text(*reads[f].free_energy);
+    if (!weights.empty()) header += " weight=" + shortest_text(weights[f]);
+  }
+  header += " lines=" + std::to_string(count);
+  return sum;
 }
 
 // The grid the options ask for, or the failure of its refusal.
@@ -534,7 +612,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   const std::unique_ptr<AtomicFile> picture = picture_file(options, files);
   std::optional<Sink> sticks;
   if (!options.sticks.empty()) sticks.emplace(options.sticks, false, options.force, out, files);
-  const InputRead input = read_lines(read_input(options.line_list, input_fd, files), options, err);
+  std::string inputs_header;
+  const InputRead input = read_inputs(options, input_fd, files, err, inputs_header);
   const LineTable& table = input.table;
   const bool from_output = input.kind.has_value();
   const AxisUnit broadening = input.broadening;
@@ -636,11 +715,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   if (!options.quiet) warn_outside(on_axis, x, grid.decimals ? &*grid.decimals : nullptr, err);
 
   std::string parameters =
-      options.shape_parameters + " " + grid_parameters + " " + options.other_parameters + " input=";
-  // quoted(): the comment line stays one line, and free of terminal
-  // escapes, whatever the input's name holds.
-  parameters += options.line_list == "-" ? "-" : quoted(options.line_list);
-  parameters += " lines=" + std::to_string(table.frequency.size());
+      options.shape_parameters + " " + grid_parameters + " " + options.other_parameters;
+  parameters += inputs_header;
   if (from_output) parameters += " " + input.spectrum_parameters;
   if (from_output || options.axis || options.line_unit != AxisUnit::per_centimetre)
     parameters += " axis=" + std::string(axis_row(axis).name);

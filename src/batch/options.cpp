@@ -219,11 +219,12 @@ std::pair<int, int> plot_size(const std::string& text) {
 
 // The option values as text, checked by check() once the command line is read.
 struct Values {
-  std::string line_list = "-";
+  std::vector<std::string> inputs;
   std::string input = "auto", columns, scale, shape{kLineShapes[0].name},
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
               digits, delimiter{kDelimiters[0].name}, threads, cutoff, spectrum, axis, line_unit,
-              units{"native"}, laser, temperature, rotatory{"velocity"}, shift, sticks;
+              units{"native"}, laser, temperature, rotatory{"velocity"}, shift, sticks, weights,
+              boltzmann;
   std::string plot, plot_size, title, overlay, overlay_columns,
       overlay_scale{kOverlayScales[0].name}, overlay_shift;
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
@@ -253,9 +254,13 @@ class Given {
 
 // Where the line list comes from and where the spectrum goes.
 void check_names(const Given& given, const Values& v, BatchOptions& o) {
-  if (v.line_list.empty()) throw UsageError{"the line-list name is empty"};
+  if (!v.inputs.empty()) o.inputs = v.inputs;
+  for (const std::string& name : o.inputs) {
+    if (name.empty()) throw UsageError{"the line-list name is empty"};
+  }
+  if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1)
+    throw UsageError{"standard input can be read once: give - once"};
   if (given("--output") && v.output.empty()) throw UsageError{"-o needs a file name"};
-  o.line_list = v.line_list;
   o.output = v.output.empty() ? "-" : v.output;
   o.force = v.force;
 }
@@ -317,11 +322,41 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
         "--overlay-scale max"};
 }
 
+// The files' weights: as given, or asked from their free energies.
+// Returns the parameter it adds to the tsv header (" boltzmann=298.15").
+std::string check_weights(const Given& given, const Values& v, BatchOptions& o) {
+  if (given("--weights") && given("--boltzmann"))
+    throw UsageError{"give --weights or --boltzmann, not both"};
+  if (given("--boltzmann")) {
+    o.boltzmann = positive("--boltzmann", v.boltzmann);
+    return " boltzmann=" + shortest(o.boltzmann);
+  }
+  if (!given("--weights")) return "";
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = v.weights.find(',', start);
+    const std::string part = v.weights.substr(start, comma - start);
+    const double weight = scan_to_double(decimal_of("--weights", part));
+    if (!std::isfinite(weight))
+      throw UsageError{"--weights must be finite numbers, not " + quoted(part)};
+    o.weights.push_back(weight);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (o.weights.size() != o.inputs.size())
+    throw UsageError{"--weights gives " + std::to_string(o.weights.size()) + " weight" +
+                     (o.weights.size() == 1 ? "" : "s") + " for " +
+                     std::to_string(o.inputs.size()) + " file" + (o.inputs.size() == 1 ? "" : "s") +
+                     ": give one a file"};
+  return "";
+}
+
 // The classic preset fixes everything but the width and where the spectrum goes.
 void check_classic(const Given& given, const Values& v, BatchOptions& o) {
   std::vector<std::string> fixed{"--columns",  "--scale", "--cutoff", "--line-unit",
                                  "--axis",     "--units", "--laser",  "--temperature",
-                                 "--rotatory", "--shift", "--sticks"};
+                                 "--rotatory", "--shift", "--sticks", "--weights",
+                                 "--boltzmann"};
   for (const ShapeQuantity& quantity : kShapeQuantities) {
     if (quantity.name != "sigma") fixed.push_back(option_of(quantity.name));
   }
@@ -350,6 +385,9 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
   }
   if (!given("--sigma"))
     throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
+  if (o.inputs.size() > 1)
+    throw UsageError{"--classic reads one line list: " + quoted(std::as_const(o.inputs)[1]) +
+                     " would be a second"};
   o.classic = true;
   o.input = "fixed";
   o.format = OutputFormat::classic;
@@ -501,8 +539,7 @@ void check_repeats(const CLI::App& app) {
     if (count < 2) continue;
     const std::string name =
         option->get_lnames().empty() ? option->get_name() : "--" + option->get_lnames().front();
-    if (option->get_lnames().empty() && option->get_snames().empty())
-      throw UsageError{"give one line list, not " + std::to_string(count)};
+    if (option->get_lnames().empty() && option->get_snames().empty()) continue;  // the inputs
     throw UsageError{name + " is given " +
                      (count == 2 ? std::string("twice") : std::to_string(count) + " times") +
                      ": give each option once"};
@@ -692,7 +729,7 @@ BatchOptions check(const CLI::App& app, Values v) {
   }
   check_input(given, v, o);
   const LineShapeRow& shape = check_shape(given, v, o.profile);
-  const std::string spectrum = check_spectrum(given, v, o);
+  const std::string spectrum = check_spectrum(given, v, o) + check_weights(given, v, o);
   const std::string widths = check_widths(shape, given, v, o);
   std::string cutoff;
   if (given("--cutoff")) {
@@ -759,7 +796,8 @@ void add_shape_options(CLI::App& app, Values& v) {
 }
 
 void add_options(CLI::App& app, Values& v) {
-  app.add_option("LINE-LIST", v.line_list, "The line list (default: standard input)")
+  app.add_option("LINE-LIST", v.inputs,
+                 "The line lists or outputs, summed (default: standard input)")
       ->type_name("");
   // Each option under its heading in --help.
   std::string heading;
@@ -799,6 +837,11 @@ void add_options(CLI::App& app, Values& v) {
   add("--shift", v.shift, "Add X to every position (in the broadening unit) after --scale", "X");
   add("--sticks", v.sticks, "Write the lines as drawn to FILE (tsv; - for standard output)",
       "FILE");
+
+  heading = "Several inputs";
+  add("--weights", v.weights, "Each file's weight, one a file (default 1 each)", "W1,W2,...");
+  add("--boltzmann", v.boltzmann,
+      "Weight the files by their Gibbs free energies at T kelvin, normalised to 1", "T");
 
   add_shape_options(app, v);
 
@@ -872,9 +915,7 @@ std::string command_line_error(CLI::App& app, const CLI::ParseError& error, int 
                                const char* const* argv) {
   if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && app.remaining_size() > 0) {
     const std::string extra = app.remaining().front();
-    if (extra.size() > 1 && extra.front() == '-')
-      return "unknown option " + quoted(extra.substr(0, extra.find('=')));
-    return "give one line list: " + quoted(extra) + " would be a second";
+    return "unknown option " + quoted(extra.substr(0, extra.find('=')));
   }
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];

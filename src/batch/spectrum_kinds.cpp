@@ -1,5 +1,6 @@
 #include "batch/spectrum_kinds.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace broaden {
@@ -36,6 +37,19 @@ double raman_cross_section(double wavenumber, double activity, double laser,
   const double fourth = (scattered * scattered) * (scattered * scattered);
   const double boltzmann = -std::expm1(-kSecondRadiation * wavenumber / kelvin);
   return kRamanCrossSection * fourth * activity / (wavenumber * boltzmann);
+}
+
+std::vector<double> boltzmann_weights(std::span<const double> free_energy, double kelvin) {
+  std::vector<double> weights(free_energy.begin(), free_energy.end());
+  if (weights.empty()) return weights;
+  const double lowest = *std::min_element(weights.begin(), weights.end());
+  double sum = 0.0;
+  for (double& w : weights) {
+    w = std::exp(-(w - lowest) * kHartreeKelvin / kelvin);
+    sum += w;  // at least 1: the lowest energy's term
+  }
+  for (double& w : weights) w /= sum;
+  return weights;
 }
 
 }  // namespace broaden

@@ -231,7 +231,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
   EXPECT_TRUE(classic.options.classic);
   EXPECT_EQ(classic.options.input, "fixed");
   EXPECT_EQ(classic.options.profile.sigma, 5.0);
-  EXPECT_EQ(classic.options.line_list, "lines.txt");
+  EXPECT_EQ(classic.options.inputs, std::vector<std::string>{"lines.txt"});
   EXPECT_EQ(classic.options.output, "out");
 
   const Command plain =
@@ -239,7 +239,7 @@ TEST(ParseCommandLine, TheClassicPresetAndTheDefaults) {
   ASSERT_EQ(plain.action, CommandAction::run) << plain.text;
   EXPECT_EQ(plain.options.grid, GridKind::step);
   EXPECT_EQ(plain.options.profile.normalisation, Normalisation::height);
-  EXPECT_EQ(plain.options.line_list, "-");
+  EXPECT_EQ(plain.options.inputs, std::vector<std::string>{"-"});
   EXPECT_EQ(plain.options.output, "-");
   EXPECT_EQ(plain.options.parameters,
             "shape=gaussian fwhm=2 normalise=height from=-100 to=100 step=0.1 scale=1");
@@ -277,7 +277,23 @@ TEST(ParseCommandLine, RefusesWhatTheOptionLibraryCannotReadInItsOwnWords) {
       {{"--fwhm", "1", "--bogus=3"}, "unknown option '--bogus'"},
       {{"--fwhm", "1", "-x"}, "unknown option '-x'"},
       {{"--fwhm", "1", "--x\ny=1"}, "unknown option '--x\\x0ay'"},
-      {{"--fwhm", "1", "a.txt", "b.txt"}, "give one line list: 'b.txt' would be a second"},
+      {{"--fwhm", "1", "a.txt", "-", "b.txt", "-"}, "standard input can be read once: give - once"},
+      {{"--fwhm", "1", "a.txt", ""}, "the line-list name is empty"},
+      {{"--fwhm", "1", "--weights", "1,2,3", "a", "b"},
+       "--weights gives 3 weights for 2 files: give one a file"},
+      {{"--fwhm", "1", "--weights", "1", "a", "b"}, "--weights gives 1 weight for 2 files"},
+      {{"--fwhm", "1", "--weights", "1,,2", "a", "b", "c"},
+       "--weights takes a decimal number, not ''"},
+      {{"--fwhm", "1", "--weights", "1,1e999", "a", "b"},
+       "--weights must be finite numbers, not '1e999'"},
+      {{"--fwhm", "1", "--weights", "1,2", "--boltzmann", "300", "a", "b"},
+       "give --weights or --boltzmann, not both"},
+      {{"--fwhm", "1", "--boltzmann", "0", "a", "b"},
+       "--boltzmann must be a positive finite number, not '0'"},
+      {{"--classic", "--sigma", "1", "a", "b"},
+       "--classic reads one line list: 'b' would be a second"},
+      {{"--classic", "--sigma", "1", "--weights", "2", "a"},
+       "--classic fixes what --weights would set"},
       {{"--fwhm", "1", "--threads", "0"}, "--threads must be from 1 to 4096, not '0'"},
       {{"--fwhm", "1", "--cutoff", "0.5"},
        "--cutoff takes a number of full widths from 1 up, not '0.5'"},

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -589,6 +590,111 @@ const std::string kExcitedStates =
 // Each --units epsilon conversion is the relation it states, integrated on a
 // fine wide grid: epsilon over wavenumber against km/mol and against f,
 // delta epsilon over wavenumber against R.
+// The rows of a tsv spectrum: everything after its comment line.
+std::string rows_of(const std::string& tsv) { return tsv.substr(tsv.find('\n') + 1); }
+
+TEST_F(RunBatchTest, SeveralFilesAreSummedEachByItsWeight) {
+  folder.write("a.txt", "1000 2\n1100 0.5\n");
+  folder.write("b.txt", "1200 3\n");
+  folder.write("w.txt", "1000 2 4\n");
+  // Weights that scale exactly: the sum is the one list of the scaled lines, bit for bit.
+  folder.write("ab.txt", "1000 1\n1100 0.25\n1200 6\n");
+  const std::vector<std::string> grid{"--shape", "lorentzian", "--fwhm", "8",      "--from",
+                                      "900",     "--to",       "1300",   "--step", "0.5"};
+  const auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> arguments = grid;
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  };
+  ASSERT_EQ(run(with({"ab.txt"})), 0) << err.str();
+  const std::string one_list = out.str();
+  ASSERT_EQ(run(with({"--weights", "0.5,2", "a.txt", "b.txt"})), 0) << err.str();
+  EXPECT_EQ(rows_of(out.str()), rows_of(one_list));
+  EXPECT_NE(out.str().find(" input='a.txt' weight=0.5 input='b.txt' weight=2 lines=3\n"),
+            std::string::npos)
+      << out.str().substr(0, 300);
+  // Without weights each counts once; standard input is one of the files.
+  ASSERT_EQ(run(with({"a.txt", "-"}), "1200 3\n"), 0) << err.str();
+  EXPECT_NE(out.str().find(" input='a.txt' input=- lines=3\n"), std::string::npos);
+
+  const struct {
+    std::vector<std::string> files;
+    std::string message;
+  } refusals[] = {
+      {{"--columns", "1,2,3", "w.txt", "a.txt"}, "a.txt:1:7: expected"},
+      {{"--boltzmann", "298.15", "a.txt", "b.txt"},
+       "--boltzmann weights the files by their free energies, and 'a.txt' holds none"},
+      {{"a.txt", "absent.txt"}, "cannot open 'absent.txt'"},
+  };
+  for (const auto& c : refusals) {
+    std::vector<std::string> arguments = with(c.files);
+    arguments.insert(arguments.end(), {"-o", "never.tsv"});
+    EXPECT_EQ(run(arguments), 1) << c.message;
+    EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(folder / "never.tsv")) << c.message;
+  }
+}
+
+TEST_F(RunBatchTest, BoltzmannWeightsFollowTheFreeEnergies) {
+  const std::string analysis =
+      " Entering Gaussian System, Link 0=g16\n"
+      " Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+      " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+      " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+      " and normal coordinates:\n"
+      "                      1\n"
+      "                      A\n"
+      " Frequencies --   1000.0000\n"
+      " Red. masses --      1.0000\n"
+      " Frc consts  --      0.1000\n"
+      " IR Inten    --     10.0000\n"
+      "  Atom  AN      X      Y      Z\n"
+      "     1   8     0.00   0.00   0.07\n"
+      "\n";
+  // RT ln 10 at 298.15 K, with R = 8.314462618 J mol-1 K-1 and 1 hartree = 2625.4996394799 kJ
+  // mol-1 (CODATA 2018): the conformer that much higher weighs a tenth of the other.
+  const double decade = 8.314462618e-3 * 298.15 * std::log(10.0) / 2625.4996394799;
+  char energy[64];
+  std::snprintf(energy, sizeof energy, "%.9f", -382.0 + decade);
+  folder.write("low.log",
+               analysis + " Sum of electronic and thermal Free Energies=  -382.000000\n");
+  folder.write("high.log",
+               analysis + " Sum of electronic and thermal Free Energies=  " + energy + "\n");
+  folder.write("none.log", analysis);
+  ASSERT_EQ(run({"--fwhm", "10", "--quiet", "--boltzmann", "298.15", "--sticks", "-", "-o",
+                 "ir.tsv", "low.log", "high.log"}),
+            0)
+      << err.str();
+  std::istringstream sticks(out.str());
+  std::string comment;
+  std::getline(sticks, comment);
+  EXPECT_NE(comment.find(" boltzmann=298.15"), std::string::npos) << comment;
+  EXPECT_NE(comment.find(" input='low.log' free_energy=-382 weight="), std::string::npos)
+      << comment;
+  double position[2], intensity[2];
+  for (int k = 0; k < 2; ++k) sticks >> position[k] >> intensity[k];
+  ASSERT_TRUE(sticks) << out.str();
+  EXPECT_EQ(position[0], 1000.0);
+  EXPECT_NEAR(intensity[0] / intensity[1], 10.0, 1e-5);
+  EXPECT_NEAR((intensity[0] + intensity[1]) / 10.0, 1.0, 1e-15);  // weights add up to 1
+
+  // Twice the same energy: half each, whichever the order.
+  ASSERT_EQ(run({"--fwhm", "10", "--boltzmann", "500", "--sticks", "-", "-o", "twice.tsv",
+                 "low.log", "low.log"}),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find("\n1000\t5\n1000\t5\n"), std::string::npos) << out.str();
+
+  ASSERT_EQ(run({"--fwhm", "10", "--boltzmann", "298.15", "low.log", "none.log"}), 1);
+  EXPECT_NE(err.str().find("and 'none.log' holds none"), std::string::npos) << err.str();
+  folder.write("lines.txt", "1000 1\n");
+  ASSERT_EQ(run({"--fwhm", "10", "low.log", "lines.txt"}), 1);
+  EXPECT_NE(err.str().find("'lines.txt' is a line list, and 'low.log' gives --spectrum ir: the "
+                           "files summed must give one kind"),
+            std::string::npos)
+      << err.str();
+}
+
 TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
   folder.write("ir.log", kGaussianBanner + kAnalysisHeader +
                              "                      1                      2\n"

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace broaden {
 namespace {
@@ -72,6 +73,28 @@ TEST(RamanCrossSection, FollowsTheFormulasRatiosAndLimits) {
   EXPECT_TRUE(std::isnan(raman_cross_section(laser, 1, laser, t)));
   EXPECT_TRUE(std::isnan(raman_cross_section(laser + 1, 1, laser, t)));
   EXPECT_TRUE(std::isnan(raman_cross_section(0, 1, laser, t)));
+}
+
+// The hartree over k against the molar gas constant and the hartree per mole
+// (CODATA 2018: R = 8.314462618 J mol-1 K-1, E_h N_A = 2625.4996394799 kJ
+// mol-1): RT ln 10 above the lowest weighs a tenth. Weights add up to 1,
+// follow the energies whatever their order, and vanish without a NaN far up.
+TEST(BoltzmannWeights, FollowTheFreeEnergiesAndAddUpToOne) {
+  const double t = 298.15;
+  const double decade = 8.314462618e-3 * t * std::log(10.0) / 2625.4996394799;
+  const std::vector<double> w = boltzmann_weights(std::vector<double>{-10.0 + decade, -10.0}, t);
+  ASSERT_EQ(w.size(), 2u);
+  EXPECT_NEAR(w[1] / w[0], 10.0, 1e-8);
+  EXPECT_NEAR(w[0] + w[1], 1.0, 1e-15);
+
+  const std::vector<double> three = boltzmann_weights(std::vector<double>{-5.0, -5.0, -5.0}, 1e-3);
+  for (const double x : three) EXPECT_DOUBLE_EQ(x, 1.0 / 3.0);
+
+  const std::vector<double> far = boltzmann_weights(std::vector<double>{0.0, 1e6, -1e6}, 1.0);
+  EXPECT_EQ(far[0], 0.0);
+  EXPECT_EQ(far[1], 0.0);
+  EXPECT_EQ(far[2], 1.0);
+  EXPECT_TRUE(boltzmann_weights(std::vector<double>{}, t).empty());
 }
 
 }  // namespace

@@ -52,7 +52,15 @@ struct PlotOptions {
 
 /// A checked command line.
 struct BatchOptions {
-  std::string line_list = "-";  ///< "-": standard input
+  /// The inputs, in the order given: line lists or quantum-chemistry
+  /// outputs, summed; "-" (at most once): standard input.
+  std::vector<std::string> inputs{"-"};
+  /// --weights: one a file, each line's intensity multiplied by its file's;
+  /// empty: 1 each (or the Boltzmann weights).
+  std::vector<double> weights;
+  /// --boltzmann T: the files weighted by their free energies at T kelvin
+  /// (boltzmann_weights, spectrum_kinds.h); 0: not asked.
+  double boltzmann = 0.0;
   /// The input format: a row of input_formats() (line_list_formats.h) by
   /// its name, or "auto": the row that recognises the text, else columns.
   std::string input = "auto";

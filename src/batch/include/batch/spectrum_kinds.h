@@ -5,7 +5,9 @@
 
 #include <numbers>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "batch/options.h"
 
@@ -22,6 +24,7 @@ inline constexpr double kBoltzmann = 1.380649e-23;               ///< J K^-1, ex
 inline constexpr double kElectronMass = 9.1093837015e-31;        ///< kg, CODATA 2018
 inline constexpr double kVacuumPermittivity = 8.8541878128e-12;  ///< F m^-1, CODATA 2018
 inline constexpr double kAtomicMassUnit = 1.66053906660e-27;     ///< kg, CODATA 2018
+inline constexpr double kHartree = 4.3597447222071e-18;          ///< J, CODATA 2018
 }  // namespace si
 
 /// h c / e in eV nm: a photon of E eV has the wavelength kEvNanometre / E nm
@@ -119,5 +122,18 @@ inline constexpr double kSecondRadiation = si::kPlanck * si::kLight * 100.0 / si
 ///   raman_cross_section(1000, 2, 18796.99, 298.15) -> about 1.2e-29
 double raman_cross_section(double wavenumber, double activity, double laser,
                            double kelvin) noexcept;
+
+/// E_h / k in K: a free energy of 1 hartree is kHartreeKelvin kelvin of
+/// k T (315775.0248...).
+inline constexpr double kHartreeKelvin = si::kHartree / si::kBoltzmann;
+
+/// The Boltzmann weights of conformers by their Gibbs free energies (in
+/// hartree) at `kelvin`: w_i = exp(-(G_i - G_min) kHartreeKelvin / T),
+/// divided by their sum, so that they add up to 1 (within rounding). The
+/// lowest G has the largest weight; none is NaN for finite energies and a
+/// positive temperature, and a weight too small for a double is 0.
+///   boltzmann_weights({-1.0, -1.0}, 298.15) -> {0.5, 0.5}
+///   boltzmann_weights({0.0, 0.0021739}, 298.15) -> {about 0.909, about 0.091} (ratio 10)
+std::vector<double> boltzmann_weights(std::span<const double> free_energy, double kelvin);
 
 }  // namespace broaden
