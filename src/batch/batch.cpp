@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -581,6 +582,51 @@ std::size_t count_outside(std::span<const double> frequency, double first, doubl
       frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
 }
 
+// A number for a message, to three digits: "0.25", "1.2e+03".
+std::string short_number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", value);
+  return text;
+}
+
+// Says when the grid's largest step exceeds a quarter of the narrowest full
+// width at half maximum of the lines (per-line widths included), both on the
+// axis: such a grid draws the peaks too coarsely to show their shape or
+// height. On an axis other than the broadening unit a width is measured
+// where its line stands.
+void warn_coarse(const LineTable& table, const ProfileParameters& profile, AxisUnit broadening,
+                 AxisUnit axis, std::span<const double> x, std::ostream& err) {
+  if (x.size() < 2 || table.frequency.empty()) return;
+  double step = 0.0;
+  for (std::size_t i = 1; i < x.size(); ++i) step = std::max(step, std::fabs(x[i] - x[i - 1]));
+  const LineShapeRow& row = *line_shape_row(profile.shape);
+  const bool per_line = !table.width.empty() && row.line_width != nullptr;
+  const double common = profile_fwhm(profile);
+  double narrowest = std::numeric_limits<double>::infinity();
+  for (std::size_t k = 0; k < table.frequency.size(); ++k) {
+    double fwhm = common;
+    if (per_line) {
+      ProfileParameters own = profile;
+      own.*row.line_width = table.width[k];
+      fwhm = profile_fwhm(own);
+    }
+    const double p = table.frequency[k];
+    if (axis != broadening) {
+      if (!(p - fwhm / 2 > 0.0)) continue;  // no wavelength below zero energy
+      fwhm = std::fabs(converted(p + fwhm / 2, broadening, axis) -
+                       converted(p - fwhm / 2, broadening, axis));
+    }
+    if (fwhm > 0.0) narrowest = std::min(narrowest, fwhm);
+  }
+  if (!(step > narrowest / 4)) return;
+  const std::string unit(axis_row(axis).name);
+  err << "broaden-batch: warning: the grid is too coarse for the width: its step, "
+      << short_number(step) << " " << unit
+      << ", is more than a quarter of the narrowest full width at half maximum, "
+      << short_number(narrowest) << " " << unit << " (a step of " << short_number(narrowest / 4)
+      << " or less draws the peaks)\n";
+}
+
 // The grid's ends are written as its points are (`decimals`, if any).
 void warn_outside(std::span<const double> frequency, std::span<const double> x,
                   const DecimalAbscissae* decimals, std::ostream& err) {
@@ -712,7 +758,10 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
       for (std::size_t i = 0; i < y.size(); ++i)
         y[i] *= converted(x[i], broadening, AxisUnit::per_centimetre);
   }
-  if (!options.quiet) warn_outside(on_axis, x, grid.decimals ? &*grid.decimals : nullptr, err);
+  if (!options.quiet) {
+    warn_outside(on_axis, x, grid.decimals ? &*grid.decimals : nullptr, err);
+    warn_coarse(table, profile, broadening, axis, x, err);
+  }
 
   std::string parameters =
       options.shape_parameters + " " + grid_parameters + " " + options.other_parameters;

@@ -340,7 +340,7 @@ TEST_F(RunBatchTest, ForceKeepsTheReplacedFilesPermissionBits) {
 }
 
 TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
-  const std::vector<std::string> grid{"--fwhm", "1", "--from", "0", "--to", "10", "--points", "3"};
+  const std::vector<std::string> grid{"--fwhm", "20", "--from", "0", "--to", "10", "--points", "3"};
   const struct {
     std::string lines, err;
   } cases[] = {
@@ -376,6 +376,54 @@ TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
 
 // The number of threads changes nothing in what is written, for every shape
 // and the classic preset.
+// A step above a quarter of the narrowest full width is told, with the step
+// that would do; the spectrum is written all the same.
+TEST_F(RunBatchTest, AGridTooCoarseForTheNarrowestLineIsTold) {
+  const std::string told = "the grid is too coarse for the width";
+  const struct {
+    std::vector<std::string> arguments;
+    std::string lines;
+    std::string message;  ///< empty: no warning
+  } cases[] = {
+      {{"--fwhm", "4", "--from", "900", "--to", "1100", "--step", "1"}, "1000 1\n", ""},
+      {{"--fwhm", "3.9", "--from", "900", "--to", "1100", "--step", "1"},
+       "1000 1\n",
+       "broaden-batch: warning: the grid is too coarse for the width: its step, 1 cm-1, is more "
+       "than a quarter of the narrowest full width at half maximum, 3.9 cm-1 (a step of 0.975 or "
+       "less draws the peaks)\n"},
+      // Per-line widths: the narrowest line counts, in the shape's own measure.
+      {{"--shape", "lorentzian", "--columns", "1,2,3", "--from", "900", "--to", "1200", "--step",
+        "1"},
+       "1000 1 8\n1100 1 2\n",
+       "narrowest full width at half maximum, 2 cm-1"},
+      {{"--columns", "1,2,3", "--from", "900", "--to", "1200", "--step", "1"},
+       "1000 1 8\n1100 1 4\n",
+       ""},
+      // On a wavelength axis the width is measured where the line stands: 0.1 eV at 4 eV
+      // is 7.75 nm wide.
+      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm", "--from", "200", "--to", "400",
+        "--step", "2.5"},
+       "4 1\n",
+       "narrowest full width at half maximum, 7.75 nm"},
+      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm", "--from", "200", "--to", "400",
+        "--step", "1.9"},
+       "4 1\n",
+       ""},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(run(c.arguments, c.lines), 0) << err.str();
+    EXPECT_FALSE(out.str().empty());
+    if (c.message.empty())
+      EXPECT_EQ(err.str().find(told), std::string::npos) << err.str();
+    else
+      EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+    std::vector<std::string> quiet = c.arguments;
+    quiet.push_back("--quiet");
+    ASSERT_EQ(run(quiet, c.lines), 0);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
 TEST_F(RunBatchTest, ThreadsChangeNothingWritten) {
   std::string lines;
   for (int i = 0; i < 300; ++i)

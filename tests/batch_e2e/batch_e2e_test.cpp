@@ -551,7 +551,7 @@ TEST(BatchE2e, NoMemoryForTheGridIsAFailureToRunSayingHowMuch) {
 // as a user meets them.
 TEST(BatchE2e, LineEndsOfEveryKindAndAHeaderRowAreRead) {
   TempFolder folder;
-  const std::vector<std::string> grid{"--fwhm", "1",    "--from", "990",
+  const std::vector<std::string> grid{"--fwhm", "4",    "--from", "990",
                                       "--to",   "2010", "--step", "1"};
   auto run = [&](const std::string& lines) {
     folder.write("in.txt", lines);
@@ -631,7 +631,10 @@ TEST(BatchE2e, NumbersPrintInTheirShortestAndPlainestForm) {
       folder, {"--fwhm", "1", "--from", "0", "--to", "300000", "--step", "100000"}, "400000 1\n");
   EXPECT_EQ(outside.err,
             "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 300000); only its "
-            "tail reaches it\n");
+            "tail reaches it\n"
+            "broaden-batch: warning: the grid is too coarse for the width: its step, 1e+05 cm-1, "
+            "is more than a quarter of the narrowest full width at half maximum, 1 cm-1 (a step "
+            "of 0.25 or less draws the peaks)\n");
 }
 
 }  // namespace
