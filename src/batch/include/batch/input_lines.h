@@ -1,0 +1,98 @@
+// The lines broaden-batch draws, from the text of its inputs: a line list's
+// table, or the spectrum a quantum-chemistry output holds with its
+// conversions (spectrum_kinds.h); several inputs summed by their weights.
+// Pure functions over the texts: reading the files is the caller's.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "batch/options.h"
+#include "records/line_table.h"
+
+namespace broaden {
+
+/// Why the lines could not be had: the exit status (kBatchFailed or
+/// kBatchUsageError, batch.h) and the one-line message that follows
+/// "broaden-batch: ".
+struct BatchFailure {
+  int status;
+  std::string message;
+};
+
+/// An input's name as messages show it: "standard input" for "-", else the
+/// name with control characters escaped (shown_input) or quoted
+/// (quoted_input):
+///   shown_input("a.log") -> "a.log";  quoted_input("a.log") -> "'a.log'"
+std::string shown_input(const std::string& name);
+std::string quoted_input(const std::string& name);
+
+/// The lines of one input, or of several summed.
+struct InputLines {
+  /// The positions in the unit they are broadened in (`broadening`), after
+  /// --scale and --shift; the intensities as drawn (converted with --units
+  /// epsilon, times the file's weight); per-line widths where the columns
+  /// give them.
+  LineTable table;
+  std::optional<SpectrumKind> kind;  ///< set for an output
+  AxisUnit broadening = AxisUnit::per_centimetre;
+  /// ecd with --units epsilon: the curve is multiplied at each point by its
+  /// wavenumber (delta epsilon over wavenumber integrates to R).
+  bool times_wavenumber = false;
+  /// The positions as the files print them, in `printed_unit`, before
+  /// --scale and --shift (empty where the files print them differently):
+  /// the sticks on that axis give them as printed.
+  std::vector<double> printed;
+  AxisUnit printed_unit = AxisUnit::per_centimetre;
+  /// For the tsv header: "spectrum=uv intensity=L/(mol*cm)"; empty for a
+  /// line list.
+  std::string spectrum_parameters;
+  std::optional<double> free_energy;  ///< an output's Gibbs free energy, hartree
+};
+
+/// The lines of the input `name` whose text is `text`, read in the format
+/// options.input names (or recognised from the content with "auto"). A
+/// line list's notes go to `notes` as "broaden-batch: note: NAME:LINE: ...",
+/// an output's as "broaden-batch: warning: ..." (none with --quiet).
+/// Throws BatchFailure: a reader's error "NAME:LINE:COLUMN: expected ...",
+/// a file without the spectrum asked for, an option that does not fit the
+/// input (status 2), a position that does not stay finite.
+///
+///   "1000 2\n", "a.txt", defaults -> {frequency {1000}, intensity {2}}
+///   a Gaussian output with IR intensities, --units epsilon
+///     -> intensities times kIrEpsilonPerKmPerMol, kind ir
+InputLines read_input_lines(std::string_view text, const std::string& name,
+                            const BatchOptions& options, std::ostream& notes);
+
+/// The inputs `reads` (of options.inputs, in that order) summed: their lines
+/// one file after another, each intensity times its file's weight
+/// (options.weights, or with options.boltzmann the weights of their free
+/// energies, boltzmann_weights), each rounded once; with neither, as read.
+/// Sets `header` to the inputs for the tsv comment line:
+///   one file: " input='a.log' lines=3"
+///   --weights 0.7,0.3: " input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6"
+///   --boltzmann: " input='a.log' free_energy=-382.1 weight=0.9 ..."
+/// Throws BatchFailure when the files give different kinds of spectrum (or
+/// mix line lists and outputs), or with --boltzmann when one holds no free
+/// energy.
+InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
+                         std::string& header);
+
+/// The axis the spectrum is drawn on: --axis, else the spectrum's default
+/// (nm for uv and ecd, cm-1 for ir and raman), else the line list's unit.
+AxisUnit axis_of(const InputLines& lines, const BatchOptions& options) noexcept;
+
+/// The lines as drawn on `axis`: positions converted from the broadening
+/// unit (the printed decimals where the axis is the files' unit and neither
+/// --scale nor --shift moved them), intensities as drawn (for ecd with
+/// --units epsilon times the line's wavenumber).
+///   uv lines at 4 eV, axis nm -> position 309.96...
+struct Sticks {
+  std::vector<double> position, intensity;
+};
+Sticks sticks_of(const InputLines& lines, const BatchOptions& options, AxisUnit axis);
+
+}  // namespace broaden

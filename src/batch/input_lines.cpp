@@ -1,0 +1,338 @@
+#include "batch/input_lines.h"
+
+#include <cmath>
+#include <utility>
+
+#include "batch/batch.h"
+#include "batch/spectrum_kinds.h"
+#include "numbers/double_to_shortest.h"
+#include "records/line_list_formats.h"
+#include "records/spectra_data.h"
+#include "text/quoted.h"
+
+namespace broaden {
+
+std::string shown_input(const std::string& name) {
+  return name == "-" ? "standard input" : escaped(name);
+}
+std::string quoted_input(const std::string& name) {
+  return name == "-" ? "standard input" : quoted(name);
+}
+
+namespace {
+
+// The shortest text that reads back as `value`: "0.7", "-382.30836".
+std::string shortest_text(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
+// A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
+BatchFailure read_failure(const std::string& input, const LineListError& error) {
+  return BatchFailure{kBatchFailed, shown_input(input) + ":" + std::to_string(error.line) + ":" +
+                                        std::to_string(error.column) + ": expected " +
+                                        error.expected};
+}
+
+// The kinds of spectrum `data` can give.
+std::vector<SpectrumKind> kinds_held(const SpectraData& data) {
+  std::vector<SpectrumKind> kinds;
+  if (holds(data, SpectrumQuantity::ir_intensity)) kinds.push_back(SpectrumKind::ir);
+  if (holds(data, SpectrumQuantity::raman_activity)) kinds.push_back(SpectrumKind::raman);
+  if (holds(data, SpectrumQuantity::oscillator_strength)) kinds.push_back(SpectrumKind::uv);
+  if (holds(data, SpectrumQuantity::rotatory_velocity) ||
+      holds(data, SpectrumQuantity::rotatory_length) ||
+      holds(data, SpectrumQuantity::rotatory_unnamed))
+    kinds.push_back(SpectrumKind::ecd);
+  return kinds;
+}
+
+// The quantity of `kind` a spectrum is drawn from: for ecd the form asked
+// for, or the unnamed one where the file names none.
+SpectrumQuantity quantity_of(SpectrumKind kind, const SpectraData& data,
+                             const BatchOptions& options) {
+  switch (kind) {
+    case SpectrumKind::ir:
+      return SpectrumQuantity::ir_intensity;
+    case SpectrumKind::raman:
+      return SpectrumQuantity::raman_activity;
+    case SpectrumKind::uv:
+      return SpectrumQuantity::oscillator_strength;
+    case SpectrumKind::ecd:
+      break;
+  }
+  const SpectrumQuantity asked = options.rotatory == RotatoryForm::length
+                                     ? SpectrumQuantity::rotatory_length
+                                     : SpectrumQuantity::rotatory_velocity;
+  if (!holds(data, asked) && holds(data, SpectrumQuantity::rotatory_unnamed))
+    return SpectrumQuantity::rotatory_unnamed;
+  return asked;
+}
+
+const std::vector<double>& column_of(const SpectraData& data, SpectrumQuantity quantity) {
+  const ExcitedStates& states = data.excited_states;
+  switch (quantity) {
+    case SpectrumQuantity::ir_intensity:
+      return data.vibrations.ir_intensity;
+    case SpectrumQuantity::raman_activity:
+      return data.vibrations.raman_activity;
+    case SpectrumQuantity::oscillator_strength:
+      return states.oscillator_strength;
+    case SpectrumQuantity::rotatory_velocity:
+      return states.rotatory_velocity;
+    case SpectrumQuantity::rotatory_length:
+      return states.rotatory_length;
+    case SpectrumQuantity::rotatory_unnamed:
+      break;
+  }
+  return states.rotatory_unnamed;
+}
+
+// An excited state's energy in eV, from whichever form the file prints.
+double state_energy(const ExcitedStates& states, std::size_t k) {
+  if (!states.energy_ev.empty()) return states.energy_ev[k];
+  if (!states.wavenumber.empty())
+    return converted(states.wavenumber[k], AxisUnit::per_centimetre, AxisUnit::electronvolt);
+  return converted(states.wavelength_nm[k], AxisUnit::nanometre, AxisUnit::electronvolt);
+}
+
+// The lines of a quantum-chemistry output's spectrum: the one asked for, or
+// the one it holds; positions multiplied by --scale, then shifted; with
+// --units epsilon the intensities converted (spectrum_kinds.h).
+InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
+                          const std::string& input, const BatchOptions& options,
+                          std::ostream& err) {
+  const SpectraRead read = format.read_spectra(text);
+  if (read.error) throw read_failure(input, *read.error);
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      err << "broaden-batch: warning: " << shown_input(input) << ":" << note.line << ": "
+          << note.text << "\n";
+  const std::string name = quoted_input(input);
+  SpectrumKind kind = SpectrumKind::ir;
+  if (options.spectrum) {
+    kind = *options.spectrum;
+  } else {
+    const std::vector<SpectrumKind> kinds = kinds_held(read.data);
+    if (kinds.empty())
+      throw BatchFailure{kBatchFailed,
+                         name + " holds no spectrum (it holds: " + holdings(read.data) + ")"};
+    if (kinds.size() > 1) {
+      std::string choices;
+      for (std::size_t k = 0; k < kinds.size(); ++k)
+        choices += std::string(k == 0                  ? ""
+                               : k + 1 == kinds.size() ? " or "
+                                                       : ", ") +
+                   "--spectrum " + std::string(spectrum_kind_row(kinds[k]).name);
+      throw BatchFailure{kBatchFailed,
+                         name + " holds " + holdings(read.data) + ": give " + choices};
+    }
+    kind = kinds.front();
+  }
+  const SpectrumKindRow& row = spectrum_kind_row(kind);
+  const SpectrumQuantity quantity = quantity_of(kind, read.data, options);
+  if (!holds(read.data, quantity))
+    throw BatchFailure{kBatchFailed, holds_none_message(name, read.data, quantity)};
+
+  InputLines result;
+  result.kind = kind;
+  result.broadening = row.broadening;
+  result.free_energy = read.data.free_energy;
+  const std::vector<double>& strength = column_of(read.data, quantity);
+  const bool vibrational = kind == SpectrumKind::ir || kind == SpectrumKind::raman;
+  for (std::size_t k = 0; k < strength.size(); ++k) {
+    const ExcitedStates& states = read.data.excited_states;
+    double position = vibrational ? read.data.vibrations.frequency[k] : state_energy(states, k);
+    result.printed_unit = vibrational || (states.energy_ev.empty() && !states.wavenumber.empty())
+                              ? AxisUnit::per_centimetre
+                          : !states.energy_ev.empty() ? AxisUnit::electronvolt
+                                                      : AxisUnit::nanometre;
+    result.printed.push_back(vibrational                                     ? position
+                             : result.printed_unit == AxisUnit::electronvolt ? states.energy_ev[k]
+                             : result.printed_unit == AxisUnit::per_centimetre
+                                 ? states.wavenumber[k]
+                                 : states.wavelength_nm[k]);
+    position = position * options.scale + options.shift;
+    if (!std::isfinite(position))
+      throw BatchFailure{kBatchFailed,
+                         "a position of " + name + " does not stay finite once scaled and shifted"};
+    double intensity = strength[k];
+    if (options.epsilon) {
+      switch (kind) {
+        case SpectrumKind::ir:
+          intensity = intensity * kIrEpsilonPerKmPerMol;
+          break;
+        case SpectrumKind::raman:
+          if (options.laser > 0.0) {
+            intensity = raman_cross_section(position, intensity, options.laser, options.kelvin);
+            if (!std::isfinite(intensity))
+              throw BatchFailure{kBatchFailed,
+                                 "a line of " + name + " at " + std::to_string(position) +
+                                     " cm-1 lies at or beyond the laser's wavenumber"};
+          }
+          break;
+        case SpectrumKind::uv:
+          // Per eV: the integral over wavenumber is kWavenumbersPerEv times that over eV.
+          intensity = intensity / (kOscillatorPerEpsilon * kWavenumbersPerEv);
+          break;
+        case SpectrumKind::ecd:
+          intensity = intensity * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
+          result.times_wavenumber = true;
+          break;
+      }
+    }
+    result.table.push_back(Peak{position, intensity});
+  }
+  const bool cross_sections = kind == SpectrumKind::raman && options.laser > 0.0;
+  const bool converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
+  result.spectrum_parameters = "spectrum=" + std::string(row.name) + " intensity=" +
+                               std::string(converted_units ? row.epsilon : row.native);
+  if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
+    err << "broaden-batch: note: Raman activities without --laser: --units epsilon changes "
+           "nothing\n";
+  return result;
+}
+
+// The input read in the format --input names (or recognised from its
+// content): a line list's table, or the lines of an output's spectrum; or
+// the failure "NAME:LINE:COLUMN: expected ...". A line list's notes go to
+// `err`, "broaden-batch: note: NAME:LINE: ...", an output's as warnings.
+InputLines read_lines(std::string_view text, const std::string& input, const BatchOptions& options,
+                      std::ostream& err) {
+  const LineListFormat& format =
+      options.input == "auto" ? recognise_input(text) : *find_input_format(options.input);
+  if (format.read_spectra != nullptr) {
+    for (const auto& [given, what] :
+         {std::pair{options.columns_given, "--columns"}, {options.syntax_given, "--delimiter"}}) {
+      if (given)
+        throw BatchFailure{kBatchUsageError,
+                           std::string(what) + " is for a columns line list, and " +
+                               quoted_input(input) + " is " + std::string(format.summary)};
+    }
+    return spectrum_lines(format, text, input, options, err);
+  }
+  for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
+                                    {options.epsilon, "--units epsilon"},
+                                    {options.laser > 0.0, "--laser"}}) {
+    if (given)
+      throw BatchFailure{kBatchUsageError, std::string(what) +
+                                               " is for the outputs of quantum-chemistry programs, "
+                                               "and " +
+                                               quoted_input(input) + " is a line list"};
+  }
+  const WidthRange widths = accepted_widths(options.width_divisor);
+  LineListRead read = format.read(text, LineListOptions{.columns = options.columns,
+                                                        .frequency_scale = options.scale,
+                                                        .width_divisor = options.width_divisor,
+                                                        .width_low = widths.low,
+                                                        .width_high = widths.high,
+                                                        .keep_infinities = options.classic});
+  if (read.error) throw read_failure(input, *read.error);
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      err << "broaden-batch: note: " << shown_input(input) << ":" << note.line << ": " << note.text
+          << "\n";
+  InputLines result;
+  result.table = std::move(read.table);
+  // Broadened in eV where the positions are, else in cm-1.
+  result.broadening = options.line_unit == AxisUnit::electronvolt ? AxisUnit::electronvolt
+                                                                  : AxisUnit::per_centimetre;
+  if (options.line_unit == result.broadening && options.shift == 0.0) return result;
+  for (double& position : result.table.frequency) {
+    position = converted(position, options.line_unit, result.broadening) + options.shift;
+    if (!std::isfinite(position))
+      throw BatchFailure{kBatchFailed, "a position of " + quoted_input(input) +
+                                           " does not stay finite once converted and shifted"};
+  }
+  return result;
+}
+
+}  // namespace
+
+InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
+                         std::string& header) {
+  const auto gives = [](const InputLines& read) {
+    return read.kind ? "gives --spectrum " + std::string(spectrum_kind_row(*read.kind).name)
+                     : std::string("is a line list");
+  };
+  for (std::size_t f = 1; f < reads.size(); ++f) {
+    if (reads[f].kind != reads.front().kind)
+      throw BatchFailure{kBatchFailed, quoted_input(options.inputs[f]) + " " + gives(reads[f]) +
+                                           ", and " + quoted_input(options.inputs.front()) + " " +
+                                           gives(reads.front()) +
+                                           ": the files summed must give one kind of spectrum"};
+  }
+  std::vector<double> weights = options.weights;
+  if (options.boltzmann > 0.0) {
+    std::vector<double> energies;
+    for (std::size_t f = 0; f < reads.size(); ++f) {
+      if (!reads[f].free_energy)
+        throw BatchFailure{kBatchFailed,
+                           "--boltzmann weights the files by their free energies, and " +
+                               quoted_input(options.inputs[f]) + " holds none"};
+      energies.push_back(*reads[f].free_energy);
+    }
+    weights = boltzmann_weights(energies, options.boltzmann);
+  }
+  InputLines sum = std::move(reads.front());
+  LineTable& table = sum.table;
+  std::size_t count = table.frequency.size();
+  const auto weigh = [&](std::size_t from, std::size_t f) {
+    if (!weights.empty())
+      for (std::size_t k = from; k < table.intensity.size(); ++k) table.intensity[k] *= weights[f];
+  };
+  weigh(0, 0);
+  for (std::size_t f = 1; f < reads.size(); ++f) {
+    const LineTable& more = reads[f].table;
+    const std::size_t from = table.frequency.size();
+    table.frequency.insert(table.frequency.end(), more.frequency.begin(), more.frequency.end());
+    table.intensity.insert(table.intensity.end(), more.intensity.begin(), more.intensity.end());
+    // One column layout reads every file: each gives widths, or none does.
+    table.width.insert(table.width.end(), more.width.begin(), more.width.end());
+    weigh(from, f);
+    // The sticks give the positions as printed only where every file prints them alike.
+    if (reads[f].printed.empty() || reads[f].printed_unit != sum.printed_unit)
+      sum.printed.clear();
+    else if (!sum.printed.empty())
+      sum.printed.insert(sum.printed.end(), reads[f].printed.begin(), reads[f].printed.end());
+    count += more.frequency.size();
+  }
+  header.clear();
+  for (std::size_t f = 0; f < options.inputs.size(); ++f) {
+    const std::string& name = options.inputs[f];
+    // quoted(): the comment line stays one line, and free of terminal
+    // escapes, whatever the input's name holds.
+    header += " input=" + (name == "-" ? std::string("-") : quoted(name));
+    if (options.boltzmann > 0.0) header += " free_energy=" + shortest_text(*reads[f].free_energy);
+    if (!weights.empty()) header += " weight=" + shortest_text(weights[f]);
+  }
+  header += " lines=" + std::to_string(count);
+  return sum;
+}
+
+InputLines read_input_lines(std::string_view text, const std::string& name,
+                            const BatchOptions& options, std::ostream& notes) {
+  return read_lines(text, name, options, notes);
+}
+
+AxisUnit axis_of(const InputLines& lines, const BatchOptions& options) noexcept {
+  return options.axis.value_or(lines.kind ? spectrum_kind_row(*lines.kind).default_axis
+                                          : options.line_unit);
+}
+
+Sticks sticks_of(const InputLines& lines, const BatchOptions& options, AxisUnit axis) {
+  const LineTable& table = lines.table;
+  Sticks sticks{table.frequency, table.intensity};
+  if (axis == lines.printed_unit && !lines.printed.empty() && options.scale == 1.0 &&
+      options.shift == 0.0)
+    sticks.position = lines.printed;
+  else if (axis != lines.broadening)
+    for (double& p : sticks.position) p = converted(p, lines.broadening, axis);
+  if (lines.times_wavenumber)
+    for (std::size_t k = 0; k < sticks.intensity.size(); ++k)
+      sticks.intensity[k] *=
+          converted(table.frequency[k], lines.broadening, AxisUnit::per_centimetre);
+  return sticks;
+}
+
+}  // namespace broaden
