@@ -44,6 +44,25 @@ esac
 if run; then fail "the second run replaced the spectrum"; fi
 grep -q "'chloroform.tsv' exists" messages || fail "the second run gave no reason"
 
+# The README's conformers: the weights from the free energies add up to 1,
+# the lower conformer weighs about three times the other, and every weighted
+# line is its intensity times its file's weight.
+"$program" --shape lorentzian --fwhm 10 --boltzmann 298.15 -o conformers.tsv \
+  --sticks conformers-sticks.tsv "$examples/conformer-a.log" "$examples/conformer-b.log" \
+  2>messages || fail "the conformers: $(cat messages)"
+[ ! -s messages ] || fail "the conformers said: $(cat messages)"
+weights=$(head -n 1 conformers.tsv | tr ' ' '\n' | sed -n 's/^weight=//p' | tr '\n' ' ')
+case $weights in
+  "0.7485"*" 0.2514"*) ;;
+  *) fail "the conformers' weights: $weights" ;;
+esac
+awk -v w="$weights" 'BEGIN { split(w, x, " "); if (x[1] + x[2] < 1 - 1e-15 || x[1] + x[2] > 1 + 1e-15) exit 1 }' ||
+  fail "the weights do not add up to 1: $weights"
+[ "$(sed -n 2p conformers-sticks.tsv | cut -f 1)" = 812.3 ] || fail "sticks: $(sed -n 2p conformers-sticks.tsv)"
+[ "$(wc -l <conformers-sticks.tsv)" -eq 13 ] || fail "not 12 sticks"
+grep -q '^# .* input=.*conformer-a.log.* free_energy=-158.45921 weight=0.7485.* lines=12 spectrum=ir intensity=km/mol axis=cm-1$' conformers.tsv ||
+  fail "the conformers' header: $(head -n 1 conformers.tsv)"
+
 # The pictures of both examples, drawn by --plot as the READMEs draw them:
 # 1200x700 PNG files (the signature, then the IHDR chunk's size).
 png_1200x700() {
