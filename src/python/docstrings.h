@@ -143,7 +143,7 @@ Traceback (most recent call last):
     ...
 ValueError: --sigma does not fit --shape lorentzian)";
 
-inline constexpr const char* kRead = R"doc(Reads the lines broaden-batch would draw from a file, or from several summed.
+inline constexpr const char* kRead = R"doc(Reads the lines broaden-batch draws from files.
 
 A line list (columns or fixed records) gives its lines as they are written;
 the output of a quantum-chemistry program (Gaussian, ORCA, Molden, Chemical
