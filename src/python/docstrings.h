@@ -215,10 +215,12 @@ dict
         each is times its line's wavenumber, as broaden-batch multiplies the
         curve by the wavenumber at each point;
     "energies": the positions in the unit the lines are broadened in (cm-1
-        for ir, raman and line lists, eV for uv and ecd, eV for a line list
-        in eV): give these to spectrum() to broaden in energy (for ecd with
-        units="epsilon" with the intensities of native units times the
-        conversion, then the curve times the wavenumber);
+        for ir, raman and line lists, eV for uv and ecd and for a line list
+        in eV), after scale and shift: spectrum(energies, intensities, ...)
+        is broaden-batch's curve on a grid in that unit. For ecd with
+        units="epsilon", broaden-batch broadens each intensity divided by
+        its line's wavenumber (energies in eV times 8065.54393734) and
+        multiplies the curve by the wavenumber at each point;
     "widths": a line list's widths as written (in the measure the file
         uses; pass them to spectrum() with the width keyword of that
         measure), else None;

@@ -276,6 +276,10 @@ def test_what_each_output_gives_and_in_which_units(outputs):
     assert np.allclose(ratio / native["positions"], ratio[0] / native["positions"][0], rtol=1e-12)
     assert list(broaden.read(td, spectrum="ecd", rotatory="length")["intensities"]) == [
         -0.478, -48.1793]
+    # A line list in eV: broadened in eV, drawn in nm, its units named.
+    lines = broaden.read(os.path.join(outputs, "lines.txt"), line_unit="ev", axis="nm")
+    assert lines["units"] == {"positions": "nm", "energies": "ev", "intensities": None}
+    assert list(lines["energies"]) == [1000.1234, 1500.5] and lines["kind"] == "lines"
     # Broadened in eV: the energies give the program's curve on an eV grid.
     uv = broaden.read(td, spectrum="uv", units="epsilon")
     assert list(uv["energies"]) == [5.6287, 6.0621]
