@@ -143,49 +143,113 @@ Traceback (most recent call last):
     ...
 ValueError: --sigma does not fit --shape lorentzian)";
 
-inline constexpr const char* kRead = R"(Reads a line list from a file, as broaden-batch reads it.
+inline constexpr const char* kRead = R"doc(Reads the lines broaden-batch draws from files.
+
+A line list (columns or fixed records) gives its lines as they are written;
+the output of a quantum-chemistry program (Gaussian, ORCA, Molden, Chemical
+JSON) gives the lines of the spectrum it holds, with broaden-batch's
+conversions. The keywords are broaden-batch's options of reading, checked by
+the program's own rules: a refusal raises ValueError with its message.
 
 Parameters
 ----------
-path : str, bytes or os.PathLike
-    The file; it is read whole (errors as open() raises them).
+path : str, bytes, os.PathLike, or a list or tuple of them
+    The file, read whole (errors as open() raises them); several files are
+    summed as broaden-batch sums them: their lines one file after another,
+    each intensity times its file's weight. They must give one kind of
+    spectrum.
 input : str
-    Its format: "auto" (default: the format the content shows, else the
-    columns), or one of broaden-batch's --input names: "columns" (numbers in
-    fields separated by blanks, tabs, commas or semicolons, comments after
-    #, a header row skipped) or "fixed" (the classic records, two
-    10-character fields). Formats added to broaden-batch are read here too.
+    The format, as --input names it: "auto" (default: the format the
+    content shows, else the columns), "columns" (numbers in fields separated
+    by blanks, tabs, commas or semicolons, comments after #, a header row
+    skipped), "fixed" (the classic records, two 10-character fields),
+    "gaussian", "orca", "molden" or "cjson". Formats added to broaden-batch
+    are read here too.
 columns : str, optional
-    The columns' fields, as --columns takes them: "F,I" or "F,I,W" (1-based
-    field numbers of position, intensity and width; default "1,2").
-spectrum : None
-    Kept for outputs that hold several spectra; a line list holds one, and
-    any other value is refused.
+    A columns line list's fields, as --columns takes them: "F,I" or "F,I,W"
+    (1-based field numbers of position, intensity and width; default "1,2").
+spectrum : str, optional
+    Of an output: "ir" (harmonic frequencies in cm-1, IR intensities in
+    km/mol), "raman" (Raman activities in A^4/amu), "uv" (excited states,
+    oscillator strengths) or "ecd" (rotatory strengths in 1e-40 erg esu
+    cm/G). By default the one the file holds; a file holding several is
+    refused, naming them. Imaginary modes are left out, with a note.
+axis : str, optional
+    The unit of "positions": "cm-1", "ev" or "nm"; by default cm-1 for ir and
+    raman, nm for uv and ecd, the line list's unit for a line list.
+units : str
+    "native" (default): the file's quantity. "epsilon": each line's
+    intensity such that its area, broadened with normalise="area" in the
+    broadening unit, is the molar absorption coefficient in L mol-1 cm-1
+    (ir, uv, ecd; for raman with laser= the differential cross-section in
+    cm^2 sr-1). Refused for a line list.
+laser : str or float, optional
+    Raman with units="epsilon": the laser as --laser takes it, "532nm" or
+    "18796.99cm-1"; a number is a wavenumber in cm-1.
+temperature : float, optional
+    Raman cross-sections: kelvin (default 298.15).
+rotatory : str, optional
+    ecd: "velocity" (default) or "length".
+scale : float, optional
+    Every position multiplied by it (one rounding), as 0.96 for computed
+    harmonic frequencies.
+shift : float, optional
+    Added to every position, in the broadening unit, after scale.
+line_unit : str, optional
+    The unit of a columns line list's positions: "cm-1" (default), "ev" or
+    "nm"; lines in eV are broadened in eV, others in cm-1.
+weights : sequence of float, optional
+    One weight a file, each line's intensity multiplied by its file's.
+boltzmann : float, optional
+    The files weighted by their Gibbs free energies at this many kelvin,
+    the weights adding up to 1 (not with weights).
 
 Returns
 -------
 dict
-    "positions", "intensities": float64 arrays (owned by numpy), in the
-        order of the file; "widths": an array, or None where the file gives
-        none (the widths as written, in the measure the file uses; pass them
-        to spectrum() with the width keyword of that measure);
-    "kind": "lines";
-    "units": {"positions": ..., "intensities": ...}, each "cm-1", "km/mol"
-        or None where the file does not say (plain line lists never do);
-    "free_energy": the free energy in hartree where the file gives one,
-        else None;
-    "format": the format read, "columns" or "fixed";
-    "notes": what broaden-batch would note on reading it, as
+    "positions": float64 array (owned by numpy), the lines on the axis, in
+        the order of the files (where the axis is the file's own unit, and
+        neither scale nor shift is given, the file's printed decimals);
+    "intensities": the lines' intensities as drawn, after every conversion
+        and weight: broaden-batch's --sticks. For ecd with units="epsilon"
+        each is times its line's wavenumber, as broaden-batch multiplies the
+        curve by the wavenumber at each point;
+    "energies": the positions in the unit the lines are broadened in (cm-1
+        for ir, raman and line lists, eV for uv and ecd and for a line list
+        in eV), after scale and shift: spectrum(energies, intensities, ...)
+        is broaden-batch's curve on a grid in that unit. For ecd with
+        units="epsilon", broaden-batch broadens each intensity divided by
+        its line's wavenumber (energies in eV times 8065.54393734) and
+        multiplies the curve by the wavenumber at each point;
+    "widths": a line list's widths as written (in the measure the file
+        uses; pass them to spectrum() with the width keyword of that
+        measure), else None;
+    "kind": "ir", "raman", "uv" or "ecd" for an output, "lines" for a line
+        list;
+    "units": {"positions": ..., "energies": ..., "intensities": ...}: for an
+        output the axis ("cm-1", "ev" or "nm"), the broadening unit and the
+        quantity as broaden-batch's tsv header names it ("km/mol",
+        "oscillator strength", "epsilon/(L/mol/cm)"); for a line list
+        "cm-1", "km/mol" or None where the file does not say (plain line
+        lists never do; axis= or line_unit= name the positions' unit);
+    "free_energy": the Gibbs free energy in hartree where the file gives
+        one, else None; for several files a list, one a file;
+    "weights": the weights used, one a file (those given, or the Boltzmann
+        weights), else None;
+    "format": the format read ("columns", "fixed", "gaussian", ...); for
+        several files a list;
+    "notes": what broaden-batch would say on reading, one entry a line:
         "NAME:LINE: ..." ("lines.csv:1: skipped the header row 'f,I'").
 
 Raises
 ------
 ValueError
     A line that cannot be read, as broaden-batch says it:
-    "NAME:LINE:COLUMN: expected ..."; an unknown input or a refused columns
-    layout, with broaden-batch's message.
+    "NAME:LINE:COLUMN: expected ..."; a file without the spectrum asked
+    for, or holding several without spectrum=; an option that does not fit
+    the file or a refused keyword, with broaden-batch's message.
 OSError
-    The file cannot be opened or read.
+    A file cannot be opened or read.
 
 Examples
 --------
@@ -198,11 +262,37 @@ Examples
 (array([1000., 1500.]), array([2.5, 0.1]), 'columns')
 >>> lines["notes"] == [path + ":1: skipped the header row 'freq,int'"]
 True
+
+A Gaussian TD output: the excited states on the nm axis (converted from
+the eV the file prints), their oscillator strengths, and their energies to
+broaden in eV; with units="epsilon" the strengths as molar absorption
+coefficients:
+
+>>> td = os.path.join(folder, "td.log")
+>>> _ = open(td, "w").write(
+...     " Entering Gaussian System, Link 0=g16\n"
+...     " Excitation energies and oscillator strengths:\n"
+...     " \n"
+...     " Excited State   1:      Singlet-A      5.6287 eV  220.27 nm  f=0.0018\n"
+...     " Excited State   2:      Singlet-A      6.0621 eV  204.52 nm  f=0.5880\n"
+...     " Normal termination of Gaussian 16.\n")
+>>> uv = broaden.read(td)
+>>> uv["kind"], uv["format"], uv["positions"], uv["intensities"], uv["energies"]
+('uv', 'gaussian', array([220.2714631 , 204.52351237]), array([0.0018, 0.588 ]), array([5.6287, 6.0621]))
+>>> uv["units"]
+{'positions': 'nm', 'energies': 'ev', 'intensities': 'oscillator strength'}
+>>> eps = broaden.read(td, units="epsilon")
+>>> eps["units"]["intensities"], eps["intensities"].round(1)
+('epsilon/(L/mol/cm)', array([   51.7, 16879.5]))
+>>> x, y = broaden.spectrum(eps["energies"], eps["intensities"], fwhm=0.3,
+...                         start=4, stop=8, step=0.01)  # in eV, as broaden-batch broadens
+>>> float(x[y.argmax()]), round(float(y.max()))  # the peak: eV, L mol-1 cm-1
+(6.06, 52851)
 >>> _ = open(path, "w").write("1000 x\n")
 >>> broaden.read(path)  # doctest: +ELLIPSIS
 Traceback (most recent call last):
     ...
-ValueError: ...lines.csv:1:6: expected a number for the intensity (field 2), not 'x')";
+ValueError: ...lines.csv:1:6: expected a number for the intensity (field 2), not 'x')doc";
 
 inline constexpr const char* kClassic = R"(The classic spectrum of broaden, as numbers.
 

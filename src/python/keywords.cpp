@@ -18,6 +18,29 @@ std::string without_nul(const std::string& text) {
   return kept;
 }
 
+// `line` checked by parse_command_line.
+CheckedKeywords checked_line(const std::vector<std::string>& line) {
+  std::vector<const char*> argv;
+  for (const std::string& argument : line) argv.push_back(argument.c_str());
+  argv.push_back(nullptr);
+  Command command = parse_command_line(static_cast<int>(line.size()), argv.data());
+  CheckedKeywords checked;
+  switch (command.action) {
+    case CommandAction::run:
+      checked.options = std::move(command.options);
+      break;
+    case CommandAction::usage_error:
+      checked.error = std::move(command.text);
+      break;
+    case CommandAction::help:
+    case CommandAction::version:
+      // No keyword becomes --help or --version: every value follows "=".
+      checked.error = "internal error: the keywords asked for " + line.back();
+      break;
+  }
+  return checked;
+}
+
 }  // namespace
 
 std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
@@ -38,26 +61,46 @@ std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
 }
 
 CheckedKeywords check_keywords(const SpectrumKeywords& keywords) {
-  const std::vector<std::string> line = command_line_of(keywords);
-  std::vector<const char*> argv;
-  for (const std::string& argument : line) argv.push_back(argument.c_str());
-  argv.push_back(nullptr);
-  Command command = parse_command_line(static_cast<int>(line.size()), argv.data());
-  CheckedKeywords checked;
-  switch (command.action) {
-    case CommandAction::run:
-      checked.options = std::move(command.options);
-      break;
-    case CommandAction::usage_error:
-      checked.error = std::move(command.text);
-      break;
-    case CommandAction::help:
-    case CommandAction::version:
-      // No keyword becomes --help or --version: every value follows "=".
-      checked.error = "internal error: the keywords asked for " + line.back();
-      break;
+  return checked_line(command_line_of(keywords));
+}
+
+std::vector<std::string> command_line_of(const ReadKeywords& keywords) {
+  std::vector<std::string> line{"broaden-batch"};
+  const auto text = [&](const char* name, const std::optional<std::string>& value) {
+    if (value) line.push_back(std::string("--") + name + "=" + without_nul(*value));
+  };
+  const auto number = [&](const char* name, const std::optional<double>& value) {
+    if (value) line.push_back(std::string("--") + name + "=" + shortest(*value));
+  };
+  if (keywords.input != "auto") line.push_back("--input=" + without_nul(keywords.input));
+  text("columns", keywords.columns);
+  text("spectrum", keywords.spectrum);
+  text("axis", keywords.axis);
+  text("units", keywords.units);
+  text("laser", keywords.laser);
+  number("temperature", keywords.temperature);
+  text("rotatory", keywords.rotatory);
+  number("scale", keywords.scale);
+  number("shift", keywords.shift);
+  text("line-unit", keywords.line_unit);
+  if (keywords.weights) {
+    std::string weights;
+    for (const double weight : *keywords.weights) {
+      if (!weights.empty()) weights += ',';
+      weights += shortest(weight);
+    }
+    line.push_back("--weights=" + weights);
   }
-  return checked;
+  number("boltzmann", keywords.boltzmann);
+  line.push_back("--sigma=1");
+  line.push_back("--");
+  for (const std::string& input : keywords.inputs)
+    line.push_back(input == "-" ? std::string("./-") : without_nul(input));
+  return line;
+}
+
+CheckedKeywords check_keywords(const ReadKeywords& keywords) {
+  return checked_line(command_line_of(keywords));
 }
 
 }  // namespace broaden

@@ -57,4 +57,29 @@ struct CheckedKeywords {
 };
 CheckedKeywords check_keywords(const SpectrumKeywords& keywords);
 
+/// What broaden.read was asked for: the files and broaden-batch's options of
+/// reading, each as the program takes it (strings as given, numbers as
+/// doubles).
+struct ReadKeywords {
+  std::vector<std::string> inputs;  ///< the files' names, in order
+  std::string input = "auto";
+  std::optional<std::string> columns, spectrum, axis, units, laser, rotatory, line_unit;
+  std::optional<double> temperature, scale, shift, boltzmann;
+  std::optional<std::vector<double>> weights;
+};
+
+/// The command line of broaden-batch that reads the files as `keywords`
+/// ask, written as command_line_of writes its options; a width option
+/// (--sigma=1) that the program's command line needs and reading does not
+/// use; the files after "--", so that no name is taken for an option, and a
+/// file named "-" as "./-" (the program would read standard input).
+///
+///   {inputs {"a.log"}, spectrum "uv", weights {{0.5}}}
+///     -> {"broaden-batch", "--spectrum=uv", "--weights=0.5", "--sigma=1", "--", "a.log"}
+std::vector<std::string> command_line_of(const ReadKeywords& keywords);
+
+/// The keywords checked as broaden-batch checks its command line, as
+/// check_keywords does: options.inputs are the names the messages show.
+CheckedKeywords check_keywords(const ReadKeywords& keywords);
+
 }  // namespace broaden

@@ -15,18 +15,20 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "batch/grid.h"
+#include "batch/input_lines.h"
+#include "batch/spectrum_kinds.h"
 #include "docstrings.h"
 #include "keywords.h"
 #include "line_shapes/line_profiles.h"
 #include "numbers/double_to_shortest.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
-#include "text/quoted.h"
 
 namespace py = pybind11;
 
@@ -228,86 +230,182 @@ py::object unit_name(Unit unit) {
   return py::none();
 }
 
-// The format `input` names, nullptr for "auto" (the one recognised in the
-// text), or the refusal listing the names.
-const LineListFormat* format_named(const std::string& input) {
-  if (input == "auto") return nullptr;
-  if (const LineListFormat* format = find_line_list_format(input)) return format;
-  std::string names = "auto";
-  const std::span<const LineListFormat> formats = line_list_formats();
-  for (std::size_t i = 0; i < formats.size(); ++i)
-    names += std::string(i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i].name);
-  throw py::value_error("--input takes " + names + ", not " + quoted(input, 64));
-}
-
-// The layout `columns` names, checked as broaden-batch checks --columns
-// (the width option is there only because the program's command line needs
-// one; its value is not used).
-ColumnLayout layout_of(const std::optional<std::string>& columns, const LineListFormat& format) {
-  if (!columns) return {};
-  const std::string input = "--input=" + std::string(format.name);
-  const std::string layout = "--columns=" + *columns;
-  const char* const argv[] = {"broaden-batch", input.c_str(), layout.c_str(), "--sigma=1", nullptr};
-  const Command command = parse_command_line(4, argv);
-  if (command.action != CommandAction::run) throw py::value_error(command.text);
-  return command.options.columns;
-}
-
-py::dict read_line_list(const py::object& path, const std::string& input,
-                        const std::optional<std::string>& columns, const py::object& spectrum) {
-  const py::module_ os = py::module_::import("os");
-  const std::string name = os.attr("fsdecode")(path).cast<std::string>();
-  const LineListFormat* named = format_named(input);
+// The bytes of the file `path`, read through Python's io.open, so that a
+// file that cannot be read raises Python's own OSError.
+py::bytes file_content(const py::object& path) {
   py::bytes content;
-  {
-    const py::object file = py::module_::import("io").attr("open")(path, "rb");
-    try {
-      content = file.attr("read")();
-    } catch (py::error_already_set&) {
-      file.attr("close")();
-      throw;
-    }
+  const py::object file = py::module_::import("io").attr("open")(path, "rb");
+  try {
+    content = file.attr("read")();
+  } catch (py::error_already_set&) {
     file.attr("close")();
+    throw;
   }
+  file.attr("close")();
+  return content;
+}
+
+std::string_view text_of(const py::bytes& content) {
   char* data = nullptr;
   py::ssize_t size = 0;
   if (PyBytes_AsStringAndSize(content.ptr(), &data, &size) != 0) throw py::error_already_set();
-  const std::string_view text(data, static_cast<std::size_t>(size));
+  return {data, static_cast<std::size_t>(size)};
+}
 
-  if (named == nullptr) {
-    const py::gil_scoped_release unlocked;
-    named = &recognise_line_list(text);
+// What broaden-batch writes to its standard error on reading, one entry a
+// line, without the program's "broaden-batch: note: " or "warning: ".
+py::list notes_of(const std::string& written) {
+  py::list notes;
+  std::string_view rest = written;
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    for (const std::string_view prefix : {"broaden-batch: note: ", "broaden-batch: warning: "}) {
+      if (line.starts_with(prefix)) {
+        line.remove_prefix(prefix.size());
+        break;
+      }
+    }
+    notes.append(py::str(std::string(line)));
   }
-  const LineListFormat& format = *named;
-  if (!spectrum.is_none())
-    throw py::value_error("spectrum= picks one of the spectra an output holds; a " +
-                          std::string(format.name) + " line list holds one");
-  const ColumnLayout layout = layout_of(columns, format);
-  LineListRead got;
+  return notes;
+}
+
+// The quantity of an output's intensities, as the tsv header names it
+// after "intensity=" ("spectrum=uv intensity=oscillator strength").
+std::string intensity_unit(const std::string& spectrum_parameters) {
+  const std::string_view key = " intensity=";
+  const std::size_t at = spectrum_parameters.find(key);
+  return at == std::string::npos ? std::string() : spectrum_parameters.substr(at + key.size());
+}
+
+// path_or_paths as the files to read: one path, or a list or tuple of them.
+std::vector<py::object> paths_of(const py::object& path_or_paths) {
+  std::vector<py::object> paths;
+  if (py::isinstance<py::list>(path_or_paths) || py::isinstance<py::tuple>(path_or_paths)) {
+    for (const py::handle path : path_or_paths)
+      paths.push_back(py::reinterpret_borrow<py::object>(path));
+    if (paths.empty()) throw py::value_error("give at least one file to read");
+  } else {
+    paths.push_back(path_or_paths);
+  }
+  return paths;
+}
+
+// laser= as --laser takes it: a string as it is ("532nm"), a number as cm-1.
+std::optional<std::string> laser_text(const py::object& laser) {
+  if (laser.is_none()) return std::nullopt;
+  if (py::isinstance<py::str>(laser)) return laser.cast<std::string>();
+  if (py::isinstance<py::bool_>(laser) || !PyNumber_Check(laser.ptr()))
+    throw py::type_error("laser must be a string such as '532nm' or a number of cm-1, not " +
+                         py::repr(laser).cast<std::string>());
+  return shortest(py::float_(laser).cast<double>()) + "cm-1";
+}
+
+py::dict read_files(const py::object& path_or_paths, const std::string& input,
+                    const std::optional<std::string>& columns,
+                    const std::optional<std::string>& spectrum,
+                    const std::optional<std::string>& axis, const std::string& units,
+                    const py::object& laser, const std::optional<double>& temperature,
+                    const std::optional<std::string>& rotatory, const std::optional<double>& scale,
+                    const std::optional<double>& shift, const std::optional<std::string>& line_unit,
+                    const std::optional<std::vector<double>>& weights,
+                    const std::optional<double>& boltzmann) {
+  const std::vector<py::object> paths = paths_of(path_or_paths);
+  const py::module_ os = py::module_::import("os");
+  ReadKeywords keywords{.inputs = {},
+                        .input = input,
+                        .columns = columns,
+                        .spectrum = spectrum,
+                        .axis = axis,
+                        .units = units == "native" ? std::nullopt : std::optional(units),
+                        .laser = laser_text(laser),
+                        .rotatory = rotatory,
+                        .line_unit = line_unit,
+                        .temperature = temperature,
+                        .scale = scale,
+                        .shift = shift,
+                        .boltzmann = boltzmann,
+                        .weights = weights};
+  for (const py::object& path : paths)
+    keywords.inputs.push_back(os.attr("fsdecode")(path).cast<std::string>());
+  const CheckedKeywords checked = check_keywords(keywords);
+  if (!checked.error.empty()) throw py::value_error(checked.error);
+  const BatchOptions& options = checked.options;
+
+  std::vector<py::bytes> contents;
+  for (const py::object& path : paths) contents.push_back(file_content(path));
+  std::vector<std::string_view> texts;
+  for (const py::bytes& content : contents) texts.push_back(text_of(content));
+
+  std::ostringstream written;
+  std::vector<std::string> formats;
+  std::vector<std::optional<double>> free_energies;
+  std::optional<BatchFailure> failure;
+  InputLines lines;
+  std::vector<double> used_weights = options.weights;
   {
     const py::gil_scoped_release unlocked;
-    got = format.read(text, LineListOptions{.columns = layout});
+    try {
+      std::vector<InputLines> reads;
+      for (std::size_t f = 0; f < texts.size(); ++f) {
+        const LineListFormat& format =
+            options.input == "auto" ? recognise_input(texts[f]) : *find_input_format(options.input);
+        formats.emplace_back(format.name);
+        reads.push_back(read_input_lines(texts[f], options.inputs[f], options, written));
+        free_energies.push_back(reads.back().free_energy);
+      }
+      std::string header;
+      lines = summed_inputs(std::move(reads), options, header);
+      if (options.boltzmann > 0.0) {
+        std::vector<double> energies;
+        for (const std::optional<double>& energy : free_energies) energies.push_back(*energy);
+        used_weights = boltzmann_weights(energies, options.boltzmann);
+      }
+    } catch (BatchFailure& failed) {
+      failure = std::move(failed);
+    }
   }
-  if (got.error)
-    throw py::value_error(escaped(name) + ":" + std::to_string(got.error->line) + ":" +
-                          std::to_string(got.error->column) + ": expected " + got.error->expected);
-  py::list notes;
-  for (const LineListNote& note : got.notes)
-    notes.append(escaped(name) + ":" + std::to_string(note.line) + ": " + note.text);
+  if (failure) throw py::value_error(failure->message);
 
-  py::dict units;
-  units["positions"] = unit_name(got.table.frequency_unit);
-  units["intensities"] = unit_name(got.table.intensity_unit);
+  const AxisUnit axis_unit = axis_of(lines, options);
+  Sticks sticks = sticks_of(lines, options, axis_unit);
+  const py::object none = py::none();
+  py::dict unit_names;
+  if (lines.kind) {
+    unit_names["positions"] = std::string(axis_row(axis_unit).name);
+    unit_names["energies"] = std::string(axis_row(lines.broadening).name);
+    unit_names["intensities"] = intensity_unit(lines.spectrum_parameters);
+  } else {
+    // A line list names its units where its format does; axis= and
+    // line_unit= name those of the positions, and of the energies.
+    if (options.axis || options.line_unit != AxisUnit::per_centimetre) {
+      unit_names["positions"] = std::string(axis_row(axis_unit).name);
+      unit_names["energies"] = std::string(axis_row(lines.broadening).name);
+    } else {
+      unit_names["positions"] = unit_name(lines.table.frequency_unit);
+    }
+    unit_names["intensities"] = unit_name(lines.table.intensity_unit);
+  }
+  const bool several = paths.size() > 1;
+  py::list energies_list, format_list;
+  for (const std::optional<double>& energy : free_energies)
+    energies_list.append(energy ? py::object(py::float_(*energy)) : none);
+  for (const std::string& format : formats) format_list.append(format);
+
   py::dict result;
-  result["positions"] = array_of(std::move(got.table.frequency));
-  result["intensities"] = array_of(std::move(got.table.intensity));
+  result["positions"] = array_of(std::move(sticks.position));
+  result["intensities"] = array_of(std::move(sticks.intensity));
+  result["energies"] = array_of(std::move(lines.table.frequency));
   result["widths"] =
-      got.table.width.empty() ? py::object(py::none()) : array_of(std::move(got.table.width));
-  result["kind"] = "lines";
-  result["units"] = units;
-  result["free_energy"] = py::none();
-  result["format"] = std::string(format.name);
-  result["notes"] = notes;
+      lines.table.width.empty() ? none : py::object(array_of(std::move(lines.table.width)));
+  result["kind"] = lines.kind ? std::string(spectrum_kind_row(*lines.kind).name) : "lines";
+  result["units"] = unit_names;
+  result["free_energy"] = several ? py::object(energies_list) : energies_list[0];
+  result["weights"] = used_weights.empty() ? none : py::object(py::cast(used_weights));
+  result["format"] = several ? py::object(format_list) : format_list[0];
+  result["notes"] = notes_of(written.str());
   return result;
 }
 
@@ -326,8 +424,12 @@ PYBIND11_MODULE(broaden, module) {
              arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
              arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
              arg("points") = py::none(), arg("threads") = py::none(), arg("cutoff") = py::none());
-  module.def("read", &read_line_list, docstrings::kRead, arg("path"), py::kw_only(),
-             arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none());
+  module.def("read", &read_files, docstrings::kRead, arg("path"), py::kw_only(),
+             arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none(),
+             arg("axis") = py::none(), arg("units") = "native", arg("laser") = py::none(),
+             arg("temperature") = py::none(), arg("rotatory") = py::none(),
+             arg("scale") = py::none(), arg("shift") = py::none(), arg("line_unit") = py::none(),
+             arg("weights") = py::none(), arg("boltzmann") = py::none());
   module.def("classic", &classic, docstrings::kClassic, arg("frequencies"), arg("intensities"),
              arg("width"));
 }

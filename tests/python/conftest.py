@@ -9,6 +9,8 @@ import pytest
 
 BATCH = os.environ.get("BROADEN_BATCH_EXECUTABLE", "")
 CLASSIC = os.environ.get("BROADEN_EXECUTABLE", "")
+# The folder of real quantum-chemistry outputs, where present.
+QC_SAMPLES = os.environ.get("BROADEN_QC_SAMPLES", "")
 
 
 def bits(array):
@@ -38,9 +40,36 @@ def run_batch(arguments, cwd):
     return done.returncode, np.array(x), np.array(y), done.stderr
 
 
+def run_sticks(arguments, cwd):
+    """broaden-batch's status, its --sticks (positions, intensities), its notes and warnings
+    without the program's prefix, and its stderr."""
+    assert BATCH, "BROADEN_BATCH_EXECUTABLE names the program"
+    sticks = os.path.join(cwd, "sticks.tsv")
+    for name in (sticks, os.path.join(cwd, "spectrum.tsv")):
+        if os.path.exists(name):
+            os.remove(name)
+    done = subprocess.run([BATCH, "--sticks", sticks, "-o", os.path.join(cwd, "spectrum.tsv"),
+                           *arguments], capture_output=True, text=True, cwd=cwd)
+    positions, intensities = [], []
+    if done.returncode == 0:
+        with open(sticks) as lines:
+            for line in lines:
+                if not line.startswith("#"):
+                    a, b = line.split("\t")
+                    positions.append(float(a))
+                    intensities.append(float(b))
+    notes = []
+    for line in done.stderr.splitlines():
+        for prefix in ("broaden-batch: note: ", "broaden-batch: warning: "):
+            if line.startswith(prefix):
+                notes.append(line[len(prefix):])
+    return done.returncode, np.array(positions), np.array(intensities), notes, done.stderr
+
+
 def batch_message(stderr):
     """The one-line message of a refusal, as the program prints it after its name."""
-    first = stderr.splitlines()[0]
+    first = [line for line in stderr.splitlines()
+             if not line.startswith(("broaden-batch: note: ", "broaden-batch: warning: "))][0]
     assert first.startswith("broaden-batch: "), stderr
     return first[len("broaden-batch: "):]
 

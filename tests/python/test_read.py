@@ -3,12 +3,14 @@ and its errors and notes with broaden-batch's messages."""
 
 import os
 import pathlib
+import re
+import shutil
 
 import numpy as np
 import pytest
 
 import broaden
-from conftest import batch_message, bits, run_batch
+from conftest import QC_SAMPLES, batch_message, bits, run_batch, run_sticks
 
 
 def write(folder, name, text):
@@ -95,11 +97,282 @@ def test_what_broaden_batch_refuses_is_refused_with_its_message(text, options, k
 
 def test_names_the_program_does_not_take_are_refused(folder):
     path = write(folder, "lines.txt", "1 2\n")
-    with pytest.raises(ValueError, match=r"^--input takes auto, columns or fixed, not 'xyz'$"):
-        broaden.read(path, input="xyz")
-    with pytest.raises(ValueError, match="^spectrum= picks one of the spectra"):
-        broaden.read(path, spectrum="ir")
+    for options, keywords in [(["--input", "xyz"], {"input": "xyz"}),
+                              (["--spectrum", "ir"], {"spectrum": "ir"})]:
+        status, _, _, stderr = run_batch(["--sigma", "1"] + options + [path], folder)
+        assert status == 2, stderr
+        with pytest.raises(ValueError) as raised:
+            broaden.read(path, **keywords)
+        assert str(raised.value) == batch_message(stderr)
     with pytest.raises(FileNotFoundError):
         broaden.read(os.path.join(folder, "absent.txt"))
     with pytest.raises(IsADirectoryError):
         broaden.read(folder)
+
+
+# Quantum-chemistry outputs: excerpts as the programs print them.
+BANNER = (" Entering Gaussian System, Link 0=g16\n"
+          " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n")
+ANALYSIS = (" Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
+            " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
+            " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
+            " and normal coordinates:\n")
+MODES = ("                      1                      2                      3\n"
+         "                      A                      A                      A\n"
+         " Frequencies --   -123.4567              1000.1234              1500.5000\n"
+         " Red. masses --      1.0000                 2.0000                 3.0000\n"
+         " Frc consts  --      0.1000                 0.2000                 0.3000\n"
+         " IR Inten    --      5.0000                10.2500                 0.0100\n")
+RAMAN = " Raman Activ --      1.0000                 2.5000                 0.0000\n"
+ATOMS = ("  Atom  AN      X      Y      Z        X      Y      Z        X      Y      Z\n"
+         "     1   8     0.00   0.00   0.07     0.00   0.00   0.07     0.00   0.00   0.07\n"
+         "\n")
+EXCITED = (BANNER +
+           " <0|del|b> * <b|rxdel|0> + <0|del|b> * <b|delr+rdel|0>\n"
+           " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+           "       state          XX          YY          ZZ    R(velocity)    E-M Angle\n"
+           "         1        -0.5409     -0.1929     -0.4285     -0.3874      138.41\n"
+           "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n"
+           " 1/2[<0|r|b>*<b|rxdel|0> + (<0|rxdel|b>*<b|r|0>)*]\n"
+           " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+           "       state          XX          YY          ZZ     R(length)\n"
+           "         1        -0.6314     -0.8070      0.0043     -0.4780\n"
+           "         2      -164.9642    -10.7393     31.1655    -48.1793\n"
+           "  1/2[<0|del|b>*<b|r|0> + (<0|r|b>*<b|del|0>)*] (Au)\n"
+           "\n"
+           " Excitation energies and oscillator strengths:\n"
+           " \n"
+           " Excited State   1:      Singlet-A      5.6287 eV  220.27 nm  f=0.0018  <S**2>=0.000\n"
+           "      34 -> 36         0.52587\n"
+           " \n"
+           " Excited State   2:      Singlet-A      6.0621 eV  204.52 nm  f=0.5880  <S**2>=0.000\n"
+           "      35 -> 36         0.67354\n"
+           " Normal termination of Gaussian 16 at Mon Sep  1 17:10:54 2014.\n")
+ONE_MODE = (" Entering Gaussian System, Link 0=g16\n" + ANALYSIS +
+            "                      1\n"
+            "                      A\n"
+            " Frequencies --   1000.0000\n"
+            " Red. masses --      1.0000\n"
+            " Frc consts  --      0.1000\n"
+            " IR Inten    --     10.0000\n"
+            "  Atom  AN      X      Y      Z\n"
+            "     1   8     0.00   0.00   0.07\n"
+            "\n")
+FREE_ENERGY = " Sum of electronic and thermal Free Energies=  {:.9f}\n"
+# RT ln 10 at 298.15 K in hartree (CODATA 2018): the conformer that much higher weighs a tenth.
+DECADE = 8.314462618e-3 * 298.15 * np.log(10.0) / 2625.4996394799
+
+
+@pytest.fixture
+def outputs(folder):
+    write(folder, "ir.log", BANNER + ANALYSIS + MODES + ATOMS)
+    write(folder, "both.log", BANNER + ANALYSIS + MODES + RAMAN + ATOMS)
+    write(folder, "td.log", EXCITED)
+    write(folder, "lines.txt", "1000.1234 10.25\n1500.5 0.01\n")
+    write(folder, "low.log", ONE_MODE + FREE_ENERGY.format(-382.0))
+    write(folder, "high.log", ONE_MODE + FREE_ENERGY.format(-382.0 + DECADE))
+    write(folder, "none.log", ONE_MODE)
+    return folder
+
+
+def shortest(value):
+    """A double as the module writes it for the program: its shortest text ("1", not "1.0")."""
+    text = repr(float(value))
+    return text[:-2] if text.endswith(".0") else text
+
+
+def option_list(keywords):
+    """broaden-batch's options for read()'s keywords."""
+    options = []
+    for keyword, value in keywords.items():
+        if keyword == "weights":
+            value = ",".join(shortest(w) for w in value)
+        elif keyword == "laser" and not isinstance(value, str):
+            value = shortest(value) + "cm-1"
+        elif isinstance(value, float):
+            value = shortest(value)
+        options += ["--" + keyword.replace("_", "-"), value]
+    return options
+
+
+def reading_notes(notes):
+    """The program's notes on reading, without those on the grid it draws on."""
+    return [note for note in notes
+            if not note.startswith("the grid ") and not re.match(r"\d+ of \d+ lines? lie", note)]
+
+
+def same_as_sticks(files, keywords, folder, width=("--fwhm", "10")):
+    """read() of `files` against broaden-batch's --sticks with the same options: the same
+    lines bit for bit and the same notes, or the same refusal. The result, or None."""
+    status, positions, intensities, notes, stderr = run_sticks(
+        [*width, *option_list(keywords), *files], folder)
+    previous = os.getcwd()
+    os.chdir(folder)  # the names as the program was given them, in the messages
+    try:
+        given = files[0] if len(files) == 1 else files
+        if status != 0:
+            with pytest.raises(ValueError) as raised:
+                broaden.read(given, **keywords)
+            assert str(raised.value) == batch_message(stderr)
+            return None
+        lines = broaden.read(given, **keywords)
+    finally:
+        os.chdir(previous)
+    assert np.array_equal(bits(lines["positions"]), bits(positions)), (files, keywords)
+    assert np.array_equal(bits(lines["intensities"]), bits(intensities)), (files, keywords)
+    assert lines["notes"] == reading_notes(notes)
+    assert lines["widths"] is None
+    return lines
+
+
+CASES = [
+    (["ir.log"], {}),
+    (["ir.log"], {"units": "epsilon"}),
+    (["ir.log"], {"scale": 0.96, "shift": 3.5}),
+    (["ir.log"], {"axis": "nm"}),
+    (["both.log"], {"spectrum": "raman"}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": "532nm",
+                    "temperature": 300.0}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": 18796.99}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon"}),
+    (["td.log"], {"spectrum": "uv"}),
+    (["td.log"], {"spectrum": "uv", "units": "epsilon", "axis": "cm-1"}),
+    (["td.log"], {"spectrum": "uv", "axis": "ev", "shift": -0.1}),
+    (["td.log"], {"spectrum": "ecd", "units": "epsilon"}),
+    (["td.log"], {"spectrum": "ecd", "rotatory": "length", "axis": "ev"}),
+    (["low.log", "high.log"], {"boltzmann": 298.15}),
+    (["ir.log", "low.log"], {"weights": [0.25, 3.0], "units": "epsilon"}),
+    (["lines.txt"], {"line_unit": "ev", "axis": "nm"}),
+]
+
+
+@pytest.mark.parametrize("files,keywords", CASES)
+def test_outputs_give_broaden_batchs_sticks(files, keywords, outputs):
+    lines = same_as_sticks(files, keywords, outputs)
+    assert lines is not None
+    several = len(files) > 1
+    assert lines["format"] == (["gaussian"] * len(files) if several else
+                               "columns" if files[0] == "lines.txt" else "gaussian")
+    assert lines["energies"].shape == lines["positions"].shape
+
+
+def test_what_each_output_gives_and_in_which_units(outputs):
+    path = os.path.join(outputs, "ir.log")
+    ir = broaden.read(path)
+    # The imaginary mode left out, as the warning says; the printed decimals on the file's axis.
+    assert list(ir["positions"]) == [1000.1234, 1500.5] and list(ir["intensities"]) == [10.25, 0.01]
+    assert ir["kind"] == "ir" and ir["free_energy"] is None and ir["weights"] is None
+    assert ir["units"] == {"positions": "cm-1", "energies": "cm-1", "intensities": "km/mol"}
+    assert len(ir["notes"]) == 1 and ir["notes"][0].startswith(path + ":")
+    assert "imaginary" in ir["notes"][0]
+    td = os.path.join(outputs, "td.log")
+    ecd = broaden.read(td, spectrum="ecd", units="epsilon")
+    assert ecd["units"] == {"positions": "nm", "energies": "ev",
+                            "intensities": "delta epsilon/(L/mol/cm)"}
+    native = broaden.read(td, spectrum="ecd", axis="cm-1")
+    assert list(native["intensities"]) == [-0.3874, -32.8598]  # velocity by default
+    # The sticks carry the wavenumber factor the curve is multiplied by.
+    ratio = ecd["intensities"] / native["intensities"]
+    assert np.allclose(ratio / native["positions"], ratio[0] / native["positions"][0], rtol=1e-12)
+    assert list(broaden.read(td, spectrum="ecd", rotatory="length")["intensities"]) == [
+        -0.478, -48.1793]
+    # A line list in eV: broadened in eV, drawn in nm, its units named.
+    lines = broaden.read(os.path.join(outputs, "lines.txt"), line_unit="ev", axis="nm")
+    assert lines["units"] == {"positions": "nm", "energies": "ev", "intensities": None}
+    assert list(lines["energies"]) == [1000.1234, 1500.5] and lines["kind"] == "lines"
+    # Broadened in eV: the energies give the program's curve on an eV grid.
+    uv = broaden.read(td, spectrum="uv", units="epsilon")
+    assert list(uv["energies"]) == [5.6287, 6.0621]
+    status, x, y, stderr = run_batch(["--spectrum", "uv", "--units", "epsilon", "--fwhm", "0.3",
+                                      "--axis", "ev", "--from", "4", "--to", "8", "--step",
+                                      "0.01", td], outputs)
+    assert status == 0, stderr
+    mine = broaden.spectrum(uv["energies"], uv["intensities"], fwhm=0.3, start=4, stop=8,
+                            step=0.01)
+    assert np.array_equal(bits(mine[0]), bits(x)) and np.array_equal(bits(mine[1]), bits(y))
+
+
+def test_boltzmann_weights_follow_the_free_energies(outputs):
+    names = [os.path.join(outputs, name) for name in ("low.log", "high.log")]
+    lines = broaden.read(names, boltzmann=298.15)
+    low, high = lines["weights"]
+    assert low + high == pytest.approx(1.0, abs=1e-15) and low / high == pytest.approx(10, 1e-5)
+    assert lines["free_energy"] == [-382.0, pytest.approx(-382.0 + DECADE, abs=1e-9)]
+    assert list(lines["intensities"]) == [10.0 * low, 10.0 * high]
+    assert lines["format"] == ["gaussian", "gaussian"]
+    # Twice the same energy: half each; a tuple of paths as a list.
+    assert broaden.read((names[0], names[0]), boltzmann=500.0)["weights"] == [0.5, 0.5]
+
+
+def test_several_files_sum_each_by_its_weight(folder):
+    a = write(folder, "a.txt", "1000 2\n1100 0.5\n")
+    b = write(folder, "b.txt", "1200 3\n")
+    lines = broaden.read([a, pathlib.Path(b)], weights=[0.5, 2])
+    assert list(lines["positions"]) == [1000, 1100, 1200]
+    assert list(lines["intensities"]) == [1, 0.25, 6]
+    assert lines["weights"] == [0.5, 2.0] and lines["free_energy"] == [None, None]
+    assert lines["format"] == ["columns", "columns"] and lines["kind"] == "lines"
+    # Without weights each counts once.
+    assert list(broaden.read([a, b])["intensities"]) == [2, 0.5, 3]
+    assert broaden.read([a, b])["weights"] is None
+
+
+REFUSED = [
+    (["both.log"], {}),
+    (["ir.log"], {"spectrum": "raman"}),
+    (["ir.log"], {"spectrum": "uv"}),
+    (["ir.log"], {"columns": "2,1"}),
+    (["ir.log"], {"input": "orca"}),
+    (["td.log"], {"spectrum": "dos"}),
+    (["td.log"], {"spectrum": "ecd", "rotatory": "mixed"}),
+    (["td.log"], {"axis": "hz"}),
+    (["td.log"], {"units": "molar"}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": "532"}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": "2eV"}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": -1.0}),
+    (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": 500.0}),
+    (["ir.log"], {"temperature": 0.0}),
+    (["ir.log"], {"shift": float("inf")}),
+    (["low.log", "none.log"], {"boltzmann": 298.15}),
+    (["low.log", "high.log"], {"weights": [1.0]}),
+    (["low.log"], {"weights": [1.0, 2.0]}),
+    (["low.log", "high.log"], {"weights": [1.0, 2.0], "boltzmann": 300.0}),
+    (["low.log", "high.log"], {"weights": [1.0, float("nan")]}),
+    (["low.log", "lines.txt"], {}),
+    (["lines.txt"], {"units": "epsilon"}),
+    (["lines.txt"], {"laser": "532nm"}),
+    (["lines.txt"], {"input": "fixed", "line_unit": "nm"}),
+]
+
+
+@pytest.mark.parametrize("files,keywords", REFUSED)
+def test_what_broaden_batch_refuses_in_outputs_is_refused_with_its_message(files, keywords,
+                                                                           outputs):
+    assert same_as_sticks(files, keywords, outputs) is None
+
+
+def test_names_are_files_whatever_they_look_like(folder, monkeypatch):
+    monkeypatch.chdir(folder)
+    write(folder, "-", "1000 2\n")
+    write(folder, "--spectrum=ir", "1200 3\n")
+    # "-" is the file of that name (the program would read standard input), and a name like an
+    # option is a name.
+    lines = broaden.read(["-", "--spectrum=ir"])
+    assert list(lines["positions"]) == [1000, 1200]
+    with pytest.raises(ValueError, match="^give at least one file to read$"):
+        broaden.read([])
+    with pytest.raises(TypeError):
+        broaden.read("-", laser=True)
+
+
+@pytest.mark.skipif(not os.path.isdir(QC_SAMPLES), reason="no folder of real outputs")
+@pytest.mark.parametrize("name", sorted(os.listdir(QC_SAMPLES)) if os.path.isdir(QC_SAMPLES)
+                         else [])
+def test_real_outputs_give_broaden_batchs_sticks(name, folder):
+    if name.startswith(("README", "LICENSE")):
+        pytest.skip("not an output")
+    shutil.copy(os.path.join(QC_SAMPLES, name), folder)
+    for keywords in [{}, {"spectrum": "ir"}, {"spectrum": "raman"}, {"spectrum": "uv"},
+                     {"spectrum": "ecd"}, {"units": "epsilon", "axis": "ev"},
+                     {"spectrum": "raman", "units": "epsilon", "laser": "532nm"}]:
+        same_as_sticks([name], keywords, folder)
