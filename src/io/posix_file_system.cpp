@@ -165,9 +165,9 @@ class MappedText final : public FileText {
 
   bool unchanged() const override {
     struct stat now {};
-    return ::fstat(fd_, &now) == 0 && now.st_size == info_.st_size &&
-           now.st_mtim.tv_sec == info_.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == info_.st_mtim.tv_nsec;
+    if (::fstat(fd_, &now) != 0 || now.st_size < info_.st_size) return false;
+    return now.st_size > info_.st_size || (now.st_mtim.tv_sec == info_.st_mtim.tv_sec &&
+                                           now.st_mtim.tv_nsec == info_.st_mtim.tv_nsec);
   }
 
  private:
@@ -261,7 +261,13 @@ std::unique_ptr<FileText> PosixFileSystem::read_whole(const std::string& name,
     void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data != MAP_FAILED) {
       ::madvise(data, size, MADV_SEQUENTIAL);
-      return std::make_unique<MappedText>(fd, info, static_cast<const char*>(data), size);
+      try {
+        return std::make_unique<MappedText>(fd, info, static_cast<const char*>(data), size);
+      } catch (...) {
+        ::munmap(data, size);
+        ::close(fd);
+        throw;
+      }
     }
     // A file system that cannot map files (some network or user-space
     // ones) is read instead.

@@ -266,25 +266,37 @@ TEST_F(PosixFileSystemTest, ReadWholeFailsAsOpenExistingDoesAndNeverCutsAReadSho
   }
 }
 
+// Sets the modification time of `file` a second on.
+void later(const fs::path& file) {
+  struct stat info {};
+  ::stat(file.c_str(), &info);
+  const timespec times[2] = {info.st_atim, {info.st_mtim.tv_sec + 1, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
 TEST_F(PosixFileSystemTest, AMappedFileChangedMeanwhileIsToldAndOneCutShortEndsTheProcess) {
   const std::string content(10'000, 'a');
   std::string reason;
-  for (const auto& change :
-       {+[](const fs::path& file) { std::ofstream(file, std::ios::app) << 'b'; },
-        +[](const fs::path& file) {
-          // The same size, written a second later.
-          std::fstream(file, std::ios::in | std::ios::out) << 'b';
-          struct stat info {};
-          ::stat(file.c_str(), &info);
-          const timespec times[2] = {info.st_atim, {info.st_mtim.tv_sec + 1, 0}};
-          ::utimensat(AT_FDCWD, file.c_str(), times, 0);
-        }}) {
+  const struct {
+    const char* change;
+    void (*make)(const fs::path&);
+    bool unchanged;
+  } cases[] = {
+      // Appended to, as an output still being written: the bytes shown stay.
+      {"append", [](const fs::path& f) { std::ofstream(f, std::ios::app) << 'b', later(f); }, true},
+      {"rewrite a byte",
+       [](const fs::path& f) { std::fstream(f, std::ios::in | std::ios::out) << 'b', later(f); },
+       false},
+      {"touch", [](const fs::path& f) { later(f); }, false},
+      {"cut short", [](const fs::path& f) { fs::resize_file(f, 5000); }, false},
+  };
+  for (const auto& c : cases) {
     folder_.write("f", content);
     const auto whole = files_.read_whole("f", reason);
     ASSERT_NE(whole, nullptr) << reason;
     EXPECT_TRUE(whole->unchanged());
-    change(folder_ / "f");
-    EXPECT_FALSE(whole->unchanged());
+    c.make(folder_ / "f");
+    EXPECT_EQ(whole->unchanged(), c.unchanged) << c.change;
   }
   // Reading beyond the new end of a file cut short raises SIGBUS: the
   // process ends rather than read bytes that are not there.

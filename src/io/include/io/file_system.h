@@ -34,12 +34,17 @@ class FileText {
  public:
   virtual ~FileText() = default;
   virtual std::string_view text() const = 0;
-  /// Whether the file is still as it was when it was read: false when
-  /// another process has since changed its size or modification time, so
-  /// that what text() showed may be a mix of old and new bytes. Text held
+  /// Whether the bytes text() showed are still the file's: false when
+  /// another process has since made the file shorter, or changed its
+  /// modification time without making it longer (a rewrite in place), so
+  /// that text() may have been a mix of old and new bytes. A file that only
+  /// grew (an output still being written) keeps the bytes shown, and is
+  /// taken as unchanged, as a plain read of it would have been. Text held
   /// in memory with no file beneath it is always unchanged.
   ///
-  ///   read_whole("a.out"); another process appends to a.out -> false
+  ///   read_whole("a.out"); another process appends to a.out    -> true
+  ///   read_whole("a.out"); another process rewrites a byte      -> false
+  ///   read_whole("a.out"); another process truncates a.out      -> false
   virtual bool unchanged() const { return true; }
 };
 

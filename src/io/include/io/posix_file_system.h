@@ -20,13 +20,12 @@ namespace broaden {
 /// /proc (whose size shows as 0), an empty file.
 ///
 /// A mapped file is read where it lies, so what another process does to it
-/// meanwhile shows through. FileText::unchanged() tells a change of size or
-/// modification time afterwards (broaden-batch then fails rather than give
-/// a spectrum of mixed bytes). A file cut short while it is mapped, or a
-/// disk failing under it, makes reading past its new end raise SIGBUS,
-/// which ends the process (after remove_temporary_files_on_signals' handler
-/// has removed the temporary output): the run fails loudly, never with a
-/// short or corrupted result.
+/// meanwhile shows through. FileText::unchanged() tells, from the size and
+/// modification time, a file cut short or rewritten afterwards
+/// (broaden-batch then fails rather than give a spectrum of mixed bytes). A file cut short while it
+/// is mapped, or a disk failing under it, makes reading past its new end raise SIGBUS, which ends
+/// the process (after remove_temporary_files_on_signals' handler has removed the temporary output):
+/// the run fails loudly, never with a short or corrupted result.
 ///
 /// One temporary file of the process at a time (the latest made by
 /// create_temporary, until it is renamed or removed) is known to the
