@@ -5,17 +5,61 @@
 // speed of finding its line ends, a bound for any line scanner). Each
 // reports bytes a second and "extra_MiB", the growth of the process's peak
 // resident memory while reading, beyond the text itself.
+//
+// Then the same from a file as broaden-batch reads it (FileSystem::
+// read_whole, mapped): a Gaussian output of BROADEN_BENCH_BYTES (1 GiB by
+// default) written once into a new folder under BROADEN_BENCH_DIR (else the
+// system's temporary folder) and removed at the end, skipped when the disk
+// lacks the room: its pages touched, one byte each (the speed of the page
+// cache, or of the disk with "cold", whose pages are dropped from the cache
+// before each pass), and read whole into its spectra. These report, from
+// /proc/self/status, "peak_RSS_MiB" (the growth of the peak resident set,
+// mapped file pages included), "file_MiB" (the file's pages resident at
+// the end of a pass: shared with the cache, given back under pressure),
+// "anon_MiB" (the growth of the anonymous memory, which is what a run
+// owns) and "heap_peak_MiB" (the most bytes allocated at once, beyond those
+// before).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
 #include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 
+#include "io/posix_file_system.h"
 #include "records/line_list_formats.h"
+
+// The bytes allocated now and at most, for heap_peak_MiB.
+namespace {
+std::atomic<std::size_t> g_heap{0};
+std::atomic<std::size_t> g_heap_peak{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* const p = std::malloc(size != 0 ? size : 1);
+  if (p == nullptr) throw std::bad_alloc();
+  const std::size_t now = g_heap += malloc_usable_size(p);
+  for (std::size_t peak = g_heap_peak;
+       now > peak && !g_heap_peak.compare_exchange_weak(peak, now);) {
+  }
+  return p;
+}
+void operator delete(void* p) noexcept {
+  if (p == nullptr) return;
+  g_heap -= malloc_usable_size(p);
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 
 #ifndef BROADEN_QC_SAMPLES
 #define BROADEN_QC_SAMPLES ""
@@ -125,6 +169,184 @@ void bench_memchr_lines(benchmark::State& state) {
 BENCHMARK(bench_big_gaussian)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(bench_big_orca)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(bench_memchr_lines)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A field of /proc/self/status ("VmHWM", "RssAnon", ...) in MiB.
+double status_mib(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.compare(0, field.size() + 1, field + ":") == 0)
+      return std::strtod(line.c_str() + field.size() + 1, nullptr) / 1024.0;  // kB
+  return 0.0;
+}
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// A Gaussian output on disk: the sample's opening, then its optimisation
+// step (the orientation tables, the SCF cycles, the links' lines, none of
+// which the reader keeps) over and over, then its frequency analysis.
+class BigFile {
+ public:
+  BigFile() {
+    const std::string text = sample("gaussian09-dvb-ir.out");
+    const std::size_t step = text.find(" Standard orientation:");
+    const std::size_t analysis = text.find(" Harmonic frequencies");
+    if (text.empty() || step == std::string::npos || analysis == std::string::npos) {
+      why_not_ = "no sample (the folder of samples is absent)";
+      return;
+    }
+    const std::size_t line = text.rfind('\n', step) + 1;
+    const std::string_view head(text.data(), line), block(text.data() + line, analysis - line),
+        tail(text.data() + analysis, text.size() - analysis);
+    const char* where = std::getenv("BROADEN_BENCH_DIR");
+    std::string folder =
+        (where != nullptr ? std::filesystem::path(where) : std::filesystem::temp_directory_path()) /
+        "broaden-bench-XXXXXX";
+    struct statvfs disk {};
+    const std::size_t size = big_size();
+    if (::statvfs(folder.substr(0, folder.rfind('/')).c_str(), &disk) != 0 ||
+        static_cast<double>(disk.f_bavail) * static_cast<double>(disk.f_frsize) <
+            static_cast<double>(size) + 512.0 * kMiB) {
+      why_not_ = "not enough room on the disk for the file (BROADEN_BENCH_DIR)";
+      return;
+    }
+    if (::mkdtemp(folder.data()) == nullptr) {
+      why_not_ = "cannot make the folder for the file";
+      return;
+    }
+    folder_ = folder;
+    path_ = folder + "/big.out";
+    {
+      std::ofstream out(path_, std::ios::binary);
+      out << head;
+      for (std::size_t written = head.size(); written + block.size() + tail.size() < size;
+           written += block.size())
+        out << block;
+      out << tail;
+      if (!out.flush()) why_not_ = "cannot write the file";
+    }
+    // On its storage, so that the cold passes can drop its pages.
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd >= 0) {
+      ::fsync(fd);
+      ::close(fd);
+    }
+    bytes_ = std::filesystem::file_size(path_);
+  }
+  ~BigFile() {
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+  BigFile(const BigFile&) = delete;
+  BigFile& operator=(const BigFile&) = delete;
+
+  const std::string& why_not() const { return why_not_; }
+  const std::string& path() const { return path_; }
+  std::size_t bytes() const { return bytes_; }
+
+  // Drops the file's pages from the system's cache.
+  void drop_cached() const {
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+  }
+
+ private:
+  std::string folder_, path_, why_not_;
+  std::size_t bytes_ = 0;
+};
+
+const BigFile& big_file() {
+  static const BigFile file;
+  return file;
+}
+
+// Runs `pass` on the file read whole, each iteration, and reports the
+// speed and the memory counters.
+template <class Pass>
+void read_file(benchmark::State& state, bool cold, Pass pass) {
+  const BigFile& file = big_file();
+  if (!file.why_not().empty()) {
+    state.SkipWithError(file.why_not().c_str());
+    return;
+  }
+  PosixFileSystem files;
+  // The peak resident set starts again from the present one.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const double rss = status_mib("VmRSS"), anon = status_mib("RssAnon"),
+               file_pages = status_mib("RssFile");
+  const std::size_t heap = g_heap;
+  g_heap_peak = heap;
+  double anon_grown = 0.0, file_resident = 0.0;
+  for (auto _ : state) {
+    if (cold) {
+      state.PauseTiming();
+      file.drop_cached();
+      state.ResumeTiming();
+    }
+    std::string reason;
+    const std::unique_ptr<FileText> whole = files.read_whole(file.path(), reason);
+    if (!whole) {
+      state.SkipWithError(reason.c_str());
+      break;
+    }
+    pass(state, whole->text());
+    state.PauseTiming();
+    anon_grown = std::max(anon_grown, status_mib("RssAnon") - anon);
+    file_resident = std::max(file_resident, status_mib("RssFile") - file_pages);
+    state.ResumeTiming();
+  }
+  state.counters["peak_RSS_MiB"] = status_mib("VmHWM") - rss;
+  state.counters["file_MiB"] = file_resident;
+  state.counters["anon_MiB"] = anon_grown;
+  state.counters["heap_peak_MiB"] = static_cast<double>(g_heap_peak - heap) / kMiB;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(file.bytes()));
+}
+
+// (The speeds are over the time on the clock: a cold pass waits for the
+// disk.)
+
+// Every page of the file read, nothing else done: the speed of getting the
+// bytes at all.
+void bench_file_pages(benchmark::State& state, bool cold) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  read_file(state, cold, [page](benchmark::State&, std::string_view text) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < text.size(); i += page) sum += static_cast<unsigned char>(text[i]);
+    benchmark::DoNotOptimize(sum);
+  });
+}
+
+// The file as broaden-batch reads it: recognised, then read into its spectra.
+void bench_file_spectra(benchmark::State& state, bool cold) {
+  read_file(state, cold, [](benchmark::State& s, std::string_view text) {
+    const LineListFormat& format = recognise_input(text);
+    if (format.read_spectra == nullptr || format.name != "gaussian") {
+      s.SkipWithError("not recognised as a Gaussian output");
+      return;
+    }
+    SpectraRead read = format.read_spectra(text);
+    if (read.error) s.SkipWithError(read.error->expected.c_str());
+    benchmark::DoNotOptimize(read);
+  });
+}
+
+BENCHMARK_CAPTURE(bench_file_pages, warm, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(bench_file_pages, cold, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(bench_file_spectra, warm, false)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(bench_file_spectra, cold, true)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -54,31 +54,29 @@ int read_all(int fd, std::string& text) {
   }
 }
 
-// The whole line list: a file through the file-system seam, or standard
-// input from its descriptor (so that a failed read is told from its end).
-std::string read_input(const std::string& name, int input_fd, FileSystem& files) {
-  std::string text;
+// The whole line list: a file through the file-system seam (mapped where it
+// can be), or standard input from its descriptor (so that a failed read is
+// told from its end).
+std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
   if (name == "-") {
+    std::string text;
     struct stat info {};
     int error = ::fstat(input_fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
     if (error == 0) error = read_all(input_fd, text);
     if (error != 0)
       throw Failure{kBatchFailed,
                     "cannot read standard input: " + std::string(std::strerror(error))};
-    return text;
+    return std::make_unique<HeldText>(std::move(text));
   }
   std::string reason;
-  const std::unique_ptr<std::istream> file = files.open_existing(name, reason);
-  if (!file) throw Failure{kBatchFailed, "cannot open " + quoted_input(name) + ": " + reason};
   try {
-    char buffer[1 << 16];
-    for (std::streamsize got; (got = file->rdbuf()->sgetn(buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<std::size_t>(got));
+    std::unique_ptr<FileText> file = files.read_whole(name, reason);
+    if (!file) throw Failure{kBatchFailed, "cannot open " + quoted_input(name) + ": " + reason};
+    return file;
   } catch (const std::system_error& error) {
     throw Failure{kBatchFailed,
                   "cannot read " + quoted_input(name) + ": " + error.code().message()};
   }
-  return text;
 }
 
 // The grid the options ask for, or the failure of its refusal.
@@ -160,8 +158,9 @@ std::unique_ptr<AtomicFile> picture_file(const BatchOptions& options, FileSystem
 // The overlay's two columns, read as a columns line list is.
 LineTable read_overlay(const BatchOptions& options, FileSystem& files, std::ostream& err) {
   const std::string& name = options.plot.overlay;
-  const std::string text = read_input(name, -1, files);
-  LineListRead read = read_columns(text, LineListOptions{.columns = options.plot.overlay_columns});
+  const std::unique_ptr<FileText> text = read_input(name, -1, files);
+  LineListRead read =
+      read_columns(text->text(), LineListOptions{.columns = options.plot.overlay_columns});
   if (read.error)
     throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
                                     std::to_string(read.error->column) + ": expected " +
@@ -341,8 +340,14 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   if (!options.sticks.empty()) sticks.emplace(options.sticks, false, options.force, out, files);
   std::string inputs_header;
   std::vector<InputLines> reads;
-  for (const std::string& name : options.inputs)
-    reads.push_back(read_input_lines(read_input(name, input_fd, files), name, options, err));
+  for (const std::string& name : options.inputs) {
+    // Each file is held only while it is read: memory does not grow with it.
+    std::unique_ptr<FileText> text = read_input(name, input_fd, files);
+    reads.push_back(read_input_lines(text->text(), name, options, err));
+    if (!text->unchanged())
+      throw Failure{kBatchFailed,
+                    "cannot read " + quoted_input(name) + ": the file changed while it was read"};
+  }
   const InputLines input = summed_inputs(std::move(reads), options, inputs_header);
   const LineTable& table = input.table;
   const bool from_output = input.kind.has_value();

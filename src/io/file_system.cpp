@@ -7,6 +7,16 @@ std::error_code not_supported() { return std::make_error_code(std::errc::operati
 
 }  // namespace
 
+std::unique_ptr<FileText> FileSystem::read_whole(const std::string& name, std::string& reason) {
+  const std::unique_ptr<std::istream> file = open_existing(name, reason);
+  if (!file) return nullptr;
+  std::string text;
+  char buffer[1 << 16];
+  for (std::streamsize got; (got = file->rdbuf()->sgetn(buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(got));
+  return std::make_unique<HeldText>(std::move(text));
+}
+
 NameKind FileSystem::kind_of(const std::string&, bool) { return NameKind::absent; }
 
 std::unique_ptr<OutputFile> FileSystem::create_temporary(const std::string&, std::string&,

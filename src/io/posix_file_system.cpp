@@ -1,13 +1,16 @@
 #include "io/posix_file_system.h"
 
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <streambuf>
 #include <string_view>
@@ -145,6 +148,53 @@ class DescriptorOstream final : public OutputFile {
   DescriptorBuffer buffer_;
 };
 
+// A regular file mapped read-only, with its descriptor kept for the check
+// that it is unchanged.
+class MappedText final : public FileText {
+ public:
+  MappedText(int fd, const struct stat& info, const char* data, std::size_t size)
+      : fd_(fd), info_(info), data_(data), size_(size) {}
+  MappedText(const MappedText&) = delete;
+  MappedText& operator=(const MappedText&) = delete;
+  ~MappedText() override {
+    ::munmap(const_cast<char*>(data_), size_);
+    ::close(fd_);
+  }
+
+  std::string_view text() const override { return {data_, size_}; }
+
+  bool unchanged() const override {
+    struct stat now {};
+    if (::fstat(fd_, &now) != 0 || now.st_size < info_.st_size) return false;
+    return now.st_size > info_.st_size || (now.st_mtim.tv_sec == info_.st_mtim.tv_sec &&
+                                           now.st_mtim.tv_nsec == info_.st_mtim.tv_nsec);
+  }
+
+ private:
+  int fd_;
+  struct stat info_;
+  const char* data_;
+  std::size_t size_;
+};
+
+// Everything from `fd` to its end, `expected` bytes or so; throws
+// std::system_error on a failed read.
+std::string read_to_end(int fd, std::size_t expected) {
+  // One byte over, so that the read that finds the end needs no more room.
+  std::string text(std::max(expected + 1, kBufferSize), '\0');
+  std::size_t size = 0;
+  for (;;) {
+    if (size == text.size()) text.resize(2 * size);
+    const ssize_t got = ::read(fd, text.data() + size, text.size() - size);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw std::system_error(errno, std::generic_category());
+    if (got == 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  text.resize(size);
+  return text;
+}
+
 // The temporary file of the process, for the signal handlers: plain
 // storage, so that a handler reads it without allocating.
 char g_temporary[4096];
@@ -187,6 +237,50 @@ std::unique_ptr<std::istream> PosixFileSystem::open_existing(const std::string& 
     return nullptr;
   }
   return std::make_unique<DescriptorIstream>(fd);
+}
+
+std::unique_ptr<FileText> PosixFileSystem::read_whole(const std::string& name,
+                                                      std::string& reason) {
+  if (holds_nul(name, reason)) return nullptr;
+  const int fd = ::openat(directory_fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return nullptr;
+  }
+  struct stat info {};
+  const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  if (error != 0) {
+    reason = std::strerror(error);
+    ::close(fd);
+    return nullptr;
+  }
+  const bool regular = S_ISREG(info.st_mode);
+  if (regular && info.st_size > 0 &&
+      static_cast<std::uintmax_t>(info.st_size) <= std::numeric_limits<std::size_t>::max()) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data != MAP_FAILED) {
+      ::madvise(data, size, MADV_SEQUENTIAL);
+      try {
+        return std::make_unique<MappedText>(fd, info, static_cast<const char*>(data), size);
+      } catch (...) {
+        ::munmap(data, size);
+        ::close(fd);
+        throw;
+      }
+    }
+    // A file system that cannot map files (some network or user-space
+    // ones) is read instead.
+  }
+  try {
+    std::string text =
+        read_to_end(fd, regular && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0);
+    ::close(fd);
+    return std::make_unique<HeldText>(std::move(text));
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::create_new(const std::string& name,

@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "support/temp_folder.h"
 
@@ -154,6 +160,199 @@ TEST_F(PosixFileSystemTest, ReadErrorsThrowFromTheBufferBeyondWhatIsBuffered) {
     }
   };
   EXPECT_THROW(read_to_end(), std::system_error);
+}
+
+// Whether the process maps the folder's file `name` (as /proc/self/maps lists it).
+bool mapped(const fs::path& file) {
+  std::ifstream maps("/proc/self/maps");
+  const std::string path = fs::canonical(file).string();
+  for (std::string line; std::getline(maps, line);)
+    if (line.size() >= path.size() &&
+        line.compare(line.size() - path.size(), path.size(), path) == 0)
+      return true;
+  return false;
+}
+
+TEST_F(PosixFileSystemTest, ReadWholeGivesExactlyTheBytesOfFilesOfAnySize) {
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  // Bytes of every value, NUL among them, and no line end at the end.
+  const auto bytes = [](std::size_t size) {
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>((i * 7919 + i / 13) % 256);
+    return text;
+  };
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, page - 1, page, page + 1, 3 * page,
+                                 300'001 * std::size_t{1}}) {
+    SCOPED_TRACE(size);
+    const std::string content = bytes(size);
+    folder_.write("f", content);
+    std::string reason;
+    auto whole = files_.read_whole("f", reason);
+    ASSERT_NE(whole, nullptr) << reason;
+    EXPECT_EQ(whole->text(), content);
+    EXPECT_TRUE(whole->unchanged());
+    // A file with bytes is mapped, not copied, until the text goes.
+    EXPECT_EQ(mapped(folder_ / "f"), size > 0);
+    whole.reset();
+    EXPECT_FALSE(mapped(folder_ / "f"));
+  }
+  // Through a link, and by a full name from the current folder.
+  folder_.write("lines.txt", "1,2\n\0\n"s);
+  fs::create_symlink("lines.txt", folder_ / "link");
+  PosixFileSystem current;
+  std::string reason;
+  for (auto [files, name] :
+       {std::pair{&files_, "link"s}, {&current, (folder_ / "lines.txt").string()}}) {
+    const auto whole = files->read_whole(name, reason);
+    ASSERT_NE(whole, nullptr) << reason;
+    EXPECT_EQ(whole->text(), "1,2\n\0\n"s) << name;
+  }
+}
+
+TEST_F(PosixFileSystemTest, ReadWholeReadsWhatCannotBeMappedFromItsDescriptor) {
+  // A named pipe, with more than one read's worth written into it.
+  ASSERT_EQ(::mkfifo((folder_ / "pipe").c_str(), 0600), 0);
+  const std::string content = std::string(150'000, 'p') + "\0end"s;
+  std::thread writer([&] { std::ofstream(folder_ / "pipe", std::ios::binary) << content; });
+  std::string reason;
+  auto whole = files_.read_whole("pipe", reason);
+  writer.join();
+  ASSERT_NE(whole, nullptr) << reason;
+  EXPECT_EQ(whole->text(), content);
+  EXPECT_TRUE(whole->unchanged());
+  // A file whose size shows as 0 but which holds text, and a character device.
+  PosixFileSystem current;
+  whole = current.read_whole("/proc/self/status", reason);
+  ASSERT_NE(whole, nullptr) << reason;
+  EXPECT_EQ(whole->text().substr(0, 5), "Name:");
+  EXPECT_EQ(whole->text().back(), '\n');
+  whole = current.read_whole("/dev/null", reason);
+  ASSERT_NE(whole, nullptr) << reason;
+  EXPECT_EQ(whole->text(), "");
+}
+
+TEST_F(PosixFileSystemTest, ReadWholeFailsAsOpenExistingDoesAndNeverCutsAReadShort) {
+  folder_.write("file", "x");
+  fs::create_directory(folder_ / "sub");
+  fs::create_symlink("sub", folder_ / "to_sub");
+  folder_.write("secret", "x");
+  fs::permissions(folder_ / "secret", fs::perms::none);
+  const struct {
+    std::string name, reason;
+  } cases[] = {
+      {"sub", "Is a directory"},
+      {"to_sub", "Is a directory"},
+      {"missing", "No such file or directory"},
+      {"file/x", "Not a directory"},
+      {"file\0"s, "the name holds a NUL byte"},
+      // The owner's permissions bind all but the superuser.
+      {"secret", ::geteuid() == 0 ? "-" : "Permission denied"},
+  };
+  for (const auto& c : cases) {
+    if (c.reason == "-") continue;
+    std::string reason;
+    EXPECT_EQ(files_.read_whole(c.name, reason), nullptr) << c.name;
+    EXPECT_EQ(reason, c.reason) << c.name;
+  }
+  // Reading the process's own memory from address 0 fails at once: the
+  // failure is thrown, not taken for the end of the file.
+  PosixFileSystem current;
+  std::string reason;
+  try {
+    current.read_whole("/proc/self/mem", reason);
+    ADD_FAILURE() << "the failed read was not reported";
+  } catch (const std::system_error& error) {
+    EXPECT_EQ(error.code().value(), EIO);
+  }
+}
+
+// Sets the modification time of `file` a second on.
+void later(const fs::path& file) {
+  struct stat info {};
+  ::stat(file.c_str(), &info);
+  const timespec times[2] = {info.st_atim, {info.st_mtim.tv_sec + 1, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+}
+
+TEST_F(PosixFileSystemTest, AMappedFileChangedMeanwhileIsToldAndOneCutShortEndsTheProcess) {
+  const std::string content(10'000, 'a');
+  std::string reason;
+  const struct {
+    const char* change;
+    void (*make)(const fs::path&);
+    bool unchanged;
+  } cases[] = {
+      // Appended to, as an output still being written: the bytes shown stay.
+      {"append", [](const fs::path& f) { std::ofstream(f, std::ios::app) << 'b', later(f); }, true},
+      {"rewrite a byte",
+       [](const fs::path& f) { std::fstream(f, std::ios::in | std::ios::out) << 'b', later(f); },
+       false},
+      {"touch", [](const fs::path& f) { later(f); }, false},
+      {"cut short", [](const fs::path& f) { fs::resize_file(f, 5000); }, false},
+  };
+  for (const auto& c : cases) {
+    folder_.write("f", content);
+    const auto whole = files_.read_whole("f", reason);
+    ASSERT_NE(whole, nullptr) << reason;
+    EXPECT_TRUE(whole->unchanged());
+    c.make(folder_ / "f");
+    EXPECT_EQ(whole->unchanged(), c.unchanged) << c.change;
+  }
+  // Reading beyond the new end of a file cut short raises SIGBUS: the
+  // process ends rather than read bytes that are not there.
+  folder_.write("f", content);
+  EXPECT_DEATH(
+      {
+        const auto whole = files_.read_whole("f", reason);
+        ::truncate((folder_ / "f").c_str(), 0);
+        std::size_t sum = 0;
+        for (const char c : whole->text()) sum += static_cast<unsigned char>(c);
+        std::printf("%zu\n", sum);
+      },
+      "");
+}
+
+// A file system with only open_existing: read_whole reads its stream.
+class StreamFileSystem : public FileSystem {
+ public:
+  // A stream buffer that gives "abc" and then fails.
+  struct FailingBuffer : std::streambuf {
+    int_type underflow() override {
+      if (gave_) throw std::system_error(EIO, std::generic_category());
+      gave_ = true;
+      setg(text_, text_, text_ + 3);
+      return 'a';
+    }
+    char text_[4] = "abc";
+    bool gave_ = false;
+  };
+  struct FailingStream : std::istream {
+    FailingStream() : std::istream(&buffer_) {}
+    FailingBuffer buffer_;
+  };
+  std::unique_ptr<std::istream> open_existing(const std::string& name,
+                                              std::string& reason) override {
+    if (name == "failing") return std::make_unique<FailingStream>();
+    if (name == "big")
+      return std::make_unique<std::istringstream>(std::string(200'000, 'z') + "\0"s);
+    reason = "not here";
+    return nullptr;
+  }
+  std::unique_ptr<OutputFile> create_new(const std::string&, std::string&) override {
+    return nullptr;
+  }
+};
+
+TEST(FileSystemTest, ReadWholeByDefaultReadsTheStreamAndPassesItsFailuresOn) {
+  StreamFileSystem files;
+  std::string reason;
+  const auto big = files.read_whole("big", reason);
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(big->text(), std::string(200'000, 'z') + "\0"s);
+  EXPECT_TRUE(big->unchanged());
+  EXPECT_EQ(files.read_whole("missing", reason), nullptr);
+  EXPECT_EQ(reason, "not here");
+  EXPECT_THROW(files.read_whole("failing", reason), std::system_error);
 }
 
 // The primitives a file made whole is built of.

@@ -1,14 +1,16 @@
-// The file-system seam: how the line-list file is opened, the spectrum file
-// created, and a file made whole beside its name and moved into place. The
-// runs talk only to this interface, so a whole run can go in-process
-// against any folder.
+// The file-system seam: how the line-list file is opened or read whole, the
+// spectrum file created, and a file made whole beside its name and moved
+// into place. The runs talk only to this interface, so a whole run can go
+// in-process against any folder.
 #pragma once
 
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <system_error>
+#include <utility>
 
 namespace broaden {
 
@@ -23,6 +25,37 @@ class OutputFile : public std::ostream {
   /// (fsync(2)), throwing std::system_error when either fails. A file with
   /// no storage beneath it (a test's) only flushes.
   virtual void sync() { flush(); }
+};
+
+/// The whole content of a file, as read_whole gives it: its bytes, NUL bytes
+/// and all, valid for as long as this object lives (a view into the file's
+/// pages where it is mapped, else into memory this object owns).
+class FileText {
+ public:
+  virtual ~FileText() = default;
+  virtual std::string_view text() const = 0;
+  /// Whether the bytes text() showed are still the file's: false when
+  /// another process has since made the file shorter, or changed its
+  /// modification time without making it longer (a rewrite in place), so
+  /// that text() may have been a mix of old and new bytes. A file that only
+  /// grew (an output still being written) keeps the bytes shown, and is
+  /// taken as unchanged, as a plain read of it would have been. Text held
+  /// in memory with no file beneath it is always unchanged.
+  ///
+  ///   read_whole("a.out"); another process appends to a.out    -> true
+  ///   read_whole("a.out"); another process rewrites a byte      -> false
+  ///   read_whole("a.out"); another process truncates a.out      -> false
+  virtual bool unchanged() const { return true; }
+};
+
+/// Text held in memory (a pipe's, standard input's, a test's).
+class HeldText final : public FileText {
+ public:
+  explicit HeldText(std::string text) : text_(std::move(text)) {}
+  std::string_view text() const override { return text_; }
+
+ private:
+  std::string text_;
 };
 
 /// What a name stands for, as far as putting a file under it goes.
@@ -44,6 +77,20 @@ class FileSystem {
   /// A read error later makes the stream throw std::system_error.
   virtual std::unique_ptr<std::istream> open_existing(const std::string& name,
                                                       std::string& reason) = 0;
+
+  /// The whole content of the existing file `name`, for readers over a
+  /// string_view. Fails as open_existing does: nullptr, `reason` set to the
+  /// system's words ("No such file or directory", "Is a directory",
+  /// "Permission denied"). A read error throws std::system_error; what is
+  /// returned is never cut short.
+  ///
+  ///   read_whole("dvb.out", reason)  -> text() "Entering Gaussian System..."
+  ///   read_whole("empty", reason)    -> text() ""
+  ///   read_whole("folder", reason)   -> nullptr, reason "Is a directory"
+  ///
+  /// This default reads open_existing's stream into memory; the system's
+  /// implementation maps a regular file instead (see posix_file_system.h).
+  virtual std::unique_ptr<FileText> read_whole(const std::string& name, std::string& reason);
 
   /// Creates the new, empty file `name` for writing, readable and writable
   /// by all less the file-creation mask. Fails (nullptr, `reason` set) when

@@ -11,6 +11,22 @@ namespace broaden {
 /// or the open folder `directory_fd` (which must outlive this object).
 /// Names holding a NUL byte are refused, never cut short at it.
 ///
+/// read_whole maps a regular, non-empty file read-only (mmap(2),
+/// MAP_PRIVATE, read ahead as for sequential reading): its pages are the
+/// file's, shared with the system's cache and given back under memory
+/// pressure, so the memory a run owns does not grow with the file. Anything
+/// else, or a file that cannot be mapped, is read into memory from its
+/// descriptor: a named pipe, a character device, /dev/stdin, a file of
+/// /proc (whose size shows as 0), an empty file.
+///
+/// A mapped file is read where it lies, so what another process does to it
+/// meanwhile shows through. FileText::unchanged() tells, from the size and
+/// modification time, a file cut short or rewritten afterwards
+/// (broaden-batch then fails rather than give a spectrum of mixed bytes). A file cut short while it
+/// is mapped, or a disk failing under it, makes reading past its new end raise SIGBUS, which ends
+/// the process (after remove_temporary_files_on_signals' handler has removed the temporary output):
+/// the run fails loudly, never with a short or corrupted result.
+///
 /// One temporary file of the process at a time (the latest made by
 /// create_temporary, until it is renamed or removed) is known to the
 /// signal handlers of remove_temporary_files_on_signals.
@@ -20,6 +36,7 @@ class PosixFileSystem final : public FileSystem {
 
   std::unique_ptr<std::istream> open_existing(const std::string& name,
                                               std::string& reason) override;
+  std::unique_ptr<FileText> read_whole(const std::string& name, std::string& reason) override;
   std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) override;
 
   NameKind kind_of(const std::string& name, bool follow_links) override;
