@@ -25,6 +25,7 @@
 #include "batch/plot.h"
 #include "batch/spectrum_kinds.h"
 #include "io/atomic_file.h"
+#include "io/posix_file_system.h"
 #include "line_shapes/line_profiles.h"
 #include "records/classic_spectrum.h"
 #include "records/columns_reader.h"
@@ -42,31 +43,16 @@ using Failure = BatchFailure;
 // The temporary file beside the output, until it is moved into place.
 constexpr std::string_view kTemporaryPrefix = ".broaden-batch-";
 
-// Reads everything from `fd`; returns 0 or the errno of the failed read.
-int read_all(int fd, std::string& text) {
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return errno;
-    if (got == 0) return 0;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
 // The whole line list: a file through the file-system seam (mapped where it
 // can be), or standard input from its descriptor (so that a failed read is
 // told from its end).
 std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
   if (name == "-") {
-    std::string text;
-    struct stat info {};
-    int error = ::fstat(input_fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-    if (error == 0) error = read_all(input_fd, text);
-    if (error != 0)
-      throw Failure{kBatchFailed,
-                    "cannot read standard input: " + std::string(std::strerror(error))};
-    return std::make_unique<HeldText>(std::move(text));
+    try {
+      return read_descriptor_whole(input_fd);
+    } catch (const std::system_error& error) {
+      throw Failure{kBatchFailed, "cannot read standard input: " + error.code().message()};
+    }
   }
   std::string reason;
   try {

@@ -152,8 +152,9 @@ class DescriptorOstream final : public OutputFile {
 // that it is unchanged.
 class MappedText final : public FileText {
  public:
-  MappedText(int fd, const struct stat& info, const char* data, std::size_t size)
-      : fd_(fd), info_(info), data_(data), size_(size) {}
+  // The view starts `skip` bytes into the mapping.
+  MappedText(int fd, const struct stat& info, const char* data, std::size_t size, std::size_t skip)
+      : fd_(fd), info_(info), data_(data), size_(size), skip_(skip) {}
   MappedText(const MappedText&) = delete;
   MappedText& operator=(const MappedText&) = delete;
   ~MappedText() override {
@@ -161,7 +162,7 @@ class MappedText final : public FileText {
     ::close(fd_);
   }
 
-  std::string_view text() const override { return {data_, size_}; }
+  std::string_view text() const override { return {data_ + skip_, size_ - skip_}; }
 
   bool unchanged() const override {
     struct stat now {};
@@ -175,6 +176,7 @@ class MappedText final : public FileText {
   struct stat info_;
   const char* data_;
   std::size_t size_;
+  std::size_t skip_;
 };
 
 // Everything from `fd` to its end, `expected` bytes or so; throws
@@ -193,6 +195,41 @@ std::string read_to_end(int fd, std::size_t expected) {
   }
   text.resize(size);
   return text;
+}
+
+// The text of the open file `fd` (owned from here on: closed with the text,
+// or on a failure) from byte `from` to its end: mapped when it is a regular
+// file with bytes beyond `from`, else read.
+std::unique_ptr<FileText> whole_text(int fd, const struct stat& info, std::size_t from) {
+  const bool regular = S_ISREG(info.st_mode);
+  if (regular && info.st_size > 0 && static_cast<std::uintmax_t>(info.st_size) > from &&
+      static_cast<std::uintmax_t>(info.st_size) <= std::numeric_limits<std::size_t>::max()) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (data != MAP_FAILED) {
+      ::madvise(data, size, MADV_SEQUENTIAL);
+      try {
+        return std::make_unique<MappedText>(fd, info, static_cast<const char*>(data), size, from);
+      } catch (...) {
+        ::munmap(data, size);
+        ::close(fd);
+        throw;
+      }
+    }
+    // A file system that cannot map files (some network or user-space
+    // ones) is read instead.
+  }
+  try {
+    const std::size_t expected = regular && static_cast<std::uintmax_t>(info.st_size) > from
+                                     ? static_cast<std::size_t>(info.st_size) - from
+                                     : 0;
+    std::string text = read_to_end(fd, expected);
+    ::close(fd);
+    return std::make_unique<HeldText>(std::move(text));
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
 }
 
 // The temporary file of the process, for the signal handlers: plain
@@ -254,33 +291,28 @@ std::unique_ptr<FileText> PosixFileSystem::read_whole(const std::string& name,
     ::close(fd);
     return nullptr;
   }
-  const bool regular = S_ISREG(info.st_mode);
-  if (regular && info.st_size > 0 &&
-      static_cast<std::uintmax_t>(info.st_size) <= std::numeric_limits<std::size_t>::max()) {
-    const auto size = static_cast<std::size_t>(info.st_size);
-    void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (data != MAP_FAILED) {
-      ::madvise(data, size, MADV_SEQUENTIAL);
-      try {
-        return std::make_unique<MappedText>(fd, info, static_cast<const char*>(data), size);
-      } catch (...) {
-        ::munmap(data, size);
-        ::close(fd);
-        throw;
-      }
-    }
-    // A file system that cannot map files (some network or user-space
-    // ones) is read instead.
+  return whole_text(fd, info, 0);
+}
+
+std::unique_ptr<FileText> read_descriptor_whole(int fd) {
+  const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (own < 0) throw std::system_error(errno, std::generic_category());
+  struct stat info {};
+  int error = ::fstat(own, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+  off_t from = 0;
+  if (error == 0 && S_ISREG(info.st_mode)) {
+    from = ::lseek(own, 0, SEEK_CUR);
+    if (from < 0) error = errno;
   }
-  try {
-    std::string text =
-        read_to_end(fd, regular && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0);
-    ::close(fd);
-    return std::make_unique<HeldText>(std::move(text));
-  } catch (...) {
-    ::close(fd);
-    throw;
+  if (error != 0) {
+    ::close(own);
+    throw std::system_error(error, std::generic_category());
   }
+  std::unique_ptr<FileText> text = whole_text(own, info, static_cast<std::size_t>(from));
+  // Read to its end, as a reader of the descriptor would leave it (a
+  // mapping leaves the shared offset where it was).
+  if (S_ISREG(info.st_mode)) ::lseek(fd, 0, SEEK_END);
+  return text;
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::create_new(const std::string& name,

@@ -6,6 +6,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -229,6 +230,43 @@ TEST_F(PosixFileSystemTest, ReadWholeReadsWhatCannotBeMappedFromItsDescriptor) {
   whole = current.read_whole("/dev/null", reason);
   ASSERT_NE(whole, nullptr) << reason;
   EXPECT_EQ(whole->text(), "");
+}
+
+// Standard input redirected from a file is mapped from where it stands, and
+// left at its end as a reader would leave it; a pipe is read; a folder fails.
+TEST_F(PosixFileSystemTest, ADescriptorIsReadWholeFromItsOffset) {
+  const std::string content = std::string(70'000, 'a') + "\0tail\n"s;
+  folder_.write("in", content);
+  for (const off_t from : {off_t{0}, off_t{5}, off_t{70'003}, off_t{70'006}, off_t{80'000}}) {
+    SCOPED_TRACE(from);
+    const int fd = ::openat(folder_fd_, "in", O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, from, SEEK_SET), from);
+    auto whole = read_descriptor_whole(fd);
+    const std::size_t skip = std::min(static_cast<std::size_t>(from), content.size());
+    EXPECT_EQ(whole->text(), content.substr(skip));
+    EXPECT_EQ(mapped(folder_ / "in"), skip < content.size());
+    EXPECT_TRUE(whole->unchanged());
+    EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), static_cast<off_t>(content.size()));
+    whole.reset();
+    EXPECT_FALSE(mapped(folder_ / "in"));
+    // The descriptor stays the caller's.
+    EXPECT_EQ(::fcntl(fd, F_GETFD), 0);
+    ::close(fd);
+  }
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  ASSERT_EQ(::write(ends[1], "1000 1\n", 7), 7);
+  ::close(ends[1]);
+  EXPECT_EQ(read_descriptor_whole(ends[0])->text(), "1000 1\n");
+  ::close(ends[0]);
+  try {
+    read_descriptor_whole(folder_fd_);
+    ADD_FAILURE() << "a folder was read";
+  } catch (const std::system_error& error) {
+    EXPECT_EQ(error.code().value(), EISDIR);
+  }
+  EXPECT_THROW(read_descriptor_whole(-1), std::system_error);
 }
 
 TEST_F(PosixFileSystemTest, ReadWholeFailsAsOpenExistingDoesAndNeverCutsAReadShort) {

@@ -30,6 +30,16 @@ namespace broaden {
 /// One temporary file of the process at a time (the latest made by
 /// create_temporary, until it is renamed or removed) is known to the
 /// signal handlers of remove_temporary_files_on_signals.
+/// The rest of the open descriptor `fd` (standard input, say), from its
+/// offset to its end, as read_whole gives a file: mapped where `fd` is a
+/// regular file with bytes left, else read from it. `fd` stays open and is
+/// left at its end, as a reader of it would leave it. Throws
+/// std::system_error on a failed read, and with EISDIR for a folder.
+///
+///   fd 0 redirected from dvb.out (`< dvb.out`) -> text() the whole file, mapped
+///   fd 0 a pipe holding "1000 1\n"              -> text() "1000 1\n", read
+std::unique_ptr<FileText> read_descriptor_whole(int fd);
+
 class PosixFileSystem final : public FileSystem {
  public:
   explicit PosixFileSystem(int directory_fd = AT_FDCWD) : directory_fd_(directory_fd) {}
