@@ -304,7 +304,11 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     // escapes, whatever the input's name holds.
     header += " input=" + (name == "-" ? std::string("-") : quoted(name));
     if (options.boltzmann > 0.0) header += " free_energy=" + shortest_text(*reads[f].free_energy);
-    if (!weights.empty()) header += " weight=" + shortest_text(weights[f]);
+    // Several files name their weights, 1 where none are given.
+    if (!weights.empty())
+      header += " weight=" + shortest_text(weights[f]);
+    else if (options.inputs.size() > 1)
+      header += " weight=1";
   }
   header += " lines=" + std::to_string(count);
   return sum;

@@ -335,10 +335,13 @@ std::string check_weights(const Given& given, const Values& v, BatchOptions& o) 
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = v.weights.find(',', start);
-    const std::string part = v.weights.substr(start, comma - start);
+    // Blanks around a weight are dropped: "0.7, 0.3".
+    std::string part = v.weights.substr(start, comma - start);
+    part.erase(0, part.find_first_not_of(" \t"));
+    part.erase(part.find_last_not_of(" \t") + 1);
     const double weight = scan_to_double(decimal_of("--weights", part));
     if (!std::isfinite(weight))
-      throw UsageError{"--weights must be finite numbers, not " + quoted(part)};
+      throw UsageError{"--weights must be finite numbers, not " + quoted(std::as_const(part))};
     o.weights.push_back(weight);
     if (comma == std::string::npos) break;
     start = comma + 1;

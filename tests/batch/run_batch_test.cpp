@@ -663,7 +663,10 @@ TEST_F(RunBatchTest, SeveralFilesAreSummedEachByItsWeight) {
       << out.str().substr(0, 300);
   // Without weights each counts once; standard input is one of the files.
   ASSERT_EQ(run(with({"a.txt", "-"}), "1200 3\n"), 0) << err.str();
-  EXPECT_NE(out.str().find(" input='a.txt' input=- lines=3\n"), std::string::npos);
+  EXPECT_NE(out.str().find(" input='a.txt' weight=1 input=- weight=1 lines=3\n"), std::string::npos)
+      << out.str().substr(0, 300);
+  ASSERT_EQ(run(with({"--weights", " 0.5 , 2", "a.txt", "b.txt"})), 0) << err.str();
+  EXPECT_EQ(rows_of(out.str()), rows_of(one_list));
 
   const struct {
     std::vector<std::string> files;

@@ -73,6 +73,7 @@ InputLines read_input_lines(std::string_view text, const std::string& name,
 /// energies, boltzmann_weights), each rounded once; with neither, as read.
 /// Sets `header` to the inputs for the tsv comment line:
 ///   one file: " input='a.log' lines=3"
+///   two files: " input='a.log' weight=1 input='b.log' weight=1 lines=6"
 ///   --weights 0.7,0.3: " input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6"
 ///   --boltzmann: " input='a.log' free_energy=-382.1 weight=0.9 ..."
 /// Throws BatchFailure when the files give different kinds of spectrum (or
