@@ -285,7 +285,7 @@ void warn_coarse(const LineTable& table, const ProfileParameters& profile, AxisU
     if (fwhm > 0.0) narrowest = std::min(narrowest, fwhm);
   }
   if (!(step > narrowest / 4)) return;
-  const std::string unit(axis_row(axis).name);
+  const std::string unit = axis == AxisUnit::electronvolt ? "eV" : std::string(axis_row(axis).name);
   err << "broaden-batch: warning: the grid is too coarse for the width: its step, "
       << short_number(step) << " " << unit
       << ", is more than a quarter of the narrowest full width at half maximum, "
@@ -334,7 +334,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
       throw Failure{kBatchFailed,
                     "cannot read " + quoted_input(name) + ": the file changed while it was read"};
   }
-  const InputLines input = summed_inputs(std::move(reads), options, inputs_header);
+  const InputLines input = summed_inputs(std::move(reads), options, inputs_header, err);
   const LineTable& table = input.table;
   const bool from_output = input.kind.has_value();
   const AxisUnit broadening = input.broadening;
@@ -445,7 +445,11 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   sink.finish();
   if (sticks) {
     // The lines as drawn: position on the axis, intensity after every conversion.
-    std::string text = "# " + parameters + " sticks\n";
+    std::string sticks_header = parameters;
+    if (from_output && input.sticks_parameters != input.spectrum_parameters)
+      sticks_header.replace(sticks_header.rfind(input.spectrum_parameters),
+                            input.spectrum_parameters.size(), input.sticks_parameters);
+    std::string text = "# " + sticks_header + " sticks\n";
     char number[kShortestRoom];
     for (std::size_t k = 0; k < on_axis.size(); ++k) {
       text.append(number, double_to_shortest(on_axis[k], 0, number));

@@ -1,6 +1,8 @@
 #include "batch/input_lines.h"
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "batch/batch.h"
@@ -129,6 +131,15 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
     }
     kind = kinds.front();
   }
+  for (const auto& [given, what, fits] :
+       {std::tuple{options.laser > 0.0, "--laser", SpectrumKind::raman},
+        {options.rotatory_given, "--rotatory", SpectrumKind::ecd}}) {
+    if (given && kind != fits)
+      throw BatchFailure{kBatchUsageError, std::string(what) + " is for --spectrum " +
+                                               std::string(spectrum_kind_row(fits).name) +
+                                               ", and " + name + " gives --spectrum " +
+                                               std::string(spectrum_kind_row(kind).name)};
+  }
   const SpectrumKindRow& row = spectrum_kind_row(kind);
   const SpectrumQuantity quantity = quantity_of(kind, read.data, options);
   if (!holds(read.data, quantity))
@@ -167,7 +178,7 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
             intensity = raman_cross_section(position, intensity, options.laser, options.kelvin);
             if (!std::isfinite(intensity))
               throw BatchFailure{kBatchFailed,
-                                 "a line of " + name + " at " + std::to_string(position) +
+                                 "a line of " + name + " at " + shortest_text(position) +
                                      " cm-1 lies at or beyond the laser's wavenumber"};
           }
           break;
@@ -187,6 +198,12 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
   const bool converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
   result.spectrum_parameters = "spectrum=" + std::string(row.name) + " intensity=" +
                                std::string(converted_units ? row.epsilon : row.native);
+  // A stick carries its line's area: with epsilon that of the curve times
+  // the unit it is broadened in.
+  result.sticks_parameters = result.spectrum_parameters;
+  if (converted_units && !cross_sections)
+    result.sticks_parameters +=
+        row.broadening == AxisUnit::electronvolt ? std::string("*eV") : std::string("*cm-1");
   if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
     err << "broaden-batch: note: Raman activities without --laser: --units epsilon changes "
            "nothing\n";
@@ -213,7 +230,8 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
   }
   for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
                                     {options.epsilon, "--units epsilon"},
-                                    {options.laser > 0.0, "--laser"}}) {
+                                    {options.laser > 0.0, "--laser"},
+                                    {options.rotatory_given, "--rotatory"}}) {
     if (given)
       throw BatchFailure{kBatchUsageError, std::string(what) +
                                                " is for the outputs of quantum-chemistry programs, "
@@ -250,7 +268,7 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
 }  // namespace
 
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         std::string& header) {
+                         std::string& header, std::ostream& warnings) {
   const auto gives = [](const InputLines& read) {
     return read.kind ? "gives --spectrum " + std::string(spectrum_kind_row(*read.kind).name)
                      : std::string("is a line list");
@@ -273,6 +291,21 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
       energies.push_back(*reads[f].free_energy);
     }
     weights = boltzmann_weights(energies, options.boltzmann);
+    const double lowest = *std::min_element(energies.begin(), energies.end());
+    for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
+      if (weights[f] == 0.0)
+        warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
+                 << " weighs nothing at " << shortest_text(options.boltzmann)
+                 << " K: its free energy lies " << shortest_text(energies[f] - lowest)
+                 << " hartree above the lowest (another molecule?)\n";
+    }
+  }
+  for (std::size_t f = 1; f < options.inputs.size() && !options.quiet; ++f) {
+    if (options.inputs[f] != "-" &&
+        std::find(options.inputs.begin(), options.inputs.begin() + static_cast<std::ptrdiff_t>(f),
+                  options.inputs[f]) != options.inputs.begin() + static_cast<std::ptrdiff_t>(f))
+      warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
+               << " is given more than once: its lines count each time\n";
   }
   InputLines sum = std::move(reads.front());
   LineTable& table = sum.table;

@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <iterator>
 #include <string_view>
 #include <tuple>
@@ -265,6 +266,13 @@ void check_names(const Given& given, const Values& v, BatchOptions& o) {
   o.force = v.force;
 }
 
+// Whether two output names name one file as written: "s.tsv", "./s.tsv"
+// and "out/../s.tsv" do (a name with "..", through a link, is taken as
+// written).
+bool same_file(const std::string& a, const std::string& b) {
+  return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+}
+
 // The picture: its file and format, and how it is drawn.
 void check_plot(const Given& given, const Values& v, BatchOptions& o) {
   if (!given("--plot")) {
@@ -291,7 +299,7 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
                " or ") +
         " (the picture's format), not " + quoted(v.plot)};
   p.file = v.plot;
-  if (o.output != "-" && o.output == p.file)
+  if (o.output != "-" && same_file(o.output, p.file))
     throw UsageError{"--plot and -o name the same file " + quoted(v.plot)};
   o.data_output = given("--output");
   if (given("--plot-size")) std::tie(p.width, p.height) = plot_size(v.plot_size);
@@ -483,7 +491,14 @@ std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
     o.kelvin = positive("--temperature", v.temperature);
     parameters += " temperature=" + shortest(o.kelvin);
   }
+  // Neither changes anything elsewhere: refused, not recorded as if used.
+  if (given("--laser") && !o.epsilon)
+    throw UsageError{"--laser gives Raman cross-sections with --units epsilon"};
+  if (given("--temperature") && !given("--laser"))
+    throw UsageError{
+        "--temperature is the Raman cross-sections' temperature: give it with --laser"};
   if (given("--rotatory")) {
+    o.rotatory_given = true;
     if (same_name(v.rotatory, "length"))
       o.rotatory = RotatoryForm::length;
     else if (!same_name(v.rotatory, "velocity"))
@@ -502,8 +517,10 @@ std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
     if (v.sticks.empty()) throw UsageError{"--sticks needs a file name"};
     if (v.sticks == "-" && o.output == "-")
       throw UsageError{"--sticks - writes the lines to standard output: give the spectrum -o FILE"};
-    if (v.sticks != "-" && v.sticks == o.output)
+    if (v.sticks != "-" && o.output != "-" && same_file(v.sticks, o.output))
       throw UsageError{"--sticks and -o name the same file"};
+    if (v.sticks != "-" && !o.plot.file.empty() && same_file(v.sticks, o.plot.file))
+      throw UsageError{"--sticks and --plot name the same file"};
     o.sticks = v.sticks;
   }
   // Widths may carry an energy unit; each the same one.
@@ -833,7 +850,10 @@ void add_options(CLI::App& app, Values& v) {
   add("--spectrum", v.spectrum, "ir, raman, uv or ecd (default: the one the file holds)", "KIND");
   add("--axis", v.axis, "cm-1, ev or nm (default: cm-1 for ir and raman, nm for uv and ecd)",
       "UNIT");
-  add("--units", v.units, "native (default: the file's quantity) or epsilon (L mol-1 cm-1)", "HOW");
+  add("--units", v.units,
+      "native (default: the file's quantity) or epsilon (L mol-1 cm-1; Raman with --laser: "
+      "cm2 sr-1)",
+      "HOW");
   add("--laser", v.laser, "Raman with --units epsilon: the laser, as 532nm or 18796.99cm-1", "L");
   add("--temperature", v.temperature, "Raman: kelvin (default 298.15)", "T");
   add("--rotatory", v.rotatory, "ecd: velocity (default) or length", "FORM");
@@ -848,7 +868,7 @@ void add_options(CLI::App& app, Values& v) {
 
   add_shape_options(app, v);
 
-  heading = "Grid (default: 0.1 to 2000 by 0.1)";
+  heading = "Grid (default: 0.1 to 2000 by 0.1; for an output, spanning its lines)";
   add("--from", v.from, "First abscissa", "A");
   add("--to", v.to, "Last abscissa (the last point is not above it)", "B");
   add("--step", v.step, "Step, in exact decimals", "S");

@@ -228,8 +228,9 @@ dict
         list;
     "units": {"positions": ..., "energies": ..., "intensities": ...}: for an
         output the axis ("cm-1", "ev" or "nm"), the broadening unit and the
-        quantity as broaden-batch's tsv header names it ("km/mol",
-        "oscillator strength", "epsilon/(L/mol/cm)"); for a line list
+        quantity each line carries as broaden-batch's sticks header names
+        it ("km/mol", "oscillator strength"; with units="epsilon" the
+        line's area, "epsilon/(L/mol/cm)*eV"); for a line list
         "cm-1", "km/mol" or None where the file does not say (plain line
         lists never do; axis= or line_unit= name the positions' unit);
     "free_energy": the Gibbs free energy in hartree where the file gives
@@ -283,7 +284,7 @@ coefficients:
 {'positions': 'nm', 'energies': 'ev', 'intensities': 'oscillator strength'}
 >>> eps = broaden.read(td, units="epsilon")
 >>> eps["units"]["intensities"], eps["intensities"].round(1)
-('epsilon/(L/mol/cm)', array([   51.7, 16879.5]))
+('epsilon/(L/mol/cm)*eV', array([   51.7, 16879.5]))
 >>> x, y = broaden.spectrum(eps["energies"], eps["intensities"], fwhm=0.3,
 ...                         start=4, stop=8, step=0.01)  # in eV, as broaden-batch broadens
 >>> float(x[y.argmax()]), round(float(y.max()))  # the peak: eV, L mol-1 cm-1

@@ -357,7 +357,7 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
         free_energies.push_back(reads.back().free_energy);
       }
       std::string header;
-      lines = summed_inputs(std::move(reads), options, header);
+      lines = summed_inputs(std::move(reads), options, header, written);
       if (options.boltzmann > 0.0) {
         std::vector<double> energies;
         for (const std::optional<double>& energy : free_energies) energies.push_back(*energy);
@@ -376,7 +376,7 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   if (lines.kind) {
     unit_names["positions"] = std::string(axis_row(axis_unit).name);
     unit_names["energies"] = std::string(axis_row(lines.broadening).name);
-    unit_names["intensities"] = intensity_unit(lines.spectrum_parameters);
+    unit_names["intensities"] = intensity_unit(lines.sticks_parameters);
   } else {
     // A line list names its units where its format does; axis= and
     // line_unit= name those of the positions, and of the energies.

@@ -565,6 +565,17 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
       {{"--fwhm", "10", "--spectrum", "uv", "ir.log"},
        1,
        "'ir.log' holds no oscillator strengths (it holds: IR intensities)"},
+      // Options that would change nothing are refused, not recorded as if used.
+      {{"--fwhm", "10", "--spectrum", "ir", "--units", "epsilon", "--laser", "532nm", "both.log"},
+       2,
+       "--laser is for --spectrum raman, and 'both.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--rotatory", "length", "ir.log"},
+       2,
+       "--rotatory is for --spectrum ecd, and 'ir.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--rotatory", "length", "lines.txt"},
+       2,
+       "--rotatory is for the outputs of quantum-chemistry programs, and 'lines.txt' is a line "
+       "list"},
   };
   for (const auto& c : refusals) {
     EXPECT_EQ(run(c.arguments), c.status) << c.message;
@@ -573,6 +584,20 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
   }
   ASSERT_EQ(run({"--fwhm", "10", "--spectrum", "raman", "--quiet", "both.log"}), 0) << err.str();
   EXPECT_NE(out.str().find("spectrum=raman intensity=A^4/amu"), std::string::npos);
+
+  // A stick carries its line's area: with epsilon the curve's unit times the broadening unit.
+  ASSERT_EQ(run({"--fwhm", "10", "--units", "epsilon", "--quiet", "--sticks", "-", "-o", "ir.tsv",
+                 "ir.log"}),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find(" spectrum=ir intensity=epsilon/(L/mol/cm)*cm-1 axis=cm-1 sticks\n"),
+            std::string::npos)
+      << out.str().substr(0, 300);
+  std::ifstream curve(folder / "ir.tsv");
+  std::string head;
+  std::getline(curve, head);
+  EXPECT_NE(head.find(" spectrum=ir intensity=epsilon/(L/mol/cm) axis=cm-1"), std::string::npos)
+      << head;
 }
 
 // The points of a tsv spectrum: abscissae and values.
@@ -735,6 +760,19 @@ TEST_F(RunBatchTest, BoltzmannWeightsFollowTheFreeEnergies) {
             0)
       << err.str();
   EXPECT_NE(out.str().find("\n1000\t5\n1000\t5\n"), std::string::npos) << out.str();
+  EXPECT_NE(err.str().find("warning: 'low.log' is given more than once: its lines count each "
+                           "time\n"),
+            std::string::npos)
+      << err.str();
+  // Another molecule's energy, hundreds of hartree away, weighs nothing: said.
+  folder.write("other.log", analysis + " Sum of electronic and thermal Free Energies=  -158.0\n");
+  ASSERT_EQ(
+      run({"--fwhm", "10", "--boltzmann", "298.15", "-o", "mixed.tsv", "low.log", "other.log"}), 0)
+      << err.str();
+  EXPECT_NE(err.str().find("warning: 'other.log' weighs nothing at 298.15 K: its free energy lies "
+                           "224 hartree above the lowest"),
+            std::string::npos)
+      << err.str();
 
   ASSERT_EQ(run({"--fwhm", "10", "--boltzmann", "298.15", "low.log", "none.log"}), 1);
   EXPECT_NE(err.str().find("and 'none.log' holds none"), std::string::npos) << err.str();

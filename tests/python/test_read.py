@@ -268,7 +268,7 @@ def test_what_each_output_gives_and_in_which_units(outputs):
     td = os.path.join(outputs, "td.log")
     ecd = broaden.read(td, spectrum="ecd", units="epsilon")
     assert ecd["units"] == {"positions": "nm", "energies": "ev",
-                            "intensities": "delta epsilon/(L/mol/cm)"}
+                            "intensities": "delta epsilon/(L/mol/cm)*eV"}
     native = broaden.read(td, spectrum="ecd", axis="cm-1")
     assert list(native["intensities"]) == [-0.3874, -32.8598]  # velocity by default
     # The sticks carry the wavenumber factor the curve is multiplied by.

@@ -50,6 +50,10 @@ struct InputLines {
   /// For the tsv header: "spectrum=uv intensity=L/(mol*cm)"; empty for a
   /// line list.
   std::string spectrum_parameters;
+  /// The same for the sticks, each a line's area: with --units epsilon
+  /// "spectrum=uv intensity=epsilon/(L/mol/cm)*eV" (a Raman cross-section
+  /// and a native quantity are what the curve's header names).
+  std::string sticks_parameters;
   std::optional<double> free_energy;  ///< an output's Gibbs free energy, hartree
 };
 
@@ -79,8 +83,13 @@ InputLines read_input_lines(std::string_view text, const std::string& name,
 /// Throws BatchFailure when the files give different kinds of spectrum (or
 /// mix line lists and outputs), or with --boltzmann when one holds no free
 /// energy.
+///
+/// Warnings go to `warnings` (none with --quiet): a file named more than
+/// once (its lines count each time), and with --boltzmann a file whose
+/// weight is 0 (its free energy so far above the lowest that it is likely
+/// another molecule's).
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         std::string& header);
+                         std::string& header, std::ostream& warnings);
 
 /// The axis the spectrum is drawn on: --axis, else the spectrum's default
 /// (nm for uv and ecd, cm-1 for ir and raman), else the line list's unit.

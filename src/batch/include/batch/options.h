@@ -84,9 +84,10 @@ struct BatchOptions {
   double laser = 0.0;      ///< --laser in cm-1; 0: none
   double kelvin = 298.15;  ///< --temperature
   RotatoryForm rotatory = RotatoryForm::velocity;
-  std::string sticks;          ///< --sticks FILE; empty: none, "-": standard output
-  bool columns_given = false;  ///< --columns, which only a columns line list takes
-  bool syntax_given = false;   ///< --delimiter or --decimal-comma, likewise
+  bool rotatory_given = false;  ///< --rotatory, which only ecd takes
+  std::string sticks;           ///< --sticks FILE; empty: none, "-": standard output
+  bool columns_given = false;   ///< --columns, which only a columns line list takes
+  bool syntax_given = false;    ///< --delimiter or --decimal-comma, likewise
   ColumnLayout columns;
   double scale = 1.0;
   /// Per-line widths (in the option's measure) are divided by this to give
