@@ -44,6 +44,12 @@ std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::str
     return nullptr;
   }
   if (!replace && files.kind_of(name, false) != NameKind::absent) {
+    // A folder or a device could not be replaced even if asked: say so,
+    // rather than suggest asking.
+    if (std::string why = unreplaceable(files.kind_of(name, true), name); !why.empty()) {
+      failure.message = std::move(why);
+      return nullptr;
+    }
     failure = FileFailure{true, quoted(name) + " exists"};
     return nullptr;
   }

@@ -251,6 +251,10 @@ TEST_F(RunBatchTest, ForceNeverReplacesAPipeAFolderOrALinkToOne) {
     EXPECT_EQ(run({"--fwhm", "1", "lines.txt", "-o", c.name, "--force"}), 1) << c.name;
     EXPECT_EQ(err.str(),
               "broaden-batch: cannot replace '" + std::string(c.name) + "': " + c.reason + "\n");
+    // Without --force the same reason, not a hint that --force would do.
+    EXPECT_EQ(run({"--fwhm", "1", "lines.txt", "-o", c.name}), 1) << c.name;
+    EXPECT_EQ(err.str(),
+              "broaden-batch: cannot replace '" + std::string(c.name) + "': " + c.reason + "\n");
   }
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder / "pipe")));
   EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "to_pipe")));

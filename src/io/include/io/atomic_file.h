@@ -44,6 +44,8 @@ class AtomicFile {
   ///     or {exists, "'out.tsv' exists"}
   ///   create(files, "pipe", true, ".tmp-", failure)  (a named pipe) -> nullptr,
   ///     "cannot replace 'pipe': not a regular file (send standard output to it instead of -o)"
+  ///     (with `replace` false too: such a name is never {exists}, which
+  ///     replacing would mend)
   static std::unique_ptr<AtomicFile> create(FileSystem& files, const std::string& name,
                                             bool replace, std::string_view temporary_prefix,
                                             FileFailure& failure);
