@@ -300,6 +300,11 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
                  << " hartree above the lowest (another molecule?)\n";
     }
   }
+  for (std::size_t f = 0; f < reads.size() && !options.quiet; ++f) {
+    if (reads[f].table.frequency.empty())
+      warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
+               << " holds no lines: it adds nothing to the spectrum\n";
+  }
   for (std::size_t f = 1; f < options.inputs.size() && !options.quiet; ++f) {
     if (options.inputs[f] != "-" &&
         std::find(options.inputs.begin(), options.inputs.begin() + static_cast<std::ptrdiff_t>(f),

@@ -222,6 +222,10 @@ TEST_F(RunBatchTest, AnEmptyLineListWithAWidthColumnGivesTheZeroSpectrum) {
     options.insert(options.end(), {"--columns", "2,1,3", "--from", "1", "--to", "3", "--step", "1",
                                    "empty.txt", "-o", "out.tsv"});
     ASSERT_EQ(run(options), 0) << err.str();
+    // Written, and told: a wrong or empty file gives a flat spectrum.
+    EXPECT_EQ(err.str(),
+              "broaden-batch: warning: 'empty.txt' holds no lines: it adds nothing to the "
+              "spectrum\n");
     const std::string written = folder.read("out.tsv");
     EXPECT_EQ(written.substr(written.find('\n') + 1), "1\t0\n2\t0\n3\t0\n") << options[1];
     EXPECT_EQ(names(), (std::vector<std::string>{"empty.txt", "out.tsv"}));

@@ -84,7 +84,8 @@ InputLines read_input_lines(std::string_view text, const std::string& name,
 /// mix line lists and outputs), or with --boltzmann when one holds no free
 /// energy.
 ///
-/// Warnings go to `warnings` (none with --quiet): a file named more than
+/// Warnings go to `warnings` (none with --quiet): a file without lines (an
+/// empty list, a wrong file: its spectrum is zero), a file named more than
 /// once (its lines count each time), and with --boltzmann a file whose
 /// weight is 0 (its free energy so far above the lowest that it is likely
 /// another molecule's).
