@@ -256,41 +256,40 @@ bool holds_nul(const std::string& name, std::string& reason) {
   return true;
 }
 
-}  // namespace
-
-std::unique_ptr<std::istream> PosixFileSystem::open_existing(const std::string& name,
-                                                             std::string& reason) {
-  if (holds_nul(name, reason)) return nullptr;
-  const int fd = ::openat(directory_fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+// Opens the existing file `name` of the folder `folder` for reading, with
+// its status in `info`: the descriptor, or -1 with `reason` set (a folder
+// is refused as EISDIR).
+int open_for_reading(int folder, const std::string& name, struct stat& info, std::string& reason) {
+  if (holds_nul(name, reason)) return -1;
+  const int fd = ::openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     reason = std::strerror(errno);
-    return nullptr;
+    return -1;
   }
-  struct stat info {};
   const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
   if (error != 0) {
     reason = std::strerror(error);
     ::close(fd);
-    return nullptr;
+    return -1;
   }
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<std::istream> PosixFileSystem::open_existing(const std::string& name,
+                                                             std::string& reason) {
+  struct stat info {};
+  const int fd = open_for_reading(directory_fd_, name, info, reason);
+  if (fd < 0) return nullptr;
   return std::make_unique<DescriptorIstream>(fd);
 }
 
 std::unique_ptr<FileText> PosixFileSystem::read_whole(const std::string& name,
                                                       std::string& reason) {
-  if (holds_nul(name, reason)) return nullptr;
-  const int fd = ::openat(directory_fd_, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return nullptr;
-  }
   struct stat info {};
-  const int error = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
-  if (error != 0) {
-    reason = std::strerror(error);
-    ::close(fd);
-    return nullptr;
-  }
+  const int fd = open_for_reading(directory_fd_, name, info, reason);
+  if (fd < 0) return nullptr;
   return whole_text(fd, info, 0);
 }
 
