@@ -348,7 +348,11 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     profile.fwhm *= factor;
   }
   std::string grid_parameters = options.grid_parameters;
-  if (from_output && !options.range_given && !options.classic) {
+  // So does a line list's away from wavenumbers, where the classic range
+  // (0.1 to 2000) means nothing.
+  const bool spanning_grid =
+      from_output || broadening != AxisUnit::per_centimetre || axis != AxisUnit::per_centimetre;
+  if (spanning_grid && !options.range_given && !options.classic && !table.frequency.empty()) {
     // The lines' span, 10 full widths either side (not below zero energy),
     // on the axis; the narrowest full width there.
     const double width = profile_fwhm(profile);

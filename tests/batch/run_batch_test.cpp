@@ -386,6 +386,23 @@ TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
 // and the classic preset.
 // A step above a quarter of the narrowest full width is told, with the step
 // that would do; the spectrum is written all the same.
+// A line list in eV, or drawn in nm, gets the grid that spans its lines, as
+// an output does: the classic 0.1 to 2000 is a wavenumber range.
+TEST_F(RunBatchTest, ALineListAwayFromWavenumbersGetsAGridSpanningItsLines) {
+  for (const auto& [arguments, header] : {
+           std::pair{std::vector<std::string>{"--fwhm", "0.1", "--line-unit", "ev"},
+                     "from=2.5 to=5 step=0.005 "},
+           {std::vector<std::string>{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm"},
+            "from=247.5 to=496 step=0.5 "},
+           {std::vector<std::string>{"--fwhm", "1"}, "from=0.1 to=2000 step=0.1 "},
+       }) {
+    ASSERT_EQ(run(arguments, "4 1\n3.5 2\n"), 0) << err.str();
+    EXPECT_NE(out.str().substr(0, out.str().find('\n')).find(header), std::string::npos)
+        << out.str().substr(0, 200);
+    EXPECT_EQ(err.str().find("coarse"), std::string::npos) << err.str();
+  }
+}
+
 TEST_F(RunBatchTest, AGridTooCoarseForTheNarrowestLineIsTold) {
   const std::string told = "the grid is too coarse for the width";
   const struct {
