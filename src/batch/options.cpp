@@ -927,8 +927,9 @@ std::string description() {
   return wrapped(
       "Broadens a line list into a spectrum: each line (a frequency and an intensity) becomes a " +
           listed(titles, " or ") +
-          " profile, summed on a grid and written as text. LINE-LIST is a file, or - (or "
-          "nothing) for standard input.",
+          " profile, summed on a grid and written as text. Each LINE-LIST is a line list or "
+          "the output of a quantum-chemistry program, several summed, or - (or nothing) for "
+          "standard input.",
       88);
 }
 
