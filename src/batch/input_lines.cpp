@@ -314,7 +314,6 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
   }
   InputLines sum = std::move(reads.front());
   LineTable& table = sum.table;
-  std::size_t count = table.frequency.size();
   const auto weigh = [&](std::size_t from, std::size_t f) {
     if (!weights.empty())
       for (std::size_t k = from; k < table.intensity.size(); ++k) table.intensity[k] *= weights[f];
@@ -333,7 +332,6 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
       sum.printed.clear();
     else if (!sum.printed.empty())
       sum.printed.insert(sum.printed.end(), reads[f].printed.begin(), reads[f].printed.end());
-    count += more.frequency.size();
   }
   header.clear();
   for (std::size_t f = 0; f < options.inputs.size(); ++f) {
@@ -348,7 +346,8 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     else if (options.inputs.size() > 1)
       header += " weight=1";
   }
-  header += " lines=" + std::to_string(count);
+  header += " lines=" + std::to_string(table.frequency.size());
+  sum.weights = std::move(weights);
   return sum;
 }
 

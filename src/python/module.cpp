@@ -344,7 +344,6 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   std::vector<std::optional<double>> free_energies;
   std::optional<BatchFailure> failure;
   InputLines lines;
-  std::vector<double> used_weights = options.weights;
   {
     const py::gil_scoped_release unlocked;
     try {
@@ -358,11 +357,6 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
       }
       std::string header;
       lines = summed_inputs(std::move(reads), options, header, written);
-      if (options.boltzmann > 0.0) {
-        std::vector<double> energies;
-        for (const std::optional<double>& energy : free_energies) energies.push_back(*energy);
-        used_weights = boltzmann_weights(energies, options.boltzmann);
-      }
     } catch (BatchFailure& failed) {
       failure = std::move(failed);
     }
@@ -403,7 +397,7 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   result["kind"] = lines.kind ? std::string(spectrum_kind_row(*lines.kind).name) : "lines";
   result["units"] = unit_names;
   result["free_energy"] = several ? py::object(energies_list) : energies_list[0];
-  result["weights"] = used_weights.empty() ? none : py::object(py::cast(used_weights));
+  result["weights"] = lines.weights.empty() ? none : py::object(py::cast(lines.weights));
   result["format"] = several ? py::object(format_list) : format_list[0];
   result["notes"] = notes_of(written.str());
   return result;

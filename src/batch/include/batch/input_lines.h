@@ -55,6 +55,9 @@ struct InputLines {
   /// and a native quantity are what the curve's header names).
   std::string sticks_parameters;
   std::optional<double> free_energy;  ///< an output's Gibbs free energy, hartree
+  /// The files' weights once summed (--weights, or the Boltzmann weights);
+  /// empty where none were asked for.
+  std::vector<double> weights;
 };
 
 /// The lines of the input `name` whose text is `text`, read in the format
