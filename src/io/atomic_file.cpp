@@ -1,5 +1,6 @@
 #include "io/atomic_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -91,7 +92,8 @@ AtomicFile::AtomicFile(FileSystem& files, std::string name, std::string temporar
       name_(std::move(name)),
       temporary_(std::move(temporary)),
       file_(std::move(file)),
-      replace_(replace) {}
+      replace_(replace),
+      identity_(files_.identity_of(temporary_, false)) {}
 
 AtomicFile::~AtomicFile() { drop(); }
 
@@ -118,7 +120,7 @@ bool AtomicFile::write(std::string_view bytes, FileFailure& failure) {
   return true;
 }
 
-bool AtomicFile::commit(FileFailure& failure) {
+bool AtomicFile::commit(FileFailure& failure, std::span<const FileIdentity> kept) {
   if (!file_) return fail(failure, "cannot write " + quoted(name_) + ": the file was dropped");
   try {
     file_->sync();
@@ -127,6 +129,9 @@ bool AtomicFile::commit(FileFailure& failure) {
     return fail(failure, "cannot write " + quoted(name_) + ": " + reason_of(error));
   }
   file_.reset();
+  if (const std::optional<FileIdentity> there = files_.identity_of(name_, false);
+      there && std::find(kept.begin(), kept.end(), *there) != kept.end())
+    return fail(failure, "cannot replace " + quoted(name_) + ": it is another output of this run");
   if (replace_) {
     // Something other than a file may have taken the name meanwhile.
     if (std::string why = unreplaceable(files_.kind_of(name_, true), name_); !why.empty())

@@ -19,6 +19,10 @@ std::unique_ptr<FileText> FileSystem::read_whole(const std::string& name, std::s
 
 NameKind FileSystem::kind_of(const std::string&, bool) { return NameKind::absent; }
 
+std::optional<FileIdentity> FileSystem::identity_of(const std::string&, bool) {
+  return std::nullopt;
+}
+
 std::unique_ptr<OutputFile> FileSystem::create_temporary(const std::string&, std::string&,
                                                          std::string& reason) {
   reason = not_supported().message();

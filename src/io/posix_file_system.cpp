@@ -336,6 +336,16 @@ NameKind PosixFileSystem::kind_of(const std::string& name, bool follow_links) {
   return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode) ? NameKind::other : NameKind::special;
 }
 
+std::optional<FileIdentity> PosixFileSystem::identity_of(const std::string& name,
+                                                         bool follow_links) {
+  struct stat info {};
+  if (name.empty() || name.find('\0') != std::string::npos ||
+      ::fstatat(directory_fd_, name.c_str(), &info, follow_links ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+    return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+}
+
 std::unique_ptr<OutputFile> PosixFileSystem::create_temporary(const std::string& prefix,
                                                               std::string& name,
                                                               std::string& reason) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -60,8 +62,16 @@ class AtomicFile {
   bool write(std::string_view bytes, FileFailure& failure);
 
   /// Syncs, closes and moves the file into place; false (and `failure` set)
-  /// when any of that fails, the temporary file then being removed.
-  bool commit(FileFailure& failure);
+  /// when any of that fails, the temporary file then being removed. Just
+  /// before the move, a name that now stands for one of the files `kept`
+  /// (another output of the same run, reached through a link or a folder
+  /// swapped meanwhile) is refused rather than replaced:
+  ///   "cannot replace 'NAME': it is another output of this run"
+  bool commit(FileFailure& failure, std::span<const FileIdentity> kept = {});
+
+  /// The identity of the file written, which commit() puts under the name;
+  /// none where the file system cannot tell.
+  const std::optional<FileIdentity>& identity() const noexcept { return identity_; }
 
  private:
   AtomicFile(FileSystem& files, std::string name, std::string temporary,
@@ -74,6 +84,7 @@ class AtomicFile {
   std::string temporary_;
   std::unique_ptr<OutputFile> file_;
   bool replace_;
+  std::optional<FileIdentity> identity_;
 };
 
 }  // namespace broaden

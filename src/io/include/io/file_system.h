@@ -4,8 +4,10 @@
 // in-process against any folder.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -66,6 +68,12 @@ enum class NameKind {
   special,  ///< a named pipe, a device or a socket: never to be replaced by a file
 };
 
+/// A file's identity: two names with one identity are one file.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -109,6 +117,13 @@ class FileSystem {
   ///
   ///   kind_of("out.tsv", false) -> absent, before the file is made
   virtual NameKind kind_of(const std::string& name, bool follow_links);
+
+  /// The identity of what `name` stands for (`follow_links` as kind_of's),
+  /// or none where nothing can be looked up under it (or the file system
+  /// cannot tell: the default).
+  ///
+  ///   identity_of(".", true) and identity_of("/abs/dir", true), run in /abs/dir -> equal
+  virtual std::optional<FileIdentity> identity_of(const std::string& name, bool follow_links);
 
   /// Creates a new, empty file named `prefix` followed by six letters or
   /// digits chosen so that the name is new, as create_new would, and sets

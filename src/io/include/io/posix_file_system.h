@@ -50,6 +50,7 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<OutputFile> create_new(const std::string& name, std::string& reason) override;
 
   NameKind kind_of(const std::string& name, bool follow_links) override;
+  std::optional<FileIdentity> identity_of(const std::string& name, bool follow_links) override;
   std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
                                                std::string& reason) override;
   std::error_code link(const std::string& from, const std::string& to) override;
