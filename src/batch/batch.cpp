@@ -99,7 +99,9 @@ class Sink {
     if (!file_->write(bytes, failure)) throw failed(failure);
   }
 
-  void finish() {
+  // Puts the file in place, never over one of `written` (this run's other
+  // outputs), to which it then adds its own.
+  void finish(std::vector<FileIdentity>& written) {
     if (discard_) return;
     if (!file_) {
       errno = 0;
@@ -108,7 +110,8 @@ class Sink {
       return;
     }
     FileFailure failure;
-    if (!file_->commit(failure)) throw failed(failure);
+    if (!file_->commit(failure, written)) throw failed(failure);
+    if (file_->identity()) written.push_back(*file_->identity());
   }
 
  private:
@@ -127,6 +130,44 @@ class Sink {
   bool discard_;
   std::unique_ptr<AtomicFile> file_;
 };
+
+// An output's place: its folder's identity and its own name there, so that
+// "s.tsv", "/abs/dir/s.tsv" and "here/s.tsv" (here -> .) run in /abs/dir are
+// one place; none where the folder cannot be looked up.
+struct OutputPlace {
+  FileIdentity folder;
+  std::string name;
+  friend bool operator==(const OutputPlace&, const OutputPlace&) = default;
+};
+std::optional<OutputPlace> place_of(const std::string& name, FileSystem& files) {
+  const std::size_t slash = name.find_last_of('/');
+  const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+  if (leaf.empty() || leaf == "." || leaf == "..") return std::nullopt;
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : name.substr(0, slash);
+  const std::optional<FileIdentity> identity = files.identity_of(folder, true);
+  if (!identity) return std::nullopt;
+  return OutputPlace{*identity, leaf};
+}
+
+// Refuses, before any work, two outputs that are one file: the names differ
+// as written (the command line's check took them) but not on the disk.
+void check_outputs_apart(const BatchOptions& options, FileSystem& files) {
+  const auto place = [&](const std::string& name) {
+    return name.empty() || name == "-" ? std::nullopt : place_of(name, files);
+  };
+  const std::optional<OutputPlace> output =
+      options.data_output ? place(options.output) : std::nullopt;
+  const std::optional<OutputPlace> plot = place(options.plot.file);
+  const std::optional<OutputPlace> sticks = place(options.sticks);
+  const auto same = [](const auto& a, const auto& b) { return a && b && *a == *b; };
+  if (same(output, plot))
+    throw Failure{kBatchUsageError,
+                  "--plot and -o name the same file " + quoted(options.plot.file)};
+  if (same(sticks, output)) throw Failure{kBatchUsageError, "--sticks and -o name the same file"};
+  if (same(sticks, plot)) throw Failure{kBatchUsageError, "--sticks and --plot name the same file"};
+}
 
 // The picture's file, made whole beside its name as -o's is; prepared at
 // the start, so that an existing picture ends the run before any work.
@@ -176,8 +217,8 @@ std::string first_line(std::string_view messages) {
 
 // Draws the picture through `driver` into `file`; a failure names the
 // package gnuplot comes in, and gnuplot's own first word on it.
-void draw_picture(const PlotRequest& request, PlotDriver& driver, AtomicFile& file, bool quiet,
-                  std::ostream& err) {
+void draw_picture(const PlotRequest& request, PlotDriver& driver, AtomicFile& file,
+                  std::span<const FileIdentity> written, bool quiet, std::ostream& err) {
   constexpr const char* kPackage = "Debian package gnuplot-nox";
   const std::string script = plot_script(request);
   const DrawResult drawn = driver.draw(script);
@@ -197,7 +238,7 @@ void draw_picture(const PlotRequest& request, PlotDriver& driver, AtomicFile& fi
                       (said.empty() ? "" : ": " + quoted(said, 200)) + " (" + kPackage + ")"};
   if (!quiet && !said.empty()) err << "broaden-batch: note: gnuplot: " << escaped(said) << "\n";
   FileFailure failure;
-  if (!file.write(drawn.picture, failure) || !file.commit(failure))
+  if (!file.write(drawn.picture, failure) || !file.commit(failure, written))
     throw Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
                                                : failure.message};
 }
@@ -313,13 +354,92 @@ void warn_outside(std::span<const double> frequency, std::span<const double> x,
       << (outside == 1 ? "its tail reaches" : "their tails reach") << " it\n";
 }
 
+// The power of two the intensities are divided by while they are broadened:
+// 0 where they are all doubles (a line whose peak would overflow is then
+// summed in a wider format, line_profiles.h), else (a weight or a conversion
+// took them beyond the largest double, intensity_exponent) the least that
+// brings the largest below 2^1023.
+int broadening_exponent(const std::vector<double>& intensity, int intensity_exponent) {
+  if (intensity_exponent == 0) return 0;
+  int largest = std::numeric_limits<int>::min();
+  for (const double v : intensity)
+    if (v != 0.0) largest = std::max(largest, std::ilogb(v));
+  return std::max(0, largest + intensity_exponent - 1022);
+}
+
+// The spectrum of `input` on the grid `x` of `axis`: the lines' profiles,
+// evaluated at each point's energy where the axis is not the broadening unit
+// (no Jacobian), for ecd in epsilon times each point's wavenumber; infinite
+// only where the true value exceeds the largest double.
+std::vector<double> computed(const InputLines& input, const ProfileParameters& profile,
+                             AxisUnit axis, const std::vector<double>& x,
+                             const BatchOptions& options, const BatchTerminal& terminal,
+                             std::ostream& err) {
+  std::vector<double> y;
+  try {
+    y.resize(x.size(), 0.0);
+  } catch (const std::bad_alloc&) {
+    throw Failure{kBatchFailed, "not enough memory for the intensities of " +
+                                    std::to_string(x.size()) + " points (" +
+                                    memory_needed(x.size() * sizeof(double)) + ")"};
+  }
+  const LineTable& table = input.table;
+  const int exponent = broadening_exponent(table.intensity, input.intensity_exponent);
+  std::vector<double> scaled;
+  if (exponent != input.intensity_exponent)
+    for (const double v : table.intensity)
+      scaled.push_back(std::ldexp(v, input.intensity_exponent - exponent));
+  const std::span<const double> intensity =
+      scaled.empty() ? std::span<const double>(table.intensity) : scaled;
+  ProfileProgress progress;
+  std::optional<ProgressReporter> reporter;
+  if (terminal.progress && !options.quiet)
+    reporter.emplace(progress, x.size(), err, terminal.timing);
+  std::vector<double> energy;
+  if (axis != input.broadening) {
+    // Ascending, as add_profiles takes them.
+    energy.resize(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) energy[i] = converted(x[i], axis, input.broadening);
+  }
+  const bool descending = energy.size() > 1 && energy.front() > energy.back();
+  if (descending) std::reverse(energy.begin(), energy.end());
+  add_profiles(table.frequency, intensity, table.width, profile, energy.empty() ? x : energy, y,
+               options.threads, &progress);
+  if (descending) {
+    std::reverse(y.begin(), y.end());
+    std::reverse(energy.begin(), energy.end());
+  }
+  const std::vector<double>& at = energy.empty() ? x : energy;
+  if (input.times_wavenumber)
+    for (std::size_t i = 0; i < y.size(); ++i)
+      y[i] *= converted(at[i], input.broadening, AxisUnit::per_centimetre);
+  if (exponent != 0)
+    for (double& v : y) v = std::ldexp(v, exponent);
+  return y;
+}
+
+// Says how many points, and lines where the sticks are written or drawn,
+// exceed the largest double: written as inf.
+void warn_infinite(std::span<const double> y, std::span<const double> sticks, std::ostream& err) {
+  for (const auto& [values, what] : {std::pair{y, "points"}, {sticks, "lines"}}) {
+    const auto infinite =
+        std::count_if(values.begin(), values.end(), [](double v) { return std::isinf(v); });
+    if (infinite != 0)
+      err << "broaden-batch: warning: " << infinite << " of " << values.size() << " " << what
+          << (infinite == 1 ? " exceeds" : " exceed")
+          << " the largest double (1.7976931348623157e308): written as inf\n";
+  }
+}
+
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
                 FileSystem& files, const BatchTerminal& terminal, PlotDriver& driver) {
   // The grid and the output are settled first: a refused grid or an
   // existing file end the run before any work.
   // (Without --from and --to an output's grid spans its lines: it is made
   // once they are read.)
+  check_outputs_apart(options, files);
   GridResult grid = options.classic ? GridResult() : grid_of(options);
+  std::vector<FileIdentity> written;
   Sink sink(options, out, files);
   const std::unique_ptr<AtomicFile> picture = picture_file(options, files);
   std::optional<Sink> sticks;
@@ -389,49 +509,17 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     write_classic_spectrum(records, table.frequency, table.intensity, options.profile.sigma,
                            options.threads);
     sink.write(records.view());
-    sink.finish();
+    sink.finish(written);
     return kBatchDone;
   }
 
-  std::vector<double> y;
-  try {
-    y.resize(x.size(), 0.0);
-  } catch (const std::bad_alloc&) {
-    throw Failure{kBatchFailed, "not enough memory for the intensities of " +
-                                    std::to_string(x.size()) + " points (" +
-                                    memory_needed(x.size() * sizeof(double)) + ")"};
-  }
-  {
-    ProfileProgress progress;
-    std::optional<ProgressReporter> reporter;
-    if (terminal.progress && !options.quiet)
-      reporter.emplace(progress, x.size(), err, terminal.timing);
-    if (axis == broadening) {
-      add_profiles(table.frequency, table.intensity, table.width, profile, x, y, options.threads,
-                   &progress);
-    } else {
-      // Evaluated at the energy of each point (no Jacobian), ascending.
-      std::vector<double> energy(x.size());
-      for (std::size_t i = 0; i < x.size(); ++i) energy[i] = converted(x[i], axis, broadening);
-      const bool descending = energy.size() > 1 && energy.front() > energy.back();
-      if (descending) std::reverse(energy.begin(), energy.end());
-      add_profiles(table.frequency, table.intensity, table.width, profile, energy, y,
-                   options.threads, &progress);
-      if (descending) {
-        std::reverse(y.begin(), y.end());
-        std::reverse(energy.begin(), energy.end());
-      }
-      if (input.times_wavenumber)
-        for (std::size_t i = 0; i < y.size(); ++i)
-          y[i] *= converted(energy[i], broadening, AxisUnit::per_centimetre);
-    }
-    if (input.times_wavenumber && axis == broadening)
-      for (std::size_t i = 0; i < y.size(); ++i)
-        y[i] *= converted(x[i], broadening, AxisUnit::per_centimetre);
-  }
+  const std::vector<double> y = computed(input, profile, axis, x, options, terminal, err);
   if (!options.quiet) {
     warn_outside(on_axis, x, grid.decimals ? &*grid.decimals : nullptr, err);
     warn_coarse(table, profile, broadening, axis, x, err);
+    const bool sticks_shown = sticks || (picture && options.plot.sticks.value_or(from_output));
+    warn_infinite(y, sticks_shown ? std::span<const double>(drawn) : std::span<const double>(),
+                  err);
   }
 
   std::string parameters =
@@ -446,7 +534,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   write_points(sink, format, x, y, options.digits, grid.decimals ? &*grid.decimals : nullptr,
                options.threads != 0 ? options.threads : usable_processors());
   sink.write(format.tail(parameters));
-  sink.finish();
+  sink.finish(written);
   if (sticks) {
     // The lines as drawn: position on the axis, intensity after every conversion.
     std::string sticks_header = parameters;
@@ -462,7 +550,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
       text += '\n';
     }
     sticks->write(text);
-    sticks->finish();
+    sticks->finish(written);
   }
 
   // The data are whole before gnuplot starts: a picture that fails loses nothing.
@@ -491,7 +579,7 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
                               .shift = options.plot.overlay_shift,
                               .own_axis = options.plot.overlay_scale == OverlayScale::axis};
     if (!options.plot.overlay.empty()) request.overlay = &drawn_overlay;
-    draw_picture(request, driver, *picture, options.quiet, err);
+    draw_picture(request, driver, *picture, written, options.quiet, err);
   }
   return kBatchDone;
 }
