@@ -29,6 +29,36 @@ std::string shortest_text(double value) {
   return std::string(text, double_to_shortest(value, 0, text));
 }
 
+// Scales every intensity of `lines` down by 2^down, exactly but for
+// subnormal ones, keeping their values (intensity_exponent).
+void scale_down(InputLines& lines, int down) {
+  if (down <= 0) return;
+  for (double& v : lines.table.intensity) v = std::ldexp(v, -down);
+  lines.intensity_exponent += down;
+}
+
+// Converts the intensities of `lines` from `from` on by convert(v, k), which
+// is linear in v, each result rounded once as with no limit on the exponent:
+// where one would overflow, every intensity is first scaled down
+// (scale_down) so that none does. False where a conversion overflows
+// whatever the intensity (its factor alone is beyond the doubles).
+template <class Convert>
+bool convert_intensities(InputLines& lines, std::size_t from, const Convert& convert) {
+  std::vector<double>& intensity = lines.table.intensity;
+  int down = 0;
+  for (std::size_t k = from; k < intensity.size(); ++k) {
+    if (std::isfinite(convert(intensity[k], k))) continue;
+    // A linear conversion of v 2^-512 is the result 2^-512, exactly.
+    const double probe = convert(std::ldexp(intensity[k], -512), k);
+    if (!std::isfinite(probe)) return false;
+    // The result below 2^(1023 - 64): its steps' products stay finite too.
+    down = std::max(down, std::ilogb(probe) + 512 - 1022 + 64);
+  }
+  scale_down(lines, down);
+  for (std::size_t k = from; k < intensity.size(); ++k) intensity[k] = convert(intensity[k], k);
+  return true;
+}
+
 // A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
 BatchFailure read_failure(const std::string& input, const LineListError& error) {
   return BatchFailure{kBatchFailed, shown_input(input) + ":" + std::to_string(error.line) + ":" +
@@ -96,6 +126,43 @@ double state_energy(const ExcitedStates& states, std::size_t k) {
   if (!states.wavenumber.empty())
     return converted(states.wavenumber[k], AxisUnit::per_centimetre, AxisUnit::electronvolt);
   return converted(states.wavelength_nm[k], AxisUnit::nanometre, AxisUnit::electronvolt);
+}
+
+// The intensities of `lines`, of `kind`, converted as --units epsilon asks
+// (spectrum_kinds.h); a Raman cross-section too large for the doubles
+// whatever the activity, with a laser far beyond the lines, is refused.
+void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions& options,
+                        const std::string& name) {
+  const std::vector<double>& position = lines.table.frequency;
+  bool converted = true;
+  switch (kind) {
+    case SpectrumKind::ir:
+      converted = convert_intensities(
+          lines, 0, [](double v, std::size_t) { return v * kIrEpsilonPerKmPerMol; });
+      break;
+    case SpectrumKind::raman:
+      if (options.laser > 0.0)
+        converted = convert_intensities(lines, 0, [&](double v, std::size_t k) {
+          return raman_cross_section(position[k], v, options.laser, options.kelvin);
+        });
+      break;
+    case SpectrumKind::uv:
+      // Per eV: the integral over wavenumber is kWavenumbersPerEv times that over eV.
+      converted = convert_intensities(lines, 0, [](double v, std::size_t) {
+        return v / (kOscillatorPerEpsilon * kWavenumbersPerEv);
+      });
+      break;
+    case SpectrumKind::ecd:
+      converted = convert_intensities(lines, 0, [](double v, std::size_t) {
+        return v * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
+      });
+      lines.times_wavenumber = true;
+      break;
+  }
+  if (!converted)
+    throw BatchFailure{kBatchFailed, "the Raman cross-sections of " + name + " at --laser " +
+                                         shortest_text(options.laser) +
+                                         " cm-1 lie beyond the largest double"};
 }
 
 // The lines of a quantum-chemistry output's spectrum: the one asked for, or
@@ -167,33 +234,16 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
     if (!std::isfinite(position))
       throw BatchFailure{kBatchFailed,
                          "a position of " + name + " does not stay finite once scaled and shifted"};
-    double intensity = strength[k];
-    if (options.epsilon) {
-      switch (kind) {
-        case SpectrumKind::ir:
-          intensity = intensity * kIrEpsilonPerKmPerMol;
-          break;
-        case SpectrumKind::raman:
-          if (options.laser > 0.0) {
-            intensity = raman_cross_section(position, intensity, options.laser, options.kelvin);
-            if (!std::isfinite(intensity))
-              throw BatchFailure{kBatchFailed,
-                                 "a line of " + name + " at " + shortest_text(position) +
-                                     " cm-1 lies at or beyond the laser's wavenumber"};
-          }
-          break;
-        case SpectrumKind::uv:
-          // Per eV: the integral over wavenumber is kWavenumbersPerEv times that over eV.
-          intensity = intensity / (kOscillatorPerEpsilon * kWavenumbersPerEv);
-          break;
-        case SpectrumKind::ecd:
-          intensity = intensity * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
-          result.times_wavenumber = true;
-          break;
-      }
-    }
-    result.table.push_back(Peak{position, intensity});
+    if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position > 0.0))
+      throw BatchFailure{kBatchFailed, "a line of " + name + " lies at " + shortest_text(position) +
+                                           " cm-1 once scaled and shifted: a Raman cross-section "
+                                           "needs a wavenumber above zero"};
+    if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position < options.laser))
+      throw BatchFailure{kBatchFailed, "a line of " + name + " at " + shortest_text(position) +
+                                           " cm-1 lies at or beyond the laser's wavenumber"};
+    result.table.push_back(Peak{position, strength[k]});
   }
+  if (options.epsilon) convert_to_epsilon(result, kind, options, name);
   const bool cross_sections = kind == SpectrumKind::raman && options.laser > 0.0;
   const bool converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
   result.spectrum_parameters = "spectrum=" + std::string(row.name) + " intensity=" +
@@ -316,10 +366,13 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
   LineTable& table = sum.table;
   const auto weigh = [&](std::size_t from, std::size_t f) {
     if (!weights.empty())
-      for (std::size_t k = from; k < table.intensity.size(); ++k) table.intensity[k] *= weights[f];
+      convert_intensities(sum, from, [&](double v, std::size_t) { return v * weights[f]; });
   };
   weigh(0, 0);
   for (std::size_t f = 1; f < reads.size(); ++f) {
+    // One power of two for all: the larger, the other file's scaled down to it.
+    scale_down(sum, reads[f].intensity_exponent - sum.intensity_exponent);
+    scale_down(reads[f], sum.intensity_exponent - reads[f].intensity_exponent);
     const LineTable& more = reads[f].table;
     const std::size_t from = table.frequency.size();
     table.frequency.insert(table.frequency.end(), more.frequency.begin(), more.frequency.end());
@@ -373,6 +426,8 @@ Sticks sticks_of(const InputLines& lines, const BatchOptions& options, AxisUnit 
     for (std::size_t k = 0; k < sticks.intensity.size(); ++k)
       sticks.intensity[k] *=
           converted(table.frequency[k], lines.broadening, AxisUnit::per_centimetre);
+  if (lines.intensity_exponent != 0)
+    for (double& v : sticks.intensity) v = std::ldexp(v, lines.intensity_exponent);
   return sticks;
 }
 

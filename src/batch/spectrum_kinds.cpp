@@ -36,7 +36,16 @@ double raman_cross_section(double wavenumber, double activity, double laser,
   if (!(scattered > 0.0) || !(wavenumber > 0.0)) return std::nan("");
   const double fourth = (scattered * scattered) * (scattered * scattered);
   const double boltzmann = -std::expm1(-kSecondRadiation * wavenumber / kelvin);
-  return kRamanCrossSection * fourth * activity / (wavenumber * boltzmann);
+  const double sigma = kRamanCrossSection * fourth * activity / (wavenumber * boltzmann);
+  if (std::isfinite(sigma)) return sigma;
+  // The fourth power overflowed: the same steps on the scattered wavenumber
+  // scaled into [1, 2), each rounded alike (exact powers of two), the power
+  // given back at the end.
+  const int exponent = std::ilogb(scattered);
+  const double unit = std::ldexp(scattered, -exponent);
+  const double scaled =
+      kRamanCrossSection * ((unit * unit) * (unit * unit)) * activity / (wavenumber * boltzmann);
+  return exponent > 1000 ? std::copysign(HUGE_VAL, scaled) : std::ldexp(scaled, 4 * exponent);
 }
 
 std::vector<double> boltzmann_weights(std::span<const double> free_energy, double kelvin) {

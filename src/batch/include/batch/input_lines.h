@@ -37,6 +37,11 @@ struct InputLines {
   /// epsilon, times the file's weight); per-line widths where the columns
   /// give them.
   LineTable table;
+  /// The intensities are table.intensity times 2^intensity_exponent: above
+  /// 0 only where a conversion or a weight took one beyond the largest
+  /// double (1e308 km/mol times 10), each then scaled down exactly (but for
+  /// subnormal ones) so that every product is still rounded once.
+  int intensity_exponent = 0;
   std::optional<SpectrumKind> kind;  ///< set for an output
   AxisUnit broadening = AxisUnit::per_centimetre;
   /// ecd with --units epsilon: the curve is multiplied at each point by its
@@ -102,7 +107,8 @@ AxisUnit axis_of(const InputLines& lines, const BatchOptions& options) noexcept;
 /// The lines as drawn on `axis`: positions converted from the broadening
 /// unit (the printed decimals where the axis is the files' unit and neither
 /// --scale nor --shift moved them), intensities as drawn (for ecd with
-/// --units epsilon times the line's wavenumber).
+/// --units epsilon times the line's wavenumber; infinite where beyond the
+/// largest double).
 ///   uv lines at 4 eV, axis nm -> position 309.96...
 struct Sticks {
   std::vector<double> position, intensity;

@@ -118,7 +118,9 @@ inline constexpr double kRamanCrossSection =
 inline constexpr double kSecondRadiation = si::kPlanck * si::kLight * 100.0 / si::kBoltzmann;
 
 /// The cross-section of one line (as kRamanCrossSection states), or NaN for
-/// a line at or above the laser's wavenumber.
+/// a line at or above the laser's wavenumber or at or below zero; where
+/// (nu0 - nu)^4 overflows, computed as with no limit on the exponent, and
+/// infinite only where the result exceeds the largest double.
 ///   raman_cross_section(1000, 2, 18796.99, 298.15) -> about 1.2e-29
 double raman_cross_section(double wavenumber, double activity, double laser,
                            double kelvin) noexcept;
