@@ -79,7 +79,7 @@ const PlotFormat* plot_format_of(std::string_view name) noexcept {
 
 std::string gnuplot_string(std::string_view text) {
   std::string out = "'";
-  for (const char c : escaped(text)) {
+  for (const char c : escaped_utf8(text)) {
     out += c;
     if (c == '\'') out += '\'';
   }

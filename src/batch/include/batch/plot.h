@@ -124,10 +124,13 @@ std::string plot_script(const PlotRequest& request);
 std::vector<std::size_t> thinned(const PlotCurve& curve, double low, double high,
                                  std::size_t columns);
 
-/// `text` as a gnuplot single-quoted string.
+/// `text` as a gnuplot single-quoted string, escaped_utf8 (text/quoted.h):
+/// well-formed UTF-8 whatever `text` holds, so that every picture format
+/// stays valid.
 ///
 ///   gnuplot_string("it's")  -> "'it''s'"
 ///   gnuplot_string("a\nb")  -> "'a\\x0ab'"  (the four characters \, x, 0, a)
+///   gnuplot_string("\xe9")  -> "'\\xe9'"
 std::string gnuplot_string(std::string_view text);
 
 }  // namespace broaden

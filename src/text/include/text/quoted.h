@@ -19,6 +19,15 @@ inline constexpr std::size_t kWholeText = std::string_view::npos;
 ///   escaped("caf\xC3\xA9") -> "caf\xC3\xA9"  (unchanged)
 std::string escaped(std::string_view text);
 
+/// escaped(), and every byte that is not part of a well-formed UTF-8
+/// sequence (a stray continuation byte, a cut or overlong sequence, a
+/// surrogate, a code point above U+10FFFF) written \xNN as well: the result
+/// is well-formed UTF-8, as an SVG picture's XML must be.
+///
+///   escaped_utf8("caf\xC3\xA9")  -> "caf\xC3\xA9"   (unchanged: é)
+///   escaped_utf8("caf\xE9")      -> "caf\xe9"       (the four characters \, x, e, 9)
+std::string escaped_utf8(std::string_view text);
+
 /// `text` as a message shows it: its first `limit` bytes (all of it by
 /// default) escaped() between apostrophes, followed by "..." when bytes
 /// were left out. Apostrophes inside are not doubled.
