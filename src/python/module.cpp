@@ -145,6 +145,7 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
 
   if (grid_array && (start || stop || step || points))
     throw py::value_error("give grid, or start, stop, step and points, not both");
+  if (grid_array) one_dimensional(*grid_array, "grid");
 
   SpectrumKeywords keywords{.shape = shape,
                             .normalise = normalise,
