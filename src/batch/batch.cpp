@@ -77,10 +77,13 @@ GridResult grid_of(const BatchOptions& options) {
 class Sink {
  public:
   Sink(const BatchOptions& options, std::ostream& out, FileSystem& files)
-      : Sink(options.output, !options.data_output, options.force, out, files) {}
-  // To `name` ("-": `out`), or nowhere with `discard`.
-  Sink(const std::string& name, bool discard, bool force, std::ostream& out, FileSystem& files)
-      : out_(out), discard_(discard) {
+      : Sink(options.output, !options.data_output, options.force, out, files,
+             " (send standard output to it instead of -o)") {}
+  // To `name` ("-": `out`), or nowhere with `discard`; `hint` follows the
+  // refusal of a pipe or a device.
+  Sink(const std::string& name, bool discard, bool force, std::ostream& out, FileSystem& files,
+       std::string_view hint)
+      : out_(out), discard_(discard), hint_(hint) {
     if (name == "-" || discard_) return;
     FileFailure failure;
     file_ = AtomicFile::create(files, name, force, kTemporaryPrefix, failure);
@@ -115,9 +118,10 @@ class Sink {
   }
 
  private:
-  static Failure failed(const FileFailure& failure) {
+  static Failure failed(const FileFailure& failure, std::string_view hint = {}) {
     return Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
-                                                : failure.message};
+                                 : failure.special ? failure.message + std::string(hint)
+                                                   : failure.message};
   }
   static Failure standard_output_failed() {
     const int error = errno;
@@ -128,6 +132,7 @@ class Sink {
 
   std::ostream& out_;
   bool discard_;
+  std::string_view hint_;
   std::unique_ptr<AtomicFile> file_;
 };
 
@@ -443,7 +448,9 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   Sink sink(options, out, files);
   const std::unique_ptr<AtomicFile> picture = picture_file(options, files);
   std::optional<Sink> sticks;
-  if (!options.sticks.empty()) sticks.emplace(options.sticks, false, options.force, out, files);
+  if (!options.sticks.empty())
+    sticks.emplace(options.sticks, false, options.force, out, files,
+                   " (give --sticks - and send standard output to it)");
   std::string inputs_header;
   std::vector<InputLines> reads;
   for (const std::string& name : options.inputs) {

@@ -28,9 +28,7 @@ std::string reason_of(const std::system_error& error) { return error.code().mess
 std::string unreplaceable(NameKind kind, const std::string& name) {
   if (kind == NameKind::folder)
     return "cannot replace " + quoted(name) + ": " + std::strerror(EISDIR);
-  if (kind == NameKind::special)
-    return "cannot replace " + quoted(name) +
-           ": not a regular file (send standard output to it instead of -o)";
+  if (kind == NameKind::special) return "cannot replace " + quoted(name) + ": not a regular file";
   return {};
 }
 
@@ -47,16 +45,17 @@ std::unique_ptr<AtomicFile> AtomicFile::create(FileSystem& files, const std::str
   if (!replace && files.kind_of(name, false) != NameKind::absent) {
     // A folder or a device could not be replaced even if asked: say so,
     // rather than suggest asking.
-    if (std::string why = unreplaceable(files.kind_of(name, true), name); !why.empty()) {
-      failure.message = std::move(why);
+    if (const NameKind kind = files.kind_of(name, true);
+        kind == NameKind::folder || kind == NameKind::special) {
+      failure = FileFailure{false, unreplaceable(kind, name), kind == NameKind::special};
       return nullptr;
     }
     failure = FileFailure{true, quoted(name) + " exists"};
     return nullptr;
   }
   const NameKind replaced = replace ? files.kind_of(name, true) : NameKind::absent;
-  if (std::string why = unreplaceable(replaced, name); !why.empty()) {
-    failure.message = std::move(why);
+  if (replaced == NameKind::folder || replaced == NameKind::special) {
+    failure = FileFailure{false, unreplaceable(replaced, name), replaced == NameKind::special};
     return nullptr;
   }
   const std::string prefix = folder_of(name) + "/" + std::string(temporary_prefix);
@@ -134,8 +133,12 @@ bool AtomicFile::commit(FileFailure& failure, std::span<const FileIdentity> kept
     return fail(failure, "cannot replace " + quoted(name_) + ": it is another output of this run");
   if (replace_) {
     // Something other than a file may have taken the name meanwhile.
-    if (std::string why = unreplaceable(files_.kind_of(name_, true), name_); !why.empty())
-      return fail(failure, std::move(why));
+    if (const NameKind kind = files_.kind_of(name_, true);
+        kind == NameKind::folder || kind == NameKind::special) {
+      fail(failure, unreplaceable(kind, name_));
+      failure.special = kind == NameKind::special;
+      return false;
+    }
     if (const std::error_code error = files_.rename(temporary_, name_))
       return fail(failure, "cannot replace " + quoted(name_) + ": " + error.message());
   } else {

@@ -19,6 +19,9 @@ namespace broaden {
 struct FileFailure {
   bool exists = false;
   std::string message;
+  /// The name is a named pipe, a device or a socket ("cannot replace
+  /// 'pipe': not a regular file"), which the caller may say how to reach.
+  bool special = false;
 };
 
 /// Writes to a temporary file in the folder of the final name, made through
@@ -45,7 +48,7 @@ class AtomicFile {
   ///   create(files, "out.tsv", false, ".tmp-", failure) -> a file to write,
   ///     or {exists, "'out.tsv' exists"}
   ///   create(files, "pipe", true, ".tmp-", failure)  (a named pipe) -> nullptr,
-  ///     "cannot replace 'pipe': not a regular file (send standard output to it instead of -o)"
+  ///     {special, "cannot replace 'pipe': not a regular file"}
   ///     (with `replace` false too: such a name is never {exists}, which
   ///     replacing would mend)
   static std::unique_ptr<AtomicFile> create(FileSystem& files, const std::string& name,
