@@ -118,9 +118,9 @@ class Sink {
   }
 
  private:
-  static Failure failed(const FileFailure& failure, std::string_view hint = {}) {
+  Failure failed(const FileFailure& failure) const {
     return Failure{kBatchFailed, failure.exists ? failure.message + ": give --force to replace it"
-                                 : failure.special ? failure.message + std::string(hint)
+                                 : failure.special ? failure.message + std::string(hint_)
                                                    : failure.message};
   }
   static Failure standard_output_failed() {
