@@ -282,6 +282,15 @@ bool is_width(const ShapeQuantity& quantity) {
   });
 }
 
+// The units a width may carry, as messages write them: "cm-1 or eV".
+std::string energy_units() {
+  std::vector<std::string> units;
+  for (const AxisRow& row : kAxes) {
+    if (row.energy) units.emplace_back(row.symbol);
+  }
+  return listed(units, " or ");
+}
+
 // Widths may carry an energy unit; each the same one. Takes the units off
 // the widths' texts.
 void check_width_unit(const Given& given, Values& v, BatchOptions& o) {
@@ -289,9 +298,9 @@ void check_width_unit(const Given& given, Values& v, BatchOptions& o) {
     if (!is_width(kShapeQuantities[i]) || !given.quantity(i)) continue;
     const std::optional<AxisUnit> unit = unit_suffix(v.quantities[i]);
     if (!unit) continue;
-    if (*unit == AxisUnit::nanometre)
-      throw UsageError{option_of(kShapeQuantities[i].name) +
-                       " is an energy: give it in cm-1 or eV, not nm"};
+    if (!axis_row(*unit).energy)
+      throw UsageError{option_of(kShapeQuantities[i].name) + " is an energy: give it in " +
+                       energy_units() + ", not " + std::string(axis_row(*unit).name)};
     if (o.width_unit && *o.width_unit != *unit) throw UsageError{"give every width in one unit"};
     o.width_unit = unit;
   }
