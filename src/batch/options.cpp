@@ -1,9 +1,13 @@
 #include "batch/options.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <iterator>
+#include <stdexcept>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/option_rules.h"
@@ -248,6 +252,9 @@ Registered add_options(CLI::App& app, Values& v) {
   add.option(Option::threads, v.threads,
              "Threads to compute with (default: the processors it may use)", "N");
   add.flag(Option::quiet, v.quiet, "No warnings, notes or progress on standard error");
+  if (std::find(registered.options.begin(), registered.options.end(), nullptr) !=
+      registered.options.end())
+    throw std::logic_error("an option of kOptions without its registration");
   for (CLI::Option* option : app.get_options()) {
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     if (option->get_expected_min() == 0) option->disable_flag_override();
