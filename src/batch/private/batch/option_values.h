@@ -96,7 +96,7 @@ double positive(const std::string& name, const std::string& text);
 std::int64_t whole_number(const std::string& name, const std::string& text);
 
 /// The shortest text that reads back as the same double: "0.1", "1e-300".
-std::string shortest(double value);
+std::string shortest_text(double value);
 
 /// A decimal of the grid as the user would write it ("100000", "0.3") where
 /// decimal_to_text can, else its double's shortest text.
