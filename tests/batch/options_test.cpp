@@ -207,7 +207,7 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
   }
 }
 
-TEST(ParseCommandLine, HelpListsTheShapesFromTheTable) {
+TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
   const std::string help = parse({"--help"}).text;
   for (const char* line :
        {"Gaussian, Lorentzian, pseudo-Voigt or Voigt profile, summed on a grid and written as\n"
@@ -220,7 +220,21 @@ TEST(ParseCommandLine, HelpListsTheShapesFromTheTable) {
         "  --lorentzian-fwhm L             Voigt: FWHM of the Lorentzian part\n"
         "  --eta E                         Pseudo-Voigt: Lorentzian fraction, 0 to 1\n"
         "  --normalise,--normalize HOW     area (default): each line's integral is its "
-        "intensity; height: its maximum\n"}) {
+        "intensity; height: its maximum\n",
+        "  --line-unit UNIT                The unit of a line list's positions: cm-1 (default), ev "
+        "or nm\n",
+        "  --spectrum KIND                 ir, raman, uv or ecd (default: the one the file holds)\n"
+        "  --axis UNIT                     cm-1, ev or nm (default: cm-1 for ir and raman, nm for "
+        "uv and ecd)\n"
+        "  --units HOW                     native (default: the file's quantity) or epsilon (L "
+        "mol-1 cm-1; Raman with --laser: cm2 sr-1)\n",
+        "  --temperature T                 Raman: kelvin (default 298.15)\n"
+        "  --rotatory FORM                 ecd: velocity (default) or length\n",
+        "\nGrid (default: 0.1 to 2000 by 0.1; for an output, spanning its lines):\n",
+        "  --plot FILE                     Draw the spectrum into FILE, a .png, .svg or .pdf "
+        "(without -o, no text is written)\n"
+        "  --plot-size W,H                 Its size in pixels, points for pdf (default "
+        "1200,700)\n"}) {
     EXPECT_NE(help.find(line), std::string::npos) << line << "\nnot in\n" << help;
   }
 }

@@ -4,9 +4,8 @@
 // To add a format: give it a row at the end of src/batch/output_formats.cpp
 // with its three functions beside it, its cases in
 // tests/batch/output_formats_test.cpp, and its description in
-// doc/broaden-batch.1 under --format and FILE FORMATS. While --format
-// keeps a list of its own (src/batch/options.cpp), the name goes there too;
-// the batch tests fail until it does.
+// doc/broaden-batch.1 under --format and FILE FORMATS. --format, its help
+// and its refusals read the table.
 #pragma once
 
 #include <cstddef>

@@ -38,12 +38,14 @@ inline constexpr double kWavenumbersPerEv =
 struct AxisRow {
   AxisUnit unit;
   std::string_view name;
-  std::string_view label;  ///< the plot's axis label, "wavenumber / cm-1"
+  std::string_view label;   ///< the plot's axis label, "wavenumber / cm-1"
+  std::string_view symbol;  ///< the unit as messages write it, "eV"
+  bool energy;              ///< proportional to a photon's energy: a width may be given in it
 };
 inline constexpr AxisRow kAxes[] = {
-    {AxisUnit::per_centimetre, "cm-1", "wavenumber / cm-1"},
-    {AxisUnit::electronvolt, "ev", "energy / eV"},
-    {AxisUnit::nanometre, "nm", "wavelength / nm"},
+    {AxisUnit::per_centimetre, "cm-1", "wavenumber / cm-1", "cm-1", true},
+    {AxisUnit::electronvolt, "ev", "energy / eV", "eV", true},
+    {AxisUnit::nanometre, "nm", "wavelength / nm", "nm", false},
 };
 const AxisRow& axis_row(AxisUnit unit) noexcept;
 

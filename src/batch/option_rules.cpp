@@ -1,0 +1,582 @@
+#include "batch/option_rules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <initializer_list>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
+
+#include "batch/grid.h"
+#include "batch/option_values.h"
+#include "batch/output_formats.h"
+#include "batch/spectrum_kinds.h"
+#include "records/line_list_formats.h"
+
+namespace broaden {
+namespace {
+
+using O = Option;
+
+constexpr std::size_t kSigma = quantity_row("sigma");
+
+// Every width and parameter of a shape names a row of kShapeQuantities
+// (row_of finds it).
+static_assert([] {
+  const auto has_row = [](std::string_view name) {
+    return std::any_of(std::begin(kShapeQuantities), std::end(kShapeQuantities),
+                       [&](const ShapeQuantity& q) { return q.name == name; });
+  };
+  for (const LineShapeRow& shape : kLineShapes) {
+    for (const ShapeWidth& width : shape.widths) {
+      if (!has_row(width.name)) return false;
+    }
+    for (const ShapeParameter& parameter : shape.parameters) {
+      if (!has_row(parameter.name)) return false;
+    }
+  }
+  return true;
+}());
+
+std::string name_of(Option option) { return std::string(option_name(option)); }
+
+// The first option of `options` the command line gave, or none.
+std::optional<Option> first_given(const Given& given, std::initializer_list<Option> options) {
+  for (const Option option : options) {
+    if (given(option)) return option;
+  }
+  return std::nullopt;
+}
+
+// Where the line list comes from and where the spectrum goes.
+void check_names(const Given& given, const Values& v, BatchOptions& o) {
+  if (!v.inputs.empty()) o.inputs = v.inputs;
+  for (const std::string& name : o.inputs) {
+    if (name.empty()) throw UsageError{"the line-list name is empty"};
+  }
+  if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1)
+    throw UsageError{"standard input can be read once: give - once"};
+  if (given(O::output) && v.output.empty()) throw UsageError{"-o needs a file name"};
+  o.output = v.output.empty() ? "-" : v.output;
+  o.force = v.force;
+}
+
+// Whether two output names name one file as written: "s.tsv", "./s.tsv"
+// and "out/../s.tsv" do (a name with "..", through a link, is taken as
+// written).
+bool same_file(const std::string& a, const std::string& b) {
+  return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+}
+
+// The options that draw on the picture, or on its overlay, without them.
+void check_plot_needed(const Given& given) {
+  if (!given(O::plot)) {
+    if (const std::optional<Option> option =
+            first_given(given, {O::plot_size, O::plot_reverse, O::no_plot_reverse, O::plot_sticks,
+                                O::no_plot_sticks, O::title, O::overlay}))
+      throw UsageError{name_of(*option) + " draws on the picture: give --plot FILE"};
+  }
+  if (!given(O::overlay)) {
+    if (const std::optional<Option> option =
+            first_given(given, {O::overlay_columns, O::overlay_scale, O::overlay_shift}))
+      throw UsageError{name_of(*option) + " is for --overlay FILE"};
+  }
+}
+
+// The spectrum laid over the picture.
+void check_overlay(const Given& given, const Values& v, PlotOptions& p) {
+  if (v.overlay.empty() || v.overlay == "-")
+    throw UsageError{"--overlay needs a file name (standard input holds the line list)"};
+  p.overlay = v.overlay;
+  if (given(O::overlay_columns)) p.overlay_columns = overlay_layout(v.overlay_columns);
+  p.overlay_scale = row_named("--overlay-scale", v.overlay_scale, kOverlayScales).scale;
+  if (given(O::overlay_shift)) {
+    p.overlay_shift = scan_to_double(decimal_of("--overlay-shift", v.overlay_shift));
+    if (!std::isfinite(p.overlay_shift))
+      throw UsageError{"--overlay-shift must be a finite number, not " +
+                       option_quoted(v.overlay_shift)};
+  }
+  if (p.overlay_scale == OverlayScale::axis && p.sticks.value_or(kLineListAxes.sticks))
+    throw UsageError{
+        "--plot-sticks and an --overlay on its own axis both need the right axis: give "
+        "--overlay-scale max"};
+}
+
+// The picture: its file and format, and how it is drawn.
+void check_plot(const Given& given, const Values& v, BatchOptions& o) {
+  check_plot_needed(given);
+  if (!given(O::plot)) return;
+  PlotOptions& p = o.plot;
+  if (v.plot.empty()) throw UsageError{"--plot needs a file name"};
+  p.format = plot_format_of(v.plot);
+  if (p.format == nullptr)
+    throw UsageError{"--plot takes a file name ending in " + plot_suffixes() +
+                     " (the picture's format), not " + option_quoted(v.plot)};
+  p.file = v.plot;
+  if (o.output != "-" && same_file(o.output, p.file))
+    throw UsageError{"--plot and -o name the same file " + option_quoted(v.plot)};
+  o.data_output = given(O::output);
+  if (given(O::plot_size)) std::tie(p.width, p.height) = plot_size(v.plot_size);
+  if (v.plot_reverse && v.no_plot_reverse)
+    throw UsageError{"give --plot-reverse or --no-plot-reverse, not both"};
+  if (v.plot_reverse || v.no_plot_reverse) p.reverse = v.plot_reverse;
+  if (v.plot_sticks && v.no_plot_sticks)
+    throw UsageError{"give --plot-sticks or --no-plot-sticks, not both"};
+  if (v.plot_sticks || v.no_plot_sticks) p.sticks = v.plot_sticks;
+  p.title = v.title;
+  if (given(O::overlay)) check_overlay(given, v, p);
+}
+
+// The files' weights: as given, or asked from their free energies.
+// Returns the parameter it adds to the tsv header (" boltzmann=298.15").
+std::string check_weights(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::weights) && given(O::boltzmann))
+    throw UsageError{"give --weights or --boltzmann, not both"};
+  if (given(O::boltzmann)) {
+    o.boltzmann = positive("--boltzmann", v.boltzmann);
+    return " boltzmann=" + shortest_text(o.boltzmann);
+  }
+  if (!given(O::weights)) return "";
+  o.weights = weight_list(v.weights);
+  if (o.weights.size() != o.inputs.size())
+    throw UsageError{"--weights gives " + std::to_string(o.weights.size()) + " weight" +
+                     (o.weights.size() == 1 ? "" : "s") + " for " +
+                     std::to_string(o.inputs.size()) + " file" + (o.inputs.size() == 1 ? "" : "s") +
+                     ": give one a file"};
+  return "";
+}
+
+// The options the classic preset fixes, in the order they are refused.
+void check_classic_fixed(const Given& given) {
+  const auto refuse = [](const std::string& name) {
+    throw UsageError{"--classic fixes what " + name +
+                     " would set: give it --sigma, the line list and -o only"};
+  };
+  if (const std::optional<Option> option = first_given(
+          given, {O::columns, O::scale, O::cutoff, O::line_unit, O::axis, O::units, O::laser,
+                  O::temperature, O::rotatory, O::shift, O::sticks, O::weights, O::boltzmann}))
+    refuse(name_of(*option));
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    if (i != kSigma && given.quantity(i)) refuse(option_of(kShapeQuantities[i].name));
+  }
+  if (const std::optional<Option> option =
+          first_given(given, {O::normalise, O::from, O::to, O::step, O::points, O::digits}))
+    refuse(name_of(*option));
+}
+
+// The classic preset fixes everything but the width and where the spectrum goes.
+void check_classic(const Given& given, const Values& v, BatchOptions& o) {
+  check_classic_fixed(given);
+  if (given(O::input) && !same_name(v.input, "fixed"))
+    throw UsageError{"--classic reads the fixed line-list records: --input " +
+                     shown_value(v.input, input_formats()) + " does not fit"};
+  if (given(O::spectrum))
+    throw UsageError{"--classic reads the fixed line-list records: --spectrum does not fit"};
+  if (given(O::shape) && !same_name(v.shape, line_shape_row(LineShape::gaussian)->name))
+    throw UsageError{"--classic draws Gaussians: --shape " + shown_value(v.shape, kLineShapes) +
+                     " does not fit"};
+  if (given(O::format) && !same_name(v.format, "classic"))
+    throw UsageError{"--classic writes the classic spectrum records: --format " +
+                     shown_value(v.format, spectrum_formats()) + " does not fit"};
+  if (const std::optional<Option> option = first_given(given, {O::delimiter, O::decimal_comma}))
+    throw UsageError{name_of(*option) +
+                     " is for --input columns; the classic records have their own layout"};
+  if (!given.quantity(kSigma))
+    throw UsageError{"--classic needs the width as --sigma (the standard deviation)"};
+  if (o.inputs.size() > 1)
+    throw UsageError{"--classic reads one line list: " + option_quoted(std::as_const(o.inputs)[1]) +
+                     " would be a second"};
+  o.classic = true;
+  o.input = "fixed";
+  o.format = OutputFormat::classic;
+  o.profile.sigma = positive("--sigma", v.quantities[kSigma]);
+  o.parameters = "classic sigma=" + shortest_text(o.profile.sigma);
+}
+
+void check_input(const Given& given, const Values& v, BatchOptions& o) {
+  const LineListFormat* format = nullptr;
+  if (!same_name(v.input, "auto")) {
+    format = &row_named("--input", v.input, input_formats());
+    o.input = std::string(format->name);
+  }
+  const std::optional<Option> layout =
+      first_given(given, {O::columns, O::delimiter, O::decimal_comma});
+  if (layout && format != nullptr && format->name != "columns")
+    throw UsageError{name_of(*layout) + " is for --input columns; --input " +
+                     std::string(format->name) + " has its own layout"};
+  if (given(O::spectrum)) {
+    if (format != nullptr && format->read_spectra == nullptr)
+      throw UsageError{"--spectrum is for the outputs of quantum-chemistry programs, not --input " +
+                       std::string(format->name)};
+    o.spectrum = row_named("--spectrum", v.spectrum, kSpectrumKinds).kind;
+  }
+  if (given(O::columns)) o.columns = column_layout(v.columns);
+  o.columns_given = given(O::columns);
+  o.syntax_given = given(O::delimiter) || given(O::decimal_comma);
+  o.columns.delimiter = row_named("--delimiter", v.delimiter, kDelimiters).delimiter;
+  o.columns.decimal_comma = v.decimal_comma;
+  if (o.columns.decimal_comma && o.columns.delimiter == Delimiter::comma)
+    throw UsageError{
+        "--decimal-comma does not fit --delimiter comma: a comma cannot both separate fields and "
+        "stand in numbers"};
+  if (given(O::scale)) o.scale = positive("--scale", v.scale);
+}
+
+// The axis and the unit of a line list's positions.
+void check_axes(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::axis)) o.axis = row_named("--axis", v.axis, kAxes).unit;
+  if (given(O::line_unit)) {
+    if (o.input != "auto" && o.input != "columns")
+      throw UsageError{"--line-unit is for a columns line list, not --input " + o.input};
+    o.line_unit = row_named("--line-unit", v.line_unit, kAxes).unit;
+  }
+}
+
+// The units of the intensities, and the laser and temperature of Raman
+// cross-sections. Returns their tsv parameters (" units=epsilon laser=...").
+std::string check_units(const Given& given, const Values& v, BatchOptions& o) {
+  std::string parameters;
+  o.epsilon = row_named("--units", v.units, kUnits).epsilon;
+  if (o.epsilon) {
+    if (o.profile.normalisation != Normalisation::area)
+      throw UsageError{"--units epsilon needs --normalise area: its integral is the quantity"};
+    parameters += " units=epsilon";
+  }
+  if (given(O::laser)) {
+    o.laser = laser_wavenumber(v.laser);
+    parameters += " laser=" + shortest_text(o.laser) + "cm-1";
+  }
+  if (given(O::temperature)) {
+    o.kelvin = positive("--temperature", v.temperature);
+    parameters += " temperature=" + shortest_text(o.kelvin);
+  }
+  // Neither changes anything elsewhere: refused, not recorded as if used.
+  if (given(O::laser) && !o.epsilon)
+    throw UsageError{"--laser gives Raman cross-sections with --units epsilon"};
+  if (given(O::temperature) && !given(O::laser))
+    throw UsageError{
+        "--temperature is the Raman cross-sections' temperature: give it with --laser"};
+  return parameters;
+}
+
+// --sticks FILE: not where the spectrum or the picture goes.
+void check_sticks(const Values& v, BatchOptions& o) {
+  if (v.sticks.empty()) throw UsageError{"--sticks needs a file name"};
+  if (v.sticks == "-" && o.output == "-")
+    throw UsageError{"--sticks - writes the lines to standard output: give the spectrum -o FILE"};
+  if (v.sticks != "-" && o.output != "-" && same_file(v.sticks, o.output))
+    throw UsageError{"--sticks and -o name the same file"};
+  if (v.sticks != "-" && !o.plot.file.empty() && same_file(v.sticks, o.plot.file))
+    throw UsageError{"--sticks and --plot name the same file"};
+  o.sticks = v.sticks;
+}
+
+// Whether some shape takes the quantity as a width (not a parameter).
+bool is_width(const ShapeQuantity& quantity) {
+  return std::any_of(std::begin(kLineShapes), std::end(kLineShapes), [&](const LineShapeRow& s) {
+    return std::any_of(s.widths.begin(), s.widths.end(),
+                       [&](const ShapeWidth& width) { return width.name == quantity.name; });
+  });
+}
+
+// The units a width may carry, as messages write them: "cm-1 or eV".
+std::string energy_units() {
+  std::vector<std::string> units;
+  for (const AxisRow& row : kAxes) {
+    if (row.energy) units.emplace_back(row.symbol);
+  }
+  return listed(units, " or ");
+}
+
+// Widths may carry an energy unit; each the same one. Takes the units off
+// the widths' texts.
+void check_width_unit(const Given& given, Values& v, BatchOptions& o) {
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    if (!is_width(kShapeQuantities[i]) || !given.quantity(i)) continue;
+    const std::optional<AxisUnit> unit = unit_suffix(v.quantities[i]);
+    if (!unit) continue;
+    if (!axis_row(*unit).energy)
+      throw UsageError{option_of(kShapeQuantities[i].name) + " is an energy: give it in " +
+                       energy_units() + ", not " + std::string(axis_row(*unit).name)};
+    if (o.width_unit && *o.width_unit != *unit) throw UsageError{"give every width in one unit"};
+    o.width_unit = unit;
+  }
+}
+
+// The spectrum's axis, units and conversions; the widths' unit. Returns the
+// parameters they add to the tsv header (" axis=nm units=epsilon").
+std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
+  check_axes(given, v, o);
+  std::string parameters = check_units(given, v, o);
+  if (given(O::rotatory)) {
+    o.rotatory_given = true;
+    const RotatoryRow& form = row_named("--rotatory", v.rotatory, kRotatoryForms);
+    o.rotatory = form.form;
+    parameters += " rotatory=" + std::string(form.name);
+  }
+  if (given(O::shift)) {
+    o.shift = scan_to_double(decimal_of("--shift", v.shift));
+    if (!std::isfinite(o.shift))
+      throw UsageError{"--shift must be finite, not " + option_quoted(v.shift)};
+    parameters += " shift=" + shortest_text(o.shift);
+  }
+  if (given(O::sticks)) check_sticks(v, o);
+  check_width_unit(given, v, o);
+  if (o.width_unit)
+    parameters += std::string(" width-unit=") + std::string(axis_row(*o.width_unit).name);
+  return parameters;
+}
+
+// How the run goes: its threads and its words on standard error.
+void check_run(const Given& given, const Values& v, BatchOptions& o) {
+  constexpr std::int64_t kMostThreads = 4096;
+  if (given(O::threads)) {
+    const std::int64_t threads = whole_number("--threads", v.threads);
+    if (threads < 1 || threads > kMostThreads)
+      throw UsageError{"--threads must be from 1 to " + std::to_string(kMostThreads) + ", not " +
+                       option_quoted(v.threads)};
+    o.threads = static_cast<unsigned>(threads);
+  }
+  o.quiet = v.quiet;
+}
+
+// The shape's row and its normalisation, by name.
+const LineShapeRow& check_shape(const Given& given, const Values& v, ProfileParameters& profile) {
+  const LineShapeRow& shape = row_named("--shape", v.shape, kLineShapes);
+  const NormalisationRow& normalisation = row_named("--normalise", v.normalise, kNormalisations);
+  const std::string default_note = given(O::shape) ? "" : " (the default)";
+  if (std::find(shape.normalisations.begin(), shape.normalisations.end(),
+                normalisation.normalisation) == shape.normalisations.end())
+    throw UsageError{"--normalise " + std::string(normalisation.name) + " does not fit --shape " +
+                     std::string(shape.name) + default_note};
+  // Each width or parameter the shape does not take is refused, in the table's order.
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    const ShapeQuantity& quantity = kShapeQuantities[i];
+    const auto named = [&](const auto& taken) { return taken.name == quantity.name; };
+    const bool fits = std::any_of(shape.widths.begin(), shape.widths.end(), named) ||
+                      std::any_of(shape.parameters.begin(), shape.parameters.end(), named);
+    if (given.quantity(i) && !fits)
+      throw UsageError{option_of(quantity.name) + " does not fit --shape " +
+                       std::string(shape.name) + default_note};
+  }
+  profile.shape = shape.shape;
+  profile.normalisation = normalisation.normalisation;
+  return shape;
+}
+
+// The row of kShapeQuantities named `name` (a width or parameter of a shape's row).
+std::size_t row_of(std::string_view name) {
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    if (kShapeQuantities[i].name == name) return i;
+  }
+  throw std::logic_error("a shape quantity without a row: " + std::string(name));
+}
+
+// The widths of which a shape takes one: every shape's that are not taken
+// all at once, as rows of kShapeQuantities.
+std::vector<std::size_t> alternative_widths() {
+  std::vector<std::size_t> rows;
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
+    const bool alternative =
+        std::any_of(std::begin(kLineShapes), std::end(kLineShapes), [&](const LineShapeRow& shape) {
+          return !shape.all_widths &&
+                 std::any_of(shape.widths.begin(), shape.widths.end(), [&](const ShapeWidth& w) {
+                   return w.name == kShapeQuantities[i].name;
+                 });
+        });
+    if (alternative) rows.push_back(i);
+  }
+  return rows;
+}
+
+std::vector<std::string> width_options(const LineShapeRow& shape) {
+  return names_of(shape.widths, [](const ShapeWidth& width) { return option_of(width.name); });
+}
+
+// One width of several, or per-line widths in the first one's measure (or the one given).
+std::string check_one_width(const LineShapeRow& shape, const Given& given, const Values& v,
+                            BatchOptions& o) {
+  const ShapeWidth* chosen = &shape.widths.front();
+  for (const ShapeWidth& width : shape.widths) {
+    if (given.quantity(row_of(width.name))) chosen = &width;
+  }
+  const std::string name = option_of(chosen->name);
+  const std::string& text = v.quantities[row_of(chosen->name)];
+  o.width_divisor = chosen->divisor;
+  std::string widths;
+  if (given.quantity(row_of(chosen->name))) {
+    o.profile.*chosen->field = width_converted(name, text, chosen->divisor);
+    widths = std::string(chosen->name) + "=" + shortest_text(positive(name, text));
+  } else if (o.columns.width == 0) {
+    std::string extras;
+    for (const ShapeParameter& parameter : shape.parameters)
+      extras += " (and " + option_of(parameter.name) + ")";
+    throw UsageError{"give the width: " + listed(width_options(shape), " or ") + extras};
+  }
+  if (o.columns.width > 0)
+    widths =
+        "width=field " + std::to_string(o.columns.width) + " (" + std::string(chosen->name) + ")";
+  return widths;
+}
+
+// Every width of the shape at once.
+std::string check_all_widths(const LineShapeRow& shape, const Given& given, const Values& v,
+                             ProfileParameters& profile) {
+  const bool all = std::all_of(shape.widths.begin(), shape.widths.end(),
+                               [&](const ShapeWidth& w) { return given.quantity(row_of(w.name)); });
+  if (!all)
+    throw UsageError{std::string(shape.name) + " needs both " +
+                     listed(width_options(shape), " and ")};
+  std::string widths;
+  for (const ShapeWidth& width : shape.widths) {
+    const std::string name = option_of(width.name);
+    profile.*width.field = width_converted(name, v.quantities[row_of(width.name)], width.divisor);
+  }
+  for (const ShapeWidth& width : shape.widths) {
+    const std::string name = option_of(width.name);
+    widths += (widths.empty() ? "" : " ") + std::string(width.name) + "=" +
+              shortest_text(positive(name, v.quantities[row_of(width.name)]));
+  }
+  return widths;
+}
+
+// The shape's parameters, each within its bounds: " eta=0.25".
+std::string check_parameters(const LineShapeRow& shape, const Given& given, const Values& v,
+                             ProfileParameters& profile) {
+  std::string parameters;
+  for (const ShapeParameter& parameter : shape.parameters) {
+    const std::string name = option_of(parameter.name);
+    const std::string& text = v.quantities[row_of(parameter.name)];
+    if (!given.quantity(row_of(parameter.name)))
+      throw UsageError{std::string(shape.name) + " needs " + name + ", " +
+                       std::string(parameter.role)};
+    const double value = scan_to_double(decimal_of(name, text));
+    if (!(value >= parameter.low && value <= parameter.high))
+      throw UsageError{name + " must lie between " + shortest_text(parameter.low) + " and " +
+                       shortest_text(parameter.high) + ", not " + option_quoted(text)};
+    profile.*parameter.field = value;
+    parameters.append(" ").append(parameter.name).append("=").append(shortest_text(value));
+  }
+  return parameters;
+}
+
+// The widths and parameters, as the tsv comment line tells them: "fwhm=8 eta=0.25".
+std::string check_widths(const LineShapeRow& shape, const Given& given, const Values& v,
+                         BatchOptions& o) {
+  const std::vector<std::size_t> alternatives = alternative_widths();
+  if (std::count_if(alternatives.begin(), alternatives.end(),
+                    [&](std::size_t row) { return given.quantity(row); }) > 1)
+    throw UsageError{
+        "give one width: " +
+        listed(names_of(alternatives,
+                        [](std::size_t row) { return option_of(kShapeQuantities[row].name); }),
+               " or ")};
+  if (o.columns.width > 0 && shape.line_width == nullptr)
+    throw UsageError{std::string(shape.name) + " takes no width field: give " +
+                     listed(width_options(shape), shape.all_widths ? " and " : " or ")};
+  const std::string widths = shape.all_widths ? check_all_widths(shape, given, v, o.profile)
+                                              : check_one_width(shape, given, v, o);
+  return widths + check_parameters(shape, given, v, o.profile);
+}
+
+// The grid's range and step or points. Returns "step=0.1" or "points=101".
+std::string check_grid_size(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::points)) {
+    o.grid = GridKind::points;
+    o.points = whole_number("--points", v.points);
+    if (o.points < 2)
+      throw UsageError{"--points must be at least 2, not " + option_quoted(v.points)};
+    if (o.points > static_cast<std::int64_t>(kMaxGridPoints))
+      throw UsageError{"--points must be at most " + std::to_string(kMaxGridPoints)};
+    return "points=" + std::to_string(o.points);
+  }
+  o.grid = given(O::from) || given(O::step) ? GridKind::step : GridKind::classic_default;
+  if (o.step.negative || o.step.digits.find_first_not_of('0') == std::string::npos)
+    throw UsageError{"--step must be positive, not " + option_quoted(v.step)};
+  return "step=" + shown_decimal(o.step);
+}
+
+// The grid: --from and --to together (else the classic range), and --step or
+// --points (else the classic step). Returns "step=0.1" or "points=101".
+std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::from) != given(O::to)) throw UsageError{"--from and --to go together"};
+  if (given(O::step) && given(O::points)) throw UsageError{"give --step or --points, not both"};
+  const auto decimal = [&](Option option, const std::string& text, std::string_view otherwise) {
+    return decimal_of(name_of(option), given(option) ? text : std::string(otherwise));
+  };
+  o.from = decimal(O::from, v.from, kDefaultFrom);
+  o.to = decimal(O::to, v.to, kDefaultTo);
+  o.step = decimal(O::step, v.step, kDefaultStep);
+  const std::string grid = check_grid_size(given, v, o);
+  const double from = scan_to_double(o.from);
+  const double to = scan_to_double(o.to);
+  if (!std::isfinite(from) || !std::isfinite(to))
+    throw UsageError{"--from and --to must lie within the range of doubles"};
+  if (!(from < to) && !(from == to && o.grid == GridKind::step))
+    throw UsageError{"--from must be below --to"};
+  return grid;
+}
+
+void check_format(const Given& given, const Values& v, BatchOptions& o) {
+  const SpectrumFormat& format = row_named("--format", v.format, spectrum_formats());
+  o.format = OutputFormat(&format - spectrum_formats().data());
+  if (given(O::digits)) {
+    if (o.format == OutputFormat::classic)
+      throw UsageError{"--digits does not fit --format classic, which has four decimals"};
+    const std::int64_t digits = whole_number("--digits", v.digits);
+    if (digits < 1 || digits > 17)
+      throw UsageError{"--digits must be from 1 to 17, not " + option_quoted(v.digits)};
+    o.digits = static_cast<int>(digits);
+  }
+}
+
+// --cutoff, in full widths. Returns its tsv parameter (" cutoff=4").
+std::string check_cutoff(const Given& given, const Values& v, ProfileParameters& profile) {
+  if (!given(O::cutoff)) return "";
+  profile.cutoff = scan_to_double(decimal_of("--cutoff", v.cutoff));
+  if (!(profile.cutoff >= 1.0) || !std::isfinite(profile.cutoff))
+    throw UsageError{"--cutoff takes a number of full widths from 1 up, not " +
+                     option_quoted(v.cutoff)};
+  return " cutoff=" + shortest_text(profile.cutoff);
+}
+
+std::string normalisation_name(Normalisation normalisation) {
+  for (const NormalisationRow& row : kNormalisations) {
+    if (row.normalisation == normalisation) return std::string(row.name);
+  }
+  throw std::logic_error("a normalisation without a row");
+}
+
+}  // namespace
+
+BatchOptions checked_options(const Given& given, Values v) {
+  BatchOptions o;
+  check_names(given, v, o);
+  check_run(given, v, o);
+  if (v.classic && given(O::plot))
+    throw UsageError{"--plot does not fit --classic, which writes the classic records alone"};
+  check_plot(given, v, o);
+  if (v.classic) {
+    check_classic(given, v, o);
+    return o;
+  }
+  check_input(given, v, o);
+  const LineShapeRow& shape = check_shape(given, v, o.profile);
+  const std::string spectrum = check_spectrum(given, v, o) + check_weights(given, v, o);
+  const std::string widths = check_widths(shape, given, v, o);
+  const std::string cutoff = check_cutoff(given, v, o.profile);
+  const std::string grid = check_grid(given, v, o);
+  check_format(given, v, o);
+  o.range_given = given(O::from);
+  o.shape_parameters = "shape=" + std::string(shape.name) + " " + widths +
+                       " normalise=" + normalisation_name(o.profile.normalisation);
+  o.grid_parameters = "from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid;
+  o.other_parameters = "scale=" + shortest_text(o.scale) + cutoff + spectrum;
+  o.parameters = o.shape_parameters + " " + o.grid_parameters + " " + o.other_parameters;
+  return o;
+}
+
+}  // namespace broaden
