@@ -23,12 +23,6 @@ std::string quoted_input(const std::string& name) {
 
 namespace {
 
-// The shortest text that reads back as `value`: "0.7", "-382.30836".
-std::string shortest_text(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 // A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
 BatchFailure read_failure(const std::string& input, const LineListError& error) {
   return BatchFailure{kBatchFailed, shown_input(input) + ":" + std::to_string(error.line) + ":" +
@@ -178,7 +172,7 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
             intensity = raman_cross_section(position, intensity, options.laser, options.kelvin);
             if (!std::isfinite(intensity))
               throw BatchFailure{kBatchFailed,
-                                 "a line of " + name + " at " + shortest_text(position) +
+                                 "a line of " + name + " at " + shortest(position) +
                                      " cm-1 lies at or beyond the laser's wavenumber"};
           }
           break;
@@ -295,8 +289,8 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
       if (weights[f] == 0.0)
         warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
-                 << " weighs nothing at " << shortest_text(options.boltzmann)
-                 << " K: its free energy lies " << shortest_text(energies[f] - lowest)
+                 << " weighs nothing at " << shortest(options.boltzmann)
+                 << " K: its free energy lies " << shortest(energies[f] - lowest)
                  << " hartree above the lowest (another molecule?)\n";
     }
   }
@@ -339,10 +333,10 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     // quoted(): the comment line stays one line, and free of terminal
     // escapes, whatever the input's name holds.
     header += " input=" + (name == "-" ? std::string("-") : quoted(name));
-    if (options.boltzmann > 0.0) header += " free_energy=" + shortest_text(*reads[f].free_energy);
+    if (options.boltzmann > 0.0) header += " free_energy=" + shortest(*reads[f].free_energy);
     // Several files name their weights, 1 where none are given.
     if (!weights.empty())
-      header += " weight=" + shortest_text(weights[f]);
+      header += " weight=" + shortest(weights[f]);
     else if (options.inputs.size() > 1)
       header += " weight=1";
   }

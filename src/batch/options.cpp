@@ -109,12 +109,6 @@ double positive(const std::string& name, const std::string& text) {
   return value;
 }
 
-// The shortest text that reads back as the same double: "0.1", "1e-300".
-std::string shortest(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 // A width in an option's measure divided into the shape's own measure; the
 // quotient must lie within the widths the line shapes take (the option's
 // bounds are those whose quotients are the range's ends).
