@@ -3,7 +3,8 @@
 // - gives the same answer twice (it is a pure function of its text);
 // - refuses a text at a line that exists (lines end at LF, a CR before it
 //   belongs to the line end), a column within it or just past its end,
-//   with what was expected said;
+//   with what was expected said, and a kind of its class (line_table.h);
+//   cut short just past the end of the file's last line;
 // - or gives columns of one length each (or none), finite values, positive
 //   frequencies, a position for every excited state, and a finite free
 //   energy, with a prose of what it holds.
@@ -56,6 +57,12 @@ inline void check_spectra(std::string_view format_name, std::string_view text) {
     if (end < text.size() && end > start && text[end - 1] == '\r') --end;
     FUZZ_CHECK(error.line >= 1 && error.column >= 1 && error.column <= end - start + 1);
     FUZZ_CHECK(!error.expected.empty());
+    FUZZ_CHECK(error.what == line_error_of(error.kind) || format_name == "cjson");
+    // Cut short: just past the end of the file's last line.
+    const std::string_view rest = text.substr(end);
+    FUZZ_CHECK(
+        error.kind != ReadFault::cut_short ||
+        (error.column == end - start + 1 && (rest.empty() || rest == "\n" || rest == "\r\n")));
     return;
   }
   const Vibrations& v = read.data.vibrations;

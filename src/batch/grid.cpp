@@ -191,11 +191,6 @@ DecimalScan decimal_steps(std::int64_t units, int digit, int exponent) {
                       kColumnsGrammar);
 }
 
-std::string shortest_text(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 }  // namespace
 
 SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options) {
@@ -220,7 +215,7 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
   const double limit = 9e15;  // whole numbers of steps exact in double and int64
   if (!(std::fabs(first) < limit && std::fabs(last) < limit) ||
       last - first + 1 > static_cast<double>(kMaxGridPoints)) {
-    result.grid.error = "the lines' span (" + shortest_text(low) + " to " + shortest_text(high) +
+    result.grid.error = "the lines' span (" + shortest(low) + " to " + shortest(high) +
                         ") needs more than " + std::to_string(kMaxGridPoints) +
                         " points at this step: give --from, --to and --step";
     return result;
@@ -229,8 +224,8 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
   if (options.grid == GridKind::points) {
     result.grid = grid_by_points(static_cast<double>(a) * step, static_cast<double>(b) * step,
                                  options.points);
-    result.text = "from=" + shortest_text(result.grid.x.empty() ? 0.0 : result.grid.x.front()) +
-                  " to=" + shortest_text(result.grid.x.empty() ? 0.0 : result.grid.x.back()) +
+    result.text = "from=" + shortest(result.grid.x.empty() ? 0.0 : result.grid.x.front()) +
+                  " to=" + shortest(result.grid.x.empty() ? 0.0 : result.grid.x.back()) +
                   " points=" + std::to_string(options.points);
     return result;
   }
@@ -255,8 +250,8 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
                                decimal_steps(1, digit, exponent));
   }
   if (!result.grid.x.empty())
-    result.text = "from=" + shortest_text(result.grid.x.front()) +
-                  " to=" + shortest_text(result.grid.x.back()) + " step=" + shortest_text(step);
+    result.text = "from=" + shortest(result.grid.x.front()) +
+                  " to=" + shortest(result.grid.x.back()) + " step=" + shortest(step);
   return result;
 }
 

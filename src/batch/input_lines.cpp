@@ -23,12 +23,6 @@ std::string quoted_input(const std::string& name) {
 
 namespace {
 
-// The shortest text that reads back as `value`: "0.7", "-382.30836".
-std::string shortest_text(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 // Scales every intensity of `lines` down by 2^down, exactly but for
 // subnormal ones, keeping their values (intensity_exponent).
 void scale_down(InputLines& lines, int down) {
@@ -161,7 +155,7 @@ void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions
   }
   if (!converted)
     throw BatchFailure{kBatchFailed, "the Raman cross-sections of " + name + " at --laser " +
-                                         shortest_text(options.laser) +
+                                         shortest(options.laser) +
                                          " cm-1 lie beyond the largest double"};
 }
 
@@ -235,11 +229,11 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
       throw BatchFailure{kBatchFailed,
                          "a position of " + name + " does not stay finite once scaled and shifted"};
     if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position > 0.0))
-      throw BatchFailure{kBatchFailed, "a line of " + name + " lies at " + shortest_text(position) +
+      throw BatchFailure{kBatchFailed, "a line of " + name + " lies at " + shortest(position) +
                                            " cm-1 once scaled and shifted: a Raman cross-section "
                                            "needs a wavenumber above zero"};
     if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position < options.laser))
-      throw BatchFailure{kBatchFailed, "a line of " + name + " at " + shortest_text(position) +
+      throw BatchFailure{kBatchFailed, "a line of " + name + " at " + shortest(position) +
                                            " cm-1 lies at or beyond the laser's wavenumber"};
     result.table.push_back(Peak{position, strength[k]});
   }
@@ -345,8 +339,8 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
       if (weights[f] == 0.0)
         warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
-                 << " weighs nothing at " << shortest_text(options.boltzmann)
-                 << " K: its free energy lies " << shortest_text(energies[f] - lowest)
+                 << " weighs nothing at " << shortest(options.boltzmann)
+                 << " K: its free energy lies " << shortest(energies[f] - lowest)
                  << " hartree above the lowest (another molecule?)\n";
     }
   }
@@ -392,10 +386,10 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     // quoted(): the comment line stays one line, and free of terminal
     // escapes, whatever the input's name holds.
     header += " input=" + (name == "-" ? std::string("-") : quoted(name));
-    if (options.boltzmann > 0.0) header += " free_energy=" + shortest_text(*reads[f].free_energy);
+    if (options.boltzmann > 0.0) header += " free_energy=" + shortest(*reads[f].free_energy);
     // Several files name their weights, 1 where none are given.
     if (!weights.empty())
-      header += " weight=" + shortest_text(weights[f]);
+      header += " weight=" + shortest(weights[f]);
     else if (options.inputs.size() > 1)
       header += " weight=1";
   }

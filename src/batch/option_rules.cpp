@@ -137,7 +137,7 @@ std::string check_weights(const Given& given, const Values& v, BatchOptions& o) 
     throw UsageError{"give --weights or --boltzmann, not both"};
   if (given(O::boltzmann)) {
     o.boltzmann = positive("--boltzmann", v.boltzmann);
-    return " boltzmann=" + shortest_text(o.boltzmann);
+    return " boltzmann=" + shortest(o.boltzmann);
   }
   if (!given(O::weights)) return "";
   o.weights = weight_list(v.weights);
@@ -193,7 +193,7 @@ void check_classic(const Given& given, const Values& v, BatchOptions& o) {
   o.input = "fixed";
   o.format = OutputFormat::classic;
   o.profile.sigma = positive("--sigma", v.quantities[kSigma]);
-  o.parameters = "classic sigma=" + shortest_text(o.profile.sigma);
+  o.parameters = "classic sigma=" + shortest(o.profile.sigma);
 }
 
 void check_input(const Given& given, const Values& v, BatchOptions& o) {
@@ -247,11 +247,11 @@ std::string check_units(const Given& given, const Values& v, BatchOptions& o) {
   }
   if (given(O::laser)) {
     o.laser = laser_wavenumber(v.laser);
-    parameters += " laser=" + shortest_text(o.laser) + "cm-1";
+    parameters += " laser=" + shortest(o.laser) + "cm-1";
   }
   if (given(O::temperature)) {
     o.kelvin = positive("--temperature", v.temperature);
-    parameters += " temperature=" + shortest_text(o.kelvin);
+    parameters += " temperature=" + shortest(o.kelvin);
   }
   // Neither changes anything elsewhere: refused, not recorded as if used.
   if (given(O::laser) && !o.epsilon)
@@ -321,7 +321,7 @@ std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
     o.shift = scan_to_double(decimal_of("--shift", v.shift));
     if (!std::isfinite(o.shift))
       throw UsageError{"--shift must be finite, not " + option_quoted(v.shift)};
-    parameters += " shift=" + shortest_text(o.shift);
+    parameters += " shift=" + shortest(o.shift);
   }
   if (given(O::sticks)) check_sticks(v, o);
   check_width_unit(given, v, o);
@@ -409,7 +409,7 @@ std::string check_one_width(const LineShapeRow& shape, const Given& given, const
   std::string widths;
   if (given.quantity(row_of(chosen->name))) {
     o.profile.*chosen->field = width_converted(name, text, chosen->divisor);
-    widths = std::string(chosen->name) + "=" + shortest_text(positive(name, text));
+    widths = std::string(chosen->name) + "=" + shortest(positive(name, text));
   } else if (o.columns.width == 0) {
     std::string extras;
     for (const ShapeParameter& parameter : shape.parameters)
@@ -438,7 +438,7 @@ std::string check_all_widths(const LineShapeRow& shape, const Given& given, cons
   for (const ShapeWidth& width : shape.widths) {
     const std::string name = option_of(width.name);
     widths += (widths.empty() ? "" : " ") + std::string(width.name) + "=" +
-              shortest_text(positive(name, v.quantities[row_of(width.name)]));
+              shortest(positive(name, v.quantities[row_of(width.name)]));
   }
   return widths;
 }
@@ -455,10 +455,10 @@ std::string check_parameters(const LineShapeRow& shape, const Given& given, cons
                        std::string(parameter.role)};
     const double value = scan_to_double(decimal_of(name, text));
     if (!(value >= parameter.low && value <= parameter.high))
-      throw UsageError{name + " must lie between " + shortest_text(parameter.low) + " and " +
-                       shortest_text(parameter.high) + ", not " + option_quoted(text)};
+      throw UsageError{name + " must lie between " + shortest(parameter.low) + " and " +
+                       shortest(parameter.high) + ", not " + option_quoted(text)};
     profile.*parameter.field = value;
-    parameters.append(" ").append(parameter.name).append("=").append(shortest_text(value));
+    parameters.append(" ").append(parameter.name).append("=").append(shortest(value));
   }
   return parameters;
 }
@@ -540,7 +540,7 @@ std::string check_cutoff(const Given& given, const Values& v, ProfileParameters&
   if (!(profile.cutoff >= 1.0) || !std::isfinite(profile.cutoff))
     throw UsageError{"--cutoff takes a number of full widths from 1 up, not " +
                      option_quoted(v.cutoff)};
-  return " cutoff=" + shortest_text(profile.cutoff);
+  return " cutoff=" + shortest(profile.cutoff);
 }
 
 std::string normalisation_name(Normalisation normalisation) {
@@ -574,7 +574,7 @@ BatchOptions checked_options(const Given& given, Values v) {
   o.shape_parameters = "shape=" + std::string(shape.name) + " " + widths +
                        " normalise=" + normalisation_name(o.profile.normalisation);
   o.grid_parameters = "from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid;
-  o.other_parameters = "scale=" + shortest_text(o.scale) + cutoff + spectrum;
+  o.other_parameters = "scale=" + shortest(o.scale) + cutoff + spectrum;
   o.parameters = o.shape_parameters + " " + o.grid_parameters + " " + o.other_parameters;
   return o;
 }

@@ -60,11 +60,6 @@ std::int64_t whole_number(const std::string& name, const std::string& text) {
   return value;
 }
 
-std::string shortest_text(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 std::string shown_decimal(const DecimalScan& scan) {
   std::int64_t value = 0;
   const bool small =
@@ -73,7 +68,7 @@ std::string shown_decimal(const DecimalScan& scan) {
           std::errc() &&
       (scan.exponent10 <= 0 ||
        scan.digits.size() + static_cast<std::size_t>(scan.exponent10) <= 15);
-  if (!small) return shortest_text(scan_to_double(scan));
+  if (!small) return shortest(scan_to_double(scan));
   char text[kShortestRoom];
   return std::string(text, decimal_to_text(scan.negative ? -value : value, scan.exponent10, text));
 }
@@ -82,8 +77,8 @@ double width_converted(const std::string& name, const std::string& text, double 
   const double value = positive(name, text);
   const WidthRange range = accepted_widths(divisor);
   if (!(value >= range.low && value <= range.high))
-    throw UsageError{name + " must lie between " + shortest_text(range.low) + " and " +
-                     shortest_text(range.high) + ", not " + option_quoted(text)};
+    throw UsageError{name + " must lie between " + shortest(range.low) + " and " +
+                     shortest(range.high) + ", not " + option_quoted(text)};
   return value / divisor;
 }
 

@@ -155,7 +155,7 @@ void add_spectrum_options(Registrar& add, Values& v) {
   add.option(Option::laser, v.laser,
              "Raman with --units epsilon: the laser, as 532nm or 18796.99cm-1", "L");
   add.option(Option::temperature, v.temperature,
-             "Raman: kelvin (default " + shortest_text(BatchOptions{}.kelvin) + ")", "T");
+             "Raman: kelvin (default " + shortest(BatchOptions{}.kelvin) + ")", "T");
   add.option(Option::rotatory, v.rotatory,
              std::string(spectrum_kind_row(SpectrumKind::ecd).name) + ": " +
                  listed(names_default_first(kRotatoryForms), " or "),

@@ -110,4 +110,9 @@ char* decimal_to_text(std::int64_t value, std::int64_t exponent10, char* out) no
   return write_decimal(first, digits_end, exponent10, kPlainFrom, out);
 }
 
+std::string shortest(double value) {
+  char text[kShortestRoom];
+  return std::string(text, double_to_shortest(value, 0, text));
+}
+
 }  // namespace broaden

@@ -5,11 +5,6 @@
 namespace broaden {
 namespace {
 
-std::string shortest(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 // A command-line argument cannot hold a NUL byte: it is shown as the
 // refusal would show it, and refused as any other unknown name.
 std::string without_nul(const std::string& text) {

@@ -57,11 +57,6 @@ constexpr bool keywords_match_quantities() {
 }
 static_assert(keywords_match_quantities(), "spectrum() takes one keyword per shape quantity");
 
-std::string shortest(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 std::span<const double> one_dimensional(const Doubles& array, const char* name) {
   if (array.ndim() != 1)
     throw py::value_error(std::string(name) + " must be a one-dimensional array, not one of " +

@@ -40,10 +40,13 @@ struct TooDeep {};
 
 struct ContentError {
   std::string expected;
+  ReadFault kind = ReadFault::not_a_number;
 };
 
-// The 1-based line and column of a byte offset.
-LineListError at_offset(std::string_view text, std::size_t offset, std::string expected) {
+// The error at the 1-based line and column of a byte offset: of `kind`, but
+// of the class not_a_number whatever the kind, as Chemical JSON always was.
+LineListError at_offset(std::string_view text, std::size_t offset, ReadFault kind,
+                        std::string expected) {
   offset = std::min(offset, text.size());
   // A position past the final line feed is on the last line, at its end.
   if (offset == text.size() && offset > 0 && text[offset - 1] == '\n') --offset;
@@ -57,7 +60,7 @@ LineListError at_offset(std::string_view text, std::size_t offset, std::string e
   std::size_t end = std::min(text.find('\n', start), text.size());
   if (end < text.size() && end > start && text[end - 1] == '\r') --end;
   const std::size_t column = std::min(offset, end) - start + 1;
-  return LineListError{LineError::not_a_number, line, column, std::move(expected)};
+  return LineListError{LineError::not_a_number, line, column, std::move(expected), kind};
 }
 
 std::vector<double> numbers(const json& value, const std::string& name) {
@@ -67,7 +70,8 @@ std::vector<double> numbers(const json& value, const std::string& name) {
   for (const json& item : value) {
     if (!item.is_number()) throw ContentError{name + " as an array of numbers"};
     const double x = item.get<double>();
-    if (!std::isfinite(x)) throw ContentError{name + " within the range of doubles"};
+    if (!std::isfinite(x))
+      throw ContentError{name + " within the range of doubles", ReadFault::out_of_range};
     out.push_back(x);
   }
   return out;
@@ -83,14 +87,35 @@ void check_length(const std::vector<double>& values, std::size_t length, const s
                   const std::string& of) {
   if (!values.empty() && values.size() != length)
     throw ContentError{name + " with " + std::to_string(length) + " values, one for each of " + of +
-                       ", not " + std::to_string(values.size())};
+                           ", not " + std::to_string(values.size()),
+                       ReadFault::count_mismatch};
+}
+
+// The members of "transitions", each as long as the transitions.
+ExcitedStates transitions_of(const json& t) {
+  ExcitedStates e;
+  if (const json* x = member(t, "electronic transitions"))
+    e.wavenumber = numbers(*x, "transitions.\"electronic transitions\"");
+  if (const json* x = member(t, "oscillator strength"))
+    e.oscillator_strength = numbers(*x, "transitions.\"oscillator strength\"");
+  if (const json* x = member(t, "rotatory strength"))
+    e.rotatory_unnamed = numbers(*x, "transitions.\"rotatory strength\"");
+  if (e.wavenumber.empty() && e.size() > 0)
+    throw ContentError{"transitions.\"electronic transitions\" for the strengths",
+                       ReadFault::misplaced};
+  check_length(e.oscillator_strength, e.wavenumber.size(), "the oscillator strengths",
+               "the electronic transitions");
+  check_length(e.rotatory_unnamed, e.wavenumber.size(), "the rotatory strengths",
+               "the electronic transitions");
+  return e;
 }
 
 SpectraData content_of(const json& root) {
   if (!root.is_object() ||
       (member(root, "chemical json") == nullptr && member(root, "chemicalJson") == nullptr))
     throw ContentError{
-        "a Chemical JSON object (with a \"chemical json\" or \"chemicalJson\" member)"};
+        "a Chemical JSON object (with a \"chemical json\" or \"chemicalJson\" member)",
+        ReadFault::layout};
   SpectraData data;
   std::vector<double> frequency, ir, raman;
   if (const json* vibrations = member(root, "vibrations")) {
@@ -120,21 +145,7 @@ SpectraData content_of(const json& root) {
     if (!ir.empty()) v.ir_intensity.push_back(ir[k]);
     if (!raman.empty()) v.raman_activity.push_back(raman[k]);
   }
-  if (const json* t = member(root, "transitions")) {
-    ExcitedStates& e = data.excited_states;
-    if (const json* x = member(*t, "electronic transitions"))
-      e.wavenumber = numbers(*x, "transitions.\"electronic transitions\"");
-    if (const json* x = member(*t, "oscillator strength"))
-      e.oscillator_strength = numbers(*x, "transitions.\"oscillator strength\"");
-    if (const json* x = member(*t, "rotatory strength"))
-      e.rotatory_unnamed = numbers(*x, "transitions.\"rotatory strength\"");
-    if (e.wavenumber.empty() && e.size() > 0)
-      throw ContentError{"transitions.\"electronic transitions\" for the strengths"};
-    check_length(e.oscillator_strength, e.wavenumber.size(), "the oscillator strengths",
-                 "the electronic transitions");
-    check_length(e.rotatory_unnamed, e.wavenumber.size(), "the rotatory strengths",
-                 "the electronic transitions");
-  }
+  if (const json* t = member(root, "transitions")) data.excited_states = transitions_of(*t);
   if (const json* energy = member(root, "properties")) {
     if (const json* e = member(*energy, "energy")) {
       if (const json* g = member(*e, "free energy")) {
@@ -185,20 +196,20 @@ SpectraRead read_cjson(std::string_view text) {
   } catch (const json::parse_error& error) {
     result = {};
     // The byte is 1-based, the last one read: the offset of the fault.
-    result.error = at_offset(text, error.byte == 0 ? 0 : error.byte - 1,
+    result.error = at_offset(text, error.byte == 0 ? 0 : error.byte - 1, ReadFault::syntax,
                              "JSON text (" + library_message(error.what()) + ")");
   } catch (const json::exception& error) {
     result = {};
     result.error = at_offset(
-        text, 0,
+        text, 0, ReadFault::out_of_range,
         "JSON numbers within the range of doubles (" + library_message(error.what()) + ")");
   } catch (const TooDeep&) {
     result = {};
-    result.error =
-        at_offset(text, 0, "JSON nested no deeper than " + std::to_string(kDepth) + " levels");
+    result.error = at_offset(text, 0, ReadFault::syntax,
+                             "JSON nested no deeper than " + std::to_string(kDepth) + " levels");
   } catch (const ContentError& error) {
     result = {};
-    result.error = at_offset(text, 0, error.expected);
+    result.error = at_offset(text, 0, error.kind, error.expected);
   }
   return result;
 }
@@ -206,9 +217,9 @@ SpectraRead read_cjson(std::string_view text) {
 #else
 SpectraRead read_cjson(std::string_view) {
   SpectraRead result;
-  result.error = LineListError{LineError::not_a_number, 1, 1,
-                               "Chemical JSON support, which this build lacks (built without "
-                               "nlohmann-json)"};
+  result.error = read_error(ReadFault::syntax, 1, 1,
+                            "Chemical JSON support, which this build lacks (built without "
+                            "nlohmann-json)");
   return result;
 }
 #endif

@@ -108,12 +108,6 @@ std::string shown(std::string_view text) {
   return quoted(text, kLimit);
 }
 
-// The shortest text that reads back as the same double: "1e-150".
-std::string shortest(double value) {
-  char text[kShortestRoom];
-  return std::string(text, double_to_shortest(value, 0, text));
-}
-
 // "a frequency", "an intensity": the phrase with its article.
 std::string with_article(const std::string& phrase) {
   const bool vowel =
@@ -165,32 +159,92 @@ FieldRead read_field(const Field& field, int role, int number, const LineListOpt
   const auto what = [&] {
     return std::string(role_name(role)) + " (field " + std::to_string(number) + ")";
   };
-  const auto refused = [](LineError why, std::string expected) {
-    return FieldRead{0.0, LineListError{why, 0, 0, std::move(expected)}};
+  const auto refused = [](ReadFault why, std::string expected) {
+    return FieldRead{0.0, read_error(why, 0, 0, std::move(expected))};
   };
   const DecimalScan scan = scan_decimal(field.text, grammar);
   if (scan.error != DecimalError::none || scan.empty)
-    return refused(LineError::not_a_number,
+    return refused(ReadFault::not_a_number,
                    "a number for the " + what() + ", not " +
                        (field.text.empty() ? std::string("an empty field") : shown(field.text)));
   const double value = scan_to_double(scan);
   if (!std::isfinite(value))
-    return refused(LineError::out_of_range,
+    return refused(ReadFault::out_of_range,
                    with_article(what()) + " within the range of doubles, not " + shown(field.text));
   if (role == 2 && !(value > 0.0))
-    return refused(LineError::not_positive, "a positive " + what() + ", not " + shown(field.text));
+    return refused(ReadFault::not_positive, "a positive " + what() + ", not " + shown(field.text));
   if (role == 2 && !(value >= options.width_low && value <= options.width_high))
-    return refused(LineError::out_of_range,
+    return refused(ReadFault::out_of_range,
                    with_article(what()) + " from " + shortest(options.width_low) + " to " +
                        shortest(options.width_high) + ", not " + shown(field.text));
   if (role == 1) return FieldRead{value, {}};
   const double scaled = role == 0 ? value * options.frequency_scale : value / options.width_divisor;
   if (!std::isfinite(scaled) || (role == 2 && !(scaled > 0.0)))
-    return refused(std::isfinite(scaled) ? LineError::not_positive : LineError::out_of_range,
+    return refused(std::isfinite(scaled) ? ReadFault::not_positive : ReadFault::out_of_range,
                    with_article(what()) + " that stays " +
                        (role == 2 ? "finite and positive" : "finite") + " once scaled, not " +
                        shown(field.text));
   return FieldRead{scaled, {}};
+}
+
+// Read as blanks, commas and semicolons, a list whose every line holds a
+// semicolon and some of whose commas stand between digits was most likely
+// written with decimal commas: refused at the first such comma.
+struct DecimalCommaWatch {
+  bool active = false;  // automatic delimiters, no decimal comma named
+  bool every_line_has_semicolon = true;
+  std::optional<LineListError> error;
+
+  // `line` (comment removed) is line `number`, its columns `offset` bytes on.
+  void look_at(std::string_view line, std::size_t number, std::size_t offset) {
+    if (!active || !every_line_has_semicolon) return;
+    every_line_has_semicolon = line.find(';') != std::string_view::npos;
+    if (const std::size_t comma = comma_between_digits(line);
+        every_line_has_semicolon && !error && comma != std::string_view::npos)
+      error = read_error(
+          ReadFault::decimal_comma, number, offset + comma + 1,
+          "fields apart by blanks, commas or semicolons, not a decimal comma: every line holds "
+          "a semicolon and a comma stands between digits here; give --decimal-comma if the "
+          "commas are decimal points, or --delimiter to name what separates the fields");
+  }
+};
+
+// Where the fields of each role stand (1-based) and how many roles there are.
+struct Roles {
+  int numbers[3];
+  int count;
+};
+
+// The values of line `number`'s fields in their roles into `values`, or the
+// first refused; `line` (comment removed) has its columns `offset` bytes on.
+std::optional<LineListError> read_roles(const std::vector<Field>& fields, std::string_view line,
+                                        std::size_t number, std::size_t offset, const Roles& roles,
+                                        const LineListOptions& options, const Syntax& syntax,
+                                        double (&values)[3]) {
+  for (int role = 0; role < roles.count; ++role) {
+    const auto index = static_cast<std::size_t>(roles.numbers[role] - 1);
+    if (index >= fields.size())
+      return read_error(ReadFault::missing_field, number, offset + line.size() + 1,
+                        std::to_string(roles.numbers[role]) + " fields (the " + role_name(role) +
+                            " is field " + std::to_string(roles.numbers[role]) + "), not " +
+                            std::to_string(fields.size()));
+    FieldRead read = read_field(fields[index], role, roles.numbers[role], options, syntax.grammar);
+    if (read.error) {
+      read.error->line = number;
+      read.error->column = offset + fields[index].column;
+      return read.error;
+    }
+    values[role] = read.value;
+  }
+  return std::nullopt;
+}
+
+// The note for a first line of fields that holds no number.
+LineListNote header_note(std::string_view line, std::size_t number) {
+  const std::size_t first = line.find_first_not_of(" \t");
+  const std::size_t last = line.find_last_not_of(" \t");
+  return LineListNote{number,
+                      "skipped the header row " + shown(line.substr(first, last + 1 - first))};
 }
 
 }  // namespace
@@ -199,21 +253,16 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
   const ColumnLayout& layout = options.columns;
   const Syntax syntax(layout);
   LineListRead result;
-  const int numbers[3] = {layout.frequency, layout.intensity, layout.width};
-  const int roles = layout.width > 0 ? 3 : 2;
-  const auto wanted = static_cast<std::size_t>(*std::max_element(numbers, numbers + roles));
+  const Roles roles{{layout.frequency, layout.intensity, layout.width}, layout.width > 0 ? 3 : 2};
+  const auto wanted =
+      static_cast<std::size_t>(*std::max_element(roles.numbers, roles.numbers + roles.count));
 
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::size_t skipped = 0;
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) skipped = kByteOrderMark.size();
 
-  // Read as blanks, commas and semicolons, a list whose every line holds a
-  // semicolon and some of whose commas stand between digits was most likely
-  // written with decimal commas: refused at the first such comma.
-  const bool automatic = layout.delimiter == Delimiter::automatic && !layout.decimal_comma;
-  bool every_line_has_semicolon = true;
-  std::optional<LineListError> decimal_comma;
-
+  DecimalCommaWatch commas;
+  commas.active = layout.delimiter == Delimiter::automatic && !layout.decimal_comma;
   std::size_t line_number = 0;
   std::vector<Field> fields;
   bool first_with_fields = true;
@@ -230,48 +279,19 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
     split_fields(line, wanted, syntax, fields);
     if (fields.empty()) continue;
     if (std::exchange(first_with_fields, false) && !holds_a_number(line, syntax)) {
-      const std::size_t first = line.find_first_not_of(" \t");
-      const std::size_t last = line.find_last_not_of(" \t");
-      result.notes.push_back(LineListNote{
-          line_number, "skipped the header row " + shown(line.substr(first, last + 1 - first))});
+      result.notes.push_back(header_note(line, line_number));
       continue;
     }
-    if (automatic && every_line_has_semicolon) {
-      every_line_has_semicolon = line.find(';') != std::string_view::npos;
-      if (const std::size_t comma = comma_between_digits(line);
-          every_line_has_semicolon && !decimal_comma && comma != std::string_view::npos)
-        decimal_comma = LineListError{
-            LineError::decimal_comma, line_number, offset + comma + 1,
-            "fields apart by blanks, commas or semicolons, not a decimal comma: every line holds "
-            "a semicolon and a comma stands between digits here; give --decimal-comma if the "
-            "commas are decimal points, or --delimiter to name what separates the fields"};
-    }
-
+    commas.look_at(line, line_number, offset);
     double values[3] = {0.0, 0.0, 0.0};
-    for (int role = 0; role < roles; ++role) {
-      const auto index = static_cast<std::size_t>(numbers[role] - 1);
-      if (index >= fields.size()) {
-        result.error = LineListError{
-            LineError::missing_field, line_number, offset + line.size() + 1,
-            std::to_string(numbers[role]) + " fields (the " + role_name(role) + " is field " +
-                std::to_string(numbers[role]) + "), not " + std::to_string(fields.size())};
-        break;
-      }
-      FieldRead read = read_field(fields[index], role, numbers[role], options, syntax.grammar);
-      if (read.error) {
-        result.error = std::move(read.error);
-        result.error->line = line_number;
-        result.error->column = offset + fields[index].column;
-        break;
-      }
-      values[role] = read.value;
-    }
+    result.error = read_roles(fields, line, line_number, offset, roles, options, syntax, values);
     if (result.error) break;
     result.table.push_back(Peak{values[0], values[1]});
-    if (roles == 3) result.table.width.push_back(values[2]);
+    if (roles.count == 3) result.table.width.push_back(values[2]);
   }
   // A line read with the wrong separators may well fail on its own first.
-  if (decimal_comma && (every_line_has_semicolon || result.error)) result.error = decimal_comma;
+  if (commas.error && (commas.every_line_has_semicolon || result.error))
+    result.error = commas.error;
   return result;
 }
 

@@ -43,17 +43,17 @@ LineListRead read_fixed_records(std::string_view text, const LineListOptions& op
     const PeakRecord read = read_peak(in);
     if (read.status == RecordStatus::end_of_file) break;
     if (read.status != RecordStatus::ok) {
-      result.error = LineListError{
-          LineError::not_a_number, line, read.column,
+      result.error = read_error(
+          ReadFault::not_a_number, line, read.column,
           std::string("the ") + (read.field == 1 ? "frequency" : "intensity") +
-              " as a number in a 10-character field, found " + field_error_text(read.error)};
+              " as a number in a 10-character field, found " + field_error_text(read.error));
       return result;
     }
     const Peak peak{read.peak.frequency * options.frequency_scale, read.peak.intensity};
     if (!options.keep_infinities &&
         (!std::isfinite(peak.frequency) || !std::isfinite(peak.intensity))) {
-      result.error = LineListError{LineError::out_of_range, line, 1,
-                                   "a frequency and an intensity within the range of doubles"};
+      result.error = read_error(ReadFault::out_of_range, line, 1,
+                                "a frequency and an intensity within the range of doubles");
       return result;
     }
     result.table.push_back(peak);

@@ -42,83 +42,95 @@ std::string_view section_of(std::string_view line) {
   return close == std::string_view::npos ? t.substr(1) : t.substr(1, close - 1);
 }
 
+class MoldenReader : SectionReader {
+ public:
+  explicit MoldenReader(std::string_view text) : SectionReader(text) {}
+
+  SpectraRead read() {
+    while (next()) {
+      const std::string_view t = trimmed(line_.text);
+      if (!t.empty() && t.front() == '[') {
+        if (!open_section()) return failed();
+      } else if (into_ != nullptr && !t.empty() && !read_value()) {
+        return failed();
+      }
+    }
+    if (into_ == &frequency_) {
+      cut_short("a section after [FREQ] (the file may have been cut short)");
+      return failed();
+    }
+    if (!check_counts()) return failed();
+    keep_vibrations();
+    return std::move(result_);
+  }
+
+ private:
+  // The line at hand opens a section: [FREQ] and [INT] are read, once each.
+  bool open_section() {
+    const std::string_view name = section_of(line_.text);
+    into_ = nullptr;
+    const bool freq = same_name(name, "FREQ");
+    if (!freq && !same_name(name, "INT")) return true;
+    std::size_t& seen = freq ? freq_line_ : int_line_;
+    if (seen != 0)
+      return fail(ReadFault::misplaced, 1,
+                  "one [" + std::string(name) + "] section, as at line " + std::to_string(seen));
+    seen = line_.number;
+    into_ = freq ? &frequency_ : &intensity_;
+    what_ = freq ? "a frequency" : "an IR intensity";
+    return true;
+  }
+
+  // One value of the section at hand, alone on its line, the line ended.
+  bool read_value() {
+    if (!split_tokens(line_.text, tokens_, 1))
+      return fail(ReadFault::count_mismatch, tokens_[0].column,
+                  "one " + std::string(what_.substr(what_.find(' ') + 1)) + " a line");
+    double value = 0.0;
+    if (!number(tokens_[0], what_, value)) return false;
+    if (!line_.ended) return fail(unended(line_, what_));
+    into_->push_back(value);
+    return true;
+  }
+
+  // [INT] has its [FREQ], and one intensity a frequency.
+  bool check_counts() {
+    if (int_line_ != 0 && freq_line_ == 0)
+      return fail(read_error(ReadFault::misplaced, int_line_, 1,
+                             "a [FREQ] section for the intensities of [INT]"));
+    if (int_line_ != 0 && intensity_.size() != frequency_.size())
+      return fail(read_error(ReadFault::count_mismatch, int_line_, 1,
+                             std::to_string(frequency_.size()) +
+                                 " intensities, one for each frequency of [FREQ] (line " +
+                                 std::to_string(freq_line_) + "), not " +
+                                 std::to_string(intensity_.size())));
+    return true;
+  }
+
+  void keep_vibrations() {
+    Vibrations& v = result_.data.vibrations;
+    for (std::size_t k = 0; k < frequency_.size(); ++k) {
+      if (frequency_[k] <= 0.0) {
+        ++(frequency_[k] < 0.0 ? v.imaginary_left_out : v.zero_left_out);
+        continue;
+      }
+      v.frequency.push_back(frequency_[k]);
+      if (int_line_ != 0) v.ir_intensity.push_back(intensity_[k]);
+    }
+    const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
+    if (!note.empty()) result_.notes.push_back(LineListNote{freq_line_, note});
+  }
+
+  SpectraRead result_;
+  std::vector<double> frequency_, intensity_;
+  std::size_t freq_line_ = 0, int_line_ = 0;
+  std::vector<double>* into_ = nullptr;  // the values of the section at hand, if read
+  std::string_view what_;                // their quantity, with its article
+};
+
 }  // namespace
 
-SpectraRead read_molden(std::string_view text) {
-  SpectraRead result;
-  Lines lines(text);
-  Line line;
-  std::vector<double> frequency, intensity;
-  std::size_t freq_line = 0, int_line = 0;
-  std::vector<double>* into = nullptr;
-  std::string_view what;
-  std::vector<Token> tokens;
-  const auto refuse = [&](LineError why, std::size_t number, std::size_t column,
-                          std::string expected) {
-    SpectraRead failed;
-    failed.error = error_at(why, number, column, std::move(expected));
-    return failed;
-  };
-  while (lines.next(line)) {
-    const std::string_view t = trimmed(line.text);
-    if (!t.empty() && t.front() == '[') {
-      const std::string_view name = section_of(line.text);
-      into = nullptr;
-      const bool freq = same_name(name, "FREQ");
-      if (freq || same_name(name, "INT")) {
-        std::size_t& seen = freq ? freq_line : int_line;
-        if (seen != 0)
-          return refuse(
-              LineError::missing_field, line.number, 1,
-              "one [" + std::string(name) + "] section, as at line " + std::to_string(seen));
-        seen = line.number;
-        into = freq ? &frequency : &intensity;
-        what = freq ? "a frequency" : "an IR intensity";
-      }
-      continue;
-    }
-    if (into == nullptr || t.empty()) continue;
-    const bool one = split_tokens(line.text, tokens, 1);
-    if (!one)
-      return refuse(LineError::missing_field, line.number, tokens[0].column,
-                    "one " + std::string(what.substr(what.find(' ') + 1)) + " a line");
-    double value = 0.0;
-    if (auto e = read_number(tokens[0], line.number, what, value)) {
-      result.error = std::move(e);
-      result.data = {};
-      return result;
-    }
-    if (!line.ended)
-      return refuse(LineError::missing_field, line.number, line.text.size() + 1,
-                    unended(line, what).expected);
-    into->push_back(value);
-  }
-  if (into == &frequency)
-    return refuse(LineError::missing_field, line.number == 0 ? 1 : line.number,
-                  line.text.size() + 1,
-                  "a section after [FREQ] (the file may have been cut short), not the end of the "
-                  "file");
-  if (int_line != 0 && freq_line == 0)
-    return refuse(LineError::missing_field, int_line, 1,
-                  "a [FREQ] section for the intensities of [INT]");
-  if (int_line != 0 && intensity.size() != frequency.size())
-    return refuse(LineError::missing_field, int_line, 1,
-                  std::to_string(frequency.size()) +
-                      " intensities, one for each frequency of [FREQ] (line " +
-                      std::to_string(freq_line) + "), not " + std::to_string(intensity.size()));
-  Vibrations& v = result.data.vibrations;
-  for (std::size_t k = 0; k < frequency.size(); ++k) {
-    if (frequency[k] <= 0.0) {
-      ++(frequency[k] < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-      continue;
-    }
-    v.frequency.push_back(frequency[k]);
-    if (int_line != 0) v.ir_intensity.push_back(intensity[k]);
-  }
-  const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-  if (!note.empty()) result.notes.push_back(LineListNote{freq_line, note});
-  return result;
-}
+SpectraRead read_molden(std::string_view text) { return MoldenReader(text).read(); }
 
 bool recognises_molden(std::string_view text) noexcept {
   // The first line that is not blank is "[Molden Format]".

@@ -106,12 +106,12 @@ std::string_view without_parentheses(std::string_view unit) {
   return unit;
 }
 
-class OrcaReader {
+class OrcaReader : SectionReader {
  public:
-  explicit OrcaReader(std::string_view text) : lines_(text) {}
+  explicit OrcaReader(std::string_view text) : SectionReader(text) {}
 
   SpectraRead read() {
-    while (lines_.next(line_)) {
+    while (next()) {
       const std::string_view t = trimmed(line_.text);
       bool ok = true;
       if (t.substr(0, kGibbs.size()) == kGibbs) {
@@ -123,41 +123,13 @@ class OrcaReader {
             break;
           }
       }
-      if (!ok) return fail();
-      last_line_ = line_;
+      if (!ok) return failed();
     }
-    if (!combine()) return fail();
+    if (!combine()) return failed();
     return std::move(result_);
   }
 
  private:
-  SpectraRead fail() {
-    SpectraRead failed;
-    failed.error = std::move(error_);
-    return failed;
-  }
-
-  // The next line of a section. A last line without its line end ends the
-  // section as the end of the file does: it may be a line cut short.
-  bool next_line() {
-    last_line_ = line_;
-    if (!lines_.next(line_)) return false;
-    if (line_.ended) return true;
-    last_line_ = line_;
-    return false;
-  }
-
-  bool cut_short(const std::string& due) {
-    error_ = error_at(LineError::missing_field, last_line_.number == 0 ? 1 : last_line_.number,
-                      last_line_.text.size() + 1, due + ", not the end of the file");
-    return false;
-  }
-
-  bool refuse(LineError why, std::size_t column, std::string expected) {
-    error_ = error_at(why, line_.number, column, std::move(expected));
-    return false;
-  }
-
   // The header's columns, with the units line's units put under them.
   bool read_header(std::string_view header, const std::string_view* units,
                    std::vector<Column>& columns) {
@@ -270,35 +242,33 @@ class OrcaReader {
     const std::string what = "the table at line " + std::to_string(title);
     // Dashes and blank lines, then the header.
     do {
-      if (!next_line()) return cut_short("the header of " + what);
+      if (!next_in_section()) return cut_short("the header of " + what);
     } while (is_blank_line(line_.text) || is_dash_line(line_.text));
     const Line header = line_;
-    if (!next_line()) return cut_short("the rest of the header of " + what);
+    if (!next_in_section()) return cut_short("the rest of the header of " + what);
     std::optional<Line> units;
     if (!is_dash_line(line_.text)) {
       units = line_;
-      if (!next_line()) return cut_short("a line of dashes under the header of " + what);
+      if (!next_in_section()) return cut_short("a line of dashes under the header of " + what);
       if (!is_dash_line(line_.text))
-        return refuse(LineError::missing_field, 1, "a line of dashes under the header of " + what);
+        return fail(ReadFault::misplaced, 1, "a line of dashes under the header of " + what);
     }
     std::vector<Column> columns;
     std::vector<std::size_t> roles;
     if (!read_header(header.text, units ? &units->text : nullptr, columns) || columns.size() < 2 ||
         !roles_of(kind, columns, units.has_value(), roles)) {
-      error_ = error_at(LineError::not_a_number, header.number, 1,
-                        "a layout of this table the reader knows, not the "
-                        "header " +
-                            quoted(trimmed(header.text), 100));
-      return false;
+      return fail(read_error(ReadFault::layout, header.number, 1,
+                             "a layout of this table the reader knows, not the header " +
+                                 quoted(trimmed(header.text), 100)));
     }
     const std::size_t numeric = columns.size() - 1;
     Table table;
     table.line = title;
     for (std::size_t k = 1; k < columns.size(); ++k)
       if (roles[k] != kRoles) table.has[roles[k]] = true;
-    while (next_line()) {
+    while (next_in_section()) {
       if (is_blank_line(line_.text) || is_dash_line(line_.text)) {
-        if (table.rows == 0) return refuse(LineError::missing_field, 1, "the rows of " + what);
+        if (table.rows == 0) return fail(ReadFault::misplaced, 1, "the rows of " + what);
         table.read = true;
         tables_[static_cast<std::size_t>(kind)] = std::move(table);
         return true;
@@ -325,31 +295,27 @@ class OrcaReader {
          (tokens_[0].text.size() < 2 || tokens_[0].text.back() != ':' ||
           !is_count(tokens_[0].text.substr(0, tokens_[0].text.size() - 1)))) ||
         (label == 1 && columns[0].name != "Mode" && !is_count(tokens_[0].text)))
-      return refuse(LineError::not_a_number, tokens_.empty() ? 1 : tokens_[0].column,
-                    "a row of " + std::string("the table: its label ('") +
-                        std::string(columns[0].name) + "'), then " + std::to_string(numeric) +
-                        " numbers");
+      return fail(ReadFault::layout, tokens_.empty() ? 1 : tokens_[0].column,
+                  "a row of " + std::string("the table: its label ('") +
+                      std::string(columns[0].name) + "'), then " + std::to_string(numeric) +
+                      " numbers");
     const std::size_t given = end - label;
     if (spin == std::string_view::npos ? (!all || given != numeric) : given >= numeric) {
-      return refuse(LineError::missing_field,
-                    all && given < numeric ? line_.text.size() + 1 : tokens_[end - 1].column,
-                    std::to_string(numeric) +
-                        " numbers after the label, as the header names, not " +
-                        (all ? std::to_string(given) : "more"));
+      return fail(ReadFault::count_mismatch,
+                  all && given < numeric ? line_.text.size() + 1 : tokens_[end - 1].column,
+                  std::to_string(numeric) + " numbers after the label, as the header names, not " +
+                      (all ? std::to_string(given) : "more"));
     }
     for (std::size_t k = 0; k < numeric; ++k) {
       const std::size_t role = roles[k + 1];
       if (role == kRoles) continue;
       double value = 0.0;
       if (k < given) {
-        if (auto e = read_number(tokens_[label + k], line_.number, kRoleNames[role], value)) {
-          error_ = std::move(e);
-          return false;
-        }
+        if (!number(tokens_[label + k], kRoleNames[role], value)) return false;
       } else if (role != ir_intensity && role != raman_activity && role != oscillator &&
                  role != rotatory) {
-        return refuse(LineError::missing_field, static_cast<std::size_t>(spin) + 1,
-                      std::string(kRoleNames[role]) + " before 'spin forbidden'");
+        return fail(ReadFault::missing_field, static_cast<std::size_t>(spin) + 1,
+                    std::string(kRoleNames[role]) + " before 'spin forbidden'");
       }
       table.values[role].push_back(value);  // a spin-forbidden state's strength is zero
     }
@@ -359,30 +325,18 @@ class OrcaReader {
   bool read_gibbs() {
     split_tokens(line_.text, tokens_, 10);
     for (std::size_t k = 0; k + 1 < tokens_.size(); ++k)
-      if (tokens_[k].text == "...") {
-        double value = 0.0;
-        if (auto e = read_number(tokens_[k + 1], line_.number, "a free energy", value)) {
-          error_ = std::move(e);
-          return false;
-        }
-        if (!line_.ended) {
-          error_ = unended(line_, "the free energy");
-          return false;
-        }
-        result_.data.free_energy = value;
-        return true;
-      }
-    return refuse(LineError::missing_field, line_.text.size() + 1, "the free energy after '...'");
+      if (tokens_[k].text == "...") return free_energy(tokens_[k + 1], result_.data.free_energy);
+    return missing("the free energy after '...'");
   }
 
   // The tables into the data, checked against one another.
   bool combine() {
     const auto mismatch = [&](const Table& table, const Table& with) {
-      error_ = error_at(LineError::missing_field, table.line, 1,
-                        "the " + std::to_string(with.rows) + " " +
-                            (table.has[frequency] ? "modes" : "states") + " of the table at line " +
-                            std::to_string(with.line) + ", not " + std::to_string(table.rows));
-      return false;
+      return fail(read_error(ReadFault::count_mismatch, table.line, 1,
+                             "the " + std::to_string(with.rows) + " " +
+                                 (table.has[frequency] ? "modes" : "states") +
+                                 " of the table at line " + std::to_string(with.line) + ", not " +
+                                 std::to_string(table.rows)));
     };
     Table& ir = tables_[static_cast<std::size_t>(Kind::ir)];
     Table& raman = tables_[static_cast<std::size_t>(Kind::raman)];
@@ -430,13 +384,8 @@ class OrcaReader {
     return true;
   }
 
-  Lines lines_;
-  Line line_;
-  Line last_line_;
-  std::vector<Token> tokens_;
   std::array<Table, kKinds> tables_;
   SpectraRead result_;
-  std::optional<LineListError> error_;
 };
 
 }  // namespace

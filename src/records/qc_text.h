@@ -1,6 +1,8 @@
 // What the readers of program outputs share (internal to the records
 // library): lines with their numbers, blank-separated tokens with their
-// columns, and numbers read from tokens with the error a reader gives.
+// columns, numbers read from tokens with the error a reader gives, and the
+// section reader (the line at hand, the next line of a section, the end of
+// the file where more was due, the free energy, the first error).
 #pragma once
 
 #include <cmath>
@@ -13,6 +15,7 @@
 
 #include "numbers/decimal_scan.h"
 #include "records/line_table.h"
+#include "records/spectra_data.h"
 #include "text/quoted.h"
 
 namespace broaden::qc {
@@ -106,11 +109,6 @@ inline bool split_tokens(std::string_view line, std::vector<Token>& tokens, std:
 /// A token as a message shows it: quoted, at most 32 bytes.
 inline std::string shown(std::string_view text) { return quoted(text, 32); }
 
-inline LineListError error_at(LineError why, std::size_t line, std::size_t column,
-                              std::string expected) {
-  return LineListError{why, line, column, std::move(expected)};
-}
-
 /// How the outputs write numbers: an optional sign, digits with at most one
 /// point, an optional exponent of E, e, D or d.
 inline constexpr DecimalGrammar kOutputGrammar{.d_exponent = true};
@@ -123,21 +121,22 @@ inline std::optional<LineListError> read_number(const Token& token, std::size_t 
                                                 std::string_view what, double& value) {
   const DecimalScan scan = scan_decimal(token.text, kOutputGrammar);
   if (scan.error != DecimalError::none || scan.empty)
-    return error_at(LineError::not_a_number, line, token.column,
-                    std::string(what) + " as a number, not " + shown(token.text));
+    return read_error(ReadFault::not_a_number, line, token.column,
+                      std::string(what) + " as a number, not " + shown(token.text));
   value = scan_to_double(scan);
   if (!std::isfinite(value))
-    return error_at(LineError::out_of_range, line, token.column,
-                    std::string(what) + " within the range of doubles, not " + shown(token.text));
+    return read_error(ReadFault::out_of_range, line, token.column,
+                      std::string(what) + " within the range of doubles, not " + shown(token.text));
   return std::nullopt;
 }
 
 /// The error for a value on the last line of the file when no line end
-/// closes it: the file may have been cut in the middle of the number.
+/// closes it: the file may have been cut in the middle of the number
+/// (ReadFault::cut_short, just past the line's end).
 inline LineListError unended(const Line& line, std::string_view what) {
-  return error_at(LineError::missing_field, line.number, line.text.size() + 1,
-                  "a line end after " + std::string(what) +
-                      " (the file may have been cut short), not the end of the file");
+  return read_error(ReadFault::cut_short, line.number, line.text.size() + 1,
+                    "a line end after " + std::string(what) +
+                        " (the file may have been cut short), not the end of the file");
 }
 
 /// True when the token is a decimal integer without sign: "12".
@@ -164,5 +163,88 @@ inline std::string left_out_note(std::size_t imaginary, std::size_t zero) {
             (zero == 1 ? "y" : "ies") + " (translations and rotations)";
   return text;
 }
+
+/// The reading every program output's reader shares: the line at hand,
+/// the next line of the file or of a section, and the first error, placed
+/// at its line and column. A reader derives from it, reads `line_` and
+/// `tokens_`, and returns false as soon as one of the fail functions has;
+/// its read() then returns failed(). Over "A\n1.5\n":
+///   next() -> true, line_ 1 "A";  next_in_section() -> true, line_ 2 "1.5"
+///   next_in_section() -> false;   cut_short("the rest of A") -> false, the error
+///     {cut_short, line 2, column 4, "the rest of A, not the end of the file"}
+class SectionReader {
+ public:
+  explicit SectionReader(std::string_view text) : lines_(text) {}
+
+ protected:
+  /// The next line of the file into `line_`; false at its end (`line_` is
+  /// then the last line).
+  bool next() { return lines_.next(line_); }
+
+  /// The next line of a section into `line_`. False at the end of the file,
+  /// and on a last line without its line end, which ends the section as the
+  /// end of the file does (it may be a line cut short): either way `line_`
+  /// is then the file's last line, where cut_short places its error.
+  bool next_in_section() { return lines_.next(line_) && line_.ended; }
+
+  /// The error `error`; returns false.
+  bool fail(LineListError error) {
+    error_ = std::move(error);
+    return false;
+  }
+
+  /// An error of `kind` at `column` of the line at hand; returns false.
+  bool fail(ReadFault kind, std::size_t column, std::string expected) {
+    return fail(read_error(kind, line_.number, column, std::move(expected)));
+  }
+
+  /// A value missing at the end of the line at hand: missing_field, or
+  /// cut_short on a last line without its line end (the file may have been
+  /// cut before the value); returns false.
+  bool missing(std::string expected) {
+    return fail(line_.ended ? ReadFault::missing_field : ReadFault::cut_short,
+                line_.text.size() + 1, std::move(expected));
+  }
+
+  /// The file ended where `due` was: "DUE, not the end of the file", just
+  /// past the end of the file's last line (line 1, column 1 in a file of no
+  /// line). Called once next() or next_in_section() said false; returns false.
+  bool cut_short(const std::string& due) {
+    return fail(read_error(ReadFault::cut_short, line_.number == 0 ? 1 : line_.number,
+                           line_.text.size() + 1, due + ", not the end of the file"));
+  }
+
+  /// The token of the line at hand as a number into `value`, or fails as
+  /// read_number does. `what` is the quantity with its article.
+  bool number(const Token& token, std::string_view what, double& value) {
+    if (auto error = read_number(token, line_.number, what, value)) return fail(std::move(*error));
+    return true;
+  }
+
+  /// The free energy in `token` (hartree) into `into`: a number, and the
+  /// line end after it (on a last line without one the number may be cut
+  /// short: refused as unended()).
+  bool free_energy(const Token& token, std::optional<double>& into) {
+    double value = 0.0;
+    if (!number(token, "a free energy", value)) return false;
+    if (!line_.ended) return fail(unended(line_, "the free energy"));
+    into = value;
+    return true;
+  }
+
+  /// What a reader gives once it has failed: no data, the error.
+  SpectraRead failed() {
+    SpectraRead read;
+    read.error = std::move(error_);
+    return read;
+  }
+
+  Line line_;
+  std::vector<Token> tokens_;
+
+ private:
+  Lines lines_;
+  std::optional<LineListError> error_;
+};
 
 }  // namespace broaden::qc

@@ -14,7 +14,8 @@
 namespace broaden {
 namespace {
 
-std::string shortest(double value, int digits = 0) {
+// double_to_shortest with `digits` (0: the shortest, as shortest() writes it).
+std::string written(double value, int digits) {
   char text[kShortestRoom];
   return std::string(text, double_to_shortest(value, digits, text));
 }
@@ -54,7 +55,7 @@ TEST(DoubleToShortest, ReadsBackAsTheSameDoubleAndNoShorterTextDoes) {
               std::bit_cast<std::uint64_t>(value))
         << text;
     // One significant digit fewer never reads back (17 digits always do).
-    const std::string fewer = shortest(value, 16);
+    const std::string fewer = written(value, 16);
     if (fewer.size() < text.size()) {
       EXPECT_NE(std::strtod(fewer.c_str(), nullptr), value) << text << " vs " << fewer;
     }
@@ -91,7 +92,12 @@ TEST(DoubleToShortest, WritesTheDigitsAskedForAndTheSpecialValues) {
       {100000.0, 0, "1e+05"},
       {std::numeric_limits<double>::denorm_min(), 17, "4.9406564584124654e-324"},
   };
-  for (const auto& c : cases) EXPECT_EQ(shortest(c.value, c.digits), c.text) << c.text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(written(c.value, c.digits), c.text) << c.text;
+    if (c.digits == 0) {
+      EXPECT_EQ(shortest(c.value), c.text);
+    }
+  }
 }
 
 // A decimal of at most 15 digits, written from its digits, is what

@@ -75,29 +75,31 @@ TEST(CjsonReader, PlacesSyntaxErrorsAndNamesContentErrors) {
     std::string shown;
   } cases[] = {
       {"{\"chemical json\": 0,\n \"vibrations\": {\"frequencies\": [1, NaN]}}",
-       "kind 0 at 2:36: JSON text (syntax error while parsing value - invalid literal; last "
+       "kind 0 syntax at 2:36: JSON text (syntax error while parsing value - invalid literal; last "
        "read: '1, N')"},
       {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1e999]}}",
-       "kind 0 at 1:1: JSON numbers within the range of doubles (number overflow parsing "
+       "kind 0 out_of_range at 1:1: JSON numbers within the range of doubles (number overflow "
+       "parsing "
        "'1e999')"},
       {"{\"vibrations\": {\"frequencies\": [1]}}",
-       "kind 0 at 1:1: a Chemical JSON object (with a \"chemical json\" or \"chemicalJson\" "
+       "kind 0 layout at 1:1: a Chemical JSON object (with a \"chemical json\" or \"chemicalJson\" "
        "member)"},
       {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, \"2\"]}}",
-       "kind 0 at 1:1: vibrations.frequencies as an array of numbers"},
+       "kind 0 not_a_number at 1:1: vibrations.frequencies as an array of numbers"},
       {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, 2], \"intensities\": {\"IR\": "
        "[3]}}}",
-       "kind 0 at 1:1: the IR intensities with 2 values, one for each of vibrations.frequencies, "
+       "kind 0 count_mismatch at 1:1: the IR intensities with 2 values, one for each of "
+       "vibrations.frequencies, "
        "not 1"},
       {"{\"chemical json\": 0, \"transitions\": {\"oscillator strength\": [0.1]}}",
-       "kind 0 at 1:1: transitions.\"electronic transitions\" for the strengths"},
+       "kind 0 misplaced at 1:1: transitions.\"electronic transitions\" for the strengths"},
       {"{\"chemical json\": 0, \"properties\": {\"energy\": {\"free energy\": \"-1\"}}}",
-       "kind 0 at 1:1: properties.energy.\"free energy\" as a number"},
+       "kind 0 not_a_number at 1:1: properties.energy.\"free energy\" as a number"},
       {"\t \r\n",
-       "kind 0 at 1:3: JSON text (syntax error while parsing value - unexpected end "
+       "kind 0 syntax at 1:3: JSON text (syntax error while parsing value - unexpected end "
        "of input; expected '[', '{', or a literal)"},
       {std::string(100, '[') + std::string(100, ']'),
-       "kind 0 at 1:1: JSON nested no deeper than 64 levels"},
+       "kind 0 syntax at 1:1: JSON nested no deeper than 64 levels"},
   };
   for (const auto& c : cases) {
     const SpectraRead read = read_as("cjson", c.text);

@@ -88,20 +88,25 @@ TEST(FixedRecords, RefusesTheFirstBadRecordAndInfinitiesUnlessKept) {
       {"1.0,2.0\n1.0\t2.0\n",
        {LineError::not_a_number, 2, 1,
         "the frequency as a number in a 10-character field, found a character that is no "
-        "digit, blank, sign, point or E or D exponent"}},
+        "digit, blank, sign, point or E or D exponent",
+        ReadFault::not_a_number}},
       {"  200.0000    1.0.00\n",
        {LineError::not_a_number, 1, 11,
-        "the intensity as a number in a 10-character field, found a second decimal point"}},
+        "the intensity as a number in a 10-character field, found a second decimal point",
+        ReadFault::not_a_number}},
       {"1,E5\n",
        {LineError::not_a_number, 1, 3,
         "the intensity as a number in a 10-character field, found no digit before the "
-        "exponent"}},
+        "exponent",
+        ReadFault::not_a_number}},
       {"1.0,2.0\r",
        {LineError::not_a_number, 1, 5,
         "the intensity as a number in a 10-character field, found a character that "
-        "is no digit, blank, sign, point or E or D exponent"}},
+        "is no digit, blank, sign, point or E or D exponent",
+        ReadFault::not_a_number}},
       {"1,2\n 1000.0000   1.0E400\n",
-       {LineError::out_of_range, 2, 1, "a frequency and an intensity within the range of doubles"}},
+       {LineError::out_of_range, 2, 1, "a frequency and an intensity within the range of doubles",
+        ReadFault::out_of_range}},
   };
   for (const auto& c : cases) {
     const LineListRead read = read_fixed_records(c.text, {});

@@ -13,6 +13,7 @@
 
 #include "batch/options.h"
 #include "numbers/decimal_scan.h"
+#include "numbers/double_to_shortest.h"
 #include "records/columns_reader.h"
 
 namespace broaden {
@@ -95,8 +96,6 @@ double positive(const std::string& name, const std::string& text);
 /// A whole number, all of `text`; fails with "NAME takes a whole number, not 'x'".
 std::int64_t whole_number(const std::string& name, const std::string& text);
 
-/// The shortest text that reads back as the same double: "0.1", "1e-300".
-std::string shortest_text(double value);
 
 /// A decimal of the grid as the user would write it ("100000", "0.3") where
 /// decimal_to_text can, else its double's shortest text.

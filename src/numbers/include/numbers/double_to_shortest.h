@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace broaden {
 
@@ -26,6 +27,14 @@ inline constexpr std::size_t kShortestRoom = 32;
 ///   double_to_shortest(36619573947943903, 0, out)   -> "36619573947943900"
 ///     (not the double's exact 36619573947943904)
 char* double_to_shortest(double value, int digits, char* out) noexcept;
+
+/// double_to_shortest(value, 0) as a string: the shortest text that reads
+/// back as the same double. Never fails (std::bad_alloc aside).
+///
+///   shortest(0.1)    -> "0.1"
+///   shortest(1e-300) -> "1e-300"
+///   shortest(-0.0)   -> "-0"
+std::string shortest(double value);
 
 /// The least scientific exponent decimal_to_text writes in plain notation:
 /// 1e-05 as "0.00001", 1e-06 as "1e-06".

@@ -6,8 +6,9 @@
 //
 // A reader is a pure function over the whole text of a file: a view in, one
 // LineTable (line_table.h) or SpectraData out, or the first place it cannot
-// read as a LineListError with its line, column and what was expected. It
-// never reads a file and never throws but std::bad_alloc.
+// read as a LineListError with its line, column, what was expected and its
+// kind (a ReadFault, line_table.h). It never reads a file and never throws
+// but std::bad_alloc.
 //
 // To add a format (the output of a quantum-chemistry program, say):
 //   1. write its reader, src/records/NAME_reader.cpp (picked up by the
