@@ -11,6 +11,15 @@ BATCH = os.environ.get("BROADEN_BATCH_EXECUTABLE", "")
 CLASSIC = os.environ.get("BROADEN_EXECUTABLE", "")
 # The folder of real quantum-chemistry outputs, where present.
 QC_SAMPLES = os.environ.get("BROADEN_QC_SAMPLES", "")
+# The excerpts of programs' outputs the C++ tests share (tests/support/excerpts).
+EXCERPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support",
+                        "excerpts")
+
+
+def excerpt(name):
+    """The whole text of the shared excerpt `name`, e.g. excerpt("gaussian-ir.log")."""
+    with open(os.path.join(EXCERPTS, name), newline="") as text:
+        return text.read()
 
 
 def bits(array):
