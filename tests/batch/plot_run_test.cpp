@@ -1,28 +1,23 @@
 // Whole runs with --plot in-process, gnuplot stood in for by a driver of the
 // test's own: what is written where, the no-clobber rules of the picture,
 // and failures of the drawing that keep the data output whole.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "batch/batch.h"
 #include "batch/gnuplot.h"
-#include "io/posix_file_system.h"
-#include "support/temp_folder.h"
+#include "support/batch_harness.h"
 
 namespace broaden {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
 
 // Answers every drawing with `result`, keeping the scripts it was given.
 class FakeDriver final : public PlotDriver {
@@ -43,37 +38,15 @@ class FakeDriver final : public PlotDriver {
 
 const DrawResult kDrawn{.picture = "PICTURE"};
 
-class PlotRunTest : public ::testing::Test {
+class PlotRunTest : public testing::BatchTest {
  protected:
-  PlotRunTest() : fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)), files_(fd_) {
-    folder.write("lines.txt", "1000 2\n1100 1\n");
-  }
-  ~PlotRunTest() override { ::close(fd_); }
+  PlotRunTest() { folder.write("lines.txt", "1000 2\n1100 1\n"); }
 
   int run(std::vector<std::string> arguments, PlotDriver& driver) {
-    arguments.insert(arguments.begin(), {"broaden-batch", "--fwhm", "4", "--from", "990", "--to",
-                                         "1110", "lines.txt"});
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    out.str("");
-    err.str("");
-    return run_batch(static_cast<int>(argv.size()), argv.data(), -1, out, err, files_, {}, &driver);
+    arguments.insert(arguments.begin(),
+                     {"--fwhm", "4", "--from", "990", "--to", "1110", "lines.txt"});
+    return BatchTest::run(arguments, "", {.driver = &driver});
   }
-
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder.path()))
-      found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-
-  TempFolder folder;
-  std::ostringstream out, err;
-
- private:
-  int fd_;
-  PosixFileSystem files_;
 };
 
 TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
