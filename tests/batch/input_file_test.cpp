@@ -101,7 +101,7 @@ TEST_F(InputFileTest, AMappedFileAndTheSameLinesThroughAPipeGiveTheSameSpectrum)
   writer.join();
   ASSERT_EQ(status, 0) << err.str();
   const std::string piped = out.str();
-  EXPECT_EQ(piped.substr(piped.find('\n')), mapped.substr(mapped.find('\n')));
+  EXPECT_EQ(testing::rows_of(piped), testing::rows_of(mapped));
 }
 
 TEST_F(InputFileTest, AFailedReadAndAFileChangedWhileReadEndTheRunAndLeaveNoOutput) {

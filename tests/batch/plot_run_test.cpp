@@ -65,7 +65,7 @@ TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(folder.read("only.svg"), "PICTURE");
   ASSERT_EQ(run({"--plot", "both.pdf", "-o", "-"}, driver), 0) << err.str();
-  EXPECT_EQ(out.str().substr(out.str().find('\n')), data.substr(data.find('\n')));
+  EXPECT_EQ(testing::rows_of(out.str()), testing::rows_of(data));
   EXPECT_NE(driver.scripts.back().find("set terminal pdfcairo"), std::string::npos);
 }
 

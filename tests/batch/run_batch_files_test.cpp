@@ -34,7 +34,7 @@ TEST_F(RunBatchTest, WritesTheSpectrumIntoTheFolderOfItsFileSystem) {
   EXPECT_FALSE(fs::exists("out.tsv"));  // not in the current folder
   // The same points; the comment line names the input.
   const std::string written = folder.read("out.tsv");
-  EXPECT_EQ(written.substr(written.find('\n')), piped.substr(piped.find('\n')));
+  EXPECT_EQ(testing::rows_of(written), testing::rows_of(piped));
   EXPECT_NE(written.find(" input='lines.txt' lines=1\n"), std::string::npos) << written;
   EXPECT_EQ(names(), (std::vector<std::string>{"lines.txt", "out.tsv"}));
 }
@@ -89,11 +89,56 @@ TEST_F(RunBatchTest, EveryMessageNamingAFileIsOneLine) {
       << first_line;
 }
 
-// A file system whose temporary files fill up after `room` bytes, and whose
-// link finds the name taken when `taken` says so: faults a real folder
-// cannot be made to show at will.
-class FaultyFileSystem : public FileSystem {
+// A file system that shows at will what a real folder cannot be made to:
+// its temporary files fill up after `room` bytes, its link finds the name
+// taken when `taken` says so, and the name written is a device (no real
+// device is ever touched) from look `device_after` on (never when negative:
+// until then absent, or a regular file when a device is to come). Every
+// step is logged.
+class ScriptedFileSystem : public FileSystem {
  public:
+  struct Script {
+    std::size_t room = std::size_t(1) << 30;
+    bool taken = false;
+    int device_after = -1;
+  };
+  explicit ScriptedFileSystem(Script script) : script_(script), buffer_(written, script.room) {}
+
+  std::unique_ptr<std::istream> open_existing(const std::string&, std::string&) override {
+    return std::make_unique<std::istringstream>("1000 2\n");
+  }
+  std::unique_ptr<OutputFile> create_new(const std::string&, std::string& reason) override {
+    reason = "not here";
+    return nullptr;
+  }
+  NameKind kind_of(const std::string& name, bool follow_links) override {
+    log += "kind " + name + (follow_links ? " followed\n" : "\n");
+    if (script_.device_after < 0) return NameKind::absent;
+    return looks_ >= script_.device_after ? NameKind::special : (++looks_, NameKind::other);
+  }
+  std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
+                                               std::string&) override {
+    name = prefix + "000000";
+    log += "create " + name + "\n";
+    return std::make_unique<File>(&buffer_);
+  }
+  std::error_code link(const std::string& from, const std::string& to) override {
+    log += "link " + from + " " + to + "\n";
+    return script_.taken ? std::make_error_code(std::errc::file_exists) : std::error_code();
+  }
+  std::error_code copy_permissions(const std::string& from, const std::string& to) override {
+    log += "permissions " + from + " " + to + "\n";
+    return {};
+  }
+  std::error_code rename(const std::string& from, const std::string& to) override {
+    log += "rename " + from + " " + to + "\n";
+    return {};
+  }
+  void remove(const std::string& name) noexcept override { log += "remove " + name + "\n"; }
+
+  std::string written, log;
+
+ private:
   class Buffer : public std::streambuf {
    public:
     Buffer(std::string& sink, std::size_t room) : sink_(sink), room_(room) {}
@@ -113,47 +158,25 @@ class FaultyFileSystem : public FileSystem {
     explicit File(std::streambuf* buffer) : OutputFile(buffer) { exceptions(std::ios::badbit); }
     void close() override { flush(); }
   };
-
-  FaultyFileSystem(std::size_t room, bool taken) : buffer_(written, room), taken_(taken) {}
-
-  std::unique_ptr<std::istream> open_existing(const std::string&, std::string&) override {
-    return std::make_unique<std::istringstream>("1000 2\n");
-  }
-  std::unique_ptr<OutputFile> create_new(const std::string&, std::string& reason) override {
-    reason = "not here";
-    return nullptr;
-  }
-  std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
-                                               std::string&) override {
-    name = prefix + "000000";
-    log += "create " + name + "\n";
-    return std::make_unique<File>(&buffer_);
-  }
-  std::error_code link(const std::string& from, const std::string& to) override {
-    log += "link " + from + " " + to + "\n";
-    return taken_ ? std::make_error_code(std::errc::file_exists) : std::error_code();
-  }
-  void remove(const std::string& name) noexcept override { log += "remove " + name + "\n"; }
-
-  std::string written, log;
-
- private:
+  Script script_;
   Buffer buffer_;
-  bool taken_;
+  int looks_ = 0;
 };
 
 TEST_F(RunBatchTest, FailedWritesAndANameTakenAtTheMoveLeaveNothingBehind) {
-  FaultyFileSystem full(1000, false);
+  ScriptedFileSystem full({.room = 1000});
   EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "out.tsv"}, "", {.files = &full}), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot write 'out.tsv': No space left on device\n");
-  EXPECT_EQ(full.log, "create ./.broaden-batch-000000\nremove ./.broaden-batch-000000\n");
+  EXPECT_EQ(full.log,
+            "kind out.tsv\ncreate ./.broaden-batch-000000\nremove ./.broaden-batch-000000\n");
   EXPECT_EQ(full.written.size(), 1000u);
 
-  FaultyFileSystem taken(1u << 30, true);
+  ScriptedFileSystem taken({.taken = true});
   EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "dir/out.tsv"}, "", {.files = &taken}), 1);
   EXPECT_EQ(err.str(), "broaden-batch: 'dir/out.tsv' exists: give --force to replace it\n");
   EXPECT_EQ(taken.log,
-            "create dir/.broaden-batch-000000\nlink dir/.broaden-batch-000000 dir/out.tsv\n"
+            "kind dir/out.tsv\ncreate dir/.broaden-batch-000000\n"
+            "link dir/.broaden-batch-000000 dir/out.tsv\n"
             "remove dir/.broaden-batch-000000\n");
 
   // A file system that only reads and creates cannot make a file whole.
@@ -194,58 +217,15 @@ TEST_F(RunBatchTest, ForceNeverReplacesAPipeAFolderOrALinkToOne) {
   EXPECT_EQ(names(), (std::vector<std::string>{"lines.txt", "pipe", "sub", "to_pipe", "to_sub"}));
 }
 
-// A seam that stands for a device under a name (no real device is ever
-// touched), or for a name a device takes between the start and the move.
-class DeviceFileSystem : public FileSystem {
- public:
-  explicit DeviceFileSystem(int device_after) : device_after_(device_after) {}
-  std::unique_ptr<std::istream> open_existing(const std::string&, std::string&) override {
-    return std::make_unique<std::istringstream>("1000 2\n");
-  }
-  std::unique_ptr<OutputFile> create_new(const std::string&, std::string&) override {
-    return nullptr;
-  }
-  NameKind kind_of(const std::string& name, bool follow_links) override {
-    log += "kind " + name + (follow_links ? " followed\n" : "\n");
-    return looks_ >= device_after_ ? NameKind::special : (++looks_, NameKind::other);
-  }
-  std::unique_ptr<OutputFile> create_temporary(const std::string& prefix, std::string& name,
-                                               std::string&) override {
-    name = prefix + "000000";
-    log += "create " + name + "\n";
-    return std::make_unique<File>(&sink_);
-  }
-  std::error_code copy_permissions(const std::string& from, const std::string& to) override {
-    log += "permissions " + from + " " + to + "\n";
-    return {};
-  }
-  std::error_code rename(const std::string& from, const std::string& to) override {
-    log += "rename " + from + " " + to + "\n";
-    return {};
-  }
-  void remove(const std::string& name) noexcept override { log += "remove " + name + "\n"; }
-
-  std::string log;
-
- private:
-  struct File : OutputFile {
-    explicit File(std::streambuf* buffer) : OutputFile(buffer) {}
-    void close() override { flush(); }
-  };
-  std::stringbuf sink_;
-  int device_after_;
-  int looks_ = 0;
-};
-
 TEST_F(RunBatchTest, ForceNeverRenamesOverADeviceNotEvenOneThatCameMeanwhile) {
-  DeviceFileSystem device(0);
+  ScriptedFileSystem device({.device_after = 0});
   EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "dev/tty", "--force"}, "", {.files = &device}), 1);
   EXPECT_EQ(err.str(),
             "broaden-batch: cannot replace 'dev/tty': not a regular file (send standard output to "
             "it instead of -o)\n");
   EXPECT_EQ(device.log, "kind dev/tty followed\n");  // nothing made, nothing moved
 
-  DeviceFileSystem later(1);
+  ScriptedFileSystem later({.device_after = 1});
   EXPECT_EQ(run({"--fwhm", "1", "in", "-o", "out", "--force"}, "", {.files = &later}), 1);
   EXPECT_EQ(later.log,
             "kind out followed\ncreate ./.broaden-batch-000000\n"
@@ -297,25 +277,16 @@ class FailingBuffer : public std::streambuf {
 // A closed standard output ends the run quietly with the status of SIGPIPE;
 // any other failure to write is still told.
 TEST_F(RunBatchTest, AClosedStandardOutputEndsQuietlyOtherFailuresAreTold) {
-  const char* const spectrum[] = {"broaden-batch", "--fwhm", "1"};
-  const char* const help[] = {"broaden-batch", "--help"};
-  for (const auto& [argv, count] :
-       {std::pair{spectrum, 3}, std::pair{static_cast<const char* const*>(help), 2}}) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--fwhm", "1"}, std::vector<std::string>{"--help"}}) {
     FailingBuffer closed(EPIPE), broken(EIO);
     std::ostream closed_out(&closed), broken_out(&broken);
-    std::ostringstream closed_err, broken_err;
-    folder.write(".in", "1000 2\n");
-    const int in1 = ::open((folder / ".in").c_str(), O_RDONLY);
-    const int in2 = ::open((folder / ".in").c_str(), O_RDONLY);
-    EXPECT_EQ(run_batch(count, argv, in1, closed_out, closed_err, files), kBatchOutputClosed);
-    EXPECT_EQ(closed_err.str(), "");
-    const int status = run_batch(count, argv, in2, broken_out, broken_err, files);
-    ::close(in1);
-    ::close(in2);
-    EXPECT_EQ(status, kBatchFailed);
-    if (count == 3) {
-      EXPECT_EQ(broken_err.str(), "broaden-batch: cannot write to standard output: " +
-                                      std::string(std::strerror(EIO)) + "\n");
+    EXPECT_EQ(run(arguments, "1000 2\n", {.out = &closed_out}), kBatchOutputClosed);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(run(arguments, "1000 2\n", {.out = &broken_out}), kBatchFailed);
+    if (arguments[0] != "--help") {
+      EXPECT_EQ(err.str(), "broaden-batch: cannot write to standard output: " +
+                               std::string(std::strerror(EIO)) + "\n");
     }
   }
   EXPECT_EQ(kBatchOutputClosed, 128 + SIGPIPE);

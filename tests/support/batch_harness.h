@@ -27,9 +27,11 @@
 namespace broaden::testing {
 
 /// What a run may take besides its words: another file system than the
-/// folder's, a terminal, a drawing program.
+/// folder's, another standard output than `out`, a terminal, a drawing
+/// program.
 struct BatchSeams {
   FileSystem* files = nullptr;
+  std::ostream* out = nullptr;
   BatchTerminal terminal{};
   PlotDriver* driver = nullptr;
 };
@@ -53,7 +55,8 @@ class BatchTest : public ::testing::Test {
     out.str("");
     err.str("");
     const int status =
-        run_batch(static_cast<int>(argv.size()), argv.data(), input_fd, out, err,
+        run_batch(static_cast<int>(argv.size()), argv.data(), input_fd,
+                  seams.out != nullptr ? *seams.out : out, err,
                   seams.files != nullptr ? *seams.files : files, seams.terminal, seams.driver);
     ::close(input_fd);
     return status;
