@@ -15,31 +15,74 @@ namespace {
 
 using RunBatchTest = testing::BatchTest;
 
-TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
-  const std::vector<std::string> grid{"--fwhm", "20", "--from", "0", "--to", "10", "--points", "3"};
+// What a run that succeeds says on standard error, each line whole: warnings
+// that agree in number, notes that name the line, a grid too coarse for the
+// narrowest line (measured in the shape's own width, on a wavelength axis
+// where the line stands) with the step that would do. --quiet silences them
+// and changes nothing else. A line list in eV, or drawn in nm, gets the grid
+// that spans its lines, as an output does (the classic 0.1 to 2000 is a
+// wavenumber range).
+TEST_F(RunBatchTest, WarningsNotesAndTheGridTheyConcern) {
+  const std::vector<std::string> outside{"--fwhm", "20", "--from",   "0",
+                                         "--to",   "10", "--points", "3"};
+  const std::string coarse = "broaden-batch: warning: the grid is too coarse for the width: ";
+  const std::vector<std::string> in_nm{"--fwhm", "0.1",    "--line-unit", "ev",   "--axis",
+                                       "nm",     "--from", "200",         "--to", "400"};
+  const auto with = [](std::vector<std::string> arguments, std::vector<std::string> more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+  };
   const struct {
-    std::string lines, err;
+    std::vector<std::string> arguments;
+    std::string lines, header, err;  ///< header: in the comment line, when not empty
   } cases[] = {
-      {"5 1\n20 1\n",
+      {outside, "5 1\n20 1\n", "",
        "broaden-batch: warning: 1 of 2 lines lies outside the grid (0 to 10); only its tail "
        "reaches it\n"},
-      {"20 1\n30 1\n5 1\n",
+      {outside, "20 1\n30 1\n5 1\n", "",
        "broaden-batch: warning: 2 of 3 lines lie outside the grid (0 to 10); only their tails "
        "reach it\n"},
-      {"20 1\n",
+      {outside, "20 1\n", "",
        "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 10); only its tail "
        "reaches it\n"},
-      {"freq,int\r\n5 1\r\n",
+      {outside, "freq,int\r\n5 1\r\n", "",
        "broaden-batch: note: standard input:1: skipped the header row 'freq,int'\n"},
+      {{"--fwhm", "4", "--from", "900", "--to", "1100", "--step", "1"}, "1000 1\n", "", ""},
+      {{"--fwhm", "3.9", "--from", "900", "--to", "1100", "--step", "1"},
+       "1000 1\n",
+       "",
+       coarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
+                "maximum, 3.9 cm-1 (a step of 0.975 or less draws the peaks)\n"},
+      {{"--shape", "lorentzian", "--columns", "1,2,3", "--from", "900", "--to", "1200", "--step",
+        "1"},
+       "1000 1 8\n1100 1 2\n",
+       "",
+       coarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
+                "maximum, 2 cm-1 (a step of 0.5 or less draws the peaks)\n"},
+      {{"--columns", "1,2,3", "--from", "900", "--to", "1200", "--step", "1"},
+       "1000 1 8\n1100 1 4\n",
+       "",
+       ""},
+      // 0.1 eV at 4 eV is 7.75 nm wide.
+      {with(in_nm, {"--step", "2.5"}), "4 1\n", "",
+       coarse + "its step, 2.5 nm, is more than a quarter of the narrowest full width at half "
+                "maximum, 7.75 nm (a step of 1.94 or less draws the peaks)\n"},
+      {with(in_nm, {"--step", "1.9"}), "4 1\n", "", ""},
+      {{"--fwhm", "0.1", "--line-unit", "ev"}, "4 1\n3.5 2\n", "from=2.5 to=5 step=0.005 ", ""},
+      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm"},
+       "4 1\n3.5 2\n",
+       "from=247.5 to=496 step=0.5 ",
+       ""},
+      {{"--fwhm", "1"}, "4 1\n3.5 2\n", "from=0.1 to=2000 step=0.1 ", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(run(grid, c.lines), 0);
+    ASSERT_EQ(run(c.arguments, c.lines), 0) << err.str();
     EXPECT_EQ(err.str(), c.err);
-    // --quiet silences them, and changes nothing else.
     const std::string spoken = out.str();
-    std::vector<std::string> quiet = grid;
-    quiet.push_back("--quiet");
-    EXPECT_EQ(run(quiet, c.lines), 0);
+    ASSERT_FALSE(testing::rows_of(spoken).empty());  // the spectrum is written all the same
+    EXPECT_NE(spoken.substr(0, spoken.find('\n')).find(c.header), std::string::npos)
+        << spoken.substr(0, 200);
+    EXPECT_EQ(run(with(c.arguments, {"--quiet"}), c.lines), 0);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(out.str(), spoken);
   }
@@ -48,71 +91,6 @@ TEST_F(RunBatchTest, WarningsAgreeInNumberAndNotesNameTheLine) {
   EXPECT_NE(err.str().find("cannot open 'absent.txt'"), std::string::npos);
   EXPECT_EQ(run({"--fwhm", "1", "--quiet", "--step", "0"}), 2);
   EXPECT_NE(err.str().find("--step must be positive"), std::string::npos);
-}
-
-// A line list in eV, or drawn in nm, gets the grid that spans its lines, as
-// an output does: the classic 0.1 to 2000 is a wavenumber range.
-TEST_F(RunBatchTest, ALineListAwayFromWavenumbersGetsAGridSpanningItsLines) {
-  for (const auto& [arguments, header] : {
-           std::pair{std::vector<std::string>{"--fwhm", "0.1", "--line-unit", "ev"},
-                     "from=2.5 to=5 step=0.005 "},
-           {std::vector<std::string>{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm"},
-            "from=247.5 to=496 step=0.5 "},
-           {std::vector<std::string>{"--fwhm", "1"}, "from=0.1 to=2000 step=0.1 "},
-       }) {
-    ASSERT_EQ(run(arguments, "4 1\n3.5 2\n"), 0) << err.str();
-    EXPECT_NE(out.str().substr(0, out.str().find('\n')).find(header), std::string::npos)
-        << out.str().substr(0, 200);
-    EXPECT_EQ(err.str().find("coarse"), std::string::npos) << err.str();
-  }
-}
-
-// A step above a quarter of the narrowest full width is told, with the step
-// that would do; the spectrum is written all the same.
-TEST_F(RunBatchTest, AGridTooCoarseForTheNarrowestLineIsTold) {
-  const std::string told = "the grid is too coarse for the width";
-  const struct {
-    std::vector<std::string> arguments;
-    std::string lines;
-    std::string message;  ///< empty: no warning
-  } cases[] = {
-      {{"--fwhm", "4", "--from", "900", "--to", "1100", "--step", "1"}, "1000 1\n", ""},
-      {{"--fwhm", "3.9", "--from", "900", "--to", "1100", "--step", "1"},
-       "1000 1\n",
-       "broaden-batch: warning: the grid is too coarse for the width: its step, 1 cm-1, is more "
-       "than a quarter of the narrowest full width at half maximum, 3.9 cm-1 (a step of 0.975 or "
-       "less draws the peaks)\n"},
-      // Per-line widths: the narrowest line counts, in the shape's own measure.
-      {{"--shape", "lorentzian", "--columns", "1,2,3", "--from", "900", "--to", "1200", "--step",
-        "1"},
-       "1000 1 8\n1100 1 2\n",
-       "narrowest full width at half maximum, 2 cm-1"},
-      {{"--columns", "1,2,3", "--from", "900", "--to", "1200", "--step", "1"},
-       "1000 1 8\n1100 1 4\n",
-       ""},
-      // On a wavelength axis the width is measured where the line stands: 0.1 eV at 4 eV
-      // is 7.75 nm wide.
-      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm", "--from", "200", "--to", "400",
-        "--step", "2.5"},
-       "4 1\n",
-       "narrowest full width at half maximum, 7.75 nm"},
-      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm", "--from", "200", "--to", "400",
-        "--step", "1.9"},
-       "4 1\n",
-       ""},
-  };
-  for (const auto& c : cases) {
-    ASSERT_EQ(run(c.arguments, c.lines), 0) << err.str();
-    EXPECT_FALSE(out.str().empty());
-    if (c.message.empty())
-      EXPECT_EQ(err.str().find(told), std::string::npos) << err.str();
-    else
-      EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
-    std::vector<std::string> quiet = c.arguments;
-    quiet.push_back("--quiet");
-    ASSERT_EQ(run(quiet, c.lines), 0);
-    EXPECT_EQ(err.str(), "");
-  }
 }
 
 // The number of threads changes nothing in what is written, for every shape
