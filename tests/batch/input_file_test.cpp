@@ -118,7 +118,7 @@ TEST_F(InputFileTest, AFailedReadAndAFileChangedWhileReadEndTheRunAndLeaveNoOutp
   for (const auto& c : cases) {
     EXPECT_EQ(run({"--fwhm", "1", c.name, "-o", "out.tsv"}, faulty), 1) << c.name;
     EXPECT_EQ(err.str(), c.message);
-    EXPECT_EQ(names(), std::vector<std::string>{"sub"});
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"sub"});
   }
 }
 

@@ -58,7 +58,7 @@ TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
   ASSERT_EQ(driver.scripts.size(), 1u);
   EXPECT_NE(driver.scripts[0].find("set xrange [1110:990]"), std::string::npos);
   EXPECT_NE(driver.scripts[0].find("set terminal pngcairo size 1200,700"), std::string::npos);
-  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt"}));
 
   // --plot alone writes no text; "-o -" asks for it on standard output.
   ASSERT_EQ(run({"--plot", "only.svg"}, driver), 0) << err.str();
@@ -83,7 +83,8 @@ TEST_F(PlotRunTest, AnExistingPictureIsNeverReplacedWithoutForce) {
   EXPECT_EQ(folder.read("ir.png"), "precious");
   ASSERT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--force"}, driver), 0) << err.str();
   EXPECT_EQ(folder.read("ir.png"), "PICTURE");
-  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt", "link.png"}));
+  EXPECT_EQ(folder.names(),
+            (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt", "link.png"}));
 }
 
 TEST_F(PlotRunTest, ForceNeverRenamesOverAPipeOrAFolder) {
@@ -96,7 +97,7 @@ TEST_F(PlotRunTest, ForceNeverRenamesOverAPipeOrAFolder) {
   EXPECT_EQ(run({"--plot", "dir.png", "--force"}, driver), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot replace 'dir.png': Is a directory\n");
   EXPECT_TRUE(fs::is_fifo(folder / "pipe.png"));
-  EXPECT_EQ(names(), (std::vector<std::string>{"dir.png", "lines.txt", "pipe.png"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"dir.png", "lines.txt", "pipe.png"}));
 }
 
 // Every way the drawing fails: status 1, one line naming the package, the
@@ -132,7 +133,7 @@ TEST_F(PlotRunTest, AFailedDrawingKeepsTheDataAndSaysWhy) {
     EXPECT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--quiet"}, driver), 1);
     EXPECT_EQ(err.str(), "broaden-batch: " + c.message + "\n");
     EXPECT_EQ(folder.read("ir.tsv").substr(0, 2), "# ");
-    EXPECT_EQ(names(), (std::vector<std::string>{"ir.tsv", "lines.txt"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"ir.tsv", "lines.txt"}));
     // Standard output's data is whole too.
     EXPECT_EQ(run({"-o", "-", "--plot", "ir.png", "--quiet"}, driver), 1);
     EXPECT_EQ(out.str(), folder.read("ir.tsv"));

@@ -36,7 +36,7 @@ TEST_F(RunBatchTest, WritesTheSpectrumIntoTheFolderOfItsFileSystem) {
   const std::string written = folder.read("out.tsv");
   EXPECT_EQ(testing::rows_of(written), testing::rows_of(piped));
   EXPECT_NE(written.find(" input='lines.txt' lines=1\n"), std::string::npos) << written;
-  EXPECT_EQ(names(), (std::vector<std::string>{"lines.txt", "out.tsv"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"lines.txt", "out.tsv"}));
 }
 
 // Names with control characters stay on one line in every message.
@@ -213,8 +213,8 @@ TEST_F(RunBatchTest, ExistingNamesAreRefusedUnlessForceMayReplaceThem) {
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "link.txt")));  // replaced itself
   EXPECT_EQ(folder.read("link.txt").size(), 20000u * 28);
   EXPECT_FALSE(folder.exists("nowhere"));
-  EXPECT_EQ(names(), (std::vector<std::string>{"lines.txt", "link.txt", "out.txt", "pipe", "sub",
-                                               "to_pipe", "to_sub"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"lines.txt", "link.txt", "out.txt", "pipe",
+                                                      "sub", "to_pipe", "to_sub"}));
 }
 
 TEST_F(RunBatchTest, ForceNeverRenamesOverADeviceNotEvenOneThatCameMeanwhile) {

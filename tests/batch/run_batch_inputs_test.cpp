@@ -35,7 +35,7 @@ TEST_F(RunBatchTest, AnEmptyLineListWithAWidthColumnGivesTheZeroSpectrum) {
               "spectrum\n");
     const std::string written = folder.read("out.tsv");
     EXPECT_EQ(rows_of(written), "1\t0\n2\t0\n3\t0\n") << options[1];
-    EXPECT_EQ(names(), (std::vector<std::string>{"empty.txt", "out.tsv"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"empty.txt", "out.tsv"}));
     fs::remove(folder / "out.tsv");
   }
 }

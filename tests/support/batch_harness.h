@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -60,15 +59,6 @@ class BatchTest : public ::testing::Test {
                   seams.files != nullptr ? *seams.files : files, seams.terminal, seams.driver);
     ::close(input_fd);
     return status;
-  }
-
-  /// The names in the folder, sorted.
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
-      found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
   }
 
   TempFolder folder;
