@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "support/classic_spectrum.h"
 #include "support/console_text.h"
 #include "support/spawn.h"
 #include "support/temp_folder.h"
@@ -37,19 +38,6 @@ const std::string kEcho =
     "   1000.0000000000000     " + std::string(" ") + "  0.0000000000000000     \n";
 const std::string kDialogue = kAskInput + kAskCount + kEcho + kAskOutput + kAskWidth;
 const std::string kAnswers = "in.txt\n1\nout.txt\n5.0\n";
-
-constexpr std::size_t kSpectrumSize = 20000 * 28;
-
-std::string zero_spectrum() {
-  std::string text;
-  for (int i = 1; i <= 20000; ++i) {
-    char record[64];
-    std::snprintf(record, sizeof record, "%12.4f ,       0.0000\n",
-                  static_cast<double>(static_cast<float>(i) * 0.1f));
-    text += record;
-  }
-  return text;
-}
 
 // A file's bytes as a snapshot holds them: past 64 KiB, its size and a digest.
 std::string summary(const std::string& bytes) {
