@@ -15,6 +15,19 @@ namespace {
 
 using RunBatchTest = testing::BatchTest;
 
+// `arguments` followed by `more`.
+std::vector<std::string> with(std::vector<std::string> arguments,
+                              const std::vector<std::string>& more) {
+  arguments.insert(arguments.end(), more.begin(), more.end());
+  return arguments;
+}
+
+const std::vector<std::string> kOutside{"--fwhm", "20", "--from",   "0",
+                                        "--to",   "10", "--points", "3"};
+const std::string kCoarse = "broaden-batch: warning: the grid is too coarse for the width: ";
+const std::vector<std::string> kInNm{"--fwhm", "0.1",    "--line-unit", "ev",   "--axis",
+                                     "nm",     "--from", "200",         "--to", "400"};
+
 // What a run that succeeds says on standard error, each line whole: warnings
 // that agree in number, notes that name the line, a grid too coarse for the
 // narrowest line (measured in the shape's own width, on a wavelength axis
@@ -22,60 +35,52 @@ using RunBatchTest = testing::BatchTest;
 // and changes nothing else. A line list in eV, or drawn in nm, gets the grid
 // that spans its lines, as an output does (the classic 0.1 to 2000 is a
 // wavenumber range).
+const struct {
+  std::vector<std::string> arguments;
+  std::string lines, header, err;  ///< header: in the comment line, when not empty
+} kSaid[] = {
+    {kOutside, "5 1\n20 1\n", "",
+     "broaden-batch: warning: 1 of 2 lines lies outside the grid (0 to 10); only its tail "
+     "reaches it\n"},
+    {kOutside, "20 1\n30 1\n5 1\n", "",
+     "broaden-batch: warning: 2 of 3 lines lie outside the grid (0 to 10); only their tails "
+     "reach it\n"},
+    {kOutside, "20 1\n", "",
+     "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 10); only its tail "
+     "reaches it\n"},
+    {kOutside, "freq,int\r\n5 1\r\n", "",
+     "broaden-batch: note: standard input:1: skipped the header row 'freq,int'\n"},
+    {{"--fwhm", "4", "--from", "900", "--to", "1100", "--step", "1"}, "1000 1\n", "", ""},
+    {{"--fwhm", "3.9", "--from", "900", "--to", "1100", "--step", "1"},
+     "1000 1\n",
+     "",
+     kCoarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
+               "maximum, 3.9 cm-1 (a step of 0.975 or less draws the peaks)\n"},
+    {{"--shape", "lorentzian", "--columns", "1,2,3", "--from", "900", "--to", "1200", "--step",
+      "1"},
+     "1000 1 8\n1100 1 2\n",
+     "",
+     kCoarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
+               "maximum, 2 cm-1 (a step of 0.5 or less draws the peaks)\n"},
+    {{"--columns", "1,2,3", "--from", "900", "--to", "1200", "--step", "1"},
+     "1000 1 8\n1100 1 4\n",
+     "",
+     ""},
+    // 0.1 eV at 4 eV is 7.75 nm wide.
+    {with(kInNm, {"--step", "2.5"}), "4 1\n", "",
+     kCoarse + "its step, 2.5 nm, is more than a quarter of the narrowest full width at half "
+               "maximum, 7.75 nm (a step of 1.94 or less draws the peaks)\n"},
+    {with(kInNm, {"--step", "1.9"}), "4 1\n", "", ""},
+    {{"--fwhm", "0.1", "--line-unit", "ev"}, "4 1\n3.5 2\n", "from=2.5 to=5 step=0.005 ", ""},
+    {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm"},
+     "4 1\n3.5 2\n",
+     "from=247.5 to=496 step=0.5 ",
+     ""},
+    {{"--fwhm", "1"}, "4 1\n3.5 2\n", "from=0.1 to=2000 step=0.1 ", ""},
+};
+
 TEST_F(RunBatchTest, WarningsNotesAndTheGridTheyConcern) {
-  const std::vector<std::string> outside{"--fwhm", "20", "--from",   "0",
-                                         "--to",   "10", "--points", "3"};
-  const std::string coarse = "broaden-batch: warning: the grid is too coarse for the width: ";
-  const std::vector<std::string> in_nm{"--fwhm", "0.1",    "--line-unit", "ev",   "--axis",
-                                       "nm",     "--from", "200",         "--to", "400"};
-  const auto with = [](std::vector<std::string> arguments, std::vector<std::string> more) {
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    return arguments;
-  };
-  const struct {
-    std::vector<std::string> arguments;
-    std::string lines, header, err;  ///< header: in the comment line, when not empty
-  } cases[] = {
-      {outside, "5 1\n20 1\n", "",
-       "broaden-batch: warning: 1 of 2 lines lies outside the grid (0 to 10); only its tail "
-       "reaches it\n"},
-      {outside, "20 1\n30 1\n5 1\n", "",
-       "broaden-batch: warning: 2 of 3 lines lie outside the grid (0 to 10); only their tails "
-       "reach it\n"},
-      {outside, "20 1\n", "",
-       "broaden-batch: warning: 1 of 1 line lies outside the grid (0 to 10); only its tail "
-       "reaches it\n"},
-      {outside, "freq,int\r\n5 1\r\n", "",
-       "broaden-batch: note: standard input:1: skipped the header row 'freq,int'\n"},
-      {{"--fwhm", "4", "--from", "900", "--to", "1100", "--step", "1"}, "1000 1\n", "", ""},
-      {{"--fwhm", "3.9", "--from", "900", "--to", "1100", "--step", "1"},
-       "1000 1\n",
-       "",
-       coarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
-                "maximum, 3.9 cm-1 (a step of 0.975 or less draws the peaks)\n"},
-      {{"--shape", "lorentzian", "--columns", "1,2,3", "--from", "900", "--to", "1200", "--step",
-        "1"},
-       "1000 1 8\n1100 1 2\n",
-       "",
-       coarse + "its step, 1 cm-1, is more than a quarter of the narrowest full width at half "
-                "maximum, 2 cm-1 (a step of 0.5 or less draws the peaks)\n"},
-      {{"--columns", "1,2,3", "--from", "900", "--to", "1200", "--step", "1"},
-       "1000 1 8\n1100 1 4\n",
-       "",
-       ""},
-      // 0.1 eV at 4 eV is 7.75 nm wide.
-      {with(in_nm, {"--step", "2.5"}), "4 1\n", "",
-       coarse + "its step, 2.5 nm, is more than a quarter of the narrowest full width at half "
-                "maximum, 7.75 nm (a step of 1.94 or less draws the peaks)\n"},
-      {with(in_nm, {"--step", "1.9"}), "4 1\n", "", ""},
-      {{"--fwhm", "0.1", "--line-unit", "ev"}, "4 1\n3.5 2\n", "from=2.5 to=5 step=0.005 ", ""},
-      {{"--fwhm", "0.1", "--line-unit", "ev", "--axis", "nm"},
-       "4 1\n3.5 2\n",
-       "from=247.5 to=496 step=0.5 ",
-       ""},
-      {{"--fwhm", "1"}, "4 1\n3.5 2\n", "from=0.1 to=2000 step=0.1 ", ""},
-  };
-  for (const auto& c : cases) {
+  for (const auto& c : kSaid) {
     ASSERT_EQ(run(c.arguments, c.lines), 0) << err.str();
     EXPECT_EQ(err.str(), c.err);
     const std::string spoken = out.str();
@@ -109,9 +114,7 @@ TEST_F(RunBatchTest, ThreadsChangeNothingWritten) {
     ASSERT_EQ(run(options, lines), 0) << err.str();
     const std::string whole = out.str();
     for (const char* threads : {"1", "2", "7"}) {
-      std::vector<std::string> with = options;
-      with.insert(with.end(), {"--threads", threads});
-      ASSERT_EQ(run(with, lines), 0) << err.str();
+      ASSERT_EQ(run(with(options, {"--threads", threads}), lines), 0) << err.str();
       EXPECT_TRUE(out.str() == whole) << options[1] << " on " << threads << " threads";
     }
   }
