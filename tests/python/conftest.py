@@ -27,6 +27,14 @@ def bits(array):
     return np.ascontiguousarray(array, dtype=np.float64).view(np.int64)
 
 
+def write(folder, name, text):
+    """The file `name` in `folder` holding exactly `text`; its path."""
+    path = os.path.join(folder, name)
+    with open(path, "w", newline="") as out:
+        out.write(text)
+    return path
+
+
 def write_columns(path, *columns):
     """A columns line list, each double as its shortest round-trip text (repr)."""
     with open(path, "w") as out:

@@ -10,14 +10,7 @@ import numpy as np
 import pytest
 
 import broaden
-from conftest import QC_SAMPLES, batch_message, bits, excerpt, run_batch, run_sticks
-
-
-def write(folder, name, text):
-    path = os.path.join(folder, name)
-    with open(path, "w", newline="") as out:
-        out.write(text)
-    return path
+from conftest import QC_SAMPLES, batch_message, bits, excerpt, run_batch, run_sticks, write
 
 
 COLUMNS = ("\ufeff# position, intensity, fwhm\nfreq;int;w\n1000  2.5  10\n"
