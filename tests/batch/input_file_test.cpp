@@ -1,11 +1,9 @@
 // How broaden-batch reads its input file whole: mapped, through a pipe, and
 // what it says when the file fails or changes under it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "batch/batch.h"
-#include "io/posix_file_system.h"
-#include "support/temp_folder.h"
+#include "support/batch_harness.h"
 
 namespace broaden {
 namespace {
@@ -78,36 +74,11 @@ class FaultyInputs : public FileSystem {
   PosixFileSystem& folder_;
 };
 
-class InputFileTest : public ::testing::Test {
+class InputFileTest : public testing::BatchTest {
  protected:
-  InputFileTest() : folder_fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)) {}
-  ~InputFileTest() override { ::close(folder_fd_); }
-
-  int run(std::vector<std::string> arguments, FileSystem& through) {
-    arguments.insert(arguments.begin(), "broaden-batch");
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    out.str("");
-    err.str("");
-    return run_batch(static_cast<int>(argv.size()), argv.data(), -1, out, err, through);
+  int run(const std::vector<std::string>& arguments, FileSystem& through) {
+    return BatchTest::run(arguments, "", {.files = &through});
   }
-
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder.path()))
-      found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-
-  testing::TempFolder folder;
-  std::ostringstream out, err;
-
- private:
-  int folder_fd_;
-
- protected:
-  PosixFileSystem files{folder_fd_};
 };
 
 TEST_F(InputFileTest, AMappedFileAndTheSameLinesThroughAPipeGiveTheSameSpectrum) {
@@ -130,7 +101,7 @@ TEST_F(InputFileTest, AMappedFileAndTheSameLinesThroughAPipeGiveTheSameSpectrum)
   writer.join();
   ASSERT_EQ(status, 0) << err.str();
   const std::string piped = out.str();
-  EXPECT_EQ(piped.substr(piped.find('\n')), mapped.substr(mapped.find('\n')));
+  EXPECT_EQ(testing::rows_of(piped), testing::rows_of(mapped));
 }
 
 TEST_F(InputFileTest, AFailedReadAndAFileChangedWhileReadEndTheRunAndLeaveNoOutput) {
@@ -147,7 +118,7 @@ TEST_F(InputFileTest, AFailedReadAndAFileChangedWhileReadEndTheRunAndLeaveNoOutp
   for (const auto& c : cases) {
     EXPECT_EQ(run({"--fwhm", "1", c.name, "-o", "out.tsv"}, faulty), 1) << c.name;
     EXPECT_EQ(err.str(), c.message);
-    EXPECT_EQ(names(), std::vector<std::string>{"sub"});
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"sub"});
   }
 }
 

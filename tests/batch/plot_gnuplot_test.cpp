@@ -1,7 +1,6 @@
 // The pictures as gnuplot draws them: whole runs in-process with the real
 // driver, each file checked for what it claims to be. Skipped where gnuplot
 // is not installed (the SVG check also where xmllint is not).
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,16 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch.h"
 #include "batch/gnuplot.h"
-#include "io/posix_file_system.h"
-#include "support/temp_folder.h"
+#include "support/batch_harness.h"
 
 namespace broaden {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
 
 // Whether `program` is found on PATH.
 bool on_path(const std::string& program) {
@@ -42,30 +38,17 @@ std::uint32_t big_endian(const std::string& bytes, std::size_t at) {
   return value;
 }
 
-class PlotGnuplotTest : public ::testing::Test {
+class PlotGnuplotTest : public testing::BatchTest {
  protected:
   void SetUp() override {
     if (!on_path("gnuplot")) GTEST_SKIP() << "gnuplot is not installed";
     folder.write("lines.txt", "3019 9\n1216 24\n774 100\n668 7\n");
   }
 
-  int run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "broaden-batch");
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    out.str("");
-    err.str("");
-    const int fd = ::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
-    PosixFileSystem files(fd);
+  int run(const std::vector<std::string>& arguments) {
     GnuplotDriver driver;
-    const int status =
-        run_batch(static_cast<int>(argv.size()), argv.data(), -1, out, err, files, {}, &driver);
-    ::close(fd);
-    return status;
+    return BatchTest::run(arguments, "", {.driver = &driver});
   }
-
-  TempFolder folder;
-  std::ostringstream out, err;
 };
 
 const std::vector<std::string> kRun{"--shape", "lorentzian", "--fwhm", "10",       "--from",

@@ -1,28 +1,23 @@
 // Whole runs with --plot in-process, gnuplot stood in for by a driver of the
 // test's own: what is written where, the no-clobber rules of the picture,
 // and failures of the drawing that keep the data output whole.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "batch/batch.h"
 #include "batch/gnuplot.h"
-#include "io/posix_file_system.h"
-#include "support/temp_folder.h"
+#include "support/batch_harness.h"
 
 namespace broaden {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempFolder;
 
 // Answers every drawing with `result`, keeping the scripts it was given.
 class FakeDriver final : public PlotDriver {
@@ -43,37 +38,15 @@ class FakeDriver final : public PlotDriver {
 
 const DrawResult kDrawn{.picture = "PICTURE"};
 
-class PlotRunTest : public ::testing::Test {
+class PlotRunTest : public testing::BatchTest {
  protected:
-  PlotRunTest() : fd_(::open(folder.path().c_str(), O_RDONLY | O_DIRECTORY)), files_(fd_) {
-    folder.write("lines.txt", "1000 2\n1100 1\n");
-  }
-  ~PlotRunTest() override { ::close(fd_); }
+  PlotRunTest() { folder.write("lines.txt", "1000 2\n1100 1\n"); }
 
   int run(std::vector<std::string> arguments, PlotDriver& driver) {
-    arguments.insert(arguments.begin(), {"broaden-batch", "--fwhm", "4", "--from", "990", "--to",
-                                         "1110", "lines.txt"});
-    std::vector<const char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(argument.c_str());
-    out.str("");
-    err.str("");
-    return run_batch(static_cast<int>(argv.size()), argv.data(), -1, out, err, files_, {}, &driver);
+    arguments.insert(arguments.begin(),
+                     {"--fwhm", "4", "--from", "990", "--to", "1110", "lines.txt"});
+    return BatchTest::run(arguments, "", {.driver = &driver});
   }
-
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder.path()))
-      found.push_back(entry.path().filename().string());
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-
-  TempFolder folder;
-  std::ostringstream out, err;
-
- private:
-  int fd_;
-  PosixFileSystem files_;
 };
 
 TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
@@ -85,14 +58,14 @@ TEST_F(PlotRunTest, ThePictureBesideTheDataOrInsteadOfIt) {
   ASSERT_EQ(driver.scripts.size(), 1u);
   EXPECT_NE(driver.scripts[0].find("set xrange [1110:990]"), std::string::npos);
   EXPECT_NE(driver.scripts[0].find("set terminal pngcairo size 1200,700"), std::string::npos);
-  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt"}));
 
   // --plot alone writes no text; "-o -" asks for it on standard output.
   ASSERT_EQ(run({"--plot", "only.svg"}, driver), 0) << err.str();
   EXPECT_EQ(out.str(), "");
   EXPECT_EQ(folder.read("only.svg"), "PICTURE");
   ASSERT_EQ(run({"--plot", "both.pdf", "-o", "-"}, driver), 0) << err.str();
-  EXPECT_EQ(out.str().substr(out.str().find('\n')), data.substr(data.find('\n')));
+  EXPECT_EQ(testing::rows_of(out.str()), testing::rows_of(data));
   EXPECT_NE(driver.scripts.back().find("set terminal pdfcairo"), std::string::npos);
 }
 
@@ -110,7 +83,8 @@ TEST_F(PlotRunTest, AnExistingPictureIsNeverReplacedWithoutForce) {
   EXPECT_EQ(folder.read("ir.png"), "precious");
   ASSERT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--force"}, driver), 0) << err.str();
   EXPECT_EQ(folder.read("ir.png"), "PICTURE");
-  EXPECT_EQ(names(), (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt", "link.png"}));
+  EXPECT_EQ(folder.names(),
+            (std::vector<std::string>{"ir.png", "ir.tsv", "lines.txt", "link.png"}));
 }
 
 TEST_F(PlotRunTest, ForceNeverRenamesOverAPipeOrAFolder) {
@@ -123,7 +97,7 @@ TEST_F(PlotRunTest, ForceNeverRenamesOverAPipeOrAFolder) {
   EXPECT_EQ(run({"--plot", "dir.png", "--force"}, driver), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot replace 'dir.png': Is a directory\n");
   EXPECT_TRUE(fs::is_fifo(folder / "pipe.png"));
-  EXPECT_EQ(names(), (std::vector<std::string>{"dir.png", "lines.txt", "pipe.png"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"dir.png", "lines.txt", "pipe.png"}));
 }
 
 // Every way the drawing fails: status 1, one line naming the package, the
@@ -159,7 +133,7 @@ TEST_F(PlotRunTest, AFailedDrawingKeepsTheDataAndSaysWhy) {
     EXPECT_EQ(run({"-o", "ir.tsv", "--plot", "ir.png", "--quiet"}, driver), 1);
     EXPECT_EQ(err.str(), "broaden-batch: " + c.message + "\n");
     EXPECT_EQ(folder.read("ir.tsv").substr(0, 2), "# ");
-    EXPECT_EQ(names(), (std::vector<std::string>{"ir.tsv", "lines.txt"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"ir.tsv", "lines.txt"}));
     // Standard output's data is whole too.
     EXPECT_EQ(run({"-o", "-", "--plot", "ir.png", "--quiet"}, driver), 1);
     EXPECT_EQ(out.str(), folder.read("ir.tsv"));

@@ -31,15 +31,6 @@ Outcome batch(const TempFolder& folder, std::vector<std::string> arguments,
                                              .arguments = std::move(arguments)});
 }
 
-// The names in the folder, sorted: what a run left behind.
-std::vector<std::string> names(const TempFolder& folder) {
-  std::vector<std::string> found;
-  for (const auto& entry : fs::directory_iterator(folder.path()))
-    found.push_back(entry.path().filename().string());
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
 // One line-list record in one of the forms the classic reader takes.
 std::string random_record(std::mt19937_64& random) {
   std::uniform_real_distribution<double> frequency(-100.0, 2100.0);
@@ -157,7 +148,7 @@ TEST(BatchE2e, ABadLineNamesFileLineAndColumnAndWritesNothing) {
     EXPECT_EQ(run.status, 1) << c.error;
     EXPECT_EQ(run.err, "broaden-batch: " + c.error + "\n");
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(names(folder), std::vector<std::string>{"in.txt"}) << c.error;
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"in.txt"}) << c.error;
   }
   // On standard input the file is named so.
   TempFolder folder;
@@ -187,7 +178,7 @@ TEST(BatchE2e, NeverReplacesAFileWithoutForceAndLeavesNoTemporaryFile) {
       batch(folder, {"--classic", "--sigma", "5", "in.txt", "-o", "out.txt", "--force"});
   EXPECT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(folder.read("out.txt").size(), 20000u * 28);
-  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "link.txt", "out.txt"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "link.txt", "out.txt"}));
 }
 
 TEST(BatchE2e, AFailedWriteLeavesNothingBehindAndNoFileDamaged) {
@@ -202,7 +193,7 @@ TEST(BatchE2e, AFailedWriteLeavesNothingBehindAndNoFileDamaged) {
     const Outcome run = batch(folder, arguments, "", 100000);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "broaden-batch: cannot write '" + extra[1] + "': File too large\n");
-    EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "old.txt"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "old.txt"}));
     EXPECT_EQ(folder.read("old.txt"), "precious\n");
   }
 }
@@ -218,7 +209,7 @@ TEST(BatchE2e, UsageErrorsEndWithStatusTwoBeforeAnythingIsRead) {
     EXPECT_EQ(run.status, 2) << arguments[0];
     EXPECT_NE(run.err.find("Try 'broaden-batch --help'"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_TRUE(names(folder).empty());
+    EXPECT_TRUE(folder.names().empty());
   }
   const Outcome version = batch(folder, {"--version"});
   EXPECT_EQ(version.status, 0);
@@ -321,7 +312,7 @@ TEST(BatchE2e, ExtremeWidthsAreRefusedAndHugeLinesGiveNoNaN) {
     const Outcome run = batch(folder, arguments, "1000 1\n");
     EXPECT_EQ(run.status, 2) << c.refusal;
     EXPECT_EQ(run.err.rfind("broaden-batch: " + c.refusal + "\n", 0), 0u) << run.err;
-    EXPECT_TRUE(names(folder).empty());
+    EXPECT_TRUE(folder.names().empty());
   }
 
   const std::vector<std::string> grid{"--from", "990", "--to", "1030", "--step", "0.01"};
@@ -483,7 +474,7 @@ std::pair<int, std::string> finish(Child& child) {
 // True once a temporary file of the run stands in the folder (10 s at most).
 bool temporary_appears(const TempFolder& folder) {
   for (int wait = 0; wait < 1000; ++wait) {
-    for (const std::string& name : names(folder))
+    for (const std::string& name : folder.names())
       if (name.rfind(".broaden-batch-", 0) == 0) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -501,7 +492,7 @@ TEST(BatchE2e, EverySignalThatEndsTheRunRemovesItsTemporaryFile) {
     ::kill(child.pid, signal_number);
     const auto [status, said] = finish(child);
     EXPECT_EQ(status, 128 + signal_number) << said;  // ended by the signal itself
-    EXPECT_TRUE(names(folder).empty()) << signal_number;
+    EXPECT_TRUE(folder.names().empty()) << signal_number;
   }
   // A hangup ignored when the run starts (under nohup) stays ignored.
   TempFolder folder;
@@ -511,7 +502,7 @@ TEST(BatchE2e, EverySignalThatEndsTheRunRemovesItsTemporaryFile) {
   ASSERT_EQ(::write(child.input, "1000 2\n", 7), 7);
   const auto [status, said] = finish(child);
   EXPECT_EQ(status, 0) << said;
-  EXPECT_EQ(names(folder), std::vector<std::string>{"out.tsv"});
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"out.tsv"});
 }
 
 // `broaden-batch ... | head`: the reader goes, the writer ends by SIGPIPE
@@ -527,7 +518,7 @@ TEST(BatchE2e, AClosedStandardOutputEndsByBrokenPipeWithoutAWord) {
     EXPECT_EQ(status, 128 + SIGPIPE) << said;
     EXPECT_EQ(said, "");
   }
-  EXPECT_EQ(names(folder), std::vector<std::string>{"in.txt"});
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"in.txt"});
 }
 
 TEST(BatchE2e, NoMemoryForTheGridIsAFailureToRunSayingHowMuch) {
@@ -544,7 +535,7 @@ TEST(BatchE2e, NoMemoryForTheGridIsAFailureToRunSayingHowMuch) {
   EXPECT_EQ(said,
             "broaden-batch: not enough memory for a grid of 100000000 points (762.9 MiB for its "
             "abscissae)\n");
-  EXPECT_TRUE(names(folder).empty());
+  EXPECT_TRUE(folder.names().empty());
 }
 
 // Line ends of every kind, the column of a missing field and a header row,
@@ -613,7 +604,7 @@ TEST(BatchE2e, ForceRefusesANamedPipeAndKeepsAFilesPermissions) {
   ASSERT_EQ(forced.status, 0) << forced.err;
   EXPECT_EQ(fs::status(folder.path() / "private.tsv").permissions(), fs::perms(0600));
   EXPECT_NE(folder.read("private.tsv"), "old\n");
-  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "pipe", "private.tsv"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "pipe", "private.tsv"}));
 }
 
 // Round abscissae print as a grid is written; numbers beyond 2^53 with
@@ -670,7 +661,7 @@ TEST(BatchE2e, AMissingGnuplotFailsThePictureAndKeepsTheData) {
   EXPECT_EQ(streamed.status, 1);
   EXPECT_EQ(streamed.err, message);
   EXPECT_EQ(streamed.out, piped.out);
-  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "out.tsv"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "out.tsv"}));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/classic_spectrum.h"
 #include "support/console_text.h"
 #include "support/spawn.h"
 #include "support/temp_folder.h"
@@ -53,27 +54,6 @@ const std::string kEcho123 = echo("123.45670000000000", "5.0000000000000003E-002
 // The console of a run that got past the line list.
 std::string all_prompts(const std::string& echoes) {
   return kAskInput + kAskCount + echoes + kAskOutput + kAskWidth;
-}
-
-// ---------------------------------------------------------------------------
-// Expected spectrum text
-
-constexpr int kRecords = 20000;
-constexpr std::size_t kRecordSize = 28;
-
-// The abscissa field of record i, from the single-precision grid.
-std::string grid_field(int i) {
-  const float abscissa = static_cast<float>(i) * 0.1f;
-  char text[32];
-  std::snprintf(text, sizeof text, "%12.4f", static_cast<double>(abscissa));
-  return text;
-}
-
-// The whole spectrum file of a run with no peaks.
-std::string zero_spectrum() {
-  std::string text;
-  for (int i = 1; i <= kRecords; ++i) text += grid_field(i) + " ,       0.0000\n";
-  return text;
 }
 
 // ---------------------------------------------------------------------------

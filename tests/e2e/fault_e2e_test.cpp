@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "support/classic_spectrum.h"
 #include "support/console_text.h"
 #include "support/spawn.h"
 #include "support/temp_folder.h"
@@ -37,19 +38,6 @@ const std::string kEcho =
     "   1000.0000000000000     " + std::string(" ") + "  0.0000000000000000     \n";
 const std::string kDialogue = kAskInput + kAskCount + kEcho + kAskOutput + kAskWidth;
 const std::string kAnswers = "in.txt\n1\nout.txt\n5.0\n";
-
-constexpr std::size_t kSpectrumSize = 20000 * 28;
-
-std::string zero_spectrum() {
-  std::string text;
-  for (int i = 1; i <= 20000; ++i) {
-    char record[64];
-    std::snprintf(record, sizeof record, "%12.4f ,       0.0000\n",
-                  static_cast<double>(static_cast<float>(i) * 0.1f));
-    text += record;
-  }
-  return text;
-}
 
 // A file's bytes as a snapshot holds them: past 64 KiB, its size and a digest.
 std::string summary(const std::string& bytes) {
@@ -89,15 +77,6 @@ void expect_one_diagnostic(const std::string& err, const std::string& what) {
 }
 
 bool as_root() { return ::geteuid() == 0; }
-
-// The names in the folder, sorted.
-std::vector<std::string> names(const TempFolder& folder) {
-  std::vector<std::string> found;
-  for (const auto& item : fs::directory_iterator(folder.path()))
-    found.push_back(item.path().filename().string());
-  std::sort(found.begin(), found.end());
-  return found;
-}
 
 // ---------------------------------------------------------------------------
 // The case table
@@ -313,7 +292,7 @@ TEST(e2eFaultMemory, LineListRecordOf200MegabytesIsSkippedNotHeld) {
   EXPECT_EQ(outcome.out, kAskInput + kAskCount + kEcho + kEcho + kAskOutput + kAskWidth);
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(folder.read("out.txt") == zero_spectrum());
-  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "out.txt"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "out.txt"}));
   EXPECT_EQ(fs::file_size(folder / "in.txt"), (200u << 20) + 1 + kPeak.size());
   EXPECT_LT(outcome.peak_rss_kib, kSmallRssKib);
 }
@@ -330,7 +309,7 @@ TEST(e2eFaultMemory, AnswerLineOf200MegabytesIsSkippedNotHeld) {
   EXPECT_EQ(outcome.out, kDialogue);
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(folder.read("out.txt") == zero_spectrum());
-  EXPECT_EQ(names(folder), (std::vector<std::string>{"in.txt", "out.txt"}));
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"in.txt", "out.txt"}));
   EXPECT_EQ(folder.read("in.txt"), kPeak);
   EXPECT_LT(outcome.peak_rss_kib, kSmallRssKib);
 }
@@ -355,7 +334,7 @@ TEST(e2eFaultMemory, MillionPeaksThenABadRecordEndBeforeAnySynthesis) {
   for (std::size_t at = head; at < head + kPeaks * kEcho.size(); at += kEcho.size())
     ASSERT_EQ(outcome.out.compare(at, kEcho.size(), kEcho), 0) << "echo line at byte " << at;
   EXPECT_EQ(outcome.out.substr(outcome.out.size() - kInputError.size()), kInputError);
-  EXPECT_EQ(names(folder), std::vector<std::string>{"in.txt"});
+  EXPECT_EQ(folder.names(), std::vector<std::string>{"in.txt"});
   // A million peaks are 16 MB of doubles, a quarter of the bound: anything
   // kept for each record beyond its two values would soon break it.
   EXPECT_LT(outcome.peak_rss_kib, kSmallRssKib);

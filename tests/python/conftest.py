@@ -11,11 +11,28 @@ BATCH = os.environ.get("BROADEN_BATCH_EXECUTABLE", "")
 CLASSIC = os.environ.get("BROADEN_EXECUTABLE", "")
 # The folder of real quantum-chemistry outputs, where present.
 QC_SAMPLES = os.environ.get("BROADEN_QC_SAMPLES", "")
+# The excerpts of programs' outputs the C++ tests share (tests/support/excerpts).
+EXCERPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "support",
+                        "excerpts")
+
+
+def excerpt(name):
+    """The whole text of the shared excerpt `name`, e.g. excerpt("gaussian-ir.log")."""
+    with open(os.path.join(EXCERPTS, name), newline="") as text:
+        return text.read()
 
 
 def bits(array):
     """The array's doubles as integers: equal exactly when bit for bit (-0.0 and NaN too)."""
     return np.ascontiguousarray(array, dtype=np.float64).view(np.int64)
+
+
+def write(folder, name, text):
+    """The file `name` in `folder` holding exactly `text`; its path."""
+    path = os.path.join(folder, name)
+    with open(path, "w", newline="") as out:
+        out.write(text)
+    return path
 
 
 def write_columns(path, *columns):

@@ -10,14 +10,7 @@ import numpy as np
 import pytest
 
 import broaden
-from conftest import QC_SAMPLES, batch_message, bits, run_batch, run_sticks
-
-
-def write(folder, name, text):
-    path = os.path.join(folder, name)
-    with open(path, "w", newline="") as out:
-        out.write(text)
-    return path
+from conftest import QC_SAMPLES, batch_message, bits, excerpt, run_batch, run_sticks, write
 
 
 COLUMNS = ("\ufeff# position, intensity, fwhm\nfreq;int;w\n1000  2.5  10\n"
@@ -110,54 +103,7 @@ def test_names_the_program_does_not_take_are_refused(folder):
         broaden.read(folder)
 
 
-# Quantum-chemistry outputs: excerpts as the programs print them.
-BANNER = (" Entering Gaussian System, Link 0=g16\n"
-          " Copyright (c) 1988-2019, Gaussian, Inc.  All Rights Reserved.\n")
-ANALYSIS = (" Harmonic frequencies (cm**-1), IR intensities (KM/Mole), Raman scattering\n"
-            " activities (A**4/AMU), depolarization ratios for plane and unpolarized\n"
-            " incident light, reduced masses (AMU), force constants (mDyne/A),\n"
-            " and normal coordinates:\n")
-MODES = ("                      1                      2                      3\n"
-         "                      A                      A                      A\n"
-         " Frequencies --   -123.4567              1000.1234              1500.5000\n"
-         " Red. masses --      1.0000                 2.0000                 3.0000\n"
-         " Frc consts  --      0.1000                 0.2000                 0.3000\n"
-         " IR Inten    --      5.0000                10.2500                 0.0100\n")
-RAMAN = " Raman Activ --      1.0000                 2.5000                 0.0000\n"
-ATOMS = ("  Atom  AN      X      Y      Z        X      Y      Z        X      Y      Z\n"
-         "     1   8     0.00   0.00   0.07     0.00   0.00   0.07     0.00   0.00   0.07\n"
-         "\n")
-EXCITED = (BANNER +
-           " <0|del|b> * <b|rxdel|0> + <0|del|b> * <b|delr+rdel|0>\n"
-           " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
-           "       state          XX          YY          ZZ    R(velocity)    E-M Angle\n"
-           "         1        -0.5409     -0.1929     -0.4285     -0.3874      138.41\n"
-           "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n"
-           " 1/2[<0|r|b>*<b|rxdel|0> + (<0|rxdel|b>*<b|r|0>)*]\n"
-           " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
-           "       state          XX          YY          ZZ     R(length)\n"
-           "         1        -0.6314     -0.8070      0.0043     -0.4780\n"
-           "         2      -164.9642    -10.7393     31.1655    -48.1793\n"
-           "  1/2[<0|del|b>*<b|r|0> + (<0|r|b>*<b|del|0>)*] (Au)\n"
-           "\n"
-           " Excitation energies and oscillator strengths:\n"
-           " \n"
-           " Excited State   1:      Singlet-A      5.6287 eV  220.27 nm  f=0.0018  <S**2>=0.000\n"
-           "      34 -> 36         0.52587\n"
-           " \n"
-           " Excited State   2:      Singlet-A      6.0621 eV  204.52 nm  f=0.5880  <S**2>=0.000\n"
-           "      35 -> 36         0.67354\n"
-           " Normal termination of Gaussian 16 at Mon Sep  1 17:10:54 2014.\n")
-ONE_MODE = (" Entering Gaussian System, Link 0=g16\n" + ANALYSIS +
-            "                      1\n"
-            "                      A\n"
-            " Frequencies --   1000.0000\n"
-            " Red. masses --      1.0000\n"
-            " Frc consts  --      0.1000\n"
-            " IR Inten    --     10.0000\n"
-            "  Atom  AN      X      Y      Z\n"
-            "     1   8     0.00   0.00   0.07\n"
-            "\n")
+# Quantum-chemistry outputs: the shared excerpts, as the programs print them.
 FREE_ENERGY = " Sum of electronic and thermal Free Energies=  {:.9f}\n"
 # RT ln 10 at 298.15 K in hartree (CODATA 2018): the conformer that much higher weighs a tenth.
 DECADE = 8.314462618e-3 * 298.15 * np.log(10.0) / 2625.4996394799
@@ -165,13 +111,14 @@ DECADE = 8.314462618e-3 * 298.15 * np.log(10.0) / 2625.4996394799
 
 @pytest.fixture
 def outputs(folder):
-    write(folder, "ir.log", BANNER + ANALYSIS + MODES + ATOMS)
-    write(folder, "both.log", BANNER + ANALYSIS + MODES + RAMAN + ATOMS)
-    write(folder, "td.log", EXCITED)
+    write(folder, "ir.log", excerpt("gaussian-ir.log"))
+    write(folder, "both.log", excerpt("gaussian-ir-raman.log"))
+    write(folder, "td.log", excerpt("gaussian-td.log"))
     write(folder, "lines.txt", "1000.1234 10.25\n1500.5 0.01\n")
-    write(folder, "low.log", ONE_MODE + FREE_ENERGY.format(-382.0))
-    write(folder, "high.log", ONE_MODE + FREE_ENERGY.format(-382.0 + DECADE))
-    write(folder, "none.log", ONE_MODE)
+    one_mode = excerpt("gaussian-one-mode.log")
+    write(folder, "low.log", one_mode + FREE_ENERGY.format(-382.0))
+    write(folder, "high.log", one_mode + FREE_ENERGY.format(-382.0 + DECADE))
+    write(folder, "none.log", one_mode)
     return folder
 
 

@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import broaden
-from conftest import batch_message, bits, option_of, run_batch, write_columns
+from conftest import batch_message, bits, option_of, run_batch, write, write_columns
 
 RANDOM = np.random.default_rng(20261208)
 POSITIONS = RANDOM.uniform(0.1, 2000.0, 60)
@@ -168,9 +168,7 @@ def test_arrays_that_do_not_fit_are_refused_saying_which_and_where(folder):
         assert str(raised.value) == message
     # broaden-batch refuses such lines in a file too.
     for text in ["1000 nan\n", "1000 1e400\n", "1000 1 0\n", "1000 1 -1\n"]:
-        lines = os.path.join(folder, "bad.txt")
-        with open(lines, "w") as out:
-            out.write(text)
+        lines = write(folder, "bad.txt", text)
         assert run_batch(["--fwhm=1", "--columns=1,2,3", lines], folder)[0] == 1, text
 
 

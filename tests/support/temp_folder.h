@@ -2,12 +2,14 @@
 // holds when the object goes.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace broaden::testing {
 
@@ -40,6 +42,15 @@ class TempFolder {
     std::ifstream file(path_ / name, std::ios::binary);
     if (!file) return "<missing>";
     return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+  // The names in the folder (not below it), sorted: what a run left behind.
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+      found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
   }
 
   bool exists(const std::string& name) const {
