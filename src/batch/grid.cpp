@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
+#include "batch/spectrum_kinds.h"
 #include "numbers/decimal_to_double.h"
 #include "numbers/double_to_shortest.h"
 #include "records/columns_reader.h"
@@ -224,9 +226,9 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
   if (options.grid == GridKind::points) {
     result.grid = grid_by_points(static_cast<double>(a) * step, static_cast<double>(b) * step,
                                  options.points);
-    result.text = "from=" + shortest(result.grid.x.empty() ? 0.0 : result.grid.x.front()) +
-                  " to=" + shortest(result.grid.x.empty() ? 0.0 : result.grid.x.back()) +
-                  " points=" + std::to_string(options.points);
+    result.fields = {{"from", shortest(result.grid.x.empty() ? 0.0 : result.grid.x.front())},
+                     {"to", shortest(result.grid.x.empty() ? 0.0 : result.grid.x.back())},
+                     {"points", std::to_string(options.points)}};
     return result;
   }
   if (options.grid == GridKind::step) {
@@ -250,9 +252,23 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
                                decimal_steps(1, digit, exponent));
   }
   if (!result.grid.x.empty())
-    result.text = "from=" + shortest(result.grid.x.front()) +
-                  " to=" + shortest(result.grid.x.back()) + " step=" + shortest(step);
+    result.fields = {{"from", shortest(result.grid.x.front())},
+                     {"to", shortest(result.grid.x.back())},
+                     {"step", shortest(step)}};
   return result;
+}
+
+SpanningGrid grid_spanning_lines(std::span<const double> positions, double fwhm,
+                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options) {
+  const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
+  const double bottom = *low > 0.0 ? std::max(*low - 10.0 * fwhm, *low / 2.0) : *low - 10.0 * fwhm;
+  const double a = converted(bottom, broadening, axis);
+  const double b = converted(*high + 10.0 * fwhm, broadening, axis);
+  double narrowest = std::numeric_limits<double>::infinity();
+  for (const double p : {*low, *high})
+    narrowest = std::min(narrowest, std::fabs(converted(p + fwhm / 2, broadening, axis) -
+                                              converted(p - fwhm / 2, broadening, axis)));
+  return grid_spanning(std::min(a, b), std::max(a, b), narrowest, options);
 }
 
 }  // namespace broaden

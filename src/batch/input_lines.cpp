@@ -164,13 +164,12 @@ void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions
 // --units epsilon the intensities converted (spectrum_kinds.h).
 InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
                           const std::string& input, const BatchOptions& options,
-                          std::ostream& err) {
+                          std::vector<Message>& messages) {
   const SpectraRead read = format.read_spectra(text);
   if (read.error) throw read_failure(input, *read.error);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
-      err << "broaden-batch: warning: " << shown_input(input) << ":" << note.line << ": "
-          << note.text << "\n";
+      messages.push_back(ReaderNote{input, note.line, note.text, true});
   const std::string name = quoted_input(input);
   SpectrumKind kind = SpectrumKind::ir;
   if (options.spectrum) {
@@ -239,18 +238,15 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
   }
   if (options.epsilon) convert_to_epsilon(result, kind, options, name);
   const bool cross_sections = kind == SpectrumKind::raman && options.laser > 0.0;
-  const bool converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
-  result.spectrum_parameters = "spectrum=" + std::string(row.name) + " intensity=" +
-                               std::string(converted_units ? row.epsilon : row.native);
+  result.converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
+  result.intensity = std::string(result.converted_units ? row.epsilon : row.native);
   // A stick carries its line's area: with epsilon that of the curve times
   // the unit it is broadened in.
-  result.sticks_parameters = result.spectrum_parameters;
-  if (converted_units && !cross_sections)
-    result.sticks_parameters +=
-        row.broadening == AxisUnit::electronvolt ? std::string("*eV") : std::string("*cm-1");
+  result.sticks_intensity = result.intensity;
+  if (result.converted_units && !cross_sections)
+    result.sticks_intensity.append("*").append(axis_row(row.broadening).symbol);
   if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
-    err << "broaden-batch: note: Raman activities without --laser: --units epsilon changes "
-           "nothing\n";
+    messages.push_back(RamanWithoutLaser{});
   return result;
 }
 
@@ -259,7 +255,7 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
 // the failure "NAME:LINE:COLUMN: expected ...". A line list's notes go to
 // `err`, "broaden-batch: note: NAME:LINE: ...", an output's as warnings.
 InputLines read_lines(std::string_view text, const std::string& input, const BatchOptions& options,
-                      std::ostream& err) {
+                      std::vector<Message>& messages) {
   const LineListFormat& format =
       options.input == "auto" ? recognise_input(text) : *find_input_format(options.input);
   if (format.read_spectra != nullptr) {
@@ -270,7 +266,9 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
                            std::string(what) + " is for a columns line list, and " +
                                quoted_input(input) + " is " + std::string(format.summary)};
     }
-    return spectrum_lines(format, text, input, options, err);
+    InputLines lines = spectrum_lines(format, text, input, options, messages);
+    lines.format = format.name;
+    return lines;
   }
   for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
                                     {options.epsilon, "--units epsilon"},
@@ -292,9 +290,9 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
   if (read.error) throw read_failure(input, *read.error);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
-      err << "broaden-batch: note: " << shown_input(input) << ":" << note.line << ": " << note.text
-          << "\n";
+      messages.push_back(ReaderNote{input, note.line, note.text, false});
   InputLines result;
+  result.format = format.name;
   result.table = std::move(read.table);
   // Broadened in eV where the positions are, else in cm-1.
   result.broadening = options.line_unit == AxisUnit::electronvolt ? AxisUnit::electronvolt
@@ -312,7 +310,7 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
 }  // namespace
 
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         std::string& header, std::ostream& warnings) {
+                         HeaderFields& header, std::vector<Message>& messages) {
   const auto gives = [](const InputLines& read) {
     return read.kind ? "gives --spectrum " + std::string(spectrum_kind_row(*read.kind).name)
                      : std::string("is a line list");
@@ -338,23 +336,18 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     const double lowest = *std::min_element(energies.begin(), energies.end());
     for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
       if (weights[f] == 0.0)
-        warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
-                 << " weighs nothing at " << shortest(options.boltzmann)
-                 << " K: its free energy lies " << shortest(energies[f] - lowest)
-                 << " hartree above the lowest (another molecule?)\n";
+        messages.push_back(
+            WeighsNothing{options.inputs[f], options.boltzmann, energies[f] - lowest});
     }
   }
   for (std::size_t f = 0; f < reads.size() && !options.quiet; ++f) {
-    if (reads[f].table.frequency.empty())
-      warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
-               << " holds no lines: it adds nothing to the spectrum\n";
+    if (reads[f].table.frequency.empty()) messages.push_back(NoLines{options.inputs[f]});
   }
   for (std::size_t f = 1; f < options.inputs.size() && !options.quiet; ++f) {
     if (options.inputs[f] != "-" &&
         std::find(options.inputs.begin(), options.inputs.begin() + static_cast<std::ptrdiff_t>(f),
                   options.inputs[f]) != options.inputs.begin() + static_cast<std::ptrdiff_t>(f))
-      warnings << "broaden-batch: warning: " << quoted_input(options.inputs[f])
-               << " is given more than once: its lines count each time\n";
+      messages.push_back(GivenTwice{options.inputs[f]});
   }
   InputLines sum = std::move(reads.front());
   LineTable& table = sum.table;
@@ -380,27 +373,27 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     else if (!sum.printed.empty())
       sum.printed.insert(sum.printed.end(), reads[f].printed.begin(), reads[f].printed.end());
   }
-  header.clear();
+  header = {};
   for (std::size_t f = 0; f < options.inputs.size(); ++f) {
     const std::string& name = options.inputs[f];
     // quoted(): the comment line stays one line, and free of terminal
     // escapes, whatever the input's name holds.
-    header += " input=" + (name == "-" ? std::string("-") : quoted(name));
-    if (options.boltzmann > 0.0) header += " free_energy=" + shortest(*reads[f].free_energy);
+    header.add("input", name == "-" ? std::string("-") : quoted(name));
+    if (options.boltzmann > 0.0) header.add("free_energy", shortest(*reads[f].free_energy));
     // Several files name their weights, 1 where none are given.
     if (!weights.empty())
-      header += " weight=" + shortest(weights[f]);
+      header.add("weight", shortest(weights[f]));
     else if (options.inputs.size() > 1)
-      header += " weight=1";
+      header.add("weight", "1");
   }
-  header += " lines=" + std::to_string(table.frequency.size());
+  header.add("lines", std::to_string(table.frequency.size()));
   sum.weights = std::move(weights);
   return sum;
 }
 
 InputLines read_input_lines(std::string_view text, const std::string& name,
-                            const BatchOptions& options, std::ostream& notes) {
-  return read_lines(text, name, options, notes);
+                            const BatchOptions& options, std::vector<Message>& messages) {
+  return read_lines(text, name, options, messages);
 }
 
 AxisUnit axis_of(const InputLines& lines, const BatchOptions& options) noexcept {

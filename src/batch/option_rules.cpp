@@ -131,22 +131,22 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
 }
 
 // The files' weights: as given, or asked from their free energies.
-// Returns the parameter it adds to the tsv header (" boltzmann=298.15").
-std::string check_weights(const Given& given, const Values& v, BatchOptions& o) {
+// Adds its tsv header field (boltzmann=298.15) to `fields`.
+void check_weights(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
   if (given(O::weights) && given(O::boltzmann))
     throw UsageError{"give --weights or --boltzmann, not both"};
   if (given(O::boltzmann)) {
     o.boltzmann = positive("--boltzmann", v.boltzmann);
-    return " boltzmann=" + shortest(o.boltzmann);
+    fields.add("boltzmann", shortest(o.boltzmann));
+    return;
   }
-  if (!given(O::weights)) return "";
+  if (!given(O::weights)) return;
   o.weights = weight_list(v.weights);
   if (o.weights.size() != o.inputs.size())
     throw UsageError{"--weights gives " + std::to_string(o.weights.size()) + " weight" +
                      (o.weights.size() == 1 ? "" : "s") + " for " +
                      std::to_string(o.inputs.size()) + " file" + (o.inputs.size() == 1 ? "" : "s") +
                      ": give one a file"};
-  return "";
 }
 
 // The options the classic preset fixes, in the order they are refused.
@@ -236,22 +236,21 @@ void check_axes(const Given& given, const Values& v, BatchOptions& o) {
 }
 
 // The units of the intensities, and the laser and temperature of Raman
-// cross-sections. Returns their tsv parameters (" units=epsilon laser=...").
-std::string check_units(const Given& given, const Values& v, BatchOptions& o) {
-  std::string parameters;
+// cross-sections, with their tsv header fields (units=epsilon laser=...).
+void check_units(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
   o.epsilon = row_named("--units", v.units, kUnits).epsilon;
   if (o.epsilon) {
     if (o.profile.normalisation != Normalisation::area)
       throw UsageError{"--units epsilon needs --normalise area: its integral is the quantity"};
-    parameters += " units=epsilon";
+    fields.add("units", "epsilon");
   }
   if (given(O::laser)) {
     o.laser = laser_wavenumber(v.laser);
-    parameters += " laser=" + shortest(o.laser) + "cm-1";
+    fields.add("laser", shortest(o.laser) + "cm-1");
   }
   if (given(O::temperature)) {
     o.kelvin = positive("--temperature", v.temperature);
-    parameters += " temperature=" + shortest(o.kelvin);
+    fields.add("temperature", shortest(o.kelvin));
   }
   // Neither changes anything elsewhere: refused, not recorded as if used.
   if (given(O::laser) && !o.epsilon)
@@ -259,7 +258,6 @@ std::string check_units(const Given& given, const Values& v, BatchOptions& o) {
   if (given(O::temperature) && !given(O::laser))
     throw UsageError{
         "--temperature is the Raman cross-sections' temperature: give it with --laser"};
-  return parameters;
 }
 
 // --sticks FILE: not where the spectrum or the picture goes.
@@ -306,28 +304,26 @@ void check_width_unit(const Given& given, Values& v, BatchOptions& o) {
   }
 }
 
-// The spectrum's axis, units and conversions; the widths' unit. Returns the
-// parameters they add to the tsv header (" axis=nm units=epsilon").
-std::string check_spectrum(const Given& given, Values& v, BatchOptions& o) {
+// The spectrum's axis, units and conversions; the widths' unit, with the
+// fields they add to the tsv header (units=epsilon shift=0.3).
+void check_spectrum(const Given& given, Values& v, BatchOptions& o, HeaderFields& fields) {
   check_axes(given, v, o);
-  std::string parameters = check_units(given, v, o);
+  check_units(given, v, o, fields);
   if (given(O::rotatory)) {
     o.rotatory_given = true;
     const RotatoryRow& form = row_named("--rotatory", v.rotatory, kRotatoryForms);
     o.rotatory = form.form;
-    parameters += " rotatory=" + std::string(form.name);
+    fields.add("rotatory", std::string(form.name));
   }
   if (given(O::shift)) {
     o.shift = scan_to_double(decimal_of("--shift", v.shift));
     if (!std::isfinite(o.shift))
       throw UsageError{"--shift must be finite, not " + option_quoted(v.shift)};
-    parameters += " shift=" + shortest(o.shift);
+    fields.add("shift", shortest(o.shift));
   }
   if (given(O::sticks)) check_sticks(v, o);
   check_width_unit(given, v, o);
-  if (o.width_unit)
-    parameters += std::string(" width-unit=") + std::string(axis_row(*o.width_unit).name);
-  return parameters;
+  if (o.width_unit) fields.add("width-unit", std::string(axis_row(*o.width_unit).name));
 }
 
 // How the run goes: its threads and its words on standard error.
@@ -397,8 +393,8 @@ std::vector<std::string> width_options(const LineShapeRow& shape) {
 }
 
 // One width of several, or per-line widths in the first one's measure (or the one given).
-std::string check_one_width(const LineShapeRow& shape, const Given& given, const Values& v,
-                            BatchOptions& o) {
+void check_one_width(const LineShapeRow& shape, const Given& given, const Values& v,
+                     BatchOptions& o, HeaderFields& fields) {
   const ShapeWidth* chosen = &shape.widths.front();
   for (const ShapeWidth& width : shape.widths) {
     if (given.quantity(row_of(width.name))) chosen = &width;
@@ -406,47 +402,42 @@ std::string check_one_width(const LineShapeRow& shape, const Given& given, const
   const std::string name = option_of(chosen->name);
   const std::string& text = v.quantities[row_of(chosen->name)];
   o.width_divisor = chosen->divisor;
-  std::string widths;
+  if (o.columns.width > 0) {
+    fields.add("width",
+               "field " + std::to_string(o.columns.width) + " (" + std::string(chosen->name) + ")");
+  }
   if (given.quantity(row_of(chosen->name))) {
     o.profile.*chosen->field = width_converted(name, text, chosen->divisor);
-    widths = std::string(chosen->name) + "=" + shortest(positive(name, text));
+    if (o.columns.width == 0) fields.add(std::string(chosen->name), shortest(positive(name, text)));
   } else if (o.columns.width == 0) {
     std::string extras;
     for (const ShapeParameter& parameter : shape.parameters)
       extras += " (and " + option_of(parameter.name) + ")";
     throw UsageError{"give the width: " + listed(width_options(shape), " or ") + extras};
   }
-  if (o.columns.width > 0)
-    widths =
-        "width=field " + std::to_string(o.columns.width) + " (" + std::string(chosen->name) + ")";
-  return widths;
 }
 
 // Every width of the shape at once.
-std::string check_all_widths(const LineShapeRow& shape, const Given& given, const Values& v,
-                             ProfileParameters& profile) {
+void check_all_widths(const LineShapeRow& shape, const Given& given, const Values& v,
+                      ProfileParameters& profile, HeaderFields& fields) {
   const bool all = std::all_of(shape.widths.begin(), shape.widths.end(),
                                [&](const ShapeWidth& w) { return given.quantity(row_of(w.name)); });
   if (!all)
     throw UsageError{std::string(shape.name) + " needs both " +
                      listed(width_options(shape), " and ")};
-  std::string widths;
   for (const ShapeWidth& width : shape.widths) {
     const std::string name = option_of(width.name);
     profile.*width.field = width_converted(name, v.quantities[row_of(width.name)], width.divisor);
   }
   for (const ShapeWidth& width : shape.widths) {
     const std::string name = option_of(width.name);
-    widths += (widths.empty() ? "" : " ") + std::string(width.name) + "=" +
-              shortest(positive(name, v.quantities[row_of(width.name)]));
+    fields.add(std::string(width.name), shortest(positive(name, v.quantities[row_of(width.name)])));
   }
-  return widths;
 }
 
-// The shape's parameters, each within its bounds: " eta=0.25".
-std::string check_parameters(const LineShapeRow& shape, const Given& given, const Values& v,
-                             ProfileParameters& profile) {
-  std::string parameters;
+// The shape's parameters, each within its bounds: eta=0.25.
+void check_parameters(const LineShapeRow& shape, const Given& given, const Values& v,
+                      ProfileParameters& profile, HeaderFields& fields) {
   for (const ShapeParameter& parameter : shape.parameters) {
     const std::string name = option_of(parameter.name);
     const std::string& text = v.quantities[row_of(parameter.name)];
@@ -458,14 +449,13 @@ std::string check_parameters(const LineShapeRow& shape, const Given& given, cons
       throw UsageError{name + " must lie between " + shortest(parameter.low) + " and " +
                        shortest(parameter.high) + ", not " + option_quoted(text)};
     profile.*parameter.field = value;
-    parameters.append(" ").append(parameter.name).append("=").append(shortest(value));
+    fields.add(std::string(parameter.name), shortest(value));
   }
-  return parameters;
 }
 
-// The widths and parameters, as the tsv comment line tells them: "fwhm=8 eta=0.25".
-std::string check_widths(const LineShapeRow& shape, const Given& given, const Values& v,
-                         BatchOptions& o) {
+// The widths and parameters, as the tsv comment line tells them: fwhm=8 eta=0.25.
+void check_widths(const LineShapeRow& shape, const Given& given, const Values& v, BatchOptions& o,
+                  HeaderFields& fields) {
   const std::vector<std::size_t> alternatives = alternative_widths();
   if (std::count_if(alternatives.begin(), alternatives.end(),
                     [&](std::size_t row) { return given.quantity(row); }) > 1)
@@ -477,13 +467,15 @@ std::string check_widths(const LineShapeRow& shape, const Given& given, const Va
   if (o.columns.width > 0 && shape.line_width == nullptr)
     throw UsageError{std::string(shape.name) + " takes no width field: give " +
                      listed(width_options(shape), shape.all_widths ? " and " : " or ")};
-  const std::string widths = shape.all_widths ? check_all_widths(shape, given, v, o.profile)
-                                              : check_one_width(shape, given, v, o);
-  return widths + check_parameters(shape, given, v, o.profile);
+  if (shape.all_widths)
+    check_all_widths(shape, given, v, o.profile, fields);
+  else
+    check_one_width(shape, given, v, o, fields);
+  check_parameters(shape, given, v, o.profile, fields);
 }
 
-// The grid's range and step or points. Returns "step=0.1" or "points=101".
-std::string check_grid_size(const Given& given, const Values& v, BatchOptions& o) {
+// The grid's range and step or points, with its field: step=0.1 or points=101.
+void check_grid_size(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
   if (given(O::points)) {
     o.grid = GridKind::points;
     o.points = whole_number("--points", v.points);
@@ -491,17 +483,19 @@ std::string check_grid_size(const Given& given, const Values& v, BatchOptions& o
       throw UsageError{"--points must be at least 2, not " + option_quoted(v.points)};
     if (o.points > static_cast<std::int64_t>(kMaxGridPoints))
       throw UsageError{"--points must be at most " + std::to_string(kMaxGridPoints)};
-    return "points=" + std::to_string(o.points);
+    fields.add("points", std::to_string(o.points));
+    return;
   }
   o.grid = given(O::from) || given(O::step) ? GridKind::step : GridKind::classic_default;
   if (o.step.negative || o.step.digits.find_first_not_of('0') == std::string::npos)
     throw UsageError{"--step must be positive, not " + option_quoted(v.step)};
-  return "step=" + shown_decimal(o.step);
+  fields.add("step", shown_decimal(o.step));
 }
 
 // The grid: --from and --to together (else the classic range), and --step or
-// --points (else the classic step). Returns "step=0.1" or "points=101".
-std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
+// --points (else the classic step), with the grid's fields: from=0.1 to=2000
+// step=0.1.
+void check_grid(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
   if (given(O::from) != given(O::to)) throw UsageError{"--from and --to go together"};
   if (given(O::step) && given(O::points)) throw UsageError{"give --step or --points, not both"};
   const auto decimal = [&](Option option, const std::string& text, std::string_view otherwise) {
@@ -510,14 +504,15 @@ std::string check_grid(const Given& given, const Values& v, BatchOptions& o) {
   o.from = decimal(O::from, v.from, kDefaultFrom);
   o.to = decimal(O::to, v.to, kDefaultTo);
   o.step = decimal(O::step, v.step, kDefaultStep);
-  const std::string grid = check_grid_size(given, v, o);
+  fields.add("from", shown_decimal(o.from));
+  fields.add("to", shown_decimal(o.to));
+  check_grid_size(given, v, o, fields);
   const double from = scan_to_double(o.from);
   const double to = scan_to_double(o.to);
   if (!std::isfinite(from) || !std::isfinite(to))
     throw UsageError{"--from and --to must lie within the range of doubles"};
   if (!(from < to) && !(from == to && o.grid == GridKind::step))
     throw UsageError{"--from must be below --to"};
-  return grid;
 }
 
 void check_format(const Given& given, const Values& v, BatchOptions& o) {
@@ -533,14 +528,15 @@ void check_format(const Given& given, const Values& v, BatchOptions& o) {
   }
 }
 
-// --cutoff, in full widths. Returns its tsv parameter (" cutoff=4").
-std::string check_cutoff(const Given& given, const Values& v, ProfileParameters& profile) {
-  if (!given(O::cutoff)) return "";
+// --cutoff, in full widths, with its tsv header field (cutoff=4).
+void check_cutoff(const Given& given, const Values& v, ProfileParameters& profile,
+                  HeaderFields& fields) {
+  if (!given(O::cutoff)) return;
   profile.cutoff = scan_to_double(decimal_of("--cutoff", v.cutoff));
   if (!(profile.cutoff >= 1.0) || !std::isfinite(profile.cutoff))
     throw UsageError{"--cutoff takes a number of full widths from 1 up, not " +
                      option_quoted(v.cutoff)};
-  return " cutoff=" + shortest(profile.cutoff);
+  fields.add("cutoff", shortest(profile.cutoff));
 }
 
 std::string normalisation_name(Normalisation normalisation) {
@@ -565,17 +561,22 @@ BatchOptions checked_options(const Given& given, Values v) {
   }
   check_input(given, v, o);
   const LineShapeRow& shape = check_shape(given, v, o.profile);
-  const std::string spectrum = check_spectrum(given, v, o) + check_weights(given, v, o);
-  const std::string widths = check_widths(shape, given, v, o);
-  const std::string cutoff = check_cutoff(given, v, o.profile);
-  const std::string grid = check_grid(given, v, o);
+  HeaderFields spectrum;
+  check_spectrum(given, v, o, spectrum);
+  check_weights(given, v, o, spectrum);
+  o.shape_fields = {{"shape", std::string(shape.name)}};
+  check_widths(shape, given, v, o, o.shape_fields);
+  o.shape_fields.add("normalise", normalisation_name(o.profile.normalisation));
+  o.other_fields = {{"scale", shortest(o.scale)}};
+  check_cutoff(given, v, o.profile, o.other_fields);
+  o.other_fields.append(spectrum);
+  check_grid(given, v, o, o.grid_fields);
   check_format(given, v, o);
   o.range_given = given(O::from);
-  o.shape_parameters = "shape=" + std::string(shape.name) + " " + widths +
-                       " normalise=" + normalisation_name(o.profile.normalisation);
-  o.grid_parameters = "from=" + shown_decimal(o.from) + " to=" + shown_decimal(o.to) + " " + grid;
-  o.other_parameters = "scale=" + shortest(o.scale) + cutoff + spectrum;
-  o.parameters = o.shape_parameters + " " + o.grid_parameters + " " + o.other_parameters;
+  HeaderFields all = o.shape_fields;
+  all.append(o.grid_fields);
+  all.append(o.other_fields);
+  o.parameters = all.text();
   return o;
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 static_assert(kSpectrumRecordSize <= kPointRoom);
 
-std::string no_text(std::string_view) { return {}; }
+std::string no_text(const SpectrumHeader&) { return {}; }
 
 // The points as two numbers a line, joined by `separator`.
 template <char separator>
@@ -31,9 +31,9 @@ char* number_points(const PointBlock& block, char* out) noexcept {
   return out;
 }
 
-std::string tsv_head(std::string_view parameters) { return "# " + std::string(parameters) + "\n"; }
+std::string tsv_head(const SpectrumHeader& header) { return "# " + header.fields.text() + "\n"; }
 
-std::string csv_head(std::string_view) { return "frequency,intensity\n"; }
+std::string csv_head(const SpectrumHeader&) { return "frequency,intensity\n"; }
 
 char* classic_points(const PointBlock& block, char* out) noexcept {
   const std::size_t count = std::min(block.x.size(), block.y.size());

@@ -30,6 +30,16 @@ double converted(double value, AxisUnit from, AxisUnit to) noexcept {
   return ev;
 }
 
+ProfileParameters profile_in_unit(ProfileParameters profile, std::optional<AxisUnit> from,
+                                  AxisUnit to) noexcept {
+  if (!from || *from == to) return profile;
+  const double factor = converted(1.0, *from, to);
+  profile.sigma *= factor;
+  profile.gamma *= factor;
+  profile.fwhm *= factor;
+  return profile;
+}
+
 double raman_cross_section(double wavenumber, double activity, double laser,
                            double kelvin) noexcept {
   const double scattered = laser - wavenumber;

@@ -22,6 +22,8 @@
 
 #include "batch/grid.h"
 #include "batch/input_lines.h"
+#include "batch/messages.h"
+#include "batch/run_plan.h"
 #include "batch/spectrum_kinds.h"
 #include "docstrings.h"
 #include "keywords.h"
@@ -248,34 +250,6 @@ std::string_view text_of(const py::bytes& content) {
   return {data, static_cast<std::size_t>(size)};
 }
 
-// What broaden-batch writes to its standard error on reading, one entry a
-// line, without the program's "broaden-batch: note: " or "warning: ".
-py::list notes_of(const std::string& written) {
-  py::list notes;
-  std::string_view rest = written;
-  while (!rest.empty()) {
-    const std::size_t end = std::min(rest.find('\n'), rest.size());
-    std::string_view line = rest.substr(0, end);
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-    for (const std::string_view prefix : {"broaden-batch: note: ", "broaden-batch: warning: "}) {
-      if (line.starts_with(prefix)) {
-        line.remove_prefix(prefix.size());
-        break;
-      }
-    }
-    notes.append(py::str(std::string(line)));
-  }
-  return notes;
-}
-
-// The quantity of an output's intensities, as the tsv header names it
-// after "intensity=" ("spectrum=uv intensity=oscillator strength").
-std::string intensity_unit(const std::string& spectrum_parameters) {
-  const std::string_view key = " intensity=";
-  const std::size_t at = spectrum_parameters.find(key);
-  return at == std::string::npos ? std::string() : spectrum_parameters.substr(at + key.size());
-}
-
 // path_or_paths as the files to read: one path, or a list or tuple of them.
 std::vector<py::object> paths_of(const py::object& path_or_paths) {
   std::vector<py::object> paths;
@@ -297,6 +271,52 @@ std::optional<std::string> laser_text(const py::object& laser) {
     throw py::type_error("laser must be a string such as '532nm' or a number of cm-1, not " +
                          py::repr(laser).cast<std::string>());
   return shortest(py::float_(laser).cast<double>()) + "cm-1";
+}
+
+// The names of the units of read()'s arrays: an output's on its axis, in
+// its broadening unit, its intensities as its sticks' header names them; a
+// line list's where its format, axis= or line_unit= name them.
+py::dict unit_names_of(const LinesPlan& plan, const BatchOptions& options) {
+  const InputLines& lines = plan.lines;
+  py::dict names;
+  const bool on_axis = lines.kind || options.axis || options.line_unit != AxisUnit::per_centimetre;
+  if (on_axis) {
+    names["positions"] = std::string(axis_row(plan.axis).name);
+    names["energies"] = std::string(axis_row(lines.broadening).name);
+  } else {
+    names["positions"] = unit_name(lines.table.frequency_unit);
+  }
+  names["intensities"] = lines.kind ? py::object(py::str(lines.sticks_intensity))
+                                    : unit_name(lines.table.intensity_unit);
+  return names;
+}
+
+// read()'s dictionary of what `plan` holds; one entry a file where several.
+py::dict read_result(LinesPlan plan, const BatchOptions& options,
+                     const std::vector<std::string>& formats,
+                     const std::vector<std::optional<double>>& free_energies,
+                     const std::vector<Message>& messages) {
+  const py::object none = py::none();
+  const bool several = formats.size() > 1;
+  py::list energies_list, format_list, notes;
+  for (const std::optional<double>& energy : free_energies)
+    energies_list.append(energy ? py::object(py::float_(*energy)) : none);
+  for (const std::string& format : formats) format_list.append(format);
+  for (const Message& message : messages) notes.append(message_text(message));
+  InputLines& lines = plan.lines;
+  py::dict result;
+  result["positions"] = array_of(std::move(plan.sticks.position));
+  result["intensities"] = array_of(std::move(plan.sticks.intensity));
+  result["energies"] = array_of(std::move(lines.table.frequency));
+  result["widths"] =
+      lines.table.width.empty() ? none : py::object(array_of(std::move(lines.table.width)));
+  result["kind"] = lines.kind ? std::string(spectrum_kind_row(*lines.kind).name) : "lines";
+  result["units"] = unit_names_of(plan, options);
+  result["free_energy"] = several ? py::object(energies_list) : energies_list[0];
+  result["weights"] = lines.weights.empty() ? none : py::object(py::cast(lines.weights));
+  result["format"] = several ? py::object(format_list) : format_list[0];
+  result["notes"] = notes;
+  return result;
 }
 
 py::dict read_files(const py::object& path_or_paths, const std::string& input,
@@ -335,70 +355,28 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   std::vector<std::string_view> texts;
   for (const py::bytes& content : contents) texts.push_back(text_of(content));
 
-  std::ostringstream written;
+  std::vector<Message> messages;
   std::vector<std::string> formats;
   std::vector<std::optional<double>> free_energies;
   std::optional<BatchFailure> failure;
-  InputLines lines;
+  LinesPlan plan;
   {
     const py::gil_scoped_release unlocked;
     try {
       std::vector<InputLines> reads;
       for (std::size_t f = 0; f < texts.size(); ++f) {
-        const LineListFormat& format =
-            options.input == "auto" ? recognise_input(texts[f]) : *find_input_format(options.input);
-        formats.emplace_back(format.name);
-        reads.push_back(read_input_lines(texts[f], options.inputs[f], options, written));
+        reads.push_back(read_input_lines(texts[f], options.inputs[f], options, messages));
+        formats.emplace_back(reads.back().format);
         free_energies.push_back(reads.back().free_energy);
       }
-      std::string header;
-      lines = summed_inputs(std::move(reads), options, header, written);
+      plan = plan_lines(std::move(reads), options, messages);
     } catch (BatchFailure& failed) {
       failure = std::move(failed);
     }
   }
   if (failure) throw py::value_error(failure->message);
-
-  const AxisUnit axis_unit = axis_of(lines, options);
-  Sticks sticks = sticks_of(lines, options, axis_unit);
-  const py::object none = py::none();
-  py::dict unit_names;
-  if (lines.kind) {
-    unit_names["positions"] = std::string(axis_row(axis_unit).name);
-    unit_names["energies"] = std::string(axis_row(lines.broadening).name);
-    unit_names["intensities"] = intensity_unit(lines.sticks_parameters);
-  } else {
-    // A line list names its units where its format does; axis= and
-    // line_unit= name those of the positions, and of the energies.
-    if (options.axis || options.line_unit != AxisUnit::per_centimetre) {
-      unit_names["positions"] = std::string(axis_row(axis_unit).name);
-      unit_names["energies"] = std::string(axis_row(lines.broadening).name);
-    } else {
-      unit_names["positions"] = unit_name(lines.table.frequency_unit);
-    }
-    unit_names["intensities"] = unit_name(lines.table.intensity_unit);
-  }
-  const bool several = paths.size() > 1;
-  py::list energies_list, format_list;
-  for (const std::optional<double>& energy : free_energies)
-    energies_list.append(energy ? py::object(py::float_(*energy)) : none);
-  for (const std::string& format : formats) format_list.append(format);
-
-  py::dict result;
-  result["positions"] = array_of(std::move(sticks.position));
-  result["intensities"] = array_of(std::move(sticks.intensity));
-  result["energies"] = array_of(std::move(lines.table.frequency));
-  result["widths"] =
-      lines.table.width.empty() ? none : py::object(array_of(std::move(lines.table.width)));
-  result["kind"] = lines.kind ? std::string(spectrum_kind_row(*lines.kind).name) : "lines";
-  result["units"] = unit_names;
-  result["free_energy"] = several ? py::object(energies_list) : energies_list[0];
-  result["weights"] = lines.weights.empty() ? none : py::object(py::cast(lines.weights));
-  result["format"] = several ? py::object(format_list) : format_list[0];
-  result["notes"] = notes_of(written.str());
-  return result;
+  return read_result(std::move(plan), options, formats, free_energies, messages);
 }
-
 }  // namespace
 }  // namespace broaden
 

@@ -39,11 +39,13 @@ TEST(SpectrumFormats, EachRowWritesItsHeadPointsAndTail) {
        "      0.3000 ,       2.5000\n      0.0000 ,       0.3000\n   2000.0000 ,      -0.0000\n",
        ""},
   };
+  const HeaderFields fields{{"shape", "gaussian"}, {"sigma", "5"}};
+  const SpectrumHeader header{fields, AxisUnit::per_centimetre, x.size()};
   for (const auto& c : cases) {
     const SpectrumFormat& row = format(c.name);
-    EXPECT_EQ(row.head("shape=gaussian sigma=5"), c.head) << c.name;
+    EXPECT_EQ(row.head(header), c.head) << c.name;
     EXPECT_EQ(points(row, {x, y, c.digits}), c.points) << c.name << " " << c.digits;
-    EXPECT_EQ(row.tail("shape=gaussian sigma=5"), c.tail) << c.name;
+    EXPECT_EQ(row.tail(header), c.tail) << c.name;
   }
 }
 

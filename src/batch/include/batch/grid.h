@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/header_fields.h"
 #include "batch/options.h"
 #include "numbers/decimal_scan.h"
 
@@ -90,15 +91,24 @@ GridResult grid_for(const BatchOptions& options);
 /// is options.step where --step was given, else the largest 1, 2 or 5 times
 /// a power of ten that is at most a tenth of `fwhm` (the lines' narrowest
 /// full width on this axis); with --points, that many points from `low` to
-/// `high` so rounded. `text` is the grid as the tsv header tells it,
-/// "from=960 to=1140 step=1". Refusals as grid_by_step gives them, and a
+/// `high` so rounded. `fields` are the grid as the tsv header tells it,
+/// from=960 to=1140 step=1. Refusals as grid_by_step gives them, and a
 /// span of more than kMaxGridPoints steps.
 ///
 ///   low 860, high 1240, fwhm 4 -> from 860 to 1240 step 0.2 (1901 points)
 struct SpanningGrid {
   GridResult grid;
-  std::string text;
+  HeaderFields fields;
 };
 SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options);
+
+/// The grid that spans lines at `positions` (not empty) of full width `fwhm`,
+/// both in the unit `broadening`, drawn on `axis`: grid_spanning from 10
+/// full widths below the lowest (not below half its energy, where it is
+/// above zero) to 10 above the highest, both on the axis, the narrowest full
+/// width being that of the lowest or the highest line there.
+///   positions {1000, 1100} cm-1, fwhm 10, axis cm-1 -> from 900 to 1200 step 1
+SpanningGrid grid_spanning_lines(std::span<const double> positions, double fwhm,
+                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options);
 
 }  // namespace broaden

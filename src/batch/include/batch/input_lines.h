@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/header_fields.h"
+#include "batch/messages.h"
 #include "batch/options.h"
 #include "records/line_table.h"
 
@@ -52,13 +54,19 @@ struct InputLines {
   /// the sticks on that axis give them as printed.
   std::vector<double> printed;
   AxisUnit printed_unit = AxisUnit::per_centimetre;
-  /// For the tsv header: "spectrum=uv intensity=L/(mol*cm)"; empty for a
-  /// line list.
-  std::string spectrum_parameters;
+  /// The format the input was read in, its row's name ("gaussian"); for
+  /// several inputs, the first's.
+  std::string_view format;
+  /// The quantity of an output's curve, as the tsv header names it after
+  /// "intensity=": "L/(mol*cm)", "km/mol"; empty for a line list.
+  std::string intensity;
   /// The same for the sticks, each a line's area: with --units epsilon
-  /// "spectrum=uv intensity=epsilon/(L/mol/cm)*eV" (a Raman cross-section
-  /// and a native quantity are what the curve's header names).
-  std::string sticks_parameters;
+  /// "epsilon/(L/mol/cm)*eV" (a Raman cross-section and a native quantity
+  /// are what the curve's header names).
+  std::string sticks_intensity;
+  /// Whether the intensities were converted by --units epsilon (Raman
+  /// activities only with --laser).
+  bool converted_units = false;
   std::optional<double> free_energy;  ///< an output's Gibbs free energy, hartree
   /// The files' weights once summed (--weights, or the Boltzmann weights);
   /// empty where none were asked for.
@@ -66,9 +74,9 @@ struct InputLines {
 };
 
 /// The lines of the input `name` whose text is `text`, read in the format
-/// options.input names (or recognised from the content with "auto"). A
-/// line list's notes go to `notes` as "broaden-batch: note: NAME:LINE: ...",
-/// an output's as "broaden-batch: warning: ..." (none with --quiet).
+/// options.input names (or recognised from the content with "auto"). The
+/// readers' notes are added to `messages` (ReaderNote, an output's as
+/// warnings; none with --quiet).
 /// Throws BatchFailure: a reader's error "NAME:LINE:COLUMN: expected ...",
 /// a file without the spectrum asked for, an option that does not fit the
 /// input (status 2), a position that does not stay finite.
@@ -77,28 +85,28 @@ struct InputLines {
 ///   a Gaussian output with IR intensities, --units epsilon
 ///     -> intensities times kIrEpsilonPerKmPerMol, kind ir
 InputLines read_input_lines(std::string_view text, const std::string& name,
-                            const BatchOptions& options, std::ostream& notes);
+                            const BatchOptions& options, std::vector<Message>& messages);
 
 /// The inputs `reads` (of options.inputs, in that order) summed: their lines
 /// one file after another, each intensity times its file's weight
 /// (options.weights, or with options.boltzmann the weights of their free
 /// energies, boltzmann_weights), each rounded once; with neither, as read.
-/// Sets `header` to the inputs for the tsv comment line:
-///   one file: " input='a.log' lines=3"
-///   two files: " input='a.log' weight=1 input='b.log' weight=1 lines=6"
-///   --weights 0.7,0.3: " input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6"
-///   --boltzmann: " input='a.log' free_energy=-382.1 weight=0.9 ..."
+/// Sets `header` to the inputs' fields for the tsv comment line:
+///   one file: input='a.log' lines=3
+///   two files: input='a.log' weight=1 input='b.log' weight=1 lines=6
+///   --weights 0.7,0.3: input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6
+///   --boltzmann: input='a.log' free_energy=-382.1 weight=0.9 ...
 /// Throws BatchFailure when the files give different kinds of spectrum (or
 /// mix line lists and outputs), or with --boltzmann when one holds no free
 /// energy.
 ///
-/// Warnings go to `warnings` (none with --quiet): a file without lines (an
+/// Warnings are added to `messages` (none with --quiet): a file without lines (an
 /// empty list, a wrong file: its spectrum is zero), a file named more than
 /// once (its lines count each time), and with --boltzmann a file whose
 /// weight is 0 (its free energy so far above the lowest that it is likely
 /// another molecule's).
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         std::string& header, std::ostream& warnings);
+                         HeaderFields& header, std::vector<Message>& messages);
 
 /// The axis the spectrum is drawn on: --axis, else the spectrum's default
 /// (nm for uv and ecd, cm-1 for ir and raman), else the line list's unit.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/header_fields.h"
 #include "batch/plot.h"
 #include "line_shapes/line_profiles.h"
 #include "numbers/decimal_scan.h"
@@ -117,12 +118,13 @@ struct BatchOptions {
   bool quiet = false;    ///< no warnings, notes or progress on standard error
   unsigned threads = 0;  ///< 0: as many as pay, at most the processors this process may use
 
-  /// The parameters as they were given, for the tsv comment line:
-  /// "shape=lorentzian fwhm=10 normalise=area from=0.1 to=2000 step=0.1 scale=1",
-  /// and its parts: the shape's, the grid's ("from=0.1 to=2000 step=0.1",
-  /// rewritten where the grid is made to span the lines) and the rest.
+  /// The parameters as they were given, as the tsv comment line tells them:
+  /// the shape's fields (shape=lorentzian fwhm=10 normalise=area), the
+  /// grid's (from=0.1 to=2000 step=0.1; the run tells another where the grid
+  /// is made to span the lines) and the rest (scale=1 units=epsilon ...);
+  /// `parameters` is the three as one line.
+  HeaderFields shape_fields, grid_fields, other_fields;
   std::string parameters;
-  std::string shape_parameters, grid_parameters, other_parameters;
 };
 
 enum class CommandAction { run, help, version, usage_error };

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "batch/grid.h"
+#include "batch/header_fields.h"
 #include "numbers/double_to_shortest.h"
 
 namespace broaden {
@@ -31,6 +32,15 @@ struct PointBlock {
   std::size_t first_index = 0;
 };
 
+/// What a format may write before and after the points: the run's
+/// parameters as typed fields, the axis the points are on, how many there
+/// are.
+struct SpectrumHeader {
+  const HeaderFields& fields;  ///< shape=gaussian sigma=5 ... lines=2
+  AxisUnit axis = AxisUnit::per_centimetre;
+  std::size_t points = 0;
+};
+
 /// The most characters a format writes for one point.
 inline constexpr std::size_t kPointRoom = 2 * kShortestRoom + 2;
 
@@ -39,22 +49,21 @@ struct SpectrumFormat {
   std::string_view name;
   /// What --help says of it: "tsv (default)".
   std::string_view summary;
-  /// The text before the first point; `parameters` tells the run's
-  /// parameters ("shape=gaussian sigma=5 ... lines=2"), on one line.
-  std::string (*head)(std::string_view parameters);
+  /// The text before the first point.
+  std::string (*head)(const SpectrumHeader& header);
   /// Writes one line a point of `block` into `out`, which has room for
   /// kPointRoom characters a point, and returns the pointer past the last.
   /// Pure and reentrant: blocks of a spectrum may be written in parallel
   /// and joined in order.
   char* (*points)(const PointBlock& block, char* out) noexcept;
   /// The text after the last point.
-  std::string (*tail)(std::string_view parameters);
+  std::string (*tail)(const SpectrumHeader& header);
 };
 
 /// Every format; new rows go at the end, as --format's kinds count the
 /// rows in order:
 ///
-///   tsv      head "# " + parameters + "\n"; a point "0.3\t2.5\n" (by double_to_shortest)
+///   tsv      head "# " + the fields' text + "\n"; a point "0.3\t2.5\n" (by double_to_shortest)
 ///   csv      head "frequency,intensity\n";  a point "0.3,2.5\n"
 ///   classic  no head; a point as the spectrum record,
 ///            "      0.1000 ,       0.0000\n" (spectrum_writer.h)

@@ -56,6 +56,13 @@ const AxisRow& axis_row(AxisUnit unit) noexcept;
 ///   converted(x, u, u) -> x
 double converted(double value, AxisUnit from, AxisUnit to) noexcept;
 
+/// `profile` with its widths (sigma, gamma, fwhm), given in `from` (none:
+/// already in `to`), in the energy unit `to`: each multiplied by
+/// converted(1, from, to).
+///   {gaussian, sigma 0.1}, from eV, to cm-1 -> sigma 806.5543937349212
+ProfileParameters profile_in_unit(ProfileParameters profile, std::optional<AxisUnit> from,
+                                  AxisUnit to) noexcept;
+
 /// One kind of spectrum: what a line's position and intensity are, the unit
 /// the lines are broadened in (an energy) and the default axis.
 struct SpectrumKindRow {

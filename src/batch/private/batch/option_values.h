@@ -96,7 +96,6 @@ double positive(const std::string& name, const std::string& text);
 /// A whole number, all of `text`; fails with "NAME takes a whole number, not 'x'".
 std::int64_t whole_number(const std::string& name, const std::string& text);
 
-
 /// A decimal of the grid as the user would write it ("100000", "0.3") where
 /// decimal_to_text can, else its double's shortest text.
 std::string shown_decimal(const DecimalScan& scan);

@@ -1,0 +1,81 @@
+// What a run of broaden-batch has to say besides its output: its notes and
+// warnings as data, each a kind and its values, rendered to text only where
+// they are shown (on standard error, or as the Python module's notes).
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "batch/options.h"
+
+namespace broaden {
+
+/// A reader's word on a line of an input: a line list's note, or a
+/// quantum-chemistry output's (imaginary modes left out...), or the
+/// overlay's. `input` as given ("-" for standard input).
+struct ReaderNote {
+  std::string input;
+  std::size_t line = 0;
+  std::string text;
+  bool warning = false;  ///< an output's notes are warnings: lines were left out
+};
+/// Raman activities with --units epsilon but no --laser: nothing converted.
+struct RamanWithoutLaser {};
+/// An input that holds no lines.
+struct NoLines {
+  std::string input;
+};
+/// An input named again: its lines count each time.
+struct GivenTwice {
+  std::string input;
+};
+/// A file whose Boltzmann weight is 0, its free energy `above` hartree
+/// above the lowest at `kelvin`.
+struct WeighsNothing {
+  std::string input;
+  double kelvin = 0.0, above = 0.0;
+};
+/// Lines outside the grid, whose ends are told as written (`first`, `last`).
+struct LinesOutside {
+  std::size_t outside = 0, lines = 0;
+  std::string first, last;
+};
+/// A grid whose largest step exceeds a quarter of the narrowest full width.
+struct CoarseGrid {
+  double step = 0.0, narrowest = 0.0;
+  AxisUnit axis = AxisUnit::per_centimetre;
+};
+/// Values beyond the largest double, written as inf: points of the
+/// spectrum, or lines' intensities (`lines`).
+struct BeyondDoubles {
+  std::size_t count = 0, of = 0;
+  bool lines = false;
+};
+/// The drawing program's own first words on a picture it drew.
+struct DrawingNote {
+  std::string text;
+};
+
+using Message = std::variant<ReaderNote, RamanWithoutLaser, NoLines, GivenTwice, WeighsNothing,
+                             LinesOutside, CoarseGrid, BeyondDoubles, DrawingNote>;
+
+/// Whether `message` is a warning (else a note).
+bool is_warning(const Message& message) noexcept;
+
+/// The text of `message`, one line without its end and without the
+/// program's "broaden-batch: note: " before it; names escaped or quoted as
+/// messages show them:
+///   ReaderNote{"a.txt", 3, "a blank line"} -> "a.txt:3: a blank line"
+///   NoLines{"b.log"} -> "'b.log' holds no lines: it adds nothing to the spectrum"
+std::string message_text(const Message& message);
+
+/// Writes each of `messages` as a line of standard error,
+/// "broaden-batch: note: TEXT" or "broaden-batch: warning: TEXT"; nothing
+/// with `quiet`.
+void write_messages(std::span<const Message> messages, bool quiet, std::ostream& err);
+
+}  // namespace broaden

@@ -1,0 +1,88 @@
+#include "batch/messages.h"
+
+#include <cstdio>
+
+#include "batch/input_lines.h"
+#include "batch/spectrum_kinds.h"
+#include "numbers/double_to_shortest.h"
+#include "text/quoted.h"
+
+namespace broaden {
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+
+// A number for a message, to three digits: "0.25", "1.2e+03".
+std::string short_number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", value);
+  return text;
+}
+
+std::string coarse_text(const CoarseGrid& m) {
+  const std::string unit = std::string(axis_row(m.axis).symbol);
+  return "the grid is too coarse for the width: its step, " + short_number(m.step) + " " + unit +
+         ", is more than a quarter of the narrowest full width at half maximum, " +
+         short_number(m.narrowest) + " " + unit + " (a step of " + short_number(m.narrowest / 4) +
+         " or less draws the peaks)";
+}
+
+std::string outside_text(const LinesOutside& m) {
+  return std::to_string(m.outside) + " of " + std::to_string(m.lines) +
+         (m.lines == 1 ? " line" : " lines") + (m.outside == 1 ? " lies" : " lie") +
+         " outside the grid (" + m.first + " to " + m.last + "); only " +
+         (m.outside == 1 ? "its tail reaches" : "their tails reach") + " it";
+}
+
+}  // namespace
+
+bool is_warning(const Message& message) noexcept {
+  return std::visit(
+      Overloaded{[](const ReaderNote& m) { return m.warning; },
+                 [](const RamanWithoutLaser&) { return false; },
+                 [](const DrawingNote&) { return false; }, [](const auto&) { return true; }},
+      message);
+}
+
+std::string message_text(const Message& message) {
+  return std::visit(
+      Overloaded{
+          [](const ReaderNote& m) {
+            return shown_input(m.input) + ":" + std::to_string(m.line) + ": " + m.text;
+          },
+          [](const RamanWithoutLaser&) {
+            return std::string("Raman activities without --laser: --units epsilon changes nothing");
+          },
+          [](const NoLines& m) {
+            return quoted_input(m.input) + " holds no lines: it adds nothing to the spectrum";
+          },
+          [](const GivenTwice& m) {
+            return quoted_input(m.input) + " is given more than once: its lines count each time";
+          },
+          [](const WeighsNothing& m) {
+            return quoted_input(m.input) + " weighs nothing at " + shortest(m.kelvin) +
+                   " K: its free energy lies " + shortest(m.above) +
+                   " hartree above the lowest (another molecule?)";
+          },
+          [](const LinesOutside& m) { return outside_text(m); },
+          [](const CoarseGrid& m) { return coarse_text(m); },
+          [](const BeyondDoubles& m) {
+            return std::to_string(m.count) + " of " + std::to_string(m.of) +
+                   (m.lines ? " lines" : " points") + (m.count == 1 ? " exceeds" : " exceed") +
+                   " the largest double (1.7976931348623157e308): written as inf";
+          },
+          [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); }},
+      message);
+}
+
+void write_messages(std::span<const Message> messages, bool quiet, std::ostream& err) {
+  if (quiet) return;
+  for (const Message& message : messages)
+    err << (is_warning(message) ? "broaden-batch: warning: " : "broaden-batch: note: ")
+        << message_text(message) << "\n";
+}
+
+}  // namespace broaden
