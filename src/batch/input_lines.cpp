@@ -159,26 +159,18 @@ void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions
                                          " cm-1 lie beyond the largest double"};
 }
 
-// The lines of a quantum-chemistry output's spectrum: the one asked for, or
-// the one it holds; positions multiplied by --scale, then shifted; with
-// --units epsilon the intensities converted (spectrum_kinds.h).
-InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
-                          const std::string& input, const BatchOptions& options,
-                          std::vector<Message>& messages) {
-  const SpectraRead read = format.read_spectra(text);
-  if (read.error) throw read_failure(input, *read.error);
-  if (!options.quiet)
-    for (const LineListNote& note : read.notes)
-      messages.push_back(ReaderNote{input, note.line, note.text, true});
-  const std::string name = quoted_input(input);
+// The kind of spectrum asked for, or the one kind `data` holds; refused
+// where it holds none or several, or where --laser or --rotatory do not fit it.
+SpectrumKind output_kind(const SpectraData& data, const BatchOptions& options,
+                         const std::string& name) {
   SpectrumKind kind = SpectrumKind::ir;
   if (options.spectrum) {
     kind = *options.spectrum;
   } else {
-    const std::vector<SpectrumKind> kinds = kinds_held(read.data);
+    const std::vector<SpectrumKind> kinds = kinds_held(data);
     if (kinds.empty())
       throw BatchFailure{kBatchFailed,
-                         name + " holds no spectrum (it holds: " + holdings(read.data) + ")"};
+                         name + " holds no spectrum (it holds: " + holdings(data) + ")"};
     if (kinds.size() > 1) {
       std::string choices;
       for (std::size_t k = 0; k < kinds.size(); ++k)
@@ -186,8 +178,7 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
                                : k + 1 == kinds.size() ? " or "
                                                        : ", ") +
                    "--spectrum " + std::string(spectrum_kind_row(kinds[k]).name);
-      throw BatchFailure{kBatchFailed,
-                         name + " holds " + holdings(read.data) + ": give " + choices};
+      throw BatchFailure{kBatchFailed, name + " holds " + holdings(data) + ": give " + choices};
     }
     kind = kinds.front();
   }
@@ -200,53 +191,93 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
                                                ", and " + name + " gives --spectrum " +
                                                std::string(spectrum_kind_row(kind).name)};
   }
-  const SpectrumKindRow& row = spectrum_kind_row(kind);
-  const SpectrumQuantity quantity = quantity_of(kind, read.data, options);
-  if (!holds(read.data, quantity))
-    throw BatchFailure{kBatchFailed, holds_none_message(name, read.data, quantity)};
+  return kind;
+}
 
-  InputLines result;
-  result.kind = kind;
-  result.broadening = row.broadening;
-  result.free_energy = read.data.free_energy;
-  const std::vector<double>& strength = column_of(read.data, quantity);
-  const bool vibrational = kind == SpectrumKind::ir || kind == SpectrumKind::raman;
-  for (std::size_t k = 0; k < strength.size(); ++k) {
-    const ExcitedStates& states = read.data.excited_states;
-    double position = vibrational ? read.data.vibrations.frequency[k] : state_energy(states, k);
-    result.printed_unit = vibrational || (states.energy_ev.empty() && !states.wavenumber.empty())
-                              ? AxisUnit::per_centimetre
-                          : !states.energy_ev.empty() ? AxisUnit::electronvolt
-                                                      : AxisUnit::nanometre;
-    result.printed.push_back(vibrational                                     ? position
-                             : result.printed_unit == AxisUnit::electronvolt ? states.energy_ev[k]
-                             : result.printed_unit == AxisUnit::per_centimetre
-                                 ? states.wavenumber[k]
-                                 : states.wavelength_nm[k]);
-    position = position * options.scale + options.shift;
-    if (!std::isfinite(position))
-      throw BatchFailure{kBatchFailed,
-                         "a position of " + name + " does not stay finite once scaled and shifted"};
-    if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position > 0.0))
-      throw BatchFailure{kBatchFailed, "a line of " + name + " lies at " + shortest(position) +
-                                           " cm-1 once scaled and shifted: a Raman cross-section "
-                                           "needs a wavenumber above zero"};
-    if (kind == SpectrumKind::raman && options.laser > 0.0 && !(position < options.laser))
-      throw BatchFailure{kBatchFailed, "a line of " + name + " at " + shortest(position) +
-                                           " cm-1 lies at or beyond the laser's wavenumber"};
-    result.table.push_back(Peak{position, strength[k]});
+// The position of line k of `data` for a spectrum of `kind` as the file
+// prints it, in eV for an excited state (converted where it prints none),
+// its printed form kept in `lines` (printed, printed_unit) for the sticks.
+double printed_position(const SpectraData& data, SpectrumKind kind, std::size_t k,
+                        InputLines& lines) {
+  const ExcitedStates& states = data.excited_states;
+  if (kind == SpectrumKind::ir || kind == SpectrumKind::raman) {
+    lines.printed_unit = AxisUnit::per_centimetre;
+    lines.printed.push_back(data.vibrations.frequency[k]);
+    return data.vibrations.frequency[k];
   }
-  if (options.epsilon) convert_to_epsilon(result, kind, options, name);
+  lines.printed_unit = !states.energy_ev.empty()    ? AxisUnit::electronvolt
+                       : !states.wavenumber.empty() ? AxisUnit::per_centimetre
+                                                    : AxisUnit::nanometre;
+  lines.printed.push_back(lines.printed_unit == AxisUnit::electronvolt ? states.energy_ev[k]
+                          : lines.printed_unit == AxisUnit::per_centimetre
+                              ? states.wavenumber[k]
+                              : states.wavelength_nm[k]);
+  return state_energy(states, k);
+}
+
+// Refuses a position that is not finite once scaled and shifted, and for
+// Raman cross-sections one at or below zero or at or beyond the laser.
+void check_position(double position, SpectrumKind kind, const BatchOptions& options,
+                    const std::string& name) {
+  if (!std::isfinite(position))
+    throw BatchFailure{kBatchFailed,
+                       "a position of " + name + " does not stay finite once scaled and shifted"};
+  if (kind != SpectrumKind::raman || !(options.laser > 0.0)) return;
+  if (!(position > 0.0))
+    throw BatchFailure{kBatchFailed, "a line of " + name + " lies at " + shortest(position) +
+                                         " cm-1 once scaled and shifted: a Raman cross-section "
+                                         "needs a wavenumber above zero"};
+  if (!(position < options.laser))
+    throw BatchFailure{kBatchFailed, "a line of " + name + " at " + shortest(position) +
+                                         " cm-1 lies at or beyond the laser's wavenumber"};
+}
+
+// The quantities the header names: the curve's and the sticks' (a stick
+// carries its line's area: with epsilon that of the curve times the unit it
+// is broadened in); Raman activities with epsilon but no laser noted.
+void name_quantities(InputLines& result, SpectrumKind kind, const BatchOptions& options,
+                     std::vector<Message>& messages) {
+  const SpectrumKindRow& row = spectrum_kind_row(kind);
   const bool cross_sections = kind == SpectrumKind::raman && options.laser > 0.0;
   result.converted_units = options.epsilon && (kind != SpectrumKind::raman || cross_sections);
   result.intensity = std::string(result.converted_units ? row.epsilon : row.native);
-  // A stick carries its line's area: with epsilon that of the curve times
-  // the unit it is broadened in.
   result.sticks_intensity = result.intensity;
   if (result.converted_units && !cross_sections)
     result.sticks_intensity.append("*").append(axis_row(row.broadening).symbol);
   if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
     messages.push_back(RamanWithoutLaser{});
+}
+
+// The lines of a quantum-chemistry output's spectrum: the one asked for, or
+// the one it holds; positions multiplied by --scale, then shifted; with
+// --units epsilon the intensities converted (spectrum_kinds.h).
+InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
+                          const std::string& input, const BatchOptions& options,
+                          std::vector<Message>& messages) {
+  const SpectraRead read = format.read_spectra(text);
+  if (read.error) throw read_failure(input, *read.error);
+  if (!options.quiet)
+    for (const LineListNote& note : read.notes)
+      messages.push_back(ReaderNote{input, note.line, note.text, true});
+  const std::string name = quoted_input(input);
+  const SpectrumKind kind = output_kind(read.data, options, name);
+  const SpectrumKindRow& row = spectrum_kind_row(kind);
+  const SpectrumQuantity quantity = quantity_of(kind, read.data, options);
+  if (!holds(read.data, quantity))
+    throw BatchFailure{kBatchFailed, holds_none_message(name, read.data, quantity)};
+  InputLines result;
+  result.kind = kind;
+  result.broadening = row.broadening;
+  result.free_energy = read.data.free_energy;
+  const std::vector<double>& strength = column_of(read.data, quantity);
+  for (std::size_t k = 0; k < strength.size(); ++k) {
+    const double position =
+        printed_position(read.data, kind, k, result) * options.scale + options.shift;
+    check_position(position, kind, options, name);
+    result.table.push_back(Peak{position, strength[k]});
+  }
+  if (options.epsilon) convert_to_epsilon(result, kind, options, name);
+  name_quantities(result, kind, options, messages);
   return result;
 }
 
@@ -307,10 +338,9 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
   return result;
 }
 
-}  // namespace
-
-InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         HeaderFields& header, std::vector<Message>& messages) {
+// Refuses files that give different kinds of spectrum (or mix line lists
+// and outputs).
+void check_one_kind(const std::vector<InputLines>& reads, const BatchOptions& options) {
   const auto gives = [](const InputLines& read) {
     return read.kind ? "gives --spectrum " + std::string(spectrum_kind_row(*read.kind).name)
                      : std::string("is a line list");
@@ -322,71 +352,105 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
                                            gives(reads.front()) +
                                            ": the files summed must give one kind of spectrum"};
   }
-  std::vector<double> weights = options.weights;
-  if (options.boltzmann > 0.0) {
-    std::vector<double> energies;
-    for (std::size_t f = 0; f < reads.size(); ++f) {
-      if (!reads[f].free_energy)
-        throw BatchFailure{kBatchFailed,
-                           "--boltzmann weights the files by their free energies, and " +
-                               quoted_input(options.inputs[f]) + " holds none"};
-      energies.push_back(*reads[f].free_energy);
-    }
-    weights = boltzmann_weights(energies, options.boltzmann);
-    const double lowest = *std::min_element(energies.begin(), energies.end());
-    for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
-      if (weights[f] == 0.0)
-        messages.push_back(
-            WeighsNothing{options.inputs[f], options.boltzmann, energies[f] - lowest});
-    }
+}
+
+// The files' weights: --weights, or with --boltzmann those of their free
+// energies (a weight of 0 told); empty with neither.
+std::vector<double> weights_of(const std::vector<InputLines>& reads, const BatchOptions& options,
+                               std::vector<Message>& messages) {
+  if (!(options.boltzmann > 0.0)) return options.weights;
+  std::vector<double> energies;
+  for (std::size_t f = 0; f < reads.size(); ++f) {
+    if (!reads[f].free_energy)
+      throw BatchFailure{kBatchFailed,
+                         "--boltzmann weights the files by their free energies, and " +
+                             quoted_input(options.inputs[f]) + " holds none"};
+    energies.push_back(*reads[f].free_energy);
   }
-  for (std::size_t f = 0; f < reads.size() && !options.quiet; ++f) {
+  std::vector<double> weights = boltzmann_weights(energies, options.boltzmann);
+  const double lowest = *std::min_element(energies.begin(), energies.end());
+  for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
+    if (weights[f] == 0.0)
+      messages.push_back(WeighsNothing{options.inputs[f], options.boltzmann, energies[f] - lowest});
+  }
+  return weights;
+}
+
+// Tells the files without lines, and the files named more than once.
+void tell_inputs(const std::vector<InputLines>& reads, const BatchOptions& options,
+                 std::vector<Message>& messages) {
+  if (options.quiet) return;
+  for (std::size_t f = 0; f < reads.size(); ++f) {
     if (reads[f].table.frequency.empty()) messages.push_back(NoLines{options.inputs[f]});
   }
-  for (std::size_t f = 1; f < options.inputs.size() && !options.quiet; ++f) {
-    if (options.inputs[f] != "-" &&
-        std::find(options.inputs.begin(), options.inputs.begin() + static_cast<std::ptrdiff_t>(f),
-                  options.inputs[f]) != options.inputs.begin() + static_cast<std::ptrdiff_t>(f))
+  const auto begin = options.inputs.begin();
+  for (std::size_t f = 1; f < options.inputs.size(); ++f) {
+    const auto at = begin + static_cast<std::ptrdiff_t>(f);
+    if (options.inputs[f] != "-" && std::find(begin, at, options.inputs[f]) != at)
       messages.push_back(GivenTwice{options.inputs[f]});
   }
-  InputLines sum = std::move(reads.front());
+}
+
+// Appends `more`'s lines to `sum`'s, both at one power of two (the larger).
+void append_lines(InputLines& sum, InputLines& more) {
+  scale_down(sum, more.intensity_exponent - sum.intensity_exponent);
+  scale_down(more, sum.intensity_exponent - more.intensity_exponent);
   LineTable& table = sum.table;
-  const auto weigh = [&](std::size_t from, std::size_t f) {
-    if (!weights.empty())
-      convert_intensities(sum, from, [&](double v, std::size_t) { return v * weights[f]; });
-  };
-  weigh(0, 0);
-  for (std::size_t f = 1; f < reads.size(); ++f) {
-    // One power of two for all: the larger, the other file's scaled down to it.
-    scale_down(sum, reads[f].intensity_exponent - sum.intensity_exponent);
-    scale_down(reads[f], sum.intensity_exponent - reads[f].intensity_exponent);
-    const LineTable& more = reads[f].table;
-    const std::size_t from = table.frequency.size();
-    table.frequency.insert(table.frequency.end(), more.frequency.begin(), more.frequency.end());
-    table.intensity.insert(table.intensity.end(), more.intensity.begin(), more.intensity.end());
-    // One column layout reads every file: each gives widths, or none does.
-    table.width.insert(table.width.end(), more.width.begin(), more.width.end());
-    weigh(from, f);
-    // The sticks give the positions as printed only where every file prints them alike.
-    if (reads[f].printed.empty() || reads[f].printed_unit != sum.printed_unit)
-      sum.printed.clear();
-    else if (!sum.printed.empty())
-      sum.printed.insert(sum.printed.end(), reads[f].printed.begin(), reads[f].printed.end());
-  }
-  header = {};
+  table.frequency.insert(table.frequency.end(), more.table.frequency.begin(),
+                         more.table.frequency.end());
+  table.intensity.insert(table.intensity.end(), more.table.intensity.begin(),
+                         more.table.intensity.end());
+  // One column layout reads every file: each gives widths, or none does.
+  table.width.insert(table.width.end(), more.table.width.begin(), more.table.width.end());
+  // The sticks give the positions as printed only where every file prints them alike.
+  if (more.printed.empty() || more.printed_unit != sum.printed_unit)
+    sum.printed.clear();
+  else if (!sum.printed.empty())
+    sum.printed.insert(sum.printed.end(), more.printed.begin(), more.printed.end());
+}
+
+// The inputs' fields for the tsv comment line (see summed_inputs).
+HeaderFields inputs_header(const std::vector<std::optional<double>>& free_energies,
+                           const std::vector<double>& weights, const BatchOptions& options,
+                           std::size_t lines) {
+  HeaderFields header;
   for (std::size_t f = 0; f < options.inputs.size(); ++f) {
     const std::string& name = options.inputs[f];
     // quoted(): the comment line stays one line, and free of terminal
     // escapes, whatever the input's name holds.
     header.add("input", name == "-" ? std::string("-") : quoted(name));
-    if (options.boltzmann > 0.0) header.add("free_energy", shortest(*reads[f].free_energy));
+    if (options.boltzmann > 0.0) header.add("free_energy", shortest(*free_energies[f]));
     // Several files name their weights, 1 where none are given.
     if (!weights.empty())
       header.add("weight", shortest(weights[f]));
     else if (options.inputs.size() > 1)
       header.add("weight", "1");
   }
-  header.add("lines", std::to_string(table.frequency.size()));
+  header.add("lines", std::to_string(lines));
+  return header;
+}
+
+}  // namespace
+
+InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
+                         HeaderFields& header, std::vector<Message>& messages) {
+  check_one_kind(reads, options);
+  std::vector<double> weights = weights_of(reads, options, messages);
+  tell_inputs(reads, options, messages);
+  std::vector<std::optional<double>> free_energies;
+  for (const InputLines& read : reads) free_energies.push_back(read.free_energy);
+  InputLines sum = std::move(reads.front());
+  const auto weigh = [&](std::size_t from, std::size_t f) {
+    if (!weights.empty())
+      convert_intensities(sum, from, [&](double v, std::size_t) { return v * weights[f]; });
+  };
+  weigh(0, 0);
+  for (std::size_t f = 1; f < reads.size(); ++f) {
+    const std::size_t from = sum.table.frequency.size();
+    append_lines(sum, reads[f]);
+    weigh(from, f);
+  }
+  header = inputs_header(free_energies, weights, options, sum.table.frequency.size());
   sum.weights = std::move(weights);
   return sum;
 }
