@@ -17,6 +17,7 @@
 #include <system_error>
 #include <thread>
 
+#include "io/atomic_file.h"
 #include "support/temp_folder.h"
 
 namespace broaden {
@@ -418,7 +419,12 @@ TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
   for (const auto& c : kinds) {
     EXPECT_EQ(files_.kind_of(c.name, false), c.link_itself) << c.name;
     EXPECT_EQ(files_.kind_of(c.name, true), c.followed) << c.name;
+    // Identities: of what is there, the link's own or what it points to.
+    EXPECT_EQ(files_.identity_of(c.name, false).has_value(), c.link_itself != NameKind::absent);
+    EXPECT_EQ(files_.identity_of(c.name, true).has_value(), c.followed != NameKind::absent);
   }
+  EXPECT_EQ(files_.identity_of("to_sub", true), files_.identity_of("sub/.", true));
+  EXPECT_NE(files_.identity_of("to_sub", false), files_.identity_of("sub", false));
 
   std::string first, second, reason;
   auto a = files_.create_temporary("sub/.t-", first, reason);
@@ -453,6 +459,25 @@ TEST_F(PosixFileSystemTest, KindsOfNamesTemporaryFilesLinksAndRenames) {
   files_.remove(second);
   EXPECT_FALSE(folder_.exists("copy"));
   EXPECT_TRUE(fs::is_empty(folder_ / "sub"));
+}
+
+// An atomic file never moves over a file the same run wrote before, even
+// when its name has come to stand for that file meanwhile.
+TEST_F(PosixFileSystemTest, AnAtomicFileKeepsTheRunsOtherOutputs) {
+  FileFailure failure;
+  auto first = AtomicFile::create(files_, "a.tsv", false, ".t-", failure);
+  auto second = AtomicFile::create(files_, "b.tsv", true, ".t-", failure);
+  ASSERT_TRUE(first && second) << failure.message;
+  ASSERT_TRUE(first->write("spectrum", failure) && first->commit(failure));
+  ASSERT_TRUE(first->identity().has_value());
+  EXPECT_EQ(first->identity(), files_.identity_of("a.tsv", false));
+  fs::create_hard_link(folder_ / "a.tsv", folder_ / "b.tsv");  // b.tsv is a.tsv now
+  ASSERT_TRUE(second->write("sticks", failure));
+  const std::vector<FileIdentity> kept{*first->identity()};
+  EXPECT_FALSE(second->commit(failure, kept));
+  EXPECT_EQ(failure.message, "cannot replace 'b.tsv': it is another output of this run");
+  EXPECT_EQ(folder_.read("a.tsv"), "spectrum");
+  EXPECT_EQ(folder_.names(), (std::vector<std::string>{"a.tsv", "b.tsv"}));
 }
 
 }  // namespace

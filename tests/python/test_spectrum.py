@@ -150,6 +150,8 @@ def test_arrays_that_do_not_fit_are_refused_saying_which_and_where(folder):
          "positions must be a one-dimensional array, not one of 2 dimensions"),
         ((1.0, [1.0]), {"fwhm": 1},
          "positions must be a one-dimensional array, not one of 0 dimensions"),
+        (([1.0], [1.0]), {"fwhm": 1, "grid": np.zeros((2, 3))},
+         "grid must be a one-dimensional array, not one of 2 dimensions"),
         (([1.0, np.nan], [1.0, 1.0]), {"fwhm": 1}, "positions[1] must be a finite number, not nan"),
         (([1.0], [-np.inf]), {"fwhm": 1}, "intensities[0] must be a finite number, not -inf"),
         (([1.0, 2.0], [1.0, 1.0]), {"widths": [1.0, 0.0]},
