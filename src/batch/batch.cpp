@@ -234,17 +234,38 @@ void spectrum_messages(const RunPlan& plan, std::span<const double> y, bool stic
   }
 }
 
-// The power of two the intensities are divided by while they are broadened:
-// 0 where they are all doubles (a line whose peak would overflow is then
-// summed in a wider format, line_profiles.h), else (a weight or a conversion
-// took them beyond the largest double, intensity_exponent) the least that
-// brings the largest below 2^1023.
-int broadening_exponent(const std::vector<double>& intensity, int intensity_exponent) {
-  if (intensity_exponent == 0) return 0;
-  int largest = std::numeric_limits<int>::min();
-  for (const double v : intensity)
-    if (v != 0.0) largest = std::max(largest, std::ilogb(v));
-  return std::max(0, largest + intensity_exponent - 1022);
+// The lines whose intensities lie beyond the doubles (intensity_exponent),
+// apart, at one power of two, `exponent`: the least that brings the largest
+// below 2^1023. Their table is empty where there are none.
+LineTable lines_beyond_doubles(const InputLines& input, int& exponent) {
+  const LineTable& table = input.table;
+  const std::vector<int>& exponents = input.intensity_exponent;
+  LineTable beyond;
+  exponent = std::numeric_limits<int>::min();
+  for (std::size_t k = 0; k < exponents.size(); ++k)
+    if (exponents[k] != 0)
+      exponent = std::max(exponent, exponents[k] + std::ilogb(table.intensity[k]));
+  exponent -= 1022;
+  for (std::size_t k = 0; k < exponents.size(); ++k) {
+    if (exponents[k] == 0) continue;
+    beyond.frequency.push_back(table.frequency[k]);
+    beyond.intensity.push_back(std::ldexp(table.intensity[k], exponents[k] - exponent));
+    if (!table.width.empty()) beyond.width.push_back(table.width[k]);
+  }
+  return beyond;
+}
+
+// The lines whose intensities are doubles (all of them, as a rule).
+LineTable lines_within_doubles(const InputLines& input) {
+  if (input.intensity_exponent.empty()) return input.table;
+  LineTable within;
+  for (std::size_t k = 0; k < input.table.frequency.size(); ++k) {
+    if (input.intensity_exponent[k] != 0) continue;
+    within.frequency.push_back(input.table.frequency[k]);
+    within.intensity.push_back(input.table.intensity[k]);
+    if (!input.table.width.empty()) within.width.push_back(input.table.width[k]);
+  }
+  return within;
 }
 
 // `values` (at least one point) as a vector, or the failure of its memory.
@@ -273,39 +294,46 @@ std::vector<double> energies_of(const std::vector<double>& x, AxisUnit axis, Axi
   return energy;
 }
 
+// Adds the profiles of `lines` at `at` (ascending) to y.
+void add_lines(const LineTable& lines, const RunPlan& plan, std::span<const double> at,
+               std::span<double> y, unsigned threads, ProfileProgress* progress) {
+  add_profiles(lines.frequency, lines.intensity, lines.width, plan.profile, at, y, threads,
+               progress);
+}
+
 // The spectrum of the plan on its grid: the lines' profiles, evaluated at
 // each point's energy where the axis is not the broadening unit (no
 // Jacobian), for ecd in epsilon times each point's wavenumber; infinite only
-// where the true value exceeds the largest double.
+// where the true value exceeds the largest double (lines beyond the doubles
+// are summed apart, at their power of two, and added).
 std::vector<double> computed(const RunPlan& plan, const BatchOptions& options,
                              const BatchTerminal& terminal, std::ostream& err) {
   const InputLines& input = plan.read.lines;
   const std::vector<double>& x = plan.grid.x;
   std::vector<double> y = zeros(x.size());
-  const int exponent = broadening_exponent(input.table.intensity, input.intensity_exponent);
-  std::vector<double> scaled;
-  if (exponent != input.intensity_exponent)
-    for (const double v : input.table.intensity)
-      scaled.push_back(std::ldexp(v, input.intensity_exponent - exponent));
   ProfileProgress progress;
   std::optional<ProgressReporter> reporter;
   if (terminal.progress && !options.quiet)
     reporter.emplace(progress, x.size(), err, terminal.timing);
   bool reversed = false;
   std::vector<double> energy = energies_of(x, plan.read.axis, input.broadening, reversed);
-  add_profiles(input.table.frequency, scaled.empty() ? input.table.intensity : scaled,
-               input.table.width, plan.profile, energy.empty() ? x : energy, y, options.threads,
-               &progress);
+  const std::vector<double>& at = energy.empty() ? x : energy;
+  if (input.intensity_exponent.empty()) {
+    add_lines(input.table, plan, at, y, options.threads, &progress);
+  } else {
+    add_lines(lines_within_doubles(input), plan, at, y, options.threads, &progress);
+    int exponent = 0;
+    std::vector<double> beyond = zeros(x.size());
+    add_lines(lines_beyond_doubles(input, exponent), plan, at, beyond, options.threads, nullptr);
+    for (std::size_t i = 0; i < y.size(); ++i) y[i] += std::ldexp(beyond[i], exponent);
+  }
   if (reversed) {
     std::reverse(y.begin(), y.end());
     std::reverse(energy.begin(), energy.end());
   }
-  const std::vector<double>& at = energy.empty() ? x : energy;
   if (input.times_wavenumber)
     for (std::size_t i = 0; i < y.size(); ++i)
       y[i] *= converted(at[i], input.broadening, AxisUnit::per_centimetre);
-  if (exponent != 0)
-    for (double& v : y) v = std::ldexp(v, exponent);
   return y;
 }
 

@@ -23,34 +23,56 @@ std::string quoted_input(const std::string& name) {
 
 namespace {
 
-// Scales every intensity of `lines` down by 2^down, exactly but for
-// subnormal ones, keeping their values (intensity_exponent).
-void scale_down(InputLines& lines, int down) {
-  if (down <= 0) return;
-  for (double& v : lines.table.intensity) v = std::ldexp(v, -down);
-  lines.intensity_exponent += down;
+// Sets line k's intensity to value 2^exponent: a double where that loses
+// nothing, else the two kept apart (intensity_exponent).
+void set_scaled(InputLines& lines, std::size_t k, double value, int exponent) {
+  const double folded = std::ldexp(value, exponent);
+  if (std::isnormal(folded) || value == 0.0) {
+    lines.table.intensity[k] = folded;
+    if (!lines.intensity_exponent.empty()) lines.intensity_exponent[k] = 0;
+    return;
+  }
+  if (lines.intensity_exponent.empty())
+    lines.intensity_exponent.assign(lines.table.intensity.size(), 0);
+  lines.table.intensity[k] = value;
+  lines.intensity_exponent[k] = exponent;
 }
 
-// Converts the intensities of `lines` from `from` on by convert(v, k), which
-// is linear in v, each result rounded once as with no limit on the exponent:
-// where one would overflow, every intensity is first scaled down
-// (scale_down) so that none does. False where a conversion overflows
-// whatever the intensity (its factor alone is beyond the doubles).
-template <class Convert>
-bool convert_intensities(InputLines& lines, std::size_t from, const Convert& convert) {
+// Converts the intensities of `lines` from `from` on: intensity k by
+// plain(v, k) where that is a double (as it always was), else as with no
+// limit on the exponent: scaled(m, k), the conversion of its mantissa m in
+// [0.5, 1) (a linear conversion commutes with powers of two), the exponents
+// added. False where even a mantissa's conversion is beyond the doubles.
+template <class Plain, class Scaled>
+bool convert_intensities(InputLines& lines, std::size_t from, const Plain& plain,
+                         const Scaled& scaled) {
   std::vector<double>& intensity = lines.table.intensity;
-  int down = 0;
   for (std::size_t k = from; k < intensity.size(); ++k) {
-    if (std::isfinite(convert(intensity[k], k))) continue;
-    // A linear conversion of v 2^-512 is the result 2^-512, exactly.
-    const double probe = convert(std::ldexp(intensity[k], -512), k);
-    if (!std::isfinite(probe)) return false;
-    // The result below 2^(1023 - 64): its steps' products stay finite too.
-    down = std::max(down, std::ilogb(probe) + 512 - 1022 + 64);
+    const int before = lines.intensity_exponent.empty() ? 0 : lines.intensity_exponent[k];
+    if (before == 0) {
+      const double result = plain(intensity[k], k);
+      if (std::isfinite(result)) {
+        intensity[k] = result;
+        continue;
+      }
+    }
+    int exponent = 0;
+    const double mantissa = std::frexp(intensity[k], &exponent);
+    const ScaledValue result = scaled(mantissa, k);
+    if (!std::isfinite(result.value)) return false;
+    set_scaled(lines, k, result.value, result.exponent + exponent + before);
   }
-  scale_down(lines, down);
-  for (std::size_t k = from; k < intensity.size(); ++k) intensity[k] = convert(intensity[k], k);
   return true;
+}
+
+// Multiplies the intensities of `lines` from `from` on by `factor`, each
+// product rounded once (convert_intensities).
+void multiply_intensities(InputLines& lines, std::size_t from, double factor) {
+  convert_intensities(
+      lines, from, [&](double v, std::size_t) { return v * factor; },
+      [&](double m, std::size_t) {
+        return ScaledValue{m * factor, 0};
+      });
 }
 
 // A reader's error as the one-line failure "NAME:LINE:COLUMN: expected ...".
@@ -128,28 +150,37 @@ double state_energy(const ExcitedStates& states, std::size_t k) {
 void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions& options,
                         const std::string& name) {
   const std::vector<double>& position = lines.table.frequency;
+  const auto divided = [&](double divisor) {
+    return convert_intensities(
+        lines, 0, [&](double v, std::size_t) { return v / divisor; },
+        [&](double m, std::size_t) {
+          return ScaledValue{m / divisor, 0};
+        });
+  };
   bool converted = true;
   switch (kind) {
     case SpectrumKind::ir:
-      converted = convert_intensities(
-          lines, 0, [](double v, std::size_t) { return v * kIrEpsilonPerKmPerMol; });
+      multiply_intensities(lines, 0, kIrEpsilonPerKmPerMol);
       break;
     case SpectrumKind::raman:
       if (options.laser > 0.0)
-        converted = convert_intensities(lines, 0, [&](double v, std::size_t k) {
-          return raman_cross_section(position[k], v, options.laser, options.kelvin);
-        });
+        converted = convert_intensities(
+            lines, 0,
+            [&](double v, std::size_t k) {
+              return raman_cross_section(position[k], v, options.laser, options.kelvin);
+            },
+            [&](double m, std::size_t k) {
+              return raman_cross_section_scaled(position[k], m, options.laser, options.kelvin);
+            });
       break;
     case SpectrumKind::uv:
       // Per eV: the integral over wavenumber is kWavenumbersPerEv times that over eV.
-      converted = convert_intensities(lines, 0, [](double v, std::size_t) {
-        return v / (kOscillatorPerEpsilon * kWavenumbersPerEv);
-      });
+      converted = divided(kOscillatorPerEpsilon * kWavenumbersPerEv);
       break;
     case SpectrumKind::ecd:
-      converted = convert_intensities(lines, 0, [](double v, std::size_t) {
-        return v * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
-      });
+      // As (v 1e-40) / (kRotatoryPerDeltaEpsilon kWavenumbersPerEv), which never overflows.
+      for (double& v : lines.table.intensity)
+        v = v * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
       lines.times_wavenumber = true;
       break;
   }
@@ -393,9 +424,13 @@ void tell_inputs(const std::vector<InputLines>& reads, const BatchOptions& optio
 
 // Appends `more`'s lines to `sum`'s, both at one power of two (the larger).
 void append_lines(InputLines& sum, InputLines& more) {
-  scale_down(sum, more.intensity_exponent - sum.intensity_exponent);
-  scale_down(more, sum.intensity_exponent - more.intensity_exponent);
   LineTable& table = sum.table;
+  if (!sum.intensity_exponent.empty() || !more.intensity_exponent.empty()) {
+    sum.intensity_exponent.resize(table.intensity.size(), 0);
+    more.intensity_exponent.resize(more.table.intensity.size(), 0);
+    sum.intensity_exponent.insert(sum.intensity_exponent.end(), more.intensity_exponent.begin(),
+                                  more.intensity_exponent.end());
+  }
   table.frequency.insert(table.frequency.end(), more.table.frequency.begin(),
                          more.table.frequency.end());
   table.intensity.insert(table.intensity.end(), more.table.intensity.begin(),
@@ -441,8 +476,7 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
   for (const InputLines& read : reads) free_energies.push_back(read.free_energy);
   InputLines sum = std::move(reads.front());
   const auto weigh = [&](std::size_t from, std::size_t f) {
-    if (!weights.empty())
-      convert_intensities(sum, from, [&](double v, std::size_t) { return v * weights[f]; });
+    if (!weights.empty()) multiply_intensities(sum, from, weights[f]);
   };
   weigh(0, 0);
   for (std::size_t f = 1; f < reads.size(); ++f) {
@@ -477,8 +511,8 @@ Sticks sticks_of(const InputLines& lines, const BatchOptions& options, AxisUnit 
     for (std::size_t k = 0; k < sticks.intensity.size(); ++k)
       sticks.intensity[k] *=
           converted(table.frequency[k], lines.broadening, AxisUnit::per_centimetre);
-  if (lines.intensity_exponent != 0)
-    for (double& v : sticks.intensity) v = std::ldexp(v, lines.intensity_exponent);
+  for (std::size_t k = 0; k < lines.intensity_exponent.size(); ++k)
+    sticks.intensity[k] = std::ldexp(sticks.intensity[k], lines.intensity_exponent[k]);
   return sticks;
 }
 

@@ -561,9 +561,11 @@ BatchOptions checked_options(const Given& given, Values v) {
   }
   check_input(given, v, o);
   const LineShapeRow& shape = check_shape(given, v, o.profile);
-  HeaderFields spectrum;
+  // The weights are checked first, their field told last.
+  HeaderFields spectrum, weights;
+  check_weights(given, v, o, weights);
   check_spectrum(given, v, o, spectrum);
-  check_weights(given, v, o, spectrum);
+  spectrum.append(weights);
   o.shape_fields = {{"shape", std::string(shape.name)}};
   check_widths(shape, given, v, o, o.shape_fields);
   o.shape_fields.add("normalise", normalisation_name(o.profile.normalisation));

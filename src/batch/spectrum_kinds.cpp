@@ -40,6 +40,18 @@ ProfileParameters profile_in_unit(ProfileParameters profile, std::optional<AxisU
   return profile;
 }
 
+ScaledValue raman_cross_section_scaled(double wavenumber, double activity, double laser,
+                                       double kelvin) noexcept {
+  const double scattered = laser - wavenumber;
+  if (!(scattered > 0.0) || !(wavenumber > 0.0)) return {std::nan(""), 0};
+  const int exponent = std::ilogb(scattered);
+  const double unit = std::ldexp(scattered, -exponent);
+  const double boltzmann = -std::expm1(-kSecondRadiation * wavenumber / kelvin);
+  return {
+      kRamanCrossSection * ((unit * unit) * (unit * unit)) * activity / (wavenumber * boltzmann),
+      4 * exponent};
+}
+
 double raman_cross_section(double wavenumber, double activity, double laser,
                            double kelvin) noexcept {
   const double scattered = laser - wavenumber;
@@ -48,14 +60,9 @@ double raman_cross_section(double wavenumber, double activity, double laser,
   const double boltzmann = -std::expm1(-kSecondRadiation * wavenumber / kelvin);
   const double sigma = kRamanCrossSection * fourth * activity / (wavenumber * boltzmann);
   if (std::isfinite(sigma)) return sigma;
-  // The fourth power overflowed: the same steps on the scattered wavenumber
-  // scaled into [1, 2), each rounded alike (exact powers of two), the power
-  // given back at the end.
-  const int exponent = std::ilogb(scattered);
-  const double unit = std::ldexp(scattered, -exponent);
-  const double scaled =
-      kRamanCrossSection * ((unit * unit) * (unit * unit)) * activity / (wavenumber * boltzmann);
-  return exponent > 1000 ? std::copysign(HUGE_VAL, scaled) : std::ldexp(scaled, 4 * exponent);
+  // The fourth power overflowed: the same steps, scaled (exact powers of two).
+  const ScaledValue scaled = raman_cross_section_scaled(wavenumber, activity, laser, kelvin);
+  return std::ldexp(scaled.value, scaled.exponent);
 }
 
 std::vector<double> boltzmann_weights(std::span<const double> free_energy, double kelvin) {

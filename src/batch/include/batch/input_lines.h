@@ -39,11 +39,12 @@ struct InputLines {
   /// epsilon, times the file's weight); per-line widths where the columns
   /// give them.
   LineTable table;
-  /// The intensities are table.intensity times 2^intensity_exponent: above
-  /// 0 only where a conversion or a weight took one beyond the largest
-  /// double (1e308 km/mol times 10), each then scaled down exactly (but for
-  /// subnormal ones) so that every product is still rounded once.
-  int intensity_exponent = 0;
+  /// Empty where every intensity is a double (as always but for the
+  /// extreme); else one a line: line k's intensity is table.intensity[k]
+  /// times 2^intensity_exponent[k], an exponent other than 0 only where a
+  /// conversion or a weight took it beyond the largest double (1e308 km/mol
+  /// times 10), each product still rounded once.
+  std::vector<int> intensity_exponent;
   std::optional<SpectrumKind> kind;  ///< set for an output
   AxisUnit broadening = AxisUnit::per_centimetre;
   /// ecd with --units epsilon: the curve is multiplied at each point by its

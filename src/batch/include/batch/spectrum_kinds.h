@@ -126,6 +126,19 @@ inline constexpr double kRamanCrossSection =
 /// h c / k in cm K (the second radiation constant): 1.4387768775...
 inline constexpr double kSecondRadiation = si::kPlanck * si::kLight * 100.0 / si::kBoltzmann;
 
+/// A value that may lie beyond the doubles' range: value 2^exponent.
+struct ScaledValue {
+  double value = 0.0;
+  int exponent = 0;
+};
+
+/// The cross-section of one line (as kRamanCrossSection states) as a scaled
+/// value, the same steps on the scattered wavenumber scaled into [1, 2), so
+/// that it is rounded as with no limit on the exponent:
+///   raman_cross_section_scaled(1000, 2, 1e300, 298.15) -> {about 2.9e-49, 3984}
+ScaledValue raman_cross_section_scaled(double wavenumber, double activity, double laser,
+                                       double kelvin) noexcept;
+
 /// The cross-section of one line (as kRamanCrossSection states), or NaN for
 /// a line at or above the laser's wavenumber or at or below zero; where
 /// (nu0 - nu)^4 overflows, computed as with no limit on the exponent, and
