@@ -31,6 +31,6 @@ def test_every_keyword_is_described_and_every_shape_named():
     # The shapes and normalisations broaden-batch's help lists.
     help_text = subprocess.run([BATCH, "--help"], capture_output=True, text=True).stdout
     shapes = re.search(r"--shape SHAPE\s+(.*)", help_text).group(1)
-    for shape in re.findall(r"[a-z-]+", shapes.replace("default", "").replace(" or ", " ")):
+    for shape in re.findall(r"[\w-]+", shapes.replace("default", "").replace(" or ", " ")):
         assert f'"{shape}"' in broaden.spectrum.__doc__, shape
     assert inspect.getdoc(broaden).startswith("Line lists broadened into spectra")
