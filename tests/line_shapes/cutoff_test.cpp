@@ -122,8 +122,9 @@ TEST_P(Cutoff, AddsExactlyTheTermsWithinEachLinesReach) {
 
 // What the cutoff leaves out, against the whole profile, point by point: no more than each
 // line's own value at its reach, |x - position| = N FWHM, a line falling off from its peak on
-// either side. That is the bound line_profiles.h states for the Lorentzian and Gaussian parts,
-// and within the one it states for Voigt. The sums may differ besides by their rounding.
+// either side (nothing, for a line that ends within its reach). That is the bound line_profiles.h
+// states for the Lorentzian and Gaussian parts, and within the one it states for Voigt. The sums
+// may differ besides by their rounding.
 TEST(CutoffBound, WhatIsLeftOutStaysWithinTheStatedBound) {
   const Vector x = even_grid(-200.0, 0.1, 6001);
   const Lines lines = random_lines(25, 3, -150.0, 350.0, false);
@@ -141,11 +142,15 @@ TEST(CutoffBound, WhatIsLeftOutStaysWithinTheStatedBound) {
           spectrum(kernels, {{0.0}, {1.0}, {}}, whole, Vector{n * row.fwhm(whole)})[0];
       double worst = 0.0;
       for (std::size_t i = 0; i < x.size(); ++i) {
+        if (a[i] == b[i]) continue;
         const double rounding = 64 * std::numeric_limits<double>::epsilon() * std::fabs(b[i]);
         worst = std::max(worst, std::fabs(a[i] - b[i]) / (total * bound + rounding));
       }
       EXPECT_LE(worst, 1.0 + 1e-9) << row.name << " N " << n;
-      EXPECT_NE(a, b) << row.name << " N " << n;  // something was cut
+      // Something was cut, unless the line is nothing at its reach.
+      if (bound > 0.0) {
+        EXPECT_NE(a, b) << row.name << " N " << n;
+      }
     }
   }
 }

@@ -247,7 +247,8 @@ TEST(ExtremeIntensities, HugeLinesBesideOrdinaryOnesAreFiniteAndRight) {
 }
 
 // Where the true value exceeds DBL_MAX (the peak of a narrow line of intensity DBL_MAX) the term
-// is infinite, with the line's sign, never NaN; around it finite.
+// is infinite, with the line's sign, never NaN; around it finite, and of the line's sign where
+// not zero.
 TEST(ExtremeIntensities, InfiniteOnlyWhereTheTrueValueExceedsTheDoubles) {
   for (const LineShapeRow& row : kLineShapes) {
     for (const double big : {kMax, -kMax}) {
@@ -256,7 +257,9 @@ TEST(ExtremeIntensities, InfiniteOnlyWhereTheTrueValueExceedsTheDoubles) {
       const Vector y = spectrum(Vector{0.0}, Vector{big}, p, Vector{0.0, 0.05, 1e6});
       EXPECT_EQ(y[0], std::copysign(kInf, big));
       EXPECT_TRUE(std::isfinite(y[1]) && std::isfinite(y[2]));
-      EXPECT_EQ(std::signbit(y[1]), std::signbit(big));
+      if (y[1] != 0.0) {
+        EXPECT_EQ(std::signbit(y[1]), std::signbit(big));
+      }
     }
   }
 }
