@@ -555,17 +555,8 @@ WidthRange accepted_widths(double divisor) noexcept {
 }
 
 double profile_fwhm(const ProfileParameters& parameters) noexcept {
-  switch (parameters.shape) {
-    case LineShape::gaussian:
-      return parameters.sigma * kFwhmPerSigma;
-    case LineShape::lorentzian:
-      return parameters.gamma + parameters.gamma;
-    case LineShape::pseudo_voigt:
-      return parameters.fwhm;
-    case LineShape::voigt:
-      return voigt_fwhm(parameters.sigma * kFwhmPerSigma, parameters.gamma + parameters.gamma);
-  }
-  return 0.0;
+  const LineShapeRow* row = line_shape_row(parameters.shape);
+  return row == nullptr ? 0.0 : row->fwhm(parameters);
 }
 
 const LineShapeRow* line_shape_row(LineShape shape) noexcept {

@@ -1,6 +1,11 @@
 // The docstrings of the module broaden: what help() shows, laid out as a
-// manual page is. Their examples run as doctests (tests/python).
+// manual page is. Their examples run as doctests (tests/python). The lists of
+// names that a table of the program holds are not written here: a slot, such
+// as {shapes}, is filled from the table when the module is loaded (spectrum(),
+// read()), so that a new row is described without a line here.
 #pragma once
+
+#include <string>
 
 namespace broaden::docstrings {
 
@@ -47,8 +52,8 @@ positions, intensities : 1-D arrays of float, of one size
     others). A C-contiguous float64 array is read where it lies, without a
     copy; anything else numpy can make one of (a list, float32, a strided
     view) is converted first.
-shape : "gaussian" (default), "lorentzian", "pseudo-voigt" or "voigt"
-normalise : "area" (default) or "height"
+shape : {shapes}
+normalise : {normalisations}
     area: each line's integral is its intensity; height: its maximum.
 fwhm, sigma, hwhm : float
     The width, in one of the measures the shape takes: a Gaussian takes fwhm
@@ -163,8 +168,7 @@ input : str
     content shows, else the columns), "columns" (numbers in fields separated
     by blanks, tabs, commas or semicolons, comments after #, a header row
     skipped), "fixed" (the classic records, two 10-character fields),
-    "gaussian", "orca", "molden" or "cjson". Formats added to broaden-batch
-    are read here too.
+{other formats}
 columns : str, optional
     A columns line list's fields, as --columns takes them: "F,I" or "F,I,W"
     (1-based field numbers of position, intensity and width; default "1,2").
@@ -325,5 +329,18 @@ Examples
 (1000.0, 7.9788463660263504)
 >>> "%12.4f , %12.4f" % (w[9999], t[9999])
 '   1000.0000 ,       7.9788')";
+
+/// kSpectrum with its slots filled: {shapes} the names of kLineShapes, quoted, the first marked
+/// (default), as '"gaussian" (default), "lorentzian", "pseudo-voigt" or "voigt"';
+/// {normalisations} those of kNormalisations, '"area" (default) or "height"'.
+/// Throws std::logic_error where a slot is missing (a docstring and its filling out of step).
+std::string spectrum();
+
+/// kRead with its slot filled: {other formats} the names of the input formats (input_formats(),
+/// line_list_formats.h) that the entry of `input` does not already name, quoted, in the table's
+/// order, then ". Formats added to broaden-batch are read here too.", filled to 76 columns after
+/// four blanks: '    "gaussian", "orca", "molden" or "cjson". Formats added to broaden-batch'.
+/// Throws std::logic_error where the slot is missing.
+std::string read();
 
 }  // namespace broaden::docstrings

@@ -384,7 +384,8 @@ PYBIND11_MODULE(broaden, module) {
   using namespace broaden;
   using py::arg;
   module.doc() = docstrings::kModule;
-  module.def("spectrum", &spectrum, docstrings::kSpectrum, arg("positions"), arg("intensities"),
+  const std::string spectrum_doc = docstrings::spectrum(), read_doc = docstrings::read();
+  module.def("spectrum", &spectrum, spectrum_doc.c_str(), arg("positions"), arg("intensities"),
              py::kw_only(), arg("shape") = std::string(kLineShapes[0].name),
              arg("fwhm") = py::none(), arg("sigma") = py::none(), arg("hwhm") = py::none(),
              arg("gaussian_fwhm") = py::none(), arg("lorentzian_fwhm") = py::none(),
@@ -392,7 +393,7 @@ PYBIND11_MODULE(broaden, module) {
              arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
              arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
              arg("points") = py::none(), arg("threads") = py::none(), arg("cutoff") = py::none());
-  module.def("read", &read_files, docstrings::kRead, arg("path"), py::kw_only(),
+  module.def("read", &read_files, read_doc.c_str(), arg("path"), py::kw_only(),
              arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none(),
              arg("axis") = py::none(), arg("units") = "native", arg("laser") = py::none(),
              arg("temperature") = py::none(), arg("rotatory") = py::none(),

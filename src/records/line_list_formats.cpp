@@ -1,6 +1,7 @@
 #include "records/line_list_formats.h"
 
 #include <algorithm>
+#include <array>
 
 #include "records/columns_reader.h"
 #include "records/line_list.h"
@@ -23,7 +24,7 @@ bool recognises_cjson(std::string_view text) noexcept;
 
 namespace {
 
-// The line lists first (--input counts them), then the program outputs.
+// Every format, in the order --input lists them; a new row goes at the end.
 constexpr LineListFormat kFormats[] = {
     {"columns", "columns", nullptr, read_columns, nullptr},
     {"fixed", "fixed (the classic records)", nullptr, read_fixed_records, nullptr},
@@ -34,9 +35,14 @@ constexpr LineListFormat kFormats[] = {
     {"cjson", "cjson (Chemical JSON)", recognises_cjson, nullptr, read_cjson},
 };
 
-// The rows with a `read`, the line lists: the first two (the records test
-// checks that no other row has one).
-constexpr std::size_t kLineLists = 2;
+constexpr bool is_line_list(const LineListFormat& format) { return format.read != nullptr; }
+
+// The line lists: the rows with a `read`, in the table's order.
+constexpr auto kLineLists = [] {
+  std::array<LineListFormat, std::ranges::count_if(kFormats, is_line_list)> rows{};
+  std::ranges::copy_if(kFormats, rows.begin(), is_line_list);
+  return rows;
+}();
 
 const LineListFormat* find_in(std::span<const LineListFormat> rows, std::string_view name) {
   const auto row = std::find_if(rows.begin(), rows.end(),
@@ -47,16 +53,14 @@ const LineListFormat* find_in(std::span<const LineListFormat> rows, std::string_
 const LineListFormat& recognise_in(std::span<const LineListFormat> rows, std::string_view text) {
   for (const LineListFormat& format : rows)
     if (format.recognises != nullptr && format.recognises(text)) return format;
-  return kFormats[0];
+  return rows.front();  // the columns, the first row of either
 }
 
 }  // namespace
 
 std::span<const LineListFormat> input_formats() noexcept { return kFormats; }
 
-std::span<const LineListFormat> line_list_formats() noexcept {
-  return std::span<const LineListFormat>(kFormats).first(kLineLists);
-}
+std::span<const LineListFormat> line_list_formats() noexcept { return kLineLists; }
 
 const LineListFormat* find_line_list_format(std::string_view name) noexcept {
   return find_in(line_list_formats(), name);

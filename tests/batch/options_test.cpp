@@ -4,10 +4,27 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "line_shapes/line_profiles.h"
 
 namespace broaden {
 namespace {
+
+// The shapes of kLineShapes as the help and the refusals list them, so that a new row needs no
+// line here: "gaussian, lorentzian, pseudo-voigt or voigt" (the names, the first marked
+// " (default)" when asked) or "Gaussian, Lorentzian, pseudo-Voigt or Voigt" (the titles).
+std::string shapes_listed(std::string_view LineShapeRow::*field, const char* first_mark = "") {
+  std::string text;
+  for (std::size_t i = 0; i < std::size(kLineShapes); ++i) {
+    if (i > 0) text += i + 1 == std::size(kLineShapes) ? " or " : ", ";
+    text += kLineShapes[i].*field;
+    if (i == 0) text += first_mark;
+  }
+  return text;
+}
+const std::string kShapes = shapes_listed(&LineShapeRow::name);
 
 Command parse(std::vector<const char*> arguments) {
   arguments.insert(arguments.begin(), "broaden-batch");
@@ -46,7 +63,7 @@ TEST(ParseCommandLine, ConvertsEachWidthToTheShapesOwnMeasure) {
 TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
   const struct {
     std::vector<const char*> arguments;
-    const char* message;
+    std::string message;
   } cases[] = {
       {{"--fwhm", "0"}, "--fwhm must be a positive finite number, not '0'"},
       {{"--fwhm", "-2"}, "--fwhm must be a positive finite number"},
@@ -64,8 +81,7 @@ TEST(ParseCommandLine, RefusesWithAMessageWhatDoesNotFit) {
        "--eta must lie between 0 and 1"},
       {{"--shape", "pseudo-voigt", "--fwhm", "1", "--eta", "-0.5"},
        "--eta must lie between 0 and 1"},
-      {{"--shape", "cauchy", "--fwhm", "1"},
-       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt"},
+      {{"--shape", "cauchy", "--fwhm", "1"}, "--shape takes " + kShapes},
       {{"--fwhm", "1", "--points", "1"}, "--points must be at least 2"},
       {{"--fwhm", "1", "--points", "100000001"}, "--points must be at most 100000000"},
       {{"--fwhm", "1", "--from", "5", "--to", "4"}, "--from must be below --to"},
@@ -150,7 +166,7 @@ TEST(ParseCommandLine, WidthsOutsideTheirRangeAreRefusedAtItsExactEnds) {
 TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
   const struct {
     std::vector<const char*> arguments;
-    const char* text;  // the usage error, or with a run the parameters
+    std::string text;  // the usage error, or with a run the parameters
   } cases[] = {
       {{"--shape", "voigt", "--fwhm", "1"}, "--fwhm does not fit --shape voigt"},
       {{"--eta", "1", "--fwhm", "1"}, "--eta does not fit --shape gaussian (the default)"},
@@ -173,8 +189,7 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
        "--gaussian-fwhm must lie between 2.3548200450309493e-150 and 2.354820045030949e+150, not "
        "'5e-324'"},
       {{"--shape", "Voigt"}, "voigt needs both --gaussian-fwhm and --lorentzian-fwhm"},
-      {{"--shape", "V\x1bigt"},
-       "--shape takes gaussian, lorentzian, pseudo-voigt or voigt, not 'V\\x1bigt'"},
+      {{"--shape", "V\x1bigt"}, "--shape takes " + kShapes + ", not 'V\\x1bigt'"},
       {{"--normalise", "peak"}, "--normalise takes area or height, not 'peak'"},
       {{"--classic", "--sigma", "1", "--eta", "1"},
        "--classic fixes what --eta would set: give it --sigma, the line list and -o only"},
@@ -209,11 +224,18 @@ TEST(ParseCommandLine, ShapeTextsFromTheTableAreExact) {
 
 TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
   const std::string help = parse({"--help"}).text;
+  // The shapes where the titles and names of their rows take them, the description wrapped.
+  std::string unwrapped = help;
+  std::replace(unwrapped.begin(), unwrapped.end(), '\n', ' ');
+  EXPECT_NE(unwrapped.find(shapes_listed(&LineShapeRow::title) +
+                           " profile, summed on a grid and written as text."),
+            std::string::npos)
+      << help;
+  const std::string shape_line =
+      "  --shape SHAPE                   " + shapes_listed(&LineShapeRow::name, " (default)");
+  EXPECT_NE(help.find(shape_line + "\n  --fwhm W "), std::string::npos) << help;
   for (const char* line :
-       {"Gaussian, Lorentzian, pseudo-Voigt or Voigt profile, summed on a grid and written as\n"
-        "text.",
-        "  --shape SHAPE                   gaussian (default), lorentzian, pseudo-voigt or voigt\n"
-        "  --fwhm W                        Full width at half maximum\n"
+       {"  --fwhm W                        Full width at half maximum\n"
         "  --sigma S                       Gaussian standard deviation\n"
         "  --hwhm H                        Lorentzian half width at half maximum\n"
         "  --gaussian-fwhm G               Voigt: FWHM of the Gaussian part\n"

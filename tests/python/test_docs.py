@@ -1,5 +1,5 @@
 """The module's help: its examples run and give what they show, and every
-keyword and every shape broaden-batch offers is described."""
+keyword and every shape and input format broaden-batch offers is described."""
 
 import doctest
 import inspect
@@ -22,7 +22,7 @@ def keywords(function):
     return re.findall(r"(\w+):", signature[signature.index("(") + 1:signature.rindex(")")])
 
 
-def test_every_keyword_is_described_and_every_shape_named():
+def test_every_keyword_is_described_and_every_shape_and_format_named():
     for function in (broaden.spectrum, broaden.read, broaden.classic):
         text = function.__doc__
         parameters = text[text.index("Parameters\n"):text.index("Returns\n")]
@@ -31,6 +31,10 @@ def test_every_keyword_is_described_and_every_shape_named():
     # The shapes and normalisations broaden-batch's help lists.
     help_text = subprocess.run([BATCH, "--help"], capture_output=True, text=True).stdout
     shapes = re.search(r"--shape SHAPE\s+(.*)", help_text).group(1)
-    for shape in re.findall(r"[a-z-]+", shapes.replace("default", "").replace(" or ", " ")):
+    for shape in re.findall(r"[\w-]+", shapes.replace("default", "").replace(" or ", " ")):
         assert f'"{shape}"' in broaden.spectrum.__doc__, shape
+    # The input formats, their notes in parentheses left out.
+    formats = re.sub(r"\([^)]*\)", "", re.search(r"--input KIND\s+(.*)", help_text).group(1))
+    for name in re.findall(r"[\w-]+", formats.replace(" or ", " ")):
+        assert f'"{name}"' in broaden.read.__doc__, name
     assert inspect.getdoc(broaden).startswith("Line lists broadened into spectra")

@@ -36,19 +36,23 @@ TEST(SpectraData, SaysWhatAFileHoldsAndWhatItLacks) {
   EXPECT_EQ(data.excited_states.size(), 3u);
 }
 
-TEST(InputFormats, LineListsFirstThenProgramOutputsEachWithOneReader) {
+TEST(InputFormats, LineListsAreTheRowsWithAReadEachRowWithOneReader) {
   const auto all = input_formats();
   const auto lists = line_list_formats();
-  ASSERT_LE(lists.size(), all.size());
-  EXPECT_EQ(lists.data(), all.data());  // the line lists are the table's first rows
   std::set<std::string_view> names;
-  for (std::size_t k = 0; k < all.size(); ++k) {
-    const LineListFormat& row = all[k];
+  std::size_t next_list = 0;  // of `lists`
+  for (const LineListFormat& row : all) {
     EXPECT_TRUE(names.insert(row.name).second) << row.name << " twice";
     EXPECT_EQ(find_input_format(row.name), &row);
-    EXPECT_EQ(k < lists.size(), row.read != nullptr) << row.name;
-    EXPECT_EQ(k < lists.size(), row.read_spectra == nullptr) << row.name;
-    EXPECT_EQ(find_line_list_format(row.name), k < lists.size() ? &row : nullptr) << row.name;
+    EXPECT_NE(row.read == nullptr, row.read_spectra == nullptr) << row.name;
+    const LineListFormat* list = find_line_list_format(row.name);
+    if (row.read == nullptr) {
+      EXPECT_EQ(list, nullptr) << row.name;
+    } else {
+      ASSERT_LT(next_list, lists.size()) << row.name;
+      EXPECT_EQ(list, &lists[next_list++]) << row.name;
+      EXPECT_TRUE(list->read == row.read && list->summary == row.summary) << row.name;
+    }
     if (row.recognises != nullptr) {
       EXPECT_FALSE(row.recognises("")) << row.name;
     }
@@ -60,6 +64,7 @@ TEST(InputFormats, LineListsFirstThenProgramOutputsEachWithOneReader) {
       EXPECT_EQ(holdings(empty.data), "nothing") << row.name;
     }
   }
+  EXPECT_EQ(next_list, lists.size());
   for (const char* name : {"gaussian", "orca", "molden", "cjson"})
     EXPECT_NE(find_input_format(name), nullptr) << name;
   EXPECT_EQ(find_input_format("auto"), nullptr);

@@ -53,8 +53,8 @@ struct ProfileParameters {
 ///   voigt_fwhm(2, 0) -> 2;  voigt_fwhm(0, 2) -> 2 (1.0692 + 0.9308)
 double voigt_fwhm(double gaussian_fwhm, double lorentzian_fwhm) noexcept;
 
-/// The full width at half maximum of the profile's lines, from its common widths: 2.35482 sigma
-/// (gaussian), 2 gamma (lorentzian), fwhm (pseudo_voigt), voigt_fwhm of its two parts (voigt).
+/// The full width at half maximum of the profile's lines, from its common widths, as its shape's
+/// row computes it (LineShapeRow::fwhm); 0 for a shape with no row.
 ///   {gaussian, sigma 1} -> 2.3548200450309493;  {lorentzian, gamma 2} -> 4
 double profile_fwhm(const ProfileParameters& parameters) noexcept;
 
@@ -110,6 +110,8 @@ struct ShapeParameter {
 ///   line_width: the width a per-line width replaces (add_profiles), nullptr: none taken
 ///   normalisations: those it takes; add_profiles and the front end refuse the others
 ///   title:      the shape in prose, "pseudo-Voigt"
+///   fwhm:       the full width at half maximum of a line from its widths, each operation rounded
+///               as written (the cutoff and the front end measure a line by it)
 struct LineShapeRow {
   LineShape shape;
   std::string_view name;
@@ -119,6 +121,7 @@ struct LineShapeRow {
   std::span<const ShapeParameter> parameters;
   std::span<const Normalisation> normalisations;
   double ProfileParameters::*line_width;
+  double (*fwhm)(const ProfileParameters&) noexcept;
 };
 
 /// The normalisations by name, the default first: "area" (each line's integral is its intensity),
@@ -144,17 +147,29 @@ inline constexpr ShapeParameter kEta[] = {{"eta", &P::eta, 0.0, 1.0, "the Lorent
 inline constexpr ShapeWidth kVoigt[] = {{"gaussian-fwhm", &P::sigma, kFwhmPerSigma},
                                         {"lorentzian-fwhm", &P::gamma, 2.0}};
 
+// The full widths: 2.35482 sigma; 2 gamma; fwhm; voigt_fwhm of the two parts.
+inline double gaussian_fwhm(const P& p) noexcept { return p.sigma * kFwhmPerSigma; }
+inline double lorentzian_fwhm(const P& p) noexcept { return p.gamma + p.gamma; }
+inline double pseudo_voigt_fwhm(const P& p) noexcept { return p.fwhm; }
+inline double voigt_fwhm_of(const P& p) noexcept {
+  return voigt_fwhm(gaussian_fwhm(p), lorentzian_fwhm(p));
+}
+
 using enum LineShape;
 
 /// Every shape, the default first, in the order the help and the refusals list them.
 // clang-format off
 inline constexpr LineShapeRow kLineShapes[] = {
 //  shape          name            title           widths        all    parameters, normalisations,
-//                                                                       line_width
-    {gaussian,     "gaussian",     "Gaussian",     kGaussian,    false, {},   kEither, &P::sigma},
-    {lorentzian,   "lorentzian",   "Lorentzian",   kLorentzian,  false, {},   kEither, &P::gamma},
-    {pseudo_voigt, "pseudo-voigt", "pseudo-Voigt", kPseudoVoigt, false, kEta, kEither, &P::fwhm},
-    {voigt,        "voigt",        "Voigt",        kVoigt,       true,  {},   kEither, nullptr},
+//                                                                       line_width, fwhm
+    {gaussian,     "gaussian",     "Gaussian",     kGaussian,    false, {},   kEither, &P::sigma,
+                                                                                  gaussian_fwhm},
+    {lorentzian,   "lorentzian",   "Lorentzian",   kLorentzian,  false, {},   kEither, &P::gamma,
+                                                                                  lorentzian_fwhm},
+    {pseudo_voigt, "pseudo-voigt", "pseudo-Voigt", kPseudoVoigt, false, kEta, kEither, &P::fwhm,
+                                                                                  pseudo_voigt_fwhm},
+    {voigt,        "voigt",        "Voigt",        kVoigt,       true,  {},   kEither, nullptr,
+                                                                                  voigt_fwhm_of},
 };
 // clang-format on
 }  // namespace shape_rows
@@ -254,8 +269,9 @@ const LineShapeRow* line_shape_row(LineShape shape) noexcept;
 ///
 /// Cutoff: with parameters.cutoff = N (at least 1), line k adds its term only at points with
 /// |x[i] - position[k]| <= N * FWHM_k, the difference and the product rounded in double, FWHM_k
-/// its own full width (2 gamma; fwhm; sigma * kFwhmPerSigma; for voigt voigt_fwhm of its two
-/// parts). Every other term is left out. What is left out of one line is at most:
+/// its own full width as its row's fwhm gives it (2 gamma; fwhm; sigma * kFwhmPerSigma; for voigt
+/// voigt_fwhm of its two parts), with its own width. Every other term is left out. What is left out
+/// of one line is at most:
 ///   lorentzian, and the Lorentzian part of pseudo_voigt: 1 / (4 N^2 + 1) of the part's peak at
 ///     any point; (2 / pi) atan(1 / (2 N)) < 1 / (pi N) of the part's area
 ///   gaussian, and the Gaussian part of pseudo_voigt: 2^(-4 N^2) of the part's peak at any

@@ -24,8 +24,8 @@
 //   5. describe it in doc/broaden-batch.1 under --input and FILE FORMATS.
 // A quantum-chemistry output's row gives `read_spectra` instead of `read`:
 //        SpectraRead read_NAME(std::string_view);
-// Such rows come after the line lists: --input takes the rows
-// line_list_formats() gives, those with a `read`, and counts them in order.
+// --input takes every row, in the table's order; line_list_formats() gives
+// those with a `read`.
 #pragma once
 
 #include <span>
@@ -51,14 +51,13 @@ struct LineListFormat {
   SpectraRead (*read_spectra)(std::string_view text) = nullptr;
 };
 
-/// Every format: the line lists, then the quantum-chemistry outputs; new
-/// rows go at the end of their group.
+/// Every format, in the order --input lists them; new rows go at the end.
 ///
 ///   input_formats()[2].name -> "gaussian"
 std::span<const LineListFormat> input_formats() noexcept;
 
-/// The line lists, the rows with a `read`, in order: the rows --input takes
-/// today (its kinds count them in order).
+/// The line lists: copies of the rows of input_formats() with a `read`, in
+/// their order.
 ///
 ///   line_list_formats()[0].name -> "columns"
 ///   line_list_formats().size()  -> 2
