@@ -129,9 +129,9 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
   ASSERT_EQ(read.notes.size(), 1u);
   EXPECT_EQ(read.notes[0].text, "left out 1 excited state at zero or negative energy");
   // A listing ended early by a line it does not know: refused where it ends.
-  const std::string cut = kAnnounced.substr(0, kAnnounced.find(" \n Excited state symmetry", 300)) +
-                          " Some line Gaussian may print\n" +
-                          kAnnounced.substr(kAnnounced.find(" \n Excited state symmetry", 300));
+  const std::size_t second = kAnnounced.rfind(" \n Excited state symmetry");
+  const std::string cut =
+      kAnnounced.substr(0, second) + " Some line Gaussian may print\n" + kAnnounced.substr(second);
   const SpectraRead short_listing = read_as("gaussian", kBanner + cut);
   ASSERT_TRUE(short_listing.error);
   EXPECT_EQ(testing::shown(*short_listing.error),

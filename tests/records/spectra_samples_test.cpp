@@ -184,9 +184,9 @@ TEST(Samples, Orca5TablesAsPrinted) {
   for (const char* file :
        {"orca5-dvb-eom-ccsd.log", "orca5-dvb-steom-ccsd.log", "orca5-dvb-adc2.log"}) {
     SAMPLE_OR_SKIP(cc, file);
-    const SpectraRead read = read_as("orca", cc);
-    ASSERT_FALSE(read.error) << file << ":" << read.error->line << ": " << read.error->expected;
-    const ExcitedStates& s = read.data.excited_states;
+    const SpectraRead got = read_as("orca", cc);
+    ASSERT_FALSE(got.error) << file << ":" << got.error->line << ": " << got.error->expected;
+    const ExcitedStates& s = got.data.excited_states;
     EXPECT_EQ(s.wavenumber, table_column(cc, absorption, 4, 1)) << file;
     EXPECT_EQ(s.wavelength_nm, table_column(cc, absorption, 4, 2)) << file;
     EXPECT_EQ(s.oscillator_strength, table_column(cc, absorption, 4, 3)) << file;
