@@ -20,8 +20,12 @@
 //   fosc, fosc(D2)                         oscillator strength
 //   R (1e40*cgs)                           rotatory strength
 // A table whose header gives no such layout is refused, naming its header.
-// A row's label is its first field ("6:", "1") or, under "Transition",
-// "0-1A -> 1-1A" with any symmetry labels; then one number a column. A row
+// ROCIS with spin-orbit coupling prints its spectrum as "SPIN ORBIT
+// CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS"
+// (version 6: "SOC CORRECTED ..."), read as the absorption table.
+// A row's label is its first field ("6:", "1"), under "States" its two
+// states ("0  3"), or, under "Transition", "0-1A -> 1-1A" with any symmetry
+// labels ("0-2.0A -> 1-2.0A"); then one number a column. A row
 // "N E L spin forbidden ..." gives its positions and zero strengths.
 // A table ends at a blank line, a line of dashes or a footnote ("*...").
 // The last table of each kind is taken; an absorption table drops the CD
@@ -86,6 +90,10 @@ constexpr Title kTitles[] = {
     {"CD SPECTRUM", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS", Kind::cd_velocity},
+    // ROCIS with spin-orbit coupling: its final spectrum (6: "SOC CORRECTED").
+    {"SPIN ORBIT CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS",
+     Kind::absorption},
+    {"SOC CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::absorption},
 };
 
 // "Final Gibbs free energy" from version 4.2 on, "Final Gibbs free enthalpy" before.
@@ -136,16 +144,16 @@ class OrcaReader : SectionReader {
       bool title_found = false;
       if (t.substr(0, kGibbs.size()) == kGibbs) {
         ok = read_gibbs(t.substr(kGibbs.size()));
-      } else if (!t.empty() && (t[0] == 'I' || t[0] == 'R' || t[0] == 'A' || t[0] == 'C')) {
+      } else if (t == kSetLeftRight || t == kSetsOneSided[0] || t == kSetsOneSided[1]) {
+        title_found = true;
+        one_sided_ = t != kSetLeftRight;
+      } else if (!t.empty() && std::string_view("IRACS").find(t[0]) != std::string_view::npos) {
         for (const Title& title : kTitles)
           if (t == title.text) {
             title_found = true;
             ok = read_table(title.kind);
             break;
           }
-      } else if (t == kSetLeftRight || t == kSetsOneSided[0] || t == kSetsOneSided[1]) {
-        title_found = true;
-        one_sided_ = t != kSetLeftRight;
       }
       // A set's tables follow its line with only blank lines and dashes between.
       if (!title_found && !is_blank_line(t) && !is_dash_line(t)) one_sided_ = false;
@@ -251,7 +259,12 @@ class OrcaReader : SectionReader {
   }
 
   // How many of the row's first tokens are its label.
+  // ROCIS before version 5 labels a row by its two states ("0  3") under "States".
   static std::size_t label_size(std::string_view first_header, const std::vector<Token>& tokens) {
+    if (first_header == "States")
+      return tokens.size() >= 2 && is_count(tokens[0].text) && is_count(tokens[1].text)
+                 ? 2
+                 : tokens.size() + 1;
     if (first_header != "Transition") return 1;
     std::size_t k = 0;
     while (k < tokens.size() && tokens[k].text != "->") ++k;

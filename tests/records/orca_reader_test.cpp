@@ -160,6 +160,19 @@ const std::string kCoupledCluster5 =
     "\n"
     "Final Gibbs free enthalpy         ...    -76.35000000 Eh\n";
 
+// ROCIS with spin-orbit coupling, version 4.2: rows labelled by two states,
+// the first a transition between degenerate ground states.
+const std::string kRocis4 =
+    "SPIN ORBIT CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS\n"
+    "-------------------------------------------------------------------------------\n"
+    "States    Energy  Wavelength   fosc         T2         TX        TY        TZ  \n"
+    "          (cm-1)    (nm)                  (au**2)     (au)      (au)      (au) \n"
+    "-------------------------------------------------------------------------------\n"
+    " 0  1       0.0    0.0   0.000000000   0.00000   0.00000   0.00000   0.00000\n"
+    " 0  3 2316970.8    4.3   0.015320799   0.00435   0.00000   0.00000   0.06598\n"
+    " 1  2 2316970.8    4.3   0.015320799   0.00435   0.00000   0.00000   0.06598\n"
+    "\n";
+
 TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
   const SpectraRead six = read_as("orca", kBanner + kCoupledCluster6);
   ASSERT_FALSE(six.error) << six.error->line << ": " << six.error->expected;
@@ -180,6 +193,11 @@ TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
   ASSERT_EQ(five.notes.size(), 1u);
   EXPECT_EQ(five.notes[0].text, "left out 1 excited state at zero or negative energy");
   EXPECT_EQ(five.data.free_energy, -76.35);  // before 4.2: "free enthalpy"
+
+  const SpectraRead rocis = read_as("orca", kBanner + kRocis4);
+  ASSERT_FALSE(rocis.error) << rocis.error->line << ": " << rocis.error->expected;
+  EXPECT_EQ(rocis.data.excited_states.wavenumber, (std::vector<double>{2316970.8, 2316970.8}));
+  EXPECT_EQ(rocis.notes.size(), 1u);
 }
 
 TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
@@ -300,6 +318,7 @@ TEST(OrcaReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
   testing::expect_truncations_safe("orca", kBanner + kVersion6);
   testing::expect_truncations_safe("orca", kBanner + kCoupledCluster6);
   testing::expect_truncations_safe("orca", kBanner + kCoupledCluster5);
+  testing::expect_truncations_safe("orca", kBanner + kRocis4);
 }
 
 TEST(OrcaReader, IsRecognisedByItsBanner) {
