@@ -26,7 +26,9 @@
 // - the tables under "Rotatory Strengths (R) in cgs (10**-40
 //   erg-esu-cm/Gauss)", whose header is "state", columns, and one of
 //   "R(velocity)" and "R(length)" ("state XX YY ZZ R(velocity) E-M Angle",
-//   "state XX YY ZZ R(length)"), one row a state counting from 1, belong to
+//   "state XX YY ZZ R(length) R(au)"), one row a state counting from 1, each
+//   row perhaps followed by its tensors ("Total R(velocity) tensor for
+//   State= 1", its columns "1 2 3" and rows 1 to 3: passed over), belong to
 //   the listing of excited states that follows them.
 // - xtb writes a Gaussian-98-like file (marked "frequency output generated
 //   by the xtb code"): its analysis ends with the file, whole where it
@@ -454,6 +456,11 @@ class GaussianReader : SectionReader {
     std::size_t column = 0;
     if (!read_rotatory_header(table, width, column)) return false;
     while (next_in_section()) {
+      if (line_.text.find(" tensor ") != std::string_view::npos &&
+          line_.text.find("State=") != std::string_view::npos) {
+        if (!skip_tensor(table.line)) return false;
+        continue;
+      }
       const bool all = split_tokens(line_.text, tokens_, kTokens);
       if (tokens_.empty() || !is_count(tokens_[0].text)) {
         ended_by_line_ = true;
@@ -478,6 +485,27 @@ class GaussianReader : SectionReader {
       table.values.push_back(value);
     }
     return cut_short("the rest of the rotatory strengths at line " + std::to_string(table.line));
+  }
+
+  // A state's tensor printed after its row ("Total R(velocity) tensor for
+  // State= 1", "R(velocity) tensor in inp. orien. for State= 1"): its line
+  // of columns "1 2 3" and its rows 1 to 3, passed over.
+  bool skip_tensor(std::size_t table_line) {
+    for (std::size_t row = 0; row < 4; ++row) {
+      if (!next_in_section())
+        return cut_short("the rest of the rotatory strengths at line " +
+                         std::to_string(table_line));
+      split_tokens(line_.text, tokens_, kTokens);
+      const bool fits = row == 0 ? tokens_.size() == 3 && tokens_[0].text == "1" &&
+                                       tokens_[1].text == "2" && tokens_[2].text == "3"
+                                 : tokens_.size() == 4 && count_of(tokens_[0].text) == row &&
+                                       is_count(tokens_[0].text);
+      if (!fits)
+        return fail(ReadFault::misplaced, 1,
+                    row == 0 ? std::string("the columns '1 2 3' of a rotatory-strength tensor")
+                             : "row " + std::to_string(row) + " of a rotatory-strength tensor");
+    }
+    return true;
   }
 
   // "Ground to excited state transition electric dipole moments (Au):",

@@ -77,9 +77,24 @@ const std::string kExcited =
     " SavETr:  write IOETrn=   770 NScale= 10 NData=  16 NLR=1 NState=    2 LETran=     100.\n"
     " Normal termination of Gaussian 16 at Mon Sep  1 17:10:54 2014.\n";
 
-// TD of a linear molecule: the transition dipole moments announce the
-// states; a line on the symmetry before each; a state at negative energy.
+// TD of a linear molecule: the rotatory strengths, each velocity row with
+// its tensors, the length table with R(au); the transition dipole moments
+// announce the states; a line on the symmetry before each; a state at
+// negative energy.
 const std::string kAnnounced =
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ    R(velocity)\n"
+    "         1        -1.7035     22.8012     -8.3680      4.2432\n"
+    " Total R(velocity) tensor for State=          1\n"
+    "                 1             2             3 \n"
+    "      1  -0.170347D+01  0.108435D+03 -0.946500D+03\n"
+    "      2  -0.131594D+01  0.228012D+02  0.701353D+02\n"
+    "      3   0.348190D+00 -0.680828D+01 -0.836804D+01\n"
+    "         2        -0.9991     -1.7423      1.0125     -0.5763\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ     R(length)     R(au)\n"
+    "         1        12.7139     -5.9100      3.4107      3.4048      0.0072\n"
+    "         2         0.3953      0.2292     -3.4869     -0.9541     -0.0020\n"
     " Ground to excited state transition electric dipole moments (Au):\n"
     "       state          X           Y           Z        Dip. S.      Osc.\n"
     "         1         0.0000      0.0000      0.0000      0.0000      0.0000\n"
@@ -126,6 +141,8 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
   const SpectraRead read = read_as("gaussian", kBanner + kAnnounced);
   ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
   EXPECT_EQ(read.data.excited_states.energy_ev, (std::vector<double>{8.4709}));
+  EXPECT_EQ(read.data.excited_states.rotatory_velocity, (std::vector<double>{-0.5763}));
+  EXPECT_EQ(read.data.excited_states.rotatory_length, (std::vector<double>{-0.9541}));
   ASSERT_EQ(read.notes.size(), 1u);
   EXPECT_EQ(read.notes[0].text, "left out 1 excited state at zero or negative energy");
   // A listing ended early by a line it does not know: refused where it ends.
@@ -135,8 +152,8 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
   const SpectraRead short_listing = read_as("gaussian", kBanner + cut);
   ASSERT_TRUE(short_listing.error);
   EXPECT_EQ(testing::shown(*short_listing.error),
-            "kind 1 count_mismatch at 12:1: the 2 excited states of the transition dipole "
-            "moments at line 3, not 1");
+            "kind 1 count_mismatch at 25:1: the 2 excited states of the transition dipole "
+            "moments at line 16, not 1");
 
   const SpectraRead xtb = read_as("gaussian", kXtb);
   ASSERT_FALSE(xtb.error) << xtb.error->line << ": " << xtb.error->expected;
