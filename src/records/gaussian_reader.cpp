@@ -21,8 +21,10 @@
 //   may stand; the listing ends at any other line. Where the table
 //   "Ground to excited state transition electric dipole moments" (one row a
 //   state) stands before it, the listing holds as many states, else it is
-//   refused where it ends. A state at zero or negative energy (an unstable
-//   reference) is left out with a note.
+//   refused where it ends; a line "Excited State N:" after a listing ended,
+//   N its next state, is refused too (a line the reader does not know ended
+//   it early). A state at zero or negative energy (an unstable reference) is
+//   left out with a note.
 // - the tables under "Rotatory Strengths (R) in cgs (10**-40
 //   erg-esu-cm/Gauss)", whose header is "state", columns, and one of
 //   "R(velocity)" and "R(length)" ("state XX YY ZZ R(velocity) E-M Angle",
@@ -143,6 +145,8 @@ class GaussianReader : SectionReader {
       } else if (starts_with(t, kDipoles)) {
         if (!read_dipoles()) return failed();
         pending = ended_by_line_;
+      } else if (listed_ != 0 && starts_with(t, "Excited State") && !state_after_listing()) {
+        return failed();
       } else if (starts_with(t, kFreeEnergy)) {
         if (!read_free_energy(t)) return failed();
       } else if (t == kXtb) {
@@ -367,6 +371,8 @@ class GaussianReader : SectionReader {
     }
     pending_rotatory_.clear();
     result_.data.excited_states = positive_states(states, first_line);
+    listed_ = count;
+    listing_line_ = first_line;
     return true;
   }
 
@@ -487,6 +493,18 @@ class GaussianReader : SectionReader {
     return cut_short("the rest of the rotatory strengths at line " + std::to_string(table.line));
   }
 
+  // An "Excited State" line after a listing ended: the next state of that
+  // listing is refused (a line the reader does not know ended the listing
+  // early, which would otherwise lose the states after it).
+  bool state_after_listing() {
+    split_tokens(line_.text, tokens_, 4);
+    if (tokens_.size() < 3 || tokens_[2].text != std::to_string(listed_ + 1) + ":") return true;
+    return fail(ReadFault::misplaced, 1,
+                "the excited states listed after line " + std::to_string(listing_line_) +
+                    " together: a line the reader does not know ends them before state " +
+                    std::to_string(listed_ + 1));
+  }
+
   // A state's tensor printed after its row ("Total R(velocity) tensor for
   // State= 1", "R(velocity) tensor in inp. orien. for State= 1"): its line
   // of columns "1 2 3" and its rows 1 to 3, passed over.
@@ -550,6 +568,8 @@ class GaussianReader : SectionReader {
   RotatoryTable dipoles_;  // the transition dipole moments before a listing
   Kept last_, ir_, raman_;
   std::size_t states_note_ = 0;
+  std::size_t listed_ = 0;        // the states of the last listing
+  std::size_t listing_line_ = 0;  // and the line of its header
   bool xtb_ = false;
   bool ended_by_line_ = false;  // the last section ended at a line of its own
 };

@@ -154,6 +154,12 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
   EXPECT_EQ(testing::shown(*short_listing.error),
             "kind 1 count_mismatch at 25:1: the 2 excited states of the transition dipole "
             "moments at line 16, not 1");
+  // Without the tables: refused at the next state's line.
+  const SpectraRead lost = read_as("gaussian", kBanner + cut.substr(cut.find(" Excitation")));
+  ASSERT_TRUE(lost.error);
+  EXPECT_EQ(testing::shown(*lost.error),
+            "kind 1 misplaced at 11:1: the excited states listed after line 3 together: a line "
+            "the reader does not know ends them before state 2");
 
   const SpectraRead xtb = read_as("gaussian", kXtb);
   ASSERT_FALSE(xtb.error) << xtb.error->line << ": " << xtb.error->expected;
