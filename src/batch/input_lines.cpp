@@ -112,8 +112,11 @@ SpectrumQuantity quantity_of(SpectrumKind kind, const SpectraData& data,
   const SpectrumQuantity asked = options.rotatory == RotatoryForm::length
                                      ? SpectrumQuantity::rotatory_length
                                      : SpectrumQuantity::rotatory_velocity;
-  if (!holds(data, asked) && holds(data, SpectrumQuantity::rotatory_unnamed))
-    return SpectrumQuantity::rotatory_unnamed;
+  if (holds(data, asked)) return asked;
+  if (holds(data, SpectrumQuantity::rotatory_unnamed)) return SpectrumQuantity::rotatory_unnamed;
+  // Without --rotatory, the form the file holds (a file of the length form only).
+  if (!options.rotatory_given && holds(data, SpectrumQuantity::rotatory_length))
+    return SpectrumQuantity::rotatory_length;
   return asked;
 }
 

@@ -20,12 +20,26 @@
 //   fosc, fosc(D2)                         oscillator strength
 //   R (1e40*cgs)                           rotatory strength
 // A table whose header gives no such layout is refused, naming its header.
-// A row's label is its first field ("6:", "1") or, under "Transition",
-// "0-1A -> 1-1A" with any symmetry labels; then one number a column. A row
+// ROCIS with spin-orbit coupling prints its spectrum as "SPIN ORBIT
+// CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS"
+// (version 6: "SOC CORRECTED ..."), read as the absorption table.
+// A row's label is its first field ("6:", "1"), under "States" its two
+// states ("0  3"), or, under "Transition", "0-1A -> 1-1A" with any symmetry
+// labels ("0-2.0A -> 1-2.0A"); then one number a column. A row
 // "N E L spin forbidden ..." gives its positions and zero strengths.
-// The last table of each kind is taken; the IR and Raman tables must list
-// the same modes, the absorption and CD tables the same states.
-// "Final Gibbs free energy ... G Eh" gives the free energy (hartree).
+// A table ends at a blank line, a line of dashes or a footnote ("*...").
+// The last table of each kind is taken; an absorption table drops the CD
+// tables kept before it (they follow their absorption table). The IR and
+// Raman tables must list the same modes, the absorption and CD tables the
+// same states (version 5 prints the CD table of EOM, STEOM and ADC(2) with
+// its cm-1 and nm columns holding each other's values: taken as the same
+// states). The coupled-cluster methods print a set of tables for each of
+// "SPECTRUM FOR RIGHT / LEFT / LEFT-RIGHT TRANSITION MOMENTS": the tables
+// that follow the right and left lines (blank lines and dashes between)
+// are read but not kept, so the left-right set is. A state printed at zero
+// or negative energy is left out with a note.
+// "Final Gibbs free energy ... G Eh" (before 4.2 "Final Gibbs free
+// enthalpy") gives the free energy (hartree).
 // A table the end of the file cuts, or a last line without its line end
 // ends, is refused as cut short; so is a free energy on such a line.
 //   " Mode   freq  eps  Int  T**2 ..." with "cm**-1 L/(mol*cm) km/mol a.u."
@@ -76,9 +90,22 @@ constexpr Title kTitles[] = {
     {"CD SPECTRUM", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS", Kind::cd_velocity},
+    // ROCIS with spin-orbit coupling: its final spectrum (6: "SOC CORRECTED").
+    {"SPIN ORBIT CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS",
+     Kind::absorption},
+    {"SOC CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::absorption},
 };
 
-constexpr std::string_view kGibbs = "Final Gibbs free energy";
+// "Final Gibbs free energy" from version 4.2 on, "Final Gibbs free enthalpy" before.
+constexpr std::string_view kGibbs = "Final Gibbs free en";
+constexpr std::string_view kGibbsEnds[] = {"ergy", "thalpy"};
+
+// The coupled-cluster methods (EOM, STEOM) print their tables three times,
+// each set after a line of its own; the left-right set is the one their
+// transition strength is defined by, the others are read but not kept.
+constexpr std::string_view kSetLeftRight = "SPECTRUM FOR LEFT-RIGHT TRANSITION MOMENTS";
+constexpr std::string_view kSetsOneSided[] = {"SPECTRUM FOR RIGHT TRANSITION MOMENTS",
+                                              "SPECTRUM FOR LEFT TRANSITION MOMENTS"};
 constexpr std::size_t kTokens = 24;
 
 // One column of a header: its name, its unit without parentheses, and the
@@ -114,15 +141,22 @@ class OrcaReader : SectionReader {
     while (next()) {
       const std::string_view t = trimmed(line_.text);
       bool ok = true;
+      bool title_found = false;
       if (t.substr(0, kGibbs.size()) == kGibbs) {
-        ok = read_gibbs();
-      } else if (!t.empty() && (t[0] == 'I' || t[0] == 'R' || t[0] == 'A' || t[0] == 'C')) {
+        ok = read_gibbs(t.substr(kGibbs.size()));
+      } else if (t == kSetLeftRight || t == kSetsOneSided[0] || t == kSetsOneSided[1]) {
+        title_found = true;
+        one_sided_ = t != kSetLeftRight;
+      } else if (!t.empty() && std::string_view("IRACS").find(t[0]) != std::string_view::npos) {
         for (const Title& title : kTitles)
           if (t == title.text) {
+            title_found = true;
             ok = read_table(title.kind);
             break;
           }
       }
+      // A set's tables follow its line with only blank lines and dashes between.
+      if (!title_found && !is_blank_line(t) && !is_dash_line(t)) one_sided_ = false;
       if (!ok) return failed();
     }
     if (!combine()) return failed();
@@ -225,7 +259,12 @@ class OrcaReader : SectionReader {
   }
 
   // How many of the row's first tokens are its label.
+  // ROCIS before version 5 labels a row by its two states ("0  3") under "States".
   static std::size_t label_size(std::string_view first_header, const std::vector<Token>& tokens) {
+    if (first_header == "States")
+      return tokens.size() >= 2 && is_count(tokens[0].text) && is_count(tokens[1].text)
+                 ? 2
+                 : tokens.size() + 1;
     if (first_header != "Transition") return 1;
     std::size_t k = 0;
     while (k < tokens.size() && tokens[k].text != "->") ++k;
@@ -267,10 +306,11 @@ class OrcaReader : SectionReader {
     for (std::size_t k = 1; k < columns.size(); ++k)
       if (roles[k] != kRoles) table.has[roles[k]] = true;
     while (next_in_section()) {
-      if (is_blank_line(line_.text) || is_dash_line(line_.text)) {
+      // A table ends at a blank line, dashes, or a footnote ("*The positivity ...").
+      if (is_blank_line(line_.text) || is_dash_line(line_.text) ||
+          trimmed(line_.text).front() == '*') {
         if (table.rows == 0) return fail(ReadFault::misplaced, 1, "the rows of " + what);
-        table.read = true;
-        tables_[static_cast<std::size_t>(kind)] = std::move(table);
+        keep(kind, std::move(table));
         return true;
       }
       if (!read_row(columns, roles, numeric, table)) return false;
@@ -322,7 +362,21 @@ class OrcaReader : SectionReader {
     return true;
   }
 
-  bool read_gibbs() {
+  // The table just read, unless of a one-sided set; an absorption table
+  // starts the tables of its states: the CD tables kept before are dropped.
+  void keep(Kind kind, Table table) {
+    if (one_sided_) return;
+    table.read = true;
+    if (kind == Kind::absorption)
+      for (const Kind cd : {Kind::cd_length, Kind::cd_velocity})
+        tables_[static_cast<std::size_t>(cd)] = Table{};
+    tables_[static_cast<std::size_t>(kind)] = std::move(table);
+  }
+
+  bool read_gibbs(std::string_view rest) {
+    if (rest.substr(0, kGibbsEnds[0].size()) != kGibbsEnds[0] &&
+        rest.substr(0, kGibbsEnds[1].size()) != kGibbsEnds[1])
+      return true;
     split_tokens(line_.text, tokens_, 10);
     for (std::size_t k = 0; k + 1 < tokens_.size(); ++k)
       if (tokens_[k].text == "...") return free_energy(tokens_[k + 1], result_.data.free_energy);
@@ -358,34 +412,74 @@ class OrcaReader : SectionReader {
       const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
       if (!note.empty()) result_.notes.push_back(LineListNote{modes->line, note});
     }
+    return combine_states();
+  }
+
+  // Whether `table` lists the states of `states`: as many, at the same
+  // positions; or, in a CD table, with its cm-1 and nm columns holding each
+  // other's values (as version 5 prints the CD table of its EOM, STEOM and
+  // ADC(2) methods).
+  static bool same_states(const Table& table, const Table& states) {
+    if (table.rows != states.rows) return false;
+    const auto same = [&](Role role, Role as) {
+      return !table.has[role] || !states.has[as] || table.values[role] == states.values[as];
+    };
+    if (same(energy_ev, energy_ev) && same(wavenumber, wavenumber) && same(wavelength, wavelength))
+      return true;
+    return table.has[rotatory] && table.has[wavenumber] && table.has[wavelength] &&
+           same(energy_ev, energy_ev) && same(wavenumber, wavelength) &&
+           same(wavelength, wavenumber);
+  }
+
+  // The absorption and CD tables into the data, their states checked
+  // against one another; a state printed at zero or negative energy is left
+  // out with a note.
+  bool combine_states() {
     const Table* states = nullptr;
     for (const Kind kind : {Kind::absorption, Kind::cd_length, Kind::cd_velocity}) {
       const Table& table = tables_[static_cast<std::size_t>(kind)];
       if (!table.read) continue;
       if (states == nullptr) {
         states = &table;
-      } else {
-        for (const Role role : {energy_ev, wavenumber, wavelength})
-          if (table.rows != states->rows ||
-              (table.has[role] && states->has[role] && table.values[role] != states->values[role]))
-            return mismatch(table, *states);
+      } else if (!same_states(table, *states)) {
+        return fail(read_error(ReadFault::count_mismatch, table.line, 1,
+                               "the " + std::to_string(states->rows) +
+                                   " states of the table at line " + std::to_string(states->line) +
+                                   ", not " + std::to_string(table.rows)));
       }
     }
-    if (states != nullptr) {
-      ExcitedStates& e = result_.data.excited_states;
-      e.energy_ev = states->values[energy_ev];
-      e.wavenumber = states->values[wavenumber];
-      e.wavelength_nm = states->values[wavelength];
-      e.oscillator_strength =
-          tables_[static_cast<std::size_t>(Kind::absorption)].values[oscillator];
-      e.rotatory_length = tables_[static_cast<std::size_t>(Kind::cd_length)].values[rotatory];
-      e.rotatory_velocity = tables_[static_cast<std::size_t>(Kind::cd_velocity)].values[rotatory];
+    if (states == nullptr) return true;
+    const auto column = [&](Kind kind, Role role) -> const std::vector<double>& {
+      return tables_[static_cast<std::size_t>(kind)].values[role];
+    };
+    ExcitedStates& e = result_.data.excited_states;
+    std::size_t left_out = 0;
+    for (std::size_t k = 0; k < states->rows; ++k) {
+      bool positive = true;
+      for (const Role role : {energy_ev, wavenumber, wavelength})
+        positive = positive && (!states->has[role] || states->values[role][k] > 0.0);
+      if (!positive) {
+        ++left_out;
+        continue;
+      }
+      const auto take = [&](std::vector<double>& into, const std::vector<double>& from) {
+        if (!from.empty()) into.push_back(from[k]);
+      };
+      take(e.energy_ev, states->values[energy_ev]);
+      take(e.wavenumber, states->values[wavenumber]);
+      take(e.wavelength_nm, states->values[wavelength]);
+      take(e.oscillator_strength, column(Kind::absorption, oscillator));
+      take(e.rotatory_length, column(Kind::cd_length, rotatory));
+      take(e.rotatory_velocity, column(Kind::cd_velocity, rotatory));
     }
+    if (left_out > 0)
+      result_.notes.push_back(LineListNote{states->line, states_left_out_note(left_out)});
     return true;
   }
 
   std::array<Table, kKinds> tables_;
   SpectraRead result_;
+  bool one_sided_ = false;  // the tables at hand are of a right or left set
 };
 
 }  // namespace

@@ -164,6 +164,14 @@ inline std::string left_out_note(std::size_t imaginary, std::size_t zero) {
   return text;
 }
 
+/// The note for excited states printed at zero or negative energy (an
+/// unstable reference), left out so that none sets the grid:
+///   states_left_out_note(1) -> "left out 1 excited state at zero or negative energy"
+inline std::string states_left_out_note(std::size_t count) {
+  return "left out " + std::to_string(count) + " excited state" + (count == 1 ? "" : "s") +
+         " at zero or negative energy";
+}
+
 /// The reading every program output's reader shares: the line at hand,
 /// the next line of the file or of a section, and the first error, placed
 /// at its line and column. A reader derives from it, reads `line_` and

@@ -155,6 +155,29 @@ TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
   }
 }
 
+// A file of the length form only (ORCA 4's CD table): drawn in it without
+// --rotatory, as with --rotatory length; --rotatory velocity is refused.
+TEST_F(RunBatchTest, AFileOfTheLengthFormOnlyIsDrawnInItWithoutRotatory) {
+  std::istringstream lines(excerpt("gaussian-td.log"));
+  std::string length_only;
+  std::size_t number = 0;
+  for (std::string line; std::getline(lines, line);)
+    if (++number < 4 || number > 8) length_only += line + "\n";  // the velocity table out
+  folder.write("td.log", length_only);
+  const std::vector<std::string> common{"--spectrum", "ecd", "--fwhm", "0.3", "--quiet", "td.log"};
+  ASSERT_EQ(run(common), 0) << err.str();
+  const std::string drawn = testing::rows_of(out.str());
+  std::vector<std::string> length = common;
+  length.insert(length.begin(), {"--rotatory", "length"});
+  ASSERT_EQ(run(length), 0) << err.str();
+  EXPECT_EQ(drawn, testing::rows_of(out.str()));
+  std::vector<std::string> velocity = common;
+  velocity.insert(velocity.begin(), {"--rotatory", "velocity"});
+  EXPECT_NE(run(velocity), 0);
+  EXPECT_NE(err.str().find("holds no rotatory strengths (velocity)"), std::string::npos)
+      << err.str();
+}
+
 // The same spectrum on eV, nm and cm-1 axes: at the same energies the same
 // values (the nm and cm-1 points interpolated on a fine eV grid).
 TEST_F(RunBatchTest, TheAxesAgreePointForPointAtTheSameEnergies) {

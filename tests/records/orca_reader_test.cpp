@@ -119,6 +119,87 @@ const std::string kVersion6 =
     "  0-1 Ag ->  2-1 B3u  9.819031   79195.8   126.3   744.90418  -0.23136   0.04506  -1.65613\n"
     "\n";
 
+// Coupled cluster, version 6: a table for each set of transition moments,
+// the last ended by a footnote; version 5: the CD table's cm-1 and nm
+// columns hold each other's values, a state at negative energy.
+const std::string kCoupledCluster6 =
+    "                    SPECTRUM FOR RIGHT TRANSITION MOMENTS\n"
+    "--------------------------------------------------------------------\n\n\n"
+    "                     ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS    \n"
+    "-----------------------------------------------------------------------\n"
+    "     Transition      Energy     Energy  Wavelength fosc(D2)      D2        DX\n"
+    "                      (eV)      (cm-1)    (nm)                 (au**2)    (au)\n"
+    "-----------------------------------------------------------------------\n"
+    "  0-1A  ->  1-1A    5.471765   44132.8   226.6   0.000480568   0.00358  -0.04438\n"
+    "\n"
+    "                    SPECTRUM FOR LEFT-RIGHT TRANSITION MOMENTS\n"
+    "--------------------------------------------------------------------\n\n\n"
+    "                     ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS    \n"
+    "-----------------------------------------------------------------------\n"
+    "     Transition      Energy     Energy  Wavelength fosc(D2)      D2        DX\n"
+    "                      (eV)      (cm-1)    (nm)                 (au**2)    (au)\n"
+    "-----------------------------------------------------------------------\n"
+    "  0-1A  ->  1-1A    5.471765   44132.8   226.6   0.000528270   0.00394  -0.04438\n"
+    "*The positivity of oscillator strengths is not guaranteed in non-Hermitian theories.\n";
+const std::string kCoupledCluster5 =
+    "         ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS\n"
+    "-----------------------------------------------------------------------------\n"
+    "State   Energy  Wavelength   fosc         T2         TX        TY        TZ  \n"
+    "        (cm-1)    (nm)                  (au**2)     (au)      (au)      (au) \n"
+    "-----------------------------------------------------------------------------\n"
+    "   1   -1200.0  -8333.3   0.000000000   0.00000   0.00000   0.00000   0.00000\n"
+    "   2   61501.1    162.6   0.997594062   5.34007   2.31086   0.00087   0.00000\n"
+    "\n"
+    "                             CD SPECTRUM\n"
+    "-------------------------------------------------------------------\n"
+    "State   Energy Wavelength       R         MX        MY        MZ   \n"
+    "        (cm-1)   (nm)       (1e40*cgs)   (au)      (au)      (au)  \n"
+    "-------------------------------------------------------------------\n"
+    "   1   -8333.3   -1200.0      0.00000   0.00000   0.00000   0.00000\n"
+    "   2     162.6   61501.1     -0.01077  -0.00000   0.00000   0.00000\n"
+    "\n"
+    "Final Gibbs free enthalpy         ...    -76.35000000 Eh\n";
+
+// ROCIS with spin-orbit coupling, version 4.2: rows labelled by two states,
+// the first a transition between degenerate ground states.
+const std::string kRocis4 =
+    "SPIN ORBIT CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS\n"
+    "-------------------------------------------------------------------------------\n"
+    "States    Energy  Wavelength   fosc         T2         TX        TY        TZ  \n"
+    "          (cm-1)    (nm)                  (au**2)     (au)      (au)      (au) \n"
+    "-------------------------------------------------------------------------------\n"
+    " 0  1       0.0    0.0   0.000000000   0.00000   0.00000   0.00000   0.00000\n"
+    " 0  3 2316970.8    4.3   0.015320799   0.00435   0.00000   0.00000   0.06598\n"
+    " 1  2 2316970.8    4.3   0.015320799   0.00435   0.00000   0.00000   0.06598\n"
+    "\n";
+
+TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
+  const SpectraRead six = read_as("orca", kBanner + kCoupledCluster6);
+  ASSERT_FALSE(six.error) << six.error->line << ": " << six.error->expected;
+  EXPECT_EQ(six.data.excited_states.oscillator_strength, (std::vector<double>{0.00052827}));
+  // A left or right set alone is not kept.
+  const SpectraRead right = read_as(
+      "orca",
+      kBanner + kCoupledCluster6.substr(0, kCoupledCluster6.find("   SPECTRUM FOR LEFT-RIGHT")));
+  ASSERT_FALSE(right.error) << right.error->line << ": " << right.error->expected;
+  EXPECT_EQ(right.data.excited_states.size(), 0u);
+
+  const SpectraRead five = read_as("orca", kBanner + kCoupledCluster5);
+  ASSERT_FALSE(five.error) << five.error->line << ": " << five.error->expected;
+  const ExcitedStates& e = five.data.excited_states;
+  EXPECT_EQ(e.wavenumber, (std::vector<double>{61501.1}));
+  EXPECT_EQ(e.wavelength_nm, (std::vector<double>{162.6}));
+  EXPECT_EQ(e.rotatory_length, (std::vector<double>{-0.01077}));
+  ASSERT_EQ(five.notes.size(), 1u);
+  EXPECT_EQ(five.notes[0].text, "left out 1 excited state at zero or negative energy");
+  EXPECT_EQ(five.data.free_energy, -76.35);  // before 4.2: "free enthalpy"
+
+  const SpectraRead rocis = read_as("orca", kBanner + kRocis4);
+  ASSERT_FALSE(rocis.error) << rocis.error->line << ": " << rocis.error->expected;
+  EXPECT_EQ(rocis.data.excited_states.wavenumber, (std::vector<double>{2316970.8, 2316970.8}));
+  EXPECT_EQ(rocis.notes.size(), 1u);
+}
+
 TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
   const SpectraRead read = read_as("orca", kBanner + kVersion4);
   ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
@@ -235,6 +316,9 @@ TEST(OrcaReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
   testing::expect_truncations_safe("orca", kBanner + kVersion4);
   testing::expect_truncations_safe("orca", kBanner + kVersion5);
   testing::expect_truncations_safe("orca", kBanner + kVersion6);
+  testing::expect_truncations_safe("orca", kBanner + kCoupledCluster6);
+  testing::expect_truncations_safe("orca", kBanner + kCoupledCluster5);
+  testing::expect_truncations_safe("orca", kBanner + kRocis4);
 }
 
 TEST(OrcaReader, IsRecognisedByItsBanner) {

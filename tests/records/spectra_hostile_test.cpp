@@ -96,5 +96,32 @@ TEST(HostileFiles, ALineOf100MegabytesIsReadInOnePassAndRefused) {
   }
 }
 
+// A line of 50 million fields after each heading of the excited-state
+// layouts: a named error placed in the file, or nothing read.
+TEST(HostileFiles, HugeLinesUnderTheExcitedStateHeadingsAreRefusedOrPassedOver) {
+  std::string words;
+  words.reserve(std::size_t{100} << 20);
+  while (words.size() + 2 <= (std::size_t{100} << 20)) words += "1 ";
+  const struct {
+    const char* format;
+    const char* heading;
+  } cases[] = {
+      {"gaussian", " Ground to excited state transition electric dipole moments (Au):\n"},
+      {"gaussian", " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"},
+      {"gaussian", " Excitation energies and oscillator strengths:\n Excited State   1: "},
+      {"orca", "SPECTRUM FOR LEFT-RIGHT TRANSITION MOMENTS\n"},
+      {"orca", "CD SPECTRUM\nState   Energy Wavelength       R\n-----\n   1 "},
+  };
+  for (const auto& c : cases) {
+    const std::string text = c.heading + words + "\n\n";
+    const SpectraRead read = read_as(c.format, text);
+    if (read.error) {
+      testing::expect_placed(text, *read.error, c.heading);
+    } else {
+      EXPECT_EQ(holdings(read.data), "nothing") << c.heading;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace broaden

@@ -121,24 +121,33 @@ TEST(Samples, Gaussian09HarmonicAnalysesAsPrinted) {
 }
 
 TEST(Samples, Gaussian09ExcitedStatesAsPrinted) {
-  SAMPLE_OR_SKIP(td, "gaussian09-dvb-td.out");
-  const SpectraRead read = read_as("gaussian", td);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
-  const ExcitedStates& e = read.data.excited_states;
-  std::vector<double> ev, nm, f;
-  for (const std::string& line : lines_of(td))
-    if (line.rfind(" Excited State", 0) == 0) {
-      const auto w = words(line);
-      ev.push_back(printed(w[4]));
-      nm.push_back(printed(w[6]));
-      f.push_back(printed(w[8].substr(2)));
-    }
-  EXPECT_EQ(e.energy_ev, ev);
-  EXPECT_EQ(e.wavelength_nm, nm);
-  EXPECT_EQ(e.oscillator_strength, f);
-  EXPECT_EQ(e.rotatory_velocity, table_column(td, "state XX YY ZZ R(velocity) E-M Angle", 0, 4));
-  EXPECT_EQ(e.rotatory_length, table_column(td, "state XX YY ZZ R(length)", 0, 4));
-  EXPECT_EQ(e.size(), 5u);
+  // TD of dvb; TD of CO (singlets and triplets, lines "Excited state symmetry
+  // could not be determined."); CIS of water.
+  const struct {
+    const char* file;
+    std::size_t states;
+  } samples[] = {
+      {"gaussian09-dvb-td.out", 5}, {"gaussian09-co-td.log", 24}, {"gaussian09-water-cis.log", 10}};
+  for (const auto& sample_file : samples) {
+    SAMPLE_OR_SKIP(td, sample_file.file);
+    const SpectraRead read = read_as("gaussian", td);
+    ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+    const ExcitedStates& e = read.data.excited_states;
+    std::vector<double> ev, nm, f;
+    for (const std::string& line : lines_of(td))
+      if (line.rfind(" Excited State", 0) == 0) {
+        const auto w = words(line);
+        ev.push_back(printed(w[4]));
+        nm.push_back(printed(w[6]));
+        f.push_back(printed(w[8].substr(2)));
+      }
+    EXPECT_EQ(e.energy_ev, ev);
+    EXPECT_EQ(e.wavelength_nm, nm);
+    EXPECT_EQ(e.oscillator_strength, f);
+    EXPECT_EQ(e.rotatory_velocity, table_column(td, "state XX YY ZZ R(velocity) E-M Angle", 0, 4));
+    EXPECT_EQ(e.rotatory_length, table_column(td, "state XX YY ZZ R(length)", 0, 4));
+    EXPECT_EQ(e.size(), sample_file.states) << sample_file.file;
+  }
 }
 
 TEST(Samples, Orca5TablesAsPrinted) {
@@ -169,6 +178,21 @@ TEST(Samples, Orca5TablesAsPrinted) {
   EXPECT_EQ(e.rotatory_velocity,
             table_column(td, "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS", 4, 3));
   EXPECT_EQ(e.size(), 10u);
+
+  // EOM-CCSD, STEOM-CCSD and ADC(2): their CD tables print the cm-1 and nm
+  // columns with each other's values; the positions are the absorption's.
+  for (const char* file :
+       {"orca5-dvb-eom-ccsd.log", "orca5-dvb-steom-ccsd.log", "orca5-dvb-adc2.log"}) {
+    SAMPLE_OR_SKIP(cc, file);
+    const SpectraRead got = read_as("orca", cc);
+    ASSERT_FALSE(got.error) << file << ":" << got.error->line << ": " << got.error->expected;
+    const ExcitedStates& s = got.data.excited_states;
+    EXPECT_EQ(s.wavenumber, table_column(cc, absorption, 4, 1)) << file;
+    EXPECT_EQ(s.wavelength_nm, table_column(cc, absorption, 4, 2)) << file;
+    EXPECT_EQ(s.oscillator_strength, table_column(cc, absorption, 4, 3)) << file;
+    EXPECT_EQ(s.rotatory_length, table_column(cc, "CD SPECTRUM", 4, 3)) << file;
+    EXPECT_EQ(s.size(), 2u) << file;
+  }
 }
 
 TEST(Samples, ChemicalJsonFromCclibAsPrinted) {
@@ -185,10 +209,12 @@ TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
   const struct {
     const char* file;
     const char* format;
-  } samples[] = {{"gaussian09-dvb-ir.out", "gaussian"}, {"gaussian09-dvb-raman.out", "gaussian"},
-                 {"gaussian09-dvb-td.out", "gaussian"}, {"orca5-dvb-ir.out", "orca"},
-                 {"orca5-dvb-raman.out", "orca"},       {"orca5-dvb-td.out", "orca"},
-                 {"qchem54-dvb-ir.cjson", "cjson"}};
+  } samples[] = {{"gaussian09-dvb-ir.out", "gaussian"},    {"gaussian09-dvb-raman.out", "gaussian"},
+                 {"gaussian09-dvb-td.out", "gaussian"},    {"orca5-dvb-ir.out", "orca"},
+                 {"orca5-dvb-raman.out", "orca"},          {"orca5-dvb-td.out", "orca"},
+                 {"qchem54-dvb-ir.cjson", "cjson"},        {"gaussian09-co-td.log", "gaussian"},
+                 {"gaussian09-water-cis.log", "gaussian"}, {"orca5-dvb-eom-ccsd.log", "orca"},
+                 {"orca5-dvb-steom-ccsd.log", "orca"},     {"orca5-dvb-adc2.log", "orca"}};
   for (const auto& s : samples) {
     SAMPLE_OR_SKIP(text, s.file);
     EXPECT_EQ(recognise_input(text).name, s.format) << s.file;
