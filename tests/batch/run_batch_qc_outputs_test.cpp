@@ -132,6 +132,10 @@ TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
       << err.str();
   EXPECT_NEAR(integral(points_of(out.str())), 100 / std::log(10.0) * 10.26, 1e-9 * 445.6);
 
+  // An excited-state output gives its absorption unless ecd is asked for.
+  ASSERT_EQ(run({"--fwhm", "0.3", "td.log"}), 0) << err.str();
+  EXPECT_NE(out.str().find(" spectrum=uv "), std::string::npos);
+
   // Broadened in eV, drawn on wavenumbers: the integral over wavenumber.
   const double per_epsilon = 4.3189991794e-9;  // f per L mol-1 cm-2 (SI: 4 ln10 eps0 me c^2/NA e^2)
   ASSERT_EQ(run({"--spectrum", "uv", "--fwhm", "0.3", "--units", "epsilon", "--axis", "cm-1",
