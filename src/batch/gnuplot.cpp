@@ -73,23 +73,15 @@ struct SpawnSetup {
   }
 };
 
-}  // namespace
-
-DrawResult GnuplotDriver::draw(std::string_view script) {
-  DrawResult result;
-  Pipe in, out, err;
-  for (Pipe* pipe : {&in, &out, &err}) {
-    if (const int error = make_pipe(*pipe); error != 0) {
-      result.start_error = error;
-      return result;
-    }
-  }
+// Starts `program` with its standard input, output and error on the pipes'
+// ends and the signal actions a program expects, whatever this process
+// ignores (broaden-batch ignores SIGPIPE and SIGXFSZ). Returns 0 or the
+// error of the start.
+int spawn(const std::string& program, Pipe& in, Pipe& out, Pipe& err, pid_t& pid) {
   SpawnSetup setup;
   posix_spawn_file_actions_adddup2(&setup.actions, in.read.get(), STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&setup.actions, out.write.get(), STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(&setup.actions, err.write.get(), STDERR_FILENO);
-  // The program gets the signal actions a program expects, whatever this
-  // process ignores (broaden-batch ignores SIGPIPE and SIGXFSZ).
   sigset_t defaults, none;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
@@ -98,23 +90,18 @@ DrawResult GnuplotDriver::draw(std::string_view script) {
   posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
   posix_spawnattr_setsigmask(&setup.attributes, &none);
   posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  return program.find('/') == std::string::npos
+             ? ::posix_spawnp(&pid, program.c_str(), &setup.actions, &setup.attributes, argv,
+                              environ)
+             : ::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv,
+                             environ);
+}
 
-  char* const argv[] = {const_cast<char*>(program_.c_str()), nullptr};
-  pid_t pid = 0;
-  const bool on_path = program_.find('/') == std::string::npos;
-  const int started =
-      on_path
-          ? ::posix_spawnp(&pid, program_.c_str(), &setup.actions, &setup.attributes, argv, environ)
-          : ::posix_spawn(&pid, program_.c_str(), &setup.actions, &setup.attributes, argv, environ);
-  if (started != 0) {
-    result.start_error = started;
-    return result;
-  }
-  in.read.close();
-  out.write.close();
-  err.write.close();
+// Writes `script` to the program's input while its output and error are
+// read into `result`, until both end.
+void exchange(std::string_view script, Pipe& in, Pipe& out, Pipe& err, DrawResult& result) {
   ::fcntl(in.write.get(), F_SETFL, O_NONBLOCK);
-
   std::size_t written = 0;
   if (script.empty()) in.write.close();
   while (out.read.get() >= 0 || err.read.get() >= 0) {
@@ -134,6 +121,28 @@ DrawResult GnuplotDriver::draw(std::string_view script) {
         in.write.close();
     }
   }
+}
+
+}  // namespace
+
+DrawResult GnuplotDriver::draw(std::string_view script) {
+  DrawResult result;
+  Pipe in, out, err;
+  for (Pipe* pipe : {&in, &out, &err}) {
+    if (const int error = make_pipe(*pipe); error != 0) {
+      result.start_error = error;
+      return result;
+    }
+  }
+  pid_t pid = 0;
+  if (const int started = spawn(program_, in, out, err, pid); started != 0) {
+    result.start_error = started;
+    return result;
+  }
+  in.read.close();
+  out.write.close();
+  err.write.close();
+  exchange(script, in, out, err, result);
   in.write.close();
   out.read.close();
   err.read.close();

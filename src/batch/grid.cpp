@@ -195,19 +195,27 @@ DecimalScan decimal_steps(std::int64_t units, int digit, int exponent) {
 
 }  // namespace
 
+namespace {
+
+// The step of a grid that spans lines of full width `fwhm`: the one given,
+// or the largest 1, 2 or 5 times a power of ten (digit * 10^exponent) at
+// most a tenth of it.
+double spanning_step(double fwhm, const BatchOptions& options, int& digit, int& exponent) {
+  digit = 1;
+  exponent = 0;
+  if (options.grid == GridKind::step) return scan_to_double(options.step);
+  exponent = static_cast<int>(std::floor(std::log10(fwhm / 10.0)));
+  const double mantissa = fwhm / 10.0 / std::pow(10.0, exponent);
+  digit = mantissa >= 5.0 ? 5 : mantissa >= 2.0 ? 2 : 1;
+  return digit * std::pow(10.0, exponent);
+}
+
+}  // namespace
+
 SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options) {
   SpanningGrid result;
-  // The step as digit * 10^exponent: the one given, or the rule's.
   int digit = 1, exponent = 0;
-  double step = 0.0;
-  if (options.grid == GridKind::step) {
-    step = scan_to_double(options.step);
-  } else {
-    exponent = static_cast<int>(std::floor(std::log10(fwhm / 10.0)));
-    const double mantissa = fwhm / 10.0 / std::pow(10.0, exponent);
-    digit = mantissa >= 5.0 ? 5 : mantissa >= 2.0 ? 2 : 1;
-    step = digit * std::pow(10.0, exponent);
-  }
+  const double step = spanning_step(fwhm, options, digit, exponent);
   if (!(step > 0.0) || !std::isfinite(step) || !std::isfinite(low) || !std::isfinite(high) ||
       !(low < high)) {
     result.grid.error = "the grid cannot be made to span the lines: give --from and --to";

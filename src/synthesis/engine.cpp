@@ -319,6 +319,10 @@ void bracket_peaks(std::span<const double> frequency, std::span<const double> in
   bracket_peaks_with(ExpKernel::automatic, frequency, intensity, width, w, low, high, options);
 }
 
+// Longer than the rule's 60 lines by a few: one block's steps (counts,
+// magnitudes, the estimate, its bounds, the fallbacks) share its buffers on
+// the stack, and cut apart they would pass them all each way; the classic
+// engine's results are pinned bit for bit, so it is kept whole.
 void bracket_peaks_with(ExpKernel choice, std::span<const double> frequency,
                         std::span<const double> intensity, double width,
                         std::span<const double, kGridSize> w, std::span<double, kGridSize> low,
