@@ -163,8 +163,8 @@ input : str
     content shows, else the columns), "columns" (numbers in fields separated
     by blanks, tabs, commas or semicolons, comments after #, a header row
     skipped), "fixed" (the classic records, two 10-character fields),
-    "gaussian", "orca", "molden" or "cjson". Formats added to broaden-batch
-    are read here too.
+    "gaussian", "orca", "molden", "cjson", "turbomole", "vibspectrum", "xtb"
+    or "psi4". Formats added to broaden-batch are read here too.
 columns : str, optional
     A columns line list's fields, as --columns takes them: "F,I" or "F,I,W"
     (1-based field numbers of position, intensity and width; default "1,2").

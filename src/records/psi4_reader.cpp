@@ -46,10 +46,6 @@ using namespace qc;
 
 constexpr std::size_t kTokens = 24;
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
@@ -90,10 +86,10 @@ class Psi4Reader : SectionReader {
       if (!line_.ended)
         return cut_short("the rest of the vibrational analysis at line " +
                          std::to_string(vib_line_));
-      if (starts_with(t, "==>")) return close_vibrations();
-      if (starts_with(t, "Vibration")) return read_modes();
-      if (starts_with(t, "Freq [cm^-1]")) return read_row(frequency_, "a frequency");
-      if (starts_with(t, "IR activ [km/mol]")) return read_row(intensity_, "an IR intensity");
+      if (t.starts_with("==>")) return close_vibrations();
+      if (t.starts_with("Vibration")) return read_modes();
+      if (t.starts_with("Freq [cm^-1]")) return read_row(frequency_, "a frequency");
+      if (t.starts_with("IR activ [km/mol]")) return read_row(intensity_, "an IR intensity");
       return true;
     }
     if (t == "==> Harmonic Vibrational Analysis <==") {
@@ -103,7 +99,7 @@ class Psi4Reader : SectionReader {
       block_ = 0;
       return true;
     }
-    if (starts_with(t, "Total G, Free enthalpy at")) return read_free_energy();
+    if (t.starts_with("Total G, Free enthalpy at")) return read_free_energy();
     if (contains(t, "Excitation Energy") && contains(t, "Oscillator Strength"))
       return read_states();
     return true;

@@ -43,10 +43,6 @@ using namespace qc;
 constexpr std::size_t kTokens = 16;
 constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
@@ -82,7 +78,7 @@ class TurbomoleReader : SectionReader {
     const std::string_view t = trimmed(line_.text);
     // Within a table a last line without its line end may be cut anywhere.
     if ((escf_open_ || vib_open_) && !line_.ended) return cut_short(open_part());
-    if (starts_with(t, "Note that this is the intermediate result of a preoptimization")) {
+    if (t.starts_with("Note that this is the intermediate result of a preoptimization")) {
       preoptimization_ = true;
       return true;
     }
@@ -92,12 +88,13 @@ class TurbomoleReader : SectionReader {
       return true;
     }
     if (vib_open_) return read_vibration_line(t);
-    if (starts_with(t, "NORMAL MODES and VIBRATIONAL FREQUENCIES")) return open_vibrations();
-    if (starts_with(t, "total number of roots to be determined:")) return read_announced();
-    if (starts_with(t, "| sym | multi | state |") && contains(t, "excitation energies"))
+    if (t.starts_with("NORMAL MODES and VIBRATIONAL FREQUENCIES")) return open_vibrations();
+    if (t.starts_with("total number of roots to be determined:")) return read_announced();
+    if (t.starts_with("| sym | multi | state |") && contains(t, "excitation energies"))
       return read_cc_table();
-    if (starts_with(t, "|    number, symmetry, multiplicity:")) return read_transition_label();
-    if (starts_with(t, "oscillator strength (length gauge)")) return read_cc_strength();
+    if (t.starts_with("|    number, symmetry, multiplicity:")) return read_transition_label();
+    if (t.starts_with("oscillator strength (length gauge)")) return read_cc_strength();
+    if (t.find("ricc2 : all done") != std::string_view::npos) cc_done_ = cc_line_ != 0;
     if (split_tokens(t, tokens_, 5) && tokens_.size() == 4 && tokens_[3].text == "excitation" &&
         is_count(tokens_[0].text) && (tokens_[1].text == "singlet" || tokens_[1].text == "triplet"))
       return open_state();
@@ -127,21 +124,20 @@ class TurbomoleReader : SectionReader {
 
   // A value of the escf state at hand, or the end of its job's states.
   bool read_state_line(std::string_view t) {
-    if (starts_with(t, "SUMMARY OF EXCITATION ENERGIES") || contains(t, "escf : all done"))
+    if (t.starts_with("SUMMARY OF EXCITATION ENERGIES") || contains(t, "escf : all done"))
       return close_states();
     if (t == "Oscillator strength:") section_ = Section::oscillator;
     if (t == "Rotatory strength:") section_ = Section::rotatory;
     EscfState& s = states_.back();
-    if (starts_with(t, "Excitation energy / eV:"))
-      return value_after_colon(s.ev, "an energy in eV");
-    if (starts_with(t, "Excitation energy / nm:")) return value_after_colon(s.nm, "a wavelength");
-    if (starts_with(t, "Excitation energy / cm^(-1):"))
+    if (t.starts_with("Excitation energy / eV:")) return value_after_colon(s.ev, "an energy in eV");
+    if (t.starts_with("Excitation energy / nm:")) return value_after_colon(s.nm, "a wavelength");
+    if (t.starts_with("Excitation energy / cm^(-1):"))
       return value_after_colon(s.wavenumber, "an energy in cm-1");
-    if (section_ == Section::oscillator && starts_with(t, "length representation:"))
+    if (section_ == Section::oscillator && t.starts_with("length representation:"))
       return value_after_colon(s.f, "an oscillator strength");
     if (section_ == Section::rotatory && contains(t, "rep. /")) {
-      const bool length = starts_with(t, "length rep. /");
-      if (!contains(t, "rep. / 10^(-40)erg*cm^3:") || (!length && !starts_with(t, "velocity")))
+      const bool length = t.starts_with("length rep. /");
+      if (!contains(t, "rep. / 10^(-40)erg*cm^3:") || (!length && !t.starts_with("velocity")))
         return fail(ReadFault::layout, 1,
                     "a rotatory strength in 10^(-40)erg*cm^3, not " + quoted(t, 100));
       return value_after_colon(length ? s.r_length : s.r_velocity, "a rotatory strength");
@@ -188,7 +184,7 @@ class TurbomoleReader : SectionReader {
   std::vector<CcState> cc_states_;
   std::vector<double> cc_ev_, cc_cm_, cc_f_;
   std::size_t cc_line_ = 0, transition_line_ = 0;
-  bool preoptimization_ = false;
+  bool preoptimization_ = false, cc_done_ = false;
   std::optional<CcState> transition_;
   // aoforce
   bool vib_open_ = false;
@@ -210,8 +206,9 @@ bool TurbomoleReader::close_states() {
     for (std::size_t k = 0; k < states_.size(); ++k) {
       if (std::isnan(states_[k].*field) == first)
         return fail(ReadFault::count_mismatch, 1,
-                    std::string(first ? "" : "no ") + what + " for state " + std::to_string(k + 1) +
-                        " of the job at line " + std::to_string(escf_line_) + ", as for its first");
+                    "state " + std::to_string(k + 1) + " of the job at line " +
+                        std::to_string(escf_line_) + (first ? " with " : " without ") + what +
+                        ", as its first");
       if (first) into.push_back(states_[k].*field);
     }
     return true;
@@ -259,9 +256,10 @@ bool TurbomoleReader::read_cc_table() {
   cc_f_.clear();
   transition_.reset();
   while (next_in_section()) {
-    if (starts_with(trimmed(line_.text), "+=")) {
+    if (trimmed(line_.text).starts_with("+=")) {
       if (cc_states_.empty()) return fail(ReadFault::misplaced, 1, "the rows of " + what);
       cc_line_ = title;
+      cc_done_ = false;
       return true;
     }
     if (!read_cc_row(ev, cm, values)) return false;
@@ -327,6 +325,11 @@ bool TurbomoleReader::read_cc_strength() {
 
 bool TurbomoleReader::keep_cc2() {
   if (cc_line_ == 0) return true;
+  // Strengths stop short of the states where the file was cut before the
+  // end of ricc2's run, else where ricc2 printed fewer.
+  if (!cc_f_.empty() && cc_f_.size() < cc_states_.size() && !cc_done_)
+    return cut_short("the rest of the oscillator strengths of the table at line " +
+                     std::to_string(cc_line_));
   if (!cc_f_.empty() && cc_f_.size() != cc_states_.size())
     return fail(read_error(ReadFault::count_mismatch, cc_line_, 1,
                            "an oscillator strength for each of the " +
@@ -353,8 +356,8 @@ bool TurbomoleReader::open_vibrations() {
 bool TurbomoleReader::read_vibration_line(std::string_view t) {
   if (contains(t, "zero point VIBRATIONAL energy") || contains(t, ": all done"))
     return close_vibrations();
-  if (starts_with(t, "NORMAL MODES and VIBRATIONAL FREQUENCIES")) return open_vibrations();
-  if (starts_with(t, "mode ") || t == "mode") {
+  if (t.starts_with("NORMAL MODES and VIBRATIONAL FREQUENCIES")) return open_vibrations();
+  if (t.starts_with("mode ") || t == "mode") {
     const bool fits = split_tokens(line_.text, tokens_, kTokens);
     if (block_modes_ != 0 && !block_frequency_)
       return fail(ReadFault::misplaced, 1, "a frequency row for the modes before");
@@ -371,13 +374,13 @@ bool TurbomoleReader::read_vibration_line(std::string_view t) {
       return fail(ReadFault::layout, 1, "a row of mode numbers after 'mode'");
     return true;
   }
-  if (starts_with(t, "frequency")) {
+  if (t.starts_with("frequency")) {
     if (block_modes_ == 0 || block_frequency_)
       return fail(ReadFault::misplaced, 1, "a line of mode numbers before 'frequency'");
     block_frequency_ = true;
     return read_vibration_row(frequency_, 1, "a frequency");
   }
-  if (starts_with(t, "intensity (km/mol)")) {
+  if (t.starts_with("intensity (km/mol)")) {
     if (!block_frequency_ || block_intensity_)
       return fail(ReadFault::misplaced, 1, "a frequency row before 'intensity (km/mol)'");
     block_intensity_ = true;

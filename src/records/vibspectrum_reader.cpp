@@ -31,10 +31,6 @@ constexpr std::string_view kGroup = "$vibrational spectrum";
 
 bool is_rule(std::string_view text) { return text == "YES" || text == "NO" || text == "-"; }
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // The header comment's columns in their order, or its units.
 bool known_header(std::string_view comment) {
   const std::size_t mode = comment.find("mode");

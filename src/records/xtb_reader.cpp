@@ -31,10 +31,6 @@ constexpr std::string_view kIntensities = "IR intensities";
 constexpr std::string_view kIntensityUnit = "(km\u00b7mol\u207b\u00b9)";
 constexpr std::size_t kTokens = 24;
 
-bool starts_with(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 class XtbReader : SectionReader {
  public:
   explicit XtbReader(std::string_view text) : SectionReader(text) {}
@@ -44,13 +40,13 @@ class XtbReader : SectionReader {
     while (more) {
       const std::string_view t = trimmed(line_.text);
       bool ok = true;
-      if (starts_with(t, kTable)) {
+      if (t.starts_with(kTable)) {
         // The line after the table is then at hand, and read in turn.
         if (!read_frequencies()) return failed();
         continue;
       }
-      if (starts_with(t, kIntensities)) ok = read_intensities();
-      if (starts_with(t, "| TOTAL FREE ENERGY")) ok = read_free_energy();
+      if (t.starts_with(kIntensities)) ok = read_intensities();
+      if (t.starts_with("| TOTAL FREE ENERGY")) ok = read_free_energy();
       if (!ok) return failed();
       more = next();
     }
@@ -66,7 +62,7 @@ class XtbReader : SectionReader {
     intensity_.clear();
     intensity_line_ = 0;
     while (next_in_section()) {
-      if (!starts_with(trimmed(line_.text), "eigval")) {
+      if (!trimmed(line_.text).starts_with("eigval")) {
         if (frequency_.empty())
           return fail(ReadFault::misplaced, 1,
                       "the 'eigval :' lines of the table at line " + std::to_string(table_line_));
@@ -84,6 +80,7 @@ class XtbReader : SectionReader {
   }
 
   bool read_intensities() {
+    if (!line_.ended) return cut_short("the rest of the IR intensities' header");
     if (trimmed(line_.text) != std::string(kIntensities) + " " + std::string(kIntensityUnit))
       return fail(ReadFault::layout, 1,
                   "IR intensities in km\u00b7mol\u207b\u00b9, not the header " +
