@@ -23,6 +23,9 @@
 // "Total G, Free enthalpy at  298.15 [K]  -74.95935149 [Eh]" gives the free
 // energy (hartree). The last complete table of each kind is kept; a table
 // the end of the file cuts is refused as cut short.
+//   "Vibration  7  8", "Freq [cm^-1]  2170.9199  4139.2996i",
+//   "IR activ [km/mol]  7.2090  44.3988" -> frequency {2170.9199}, IR
+//   intensity {7.209}, one imaginary mode left out
 #include <string>
 #include <vector>
 

@@ -27,6 +27,10 @@
 // states of an earlier job cut short are dropped; the last complete table
 // of each kind is kept. A table the end of the file cuts, or a last line
 // without its line end ends, is refused as cut short.
+//   "Excitation energy / eV:   8.466699968968847" -> energy_ev 8.466699968968847
+//   "    length rep. / a.u.:  0.1" under "Rotatory strength:"
+//     -> error {not_a_number, its line, 1, "a rotatory strength in
+//        10^(-40)erg*cm^3, not '...'", layout}
 #include <cmath>
 #include <limits>
 #include <string>
@@ -83,7 +87,7 @@ class TurbomoleReader : SectionReader {
       return true;
     }
     if (contains(t, ") : TURBOMOLE")) {
-      escf_open_ = false;  // a job cut short before this one is dropped
+      escf_open_ = vib_open_ = false;  // a job cut short before this one is dropped
       announced_ = 0;
       return true;
     }
@@ -95,7 +99,7 @@ class TurbomoleReader : SectionReader {
     if (t.starts_with("|    number, symmetry, multiplicity:")) return read_transition_label();
     if (t.starts_with("oscillator strength (length gauge)")) return read_cc_strength();
     if (t.find("ricc2 : all done") != std::string_view::npos) cc_done_ = cc_line_ != 0;
-    if (split_tokens(t, tokens_, 5) && tokens_.size() == 4 && tokens_[3].text == "excitation" &&
+    if (t.ends_with(" excitation") && split_tokens(t, tokens_, 5) && tokens_.size() == 4 &&
         is_count(tokens_[0].text) && (tokens_[1].text == "singlet" || tokens_[1].text == "triplet"))
       return open_state();
     if (escf_open_) return read_state_line(t);

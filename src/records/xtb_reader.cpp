@@ -15,6 +15,9 @@
 // intensities under "Frequency Printout"): the last table is kept, with
 // the intensities that follow it. A table the end of the file cuts is
 // refused as cut short.
+//   "eigval :  -0.00  1084.75" then "IR intensities (km·mol⁻¹)" and
+//   "   1:  6.77   2: 26.68" -> frequency {1084.75}, IR intensity {26.68},
+//   one zero mode left out
 #include <string>
 #include <vector>
 

@@ -67,8 +67,6 @@ TEST(XtbReader, RefusesWhatItCannotReadWithItsPlace) {
       {kTable,
        "kind 1 cut_short at 3:38: the rest of the table at line 1, not the end of the "
        "file"},
-      {" projected vibrational frequencies (cm\u207b\u00b9)\neigval : 1.0 x\n\n",
-       "kind 0 not_a_number at 2:14: a frequency as a number, not 'x'"},
       {"  | TOTAL FREE ENERGY   -7.1 kcal   |\n",
        "kind 0 layout at 1:1: the free energy in Eh between '|'"},
   };
