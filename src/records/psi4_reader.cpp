@@ -202,7 +202,7 @@ class Psi4Reader : SectionReader {
 bool Psi4Reader::columns_of(const Line& header, const Line& units, std::vector<Role>& roles) {
   split_tokens(line_.text, tokens_, kTokens);  // the dashes, one run a column
   roles.clear();
-  bool has_energy = false, has_oscillator = false;
+  bool seen[none + 1] = {};
   for (const Token& run : tokens_) {
     const std::size_t begin = run.column, end = run.column + run.text.size();
     const std::string_view heading = phrase_over(header.text, begin, end);
@@ -212,11 +212,11 @@ bool Psi4Reader::columns_of(const Line& header, const Line& units, std::vector<R
     if (heading == "Oscillator Strength" && unit == "au (length)") role = oscillator;
     if (heading == "Rotatory Strength" && unit == "au (length)") role = r_length;
     if (heading == "Rotatory Strength" && unit == "au (velocity)") role = r_velocity;
-    has_energy = has_energy || role == energy_ev;
-    has_oscillator = has_oscillator || role == oscillator;
+    if (role != none && seen[role]) return false;  // two columns of one quantity
+    seen[role] = true;
     roles.push_back(role);
   }
-  return roles.size() >= 3 && has_energy && has_oscillator;
+  return roles.size() >= 3 && seen[energy_ev] && seen[oscillator];
 }
 
 bool Psi4Reader::read_states() {
