@@ -105,54 +105,46 @@ TEST(TurbomoleReader, RefusesWhatItCannotReadWithItsPlace) {
   const std::string escf = kBanner + " total number of roots to be determined: 3\n";
   const std::string close = " SUMMARY OF EXCITATION ENERGIES\n";
   const std::string modes = kAoforce.substr(0, kAoforce.find("          mode"));
-  const struct {
-    std::string text, shown;
-  } cases[] = {
-      {escf + escf_state("1") + close,
-       "kind 1 count_mismatch at 14:1: the 3 roots announced at line 2, not 1"},
-      {escf + escf_state("1"),
-       "kind 1 cut_short at 13:64: the rest of the excited states at line 3, not the end of the "
-       "file"},
-      {kBanner + escf_state("1") + " Rotatory strength:\n    length rep. / a.u.:  0.1\n" + close,
-       "kind 0 layout at 14:1: a rotatory strength in 10^(-40)erg*cm^3, not 'length rep. / "
-       "a.u.:  0.1'"},
-      {kBanner + escf_state("1") + "                         2 singlet a excitation\n" + close,
-       "kind 1 count_mismatch at 14:1: state 2 of the job at line 2 with an energy in eV, as its "
-       "first"},
-      {kBanner + "   1 singlet a excitation\n Excitation energy / eV:  8.4x\n",
-       "kind 0 not_a_number at 3:27: an energy in eV as a number, not '8.4x'"},
-      {kTable + transition("2 a    1", "0.1"),
-       "kind 0 numbering at 9:1: state 1 a 1 of the table at line 2"},
-      {kTable + transition("1 a    1", "0.1"),
-       "kind 1 cut_short at 10:55: the rest of the oscillator strengths of the table at line 2, "
-       "not the end of the file"},
-      {kTable + transition("1 a    1", "0.1") + "   ****  ricc2 : all done  ****\n",
-       "kind 1 count_mismatch at 2:1: an oscillator strength for each of the 2 states, not 1"},
-      {transition("1 a    1", "0.1"),
-       "kind 1 misplaced at 2:1: a transition's number, symmetry, multiplicity before its "
-       "oscillator strength, after a table of excitation energies"},
-      {modes + " frequency  1.0\n",
-       "kind 1 misplaced at 3:1: a line of mode numbers before 'frequency'"},
-      {modes + " mode  1  2  3\n frequency  0.00  i123.45\n",
-       "kind 1 count_mismatch at 4:26: 3 values, one a mode of the group, not 2"},
-      {modes + " mode  1  3\n", "kind 0 numbering at 3:11: mode 2, not '3'"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("turbomole", c.text);
-    ASSERT_TRUE(read.error) << c.shown;
-    EXPECT_EQ(testing::shown(*read.error), c.shown);
-    testing::expect_placed(c.text, *read.error, c.shown);
-  }
+  testing::expect_refusals(
+      "turbomole",
+      {{escf + escf_state("1") + close,
+        "kind 1 count_mismatch at 14:1: the 3 roots announced at line 2, not 1"},
+       {escf + escf_state("1"),
+        "kind 1 cut_short at 13:64: the rest of the excited states at line 3, not the end of "
+        "the "
+        "file"},
+       {kBanner + escf_state("1") + " Rotatory strength:\n    length rep. / a.u.:  0.1\n" + close,
+        "kind 0 layout at 14:1: a rotatory strength in 10^(-40)erg*cm^3, not 'length rep. / "
+        "a.u.:  0.1'"},
+       {kBanner + escf_state("1") + "                         2 singlet a excitation\n" + close,
+        "kind 1 count_mismatch at 14:1: state 2 of the job at line 2 with an energy in eV, as "
+        "its "
+        "first"},
+       {kBanner + "   1 singlet a excitation\n Excitation energy / eV:  8.4x\n",
+        "kind 0 not_a_number at 3:27: an energy in eV as a number, not '8.4x'"},
+       {kTable + transition("2 a    1", "0.1"),
+        "kind 0 numbering at 9:1: state 1 a 1 of the table at line 2"},
+       {kTable + transition("1 a    1", "0.1"),
+        "kind 1 cut_short at 10:55: the rest of the oscillator strengths of the table at line "
+        "2, "
+        "not the end of the file"},
+       {kTable + transition("1 a    1", "0.1") + "   ****  ricc2 : all done  ****\n",
+        "kind 1 count_mismatch at 2:1: an oscillator strength for each of the 2 states, not 1"},
+       {transition("1 a    1", "0.1"),
+        "kind 1 misplaced at 2:1: a transition's number, symmetry, multiplicity before its "
+        "oscillator strength, after a table of excitation energies"},
+       {modes + " frequency  1.0\n",
+        "kind 1 misplaced at 3:1: a line of mode numbers before 'frequency'"},
+       {modes + " mode  1  2  3\n frequency  0.00  i123.45\n",
+        "kind 1 count_mismatch at 4:26: 3 values, one a mode of the group, not 2"},
+       {modes + " mode  1  3\n", "kind 0 numbering at 3:11: mode 2, not '3'"}});
 }
 
-TEST(TurbomoleReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
-  for (const std::string* text : {&kEscf, &kRicc2, &kAoforce})
-    testing::expect_truncations_safe("turbomole", *text);
-}
-
-TEST(TurbomoleReader, IsRecognisedByAModulesBanner) {
-  for (const std::string* text : {&kEscf, &kRicc2, &kAoforce})
+TEST(TurbomoleReader, IsRecognisedByAModulesBannerAndSafeWhenCutAnywhere) {
+  for (const std::string* text : {&kEscf, &kRicc2, &kAoforce}) {
     EXPECT_EQ(recognise_input(*text).name, "turbomole");
+    testing::expect_truncations_safe("turbomole", *text);
+  }
   EXPECT_EQ(recognise_input("# run with TURBOMOLE\n1 2\n").name, "columns");
 }
 

@@ -51,42 +51,37 @@ TEST(VibspectrumReader, ReadsBothLayoutsLeavingOutZeroAndImaginaryModes) {
 
 TEST(VibspectrumReader, RefusesWhatItCannotReadWithItsPlace) {
   const std::string group = "$vibrational spectrum\n";
-  const struct {
-    std::string text, shown;
-  } cases[] = {
-      {group + "  2  a  100.0  1.0  YES  YES\n$end\n", "kind 0 numbering at 2:3: mode 1, not '2'"},
-      {group + "  1  a  100.0  1.0  YES\n$end\n",
-       "kind 0 layout at 2:3: a row of the $vibrational spectrum: the mode, its symmetry, the wave "
-       "number, the IR intensity and two selection rules (YES, NO or -)"},
-      {group + "# mode  frequency  intensity\n$end\n",
-       "kind 0 layout at 2:1: a layout of this group the reader knows (mode, symmetry, wave number "
-       "in cm**(-1), IR intensity in km/mol, selection rules), not the header '# mode  frequency  "
-       "intensity'"},
-      {group + "#   cm**(-1)   a.u.\n$end\n",
-       "kind 0 layout at 2:1: a layout of this group the reader knows (mode, symmetry, wave number "
-       "in cm**(-1), IR intensity in km/mol, selection rules), not the header '#   cm**(-1)   "
-       "a.u.'"},
-      {group + "  1  a  100.0  1e999  YES  YES\n$end\n",
-       "kind 2 out_of_range at 2:16: an IR intensity within the range of doubles, not '1e999'"},
-      {group + "  1  a  100.0  1.0  YES  YES\n",
-       "kind 1 cut_short at 2:29: the rest of the $vibrational spectrum at line 1 up to its $end, "
-       "not the end of the file"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("vibspectrum", c.text);
-    ASSERT_TRUE(read.error) << c.shown;
-    EXPECT_EQ(testing::shown(*read.error), c.shown);
-    testing::expect_placed(c.text, *read.error, c.shown);
+  testing::expect_refusals(
+      "vibspectrum",
+      {{group + "  2  a  100.0  1.0  YES  YES\n$end\n", "kind 0 numbering at 2:3: mode 1, not '2'"},
+       {group + "  1  a  100.0  1.0  YES\n$end\n",
+        "kind 0 layout at 2:3: a row of the $vibrational spectrum: the mode, its symmetry, the "
+        "wave "
+        "number, the IR intensity and two selection rules (YES, NO or -)"},
+       {group + "# mode  frequency  intensity\n$end\n",
+        "kind 0 layout at 2:1: a layout of this group the reader knows (mode, symmetry, wave "
+        "number "
+        "in cm**(-1), IR intensity in km/mol, selection rules), not the header '# mode  "
+        "frequency  "
+        "intensity'"},
+       {group + "#   cm**(-1)   a.u.\n$end\n",
+        "kind 0 layout at 2:1: a layout of this group the reader knows (mode, symmetry, wave "
+        "number "
+        "in cm**(-1), IR intensity in km/mol, selection rules), not the header '#   cm**(-1)   "
+        "a.u.'"},
+       {group + "  1  a  100.0  1e999  YES  YES\n$end\n",
+        "kind 2 out_of_range at 2:16: an IR intensity within the range of doubles, not '1e999'"},
+       {group + "  1  a  100.0  1.0  YES  YES\n",
+        "kind 1 cut_short at 2:29: the rest of the $vibrational spectrum at line 1 up to its "
+        "$end, "
+        "not the end of the file"}});
+}
+
+TEST(VibspectrumReader, IsRecognisedByItsFirstLineAndSafeWhenCutAnywhere) {
+  for (const std::string* text : {&kXtb, &kTurbomole}) {
+    EXPECT_EQ(recognise_input(*text).name, "vibspectrum");
+    testing::expect_truncations_safe("vibspectrum", *text);
   }
-}
-
-TEST(VibspectrumReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
-  testing::expect_truncations_safe("vibspectrum", kXtb);
-  testing::expect_truncations_safe("vibspectrum", kTurbomole);
-}
-
-TEST(VibspectrumReader, IsRecognisedByItsFirstLineBeforeTheColumns) {
-  EXPECT_EQ(recognise_input(kXtb).name, "vibspectrum");
   EXPECT_EQ(recognise_input("\n $vibrational spectrum \n").name, "vibspectrum");
   EXPECT_EQ(recognise_input("$title\n$vibrational spectrum\n").name, "columns");
 }

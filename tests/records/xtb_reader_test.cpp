@@ -47,44 +47,34 @@ TEST(XtbReader, ReadsTheLastTableWithItsIntensitiesAndTheFreeEnergy) {
 
 TEST(XtbReader, RefusesWhatItCannotReadWithItsPlace) {
   const std::string ir = " IR intensities (km\u00b7mol\u207b\u00b9)\n";
-  const struct {
-    std::string text, shown;
-  } cases[] = {
-      {kTable + ir + "   1:  6.77   3:  2.38\n", "kind 0 numbering at 5:15: mode 2, not '3'"},
-      {kTable + ir +
-           "   1:  6.77   2:  2.38   3:  5.09   4:  4.24   5:  5.67   6:  9.60   7:  "
-           "1.32   8: 26.68   9: 1.0  10: 2.0\n",
-       "kind 1 count_mismatch at 5:1: 9 IR intensities, one a frequency of the table at line 1, "
-       "not 10"},
-      {kTable + " IR intensities (amu)\n",
-       "kind 0 layout at 4:1: IR intensities in km\u00b7mol\u207b\u00b9, not the header 'IR "
-       "intensities (amu)'"},
-      {ir + "   1:  6.77\n",
-       "kind 1 misplaced at 1:1: a table of frequencies before its IR intensities"},
-      {kTable + ir + "   1:  6.77   2\n",
-       "kind 0 layout at 5:1: pairs of a mode's number and its "
-       "IR intensity"},
-      {kTable,
-       "kind 1 cut_short at 3:38: the rest of the table at line 1, not the end of the "
-       "file"},
-      {"  | TOTAL FREE ENERGY   -7.1 kcal   |\n",
-       "kind 0 layout at 1:1: the free energy in Eh between '|'"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("xtb", c.text);
-    ASSERT_TRUE(read.error) << c.shown;
-    EXPECT_EQ(testing::shown(*read.error), c.shown);
-    testing::expect_placed(c.text, *read.error, c.shown);
-  }
+  testing::expect_refusals(
+      "xtb",
+      {{kTable + ir + "   1:  6.77   3:  2.38\n", "kind 0 numbering at 5:15: mode 2, not '3'"},
+       {kTable + ir +
+            "   1:  6.77   2:  2.38   3:  5.09   4:  4.24   5:  5.67   6:  9.60   7:  "
+            "1.32   8: 26.68   9: 1.0  10: 2.0\n",
+        "kind 1 count_mismatch at 5:1: 9 IR intensities, one a frequency of the table at line "
+        "1, "
+        "not 10"},
+       {kTable + " IR intensities (amu)\n",
+        "kind 0 layout at 4:1: IR intensities in km\u00b7mol\u207b\u00b9, not the header 'IR "
+        "intensities (amu)'"},
+       {ir + "   1:  6.77\n",
+        "kind 1 misplaced at 1:1: a table of frequencies before its IR intensities"},
+       {kTable + ir + "   1:  6.77   2\n",
+        "kind 0 layout at 5:1: pairs of a mode's number and its "
+        "IR intensity"},
+       {kTable,
+        "kind 1 cut_short at 3:38: the rest of the table at line 1, not the end of the "
+        "file"},
+       {"  | TOTAL FREE ENERGY   -7.1 kcal   |\n",
+        "kind 0 layout at 1:1: the free energy in Eh between '|'"}});
 }
 
-TEST(XtbReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
-  testing::expect_truncations_safe("xtb", kXtb);
-}
-
-TEST(XtbReader, IsRecognisedByItsBanner) {
+TEST(XtbReader, IsRecognisedByItsBannerAndSafeWhenCutAnywhere) {
   EXPECT_EQ(recognise_input(kXtb).name, "xtb");
   EXPECT_EQ(recognise_input("# from xtb version 6\n1 2\n").name, "columns");
+  testing::expect_truncations_safe("xtb", kXtb);
 }
 
 }  // namespace
