@@ -146,6 +146,8 @@ BENCHMARK_CAPTURE(bench_sample, orca5_ir, "orca", "orca5-dvb-ir.out");
 BENCHMARK_CAPTURE(bench_sample, orca5_raman, "orca", "orca5-dvb-raman.out");
 BENCHMARK_CAPTURE(bench_sample, orca5_td, "orca", "orca5-dvb-td.out");
 BENCHMARK_CAPTURE(bench_sample, cjson_qchem54, "cjson", "qchem54-dvb-ir.cjson");
+BENCHMARK_CAPTURE(bench_sample, turbomole74_escf, "turbomole", "turbomole74-co-escf.out");
+BENCHMARK_CAPTURE(bench_sample, turbomole74_ricc2, "turbomole", "turbomole74-co-ricc2.out");
 
 void bench_big_gaussian(benchmark::State& state) { read_text(state, "gaussian", big_gaussian()); }
 void bench_big_orca(benchmark::State& state) { read_text(state, "orca", big_orca()); }

@@ -21,6 +21,14 @@ SpectraRead read_molden(std::string_view text);
 bool recognises_molden(std::string_view text) noexcept;
 SpectraRead read_cjson(std::string_view text);
 bool recognises_cjson(std::string_view text) noexcept;
+SpectraRead read_turbomole(std::string_view text);
+bool recognises_turbomole(std::string_view text) noexcept;
+SpectraRead read_vibspectrum(std::string_view text);
+bool recognises_vibspectrum(std::string_view text) noexcept;
+SpectraRead read_xtb(std::string_view text);
+bool recognises_xtb(std::string_view text) noexcept;
+SpectraRead read_psi4(std::string_view text);
+bool recognises_psi4(std::string_view text) noexcept;
 
 namespace {
 
@@ -33,6 +41,12 @@ constexpr LineListFormat kFormats[] = {
     {"molden", "molden (a Molden file's [FREQ] and [INT])", recognises_molden, nullptr,
      read_molden},
     {"cjson", "cjson (Chemical JSON)", recognises_cjson, nullptr, read_cjson},
+    {"turbomole", "turbomole (a Turbomole escf, ricc2 or aoforce output)", recognises_turbomole,
+     nullptr, read_turbomole},
+    {"vibspectrum", "vibspectrum (Turbomole's and xtb's $vibrational spectrum)",
+     recognises_vibspectrum, nullptr, read_vibspectrum},
+    {"xtb", "xtb (an xtb output)", recognises_xtb, nullptr, read_xtb},
+    {"psi4", "psi4 (a Psi4 output)", recognises_psi4, nullptr, read_psi4},
 };
 
 constexpr bool is_line_list(const LineListFormat& format) { return format.read != nullptr; }

@@ -82,6 +82,21 @@ inline void expect_placed(std::string_view text, const LineListError& error,
   EXPECT_FALSE(error.expected.empty()) << context;
 }
 
+/// A text and the error it is refused with, as shown() gives it.
+struct Refusal {
+  std::string text, shown;
+};
+
+/// Each text is refused with its error, placed in the text.
+inline void expect_refusals(std::string_view format, const std::vector<Refusal>& cases) {
+  for (const Refusal& c : cases) {
+    const SpectraRead read = read_as(format, c.text);
+    ASSERT_TRUE(read.error) << c.shown;
+    EXPECT_EQ(shown(*read.error), c.shown);
+    expect_placed(c.text, *read.error, c.shown);
+  }
+}
+
 /// Cuts `text` after every line and in the middle of every line: each cut
 /// reads as an error placed in the cut text, or as data each column of
 /// which is empty or as the whole text gives it.

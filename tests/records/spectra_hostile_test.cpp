@@ -14,7 +14,8 @@ namespace {
 
 using testing::read_as;
 
-constexpr const char* kFormats[] = {"gaussian", "orca", "molden", "cjson"};
+constexpr const char* kFormats[] = {"gaussian",  "orca",        "molden", "cjson",
+                                    "turbomole", "vibspectrum", "xtb",    "psi4"};
 
 // A file of each format whose one number is `number`.
 std::string with_number(std::string_view format, const std::string& number) {
@@ -27,6 +28,16 @@ std::string with_number(std::string_view format, const std::string& number) {
     return "IR SPECTRUM\n-----------\n Mode    freq (cm**-1)   T**2\n------------\n   6:   " +
            number + "   1.0\n\n";
   if (format == "molden") return "[FREQ]\n" + number + "\n[INT]\n1.0\n";
+  if (format == "turbomole")
+    return " NORMAL MODES and VIBRATIONAL FREQUENCIES (cm**(-1))\n mode  1\n frequency  " + number +
+           "\n intensity (km/mol)  1.0\n zero point VIBRATIONAL energy\n";
+  if (format == "vibspectrum")
+    return "$vibrational spectrum\n  1  a  " + number + "  1.0  YES  YES\n$end\n";
+  if (format == "xtb")
+    return " projected vibrational frequencies (cm\u207b\u00b9)\neigval : " + number + "\n\n";
+  if (format == "psi4")
+    return "  ==> Harmonic Vibrational Analysis <==\n  Vibration  7\n  Freq [cm^-1]  " + number +
+           "\n  ==> Thermochemistry Components <==\n";
   return "{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [" + number + "]}}";
 }
 

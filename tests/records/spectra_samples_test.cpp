@@ -1,4 +1,4 @@
-// Real outputs (Gaussian 09, ORCA 5, Chemical JSON from cclib) read as
+// Real outputs (Gaussian 09, ORCA 5, Turbomole 7.4, Chemical JSON from cclib) read as
 // printed: every position and intensity the reader gives is the double of
 // the decimal the file prints, found here by a plain text search of its own
 // (a prefix or a table's place), independent of the readers. Skipped where
@@ -205,16 +205,64 @@ TEST(Samples, ChemicalJsonFromCclibAsPrinted) {
   EXPECT_EQ(read.data.free_energy, -382.1648777449445);
 }
 
+// The value after the last ':' of each line holding `key`.
+std::vector<double> after_key(const std::string& text, const std::string& key) {
+  std::vector<double> out;
+  for (const std::string& line : lines_of(text))
+    if (line.find(key) != std::string::npos)
+      out.push_back(printed(words(line.substr(line.rfind(':') + 1))[0]));
+  return out;
+}
+
+TEST(Samples, Turbomole74ExcitedStatesAsPrinted) {
+  SAMPLE_OR_SKIP(escf, "turbomole74-co-escf.out");
+  const SpectraRead read = read_as("turbomole", escf);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const ExcitedStates& e = read.data.excited_states;
+  EXPECT_EQ(e.energy_ev, after_key(escf, "Excitation energy / eV:"));
+  EXPECT_EQ(e.wavelength_nm, after_key(escf, "Excitation energy / nm:"));
+  EXPECT_EQ(e.wavenumber, after_key(escf, "Excitation energy / cm^(-1):"));
+  // Each state prints "length representation:" under its oscillator
+  // strength, then under its rotatory strength.
+  std::vector<double> f;
+  const auto lengths = after_key(escf, "    length representation:");
+  for (std::size_t k = 0; k < lengths.size(); k += 2) f.push_back(lengths[k]);
+  EXPECT_EQ(e.oscillator_strength, f);
+  EXPECT_EQ(e.rotatory_length, after_key(escf, "length rep. / 10^(-40)erg*cm^3:"));
+  EXPECT_EQ(e.rotatory_velocity, after_key(escf, "velocity rep. / 10^(-40)erg*cm^3:"));
+  EXPECT_EQ(e.size(), 10u);
+
+  SAMPLE_OR_SKIP(ricc2, "turbomole74-co-ricc2.out");
+  const SpectraRead cc2 = read_as("turbomole", ricc2);
+  ASSERT_FALSE(cc2.error) << cc2.error->line << ": " << cc2.error->expected;
+  // The final table's rows: "| a | 1 | 1 | Hartree | eV | cm-1 | %t1 | %t2 |".
+  std::vector<double> ev, cm;
+  for (const std::string& line : lines_of(ricc2)) {
+    const auto w = words(line);
+    if (w.size() == 17 && w[0] == "|" && w[16] == "|" && w[1] != "sym") {
+      ev.push_back(printed(w[9]));
+      cm.push_back(printed(w[11]));
+    }
+  }
+  EXPECT_EQ(cc2.data.excited_states.energy_ev, ev);
+  EXPECT_EQ(cc2.data.excited_states.wavenumber, cm);
+  EXPECT_EQ(cc2.data.excited_states.oscillator_strength,
+            after_key(ricc2, "oscillator strength (length gauge)"));
+  EXPECT_EQ(cc2.data.excited_states.size(), 10u);
+}
+
 TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
   const struct {
     const char* file;
     const char* format;
-  } samples[] = {{"gaussian09-dvb-ir.out", "gaussian"},    {"gaussian09-dvb-raman.out", "gaussian"},
-                 {"gaussian09-dvb-td.out", "gaussian"},    {"orca5-dvb-ir.out", "orca"},
-                 {"orca5-dvb-raman.out", "orca"},          {"orca5-dvb-td.out", "orca"},
-                 {"qchem54-dvb-ir.cjson", "cjson"},        {"gaussian09-co-td.log", "gaussian"},
-                 {"gaussian09-water-cis.log", "gaussian"}, {"orca5-dvb-eom-ccsd.log", "orca"},
-                 {"orca5-dvb-steom-ccsd.log", "orca"},     {"orca5-dvb-adc2.log", "orca"}};
+  } samples[] = {
+      {"gaussian09-dvb-ir.out", "gaussian"},    {"gaussian09-dvb-raman.out", "gaussian"},
+      {"gaussian09-dvb-td.out", "gaussian"},    {"orca5-dvb-ir.out", "orca"},
+      {"orca5-dvb-raman.out", "orca"},          {"orca5-dvb-td.out", "orca"},
+      {"qchem54-dvb-ir.cjson", "cjson"},        {"gaussian09-co-td.log", "gaussian"},
+      {"gaussian09-water-cis.log", "gaussian"}, {"orca5-dvb-eom-ccsd.log", "orca"},
+      {"orca5-dvb-steom-ccsd.log", "orca"},     {"orca5-dvb-adc2.log", "orca"},
+      {"turbomole74-co-escf.out", "turbomole"}, {"turbomole74-co-ricc2.out", "turbomole"}};
   for (const auto& s : samples) {
     SAMPLE_OR_SKIP(text, s.file);
     EXPECT_EQ(recognise_input(text).name, s.format) << s.file;
