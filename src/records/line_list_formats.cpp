@@ -20,6 +20,12 @@ SpectraRead read_molden(std::string_view text);
 bool recognises_molden(std::string_view text) noexcept;
 SpectraRead read_cjson(std::string_view text);
 bool recognises_cjson(std::string_view text) noexcept;
+SpectraRead read_qchem(std::string_view text);
+bool recognises_qchem(std::string_view text) noexcept;
+SpectraRead read_gamess(std::string_view text);
+bool recognises_gamess(std::string_view text) noexcept;
+SpectraRead read_nwchem(std::string_view text);
+bool recognises_nwchem(std::string_view text) noexcept;
 
 namespace {
 
@@ -32,6 +38,9 @@ constexpr LineListFormat kFormats[] = {
     {"molden", "molden (a Molden file's [FREQ] and [INT])", recognises_molden, nullptr,
      read_molden},
     {"cjson", "cjson (Chemical JSON)", recognises_cjson, nullptr, read_cjson},
+    {"qchem", "qchem (a Q-Chem output)", recognises_qchem, nullptr, read_qchem},
+    {"gamess", "gamess (a GAMESS-US or Firefly output)", recognises_gamess, nullptr, read_gamess},
+    {"nwchem", "nwchem (an NWChem output)", recognises_nwchem, nullptr, read_nwchem},
 };
 
 // The rows with a `read`, the line lists: the first two (the records test
