@@ -74,7 +74,7 @@ class GamessReader : SectionReader {
       } else if (t == "SINGLET EXCITATIONS" || t == "TRIPLET EXCITATIONS") {
         ok = read_states();
       } else if (starts_with(t, "NSTATE ")) {
-        split_tokens(t, tokens_, 4);
+        split_tokens(line_.text, tokens_, 4);
         if (tokens_.size() == 3 && tokens_[1].text == "=" && is_count(tokens_[2].text))
           nstate_ = count_of(tokens_[2].text);
       }
@@ -96,7 +96,7 @@ class GamessReader : SectionReader {
       const std::string_view t = trimmed(line_.text);
       if (contains(t, "END OF NORMAL COORDINATE ANALYSIS")) break;
       if (starts_with(t, "MODES ") && contains(t, "ARE TAKEN AS ROTATIONS AND TRANSLATIONS")) {
-        split_tokens(t, tokens_, kTokens);
+        split_tokens(line_.text, tokens_, kTokens);
         if (tokens_.size() > 3 && is_count(tokens_[1].text) && is_count(tokens_[3].text)) {
           a.rigid_first = count_of(tokens_[1].text);
           a.rigid_last = count_of(tokens_[3].text);
@@ -111,7 +111,7 @@ class GamessReader : SectionReader {
       } else if (starts_with(t, "FREQUENCY:")) {
         if (!read_group(a, previous.text, what)) return false;
       } else if (contains(t, "VIBRATIONAL MODES ARE USED IN THERMOCHEMISTRY")) {
-        split_tokens(t, tokens_, kTokens);
+        split_tokens(line_.text, tokens_, kTokens);
         if (tokens_.size() > 2 && is_count(tokens_[2].text) &&
             count_of(tokens_[2].text) != a.frequency.size())
           return fail(ReadFault::count_mismatch, tokens_[2].column,
@@ -223,7 +223,7 @@ class GamessReader : SectionReader {
       } else if (starts_with(t, "OSCILLATOR STRENGTH")) {
         if (strengths == states.energy_ev.size())
           return fail(ReadFault::misplaced, 1, "one oscillator strength a state");
-        split_tokens(t, tokens_, kTokens);
+        split_tokens(line_.text, tokens_, kTokens);
         if (tokens_.size() < 4 || tokens_[2].text != "=")
           return missing("one oscillator strength after '='");
         double value = 0.0;

@@ -115,7 +115,7 @@ class NwchemReader : SectionReader {
   bool read_run_line(std::string_view t) {
     if (starts_with(t, "Task  times")) return end_run();
     if (starts_with(t, "No. of roots")) {
-      split_tokens(t, tokens_, kTokens, ":");
+      split_tokens(line_.text, tokens_, kTokens, ":");
       if (tokens_.size() == 4 && is_count(tokens_[3].text))
         run_->announced = count_of(tokens_[3].text);
       return true;
