@@ -14,7 +14,8 @@ namespace {
 
 using testing::read_as;
 
-constexpr const char* kFormats[] = {"gaussian", "orca", "molden", "cjson"};
+constexpr const char* kFormats[] = {"gaussian", "orca",   "molden", "cjson",
+                                    "qchem",    "gamess", "nwchem"};
 
 // A file of each format whose one number is `number`.
 std::string with_number(std::string_view format, const std::string& number) {
@@ -27,6 +28,16 @@ std::string with_number(std::string_view format, const std::string& number) {
     return "IR SPECTRUM\n-----------\n Mode    freq (cm**-1)   T**2\n------------\n   6:   " +
            number + "   1.0\n\n";
   if (format == "molden") return "[FREQ]\n" + number + "\n[INT]\n1.0\n";
+  if (format == "qchem")
+    return " ** VIBRATIONAL ANALYSIS **\n\n Mode:  1\n Frequency:   " + number +
+           "\n   X  Y  Z\n\n STANDARD THERMODYNAMIC QUANTITIES\n";
+  if (format == "gamess")
+    return "NORMAL COORDINATE ANALYSIS IN THE HARMONIC APPROXIMATION\n   1\n FREQUENCY:   " +
+           number + "\n\n ......END OF NORMAL COORDINATE ANALYSIS......\n";
+  if (format == "nwchem")
+    return " Normal Eigenvalue ||  Infra Red Intensities\n  Mode   [cm**-1]  || [(KM/mol)]\n"
+           " ------ ---------- || ----------\n    1   " +
+           number + " ||   1.0\n ----------\n";
   return "{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [" + number + "]}}";
 }
 
