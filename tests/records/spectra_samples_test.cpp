@@ -182,71 +182,45 @@ TEST(Samples, ChemicalJsonFromCclibAsPrinted) {
   EXPECT_EQ(read.data.free_energy, -382.1648777449445);
 }
 
-// The values of the lines "KEY  v1 v2 ..." from the `skip`th word on, with
-// GAMESS's "I" after an imaginary frequency dropped.
-std::vector<double> grouped(const std::string& text, const std::string& key, std::size_t skip) {
+// The values of the lines "KEY v1 v2 ..." (KEY within the first 8 bytes)
+// from word `skip` on, GAMESS's "I" after an imaginary frequency and its
+// unit "EV" dropped, the first `drop` values left out.
+std::vector<double> grouped(const std::string& text, const std::string& key, std::size_t skip,
+                            std::size_t drop = 0) {
   std::vector<double> out;
   for (const std::string& line : lines_of(text)) {
     const auto w = words(line);
-    if (w.empty() || line.find(key) == std::string::npos || line.find(key) > 8) continue;
+    if (line.find(key) > 8) continue;
     for (std::size_t k = skip; k < w.size(); ++k)
-      if (w[k] != "I") out.push_back(printed(w[k]));
+      if (w[k] != "I" && w[k] != "EV") out.push_back(printed(w[k]));
   }
-  return out;
+  return std::vector<double>(out.begin() + static_cast<std::ptrdiff_t>(drop), out.end());
 }
 
-TEST(Samples, QChem51AsPrinted) {
+TEST(Samples, QChem51AndGamess2017AsPrinted) {
   SAMPLE_OR_SKIP(ir, "qchem51-dvb-ir.out");
-  const SpectraRead read = read_as("qchem", ir);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
-  EXPECT_EQ(read.data.vibrations.frequency, grouped(ir, "Frequency:", 1));
-  EXPECT_EQ(read.data.vibrations.ir_intensity, grouped(ir, "IR Intens:", 2));
-  EXPECT_EQ(read.data.vibrations.size(), 54u);
-  EXPECT_FALSE(read.data.free_energy);  // Q-Chem prints no Gibbs free energy
-
-  SAMPLE_OR_SKIP(raman, "qchem51-dvb-raman.out");
-  const SpectraRead both = read_as("qchem", raman);
-  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
-  std::vector<double> f = grouped(raman, "Frequency:", 1), activity;
-  const std::vector<double> all = grouped(raman, "Raman Intens:", 2);
-  for (std::size_t k = 2; k < all.size(); ++k) activity.push_back(all[k]);
-  EXPECT_EQ(both.data.vibrations.frequency, std::vector<double>(f.begin() + 2, f.end()));
-  EXPECT_EQ(both.data.vibrations.raman_activity, activity);
-  EXPECT_EQ(both.data.vibrations.imaginary_left_out, 2u);  // "has  2 Imaginary Frequencies"
-
+  SAMPLE_OR_SKIP(raman, "qchem51-dvb-raman.out");  // 2 imaginary modes first
   SAMPLE_OR_SKIP(td, "qchem51-dvb-td.out");
-  const SpectraRead states = read_as("qchem", td);
-  ASSERT_FALSE(states.error) << states.error->line << ": " << states.error->expected;
-  EXPECT_EQ(states.data.excited_states.energy_ev, after_prefix(td, " Excited state", 7));
-  EXPECT_EQ(states.data.excited_states.oscillator_strength, after_prefix(td, "    Strength", 2));
-  EXPECT_EQ(states.data.excited_states.size(), 10u);
-}
-
-TEST(Samples, Gamess2017AsPrinted) {
-  SAMPLE_OR_SKIP(ir, "gamess17-dvb-ir.out");
-  const SpectraRead read = read_as("gamess", ir);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
-  // Modes 1 to 6 are the rotations and translations; intensities printed
-  // in D^2 A^-2 amu^-1, each converted by one product.
-  const std::vector<double> f = grouped(ir, "FREQUENCY:", 1);
-  const std::vector<double> a = grouped(ir, "IR INTENSITY:", 2);
-  ASSERT_EQ(f.size(), 60u);
-  std::vector<double> km;
-  for (std::size_t k = 6; k < a.size(); ++k) km.push_back(a[k] * kKmPerMolPerDebyeSquared);
-  EXPECT_EQ(read.data.vibrations.frequency, std::vector<double>(f.begin() + 6, f.end()));
-  EXPECT_EQ(read.data.vibrations.ir_intensity, km);
-  EXPECT_EQ(read.data.vibrations.zero_left_out, 6u);
-  EXPECT_FALSE(read.data.free_energy);
-
-  SAMPLE_OR_SKIP(td, "gamess17-dvb-td.out");
-  const SpectraRead states = read_as("gamess", td);
-  ASSERT_FALSE(states.error) << states.error->line << ": " << states.error->expected;
-  std::vector<double> ev;
-  for (const std::string& line : lines_of(td))
-    if (line.rfind(" STATE #", 0) == 0) ev.push_back(printed(words(line)[5]));
-  EXPECT_EQ(states.data.excited_states.energy_ev, ev);
-  EXPECT_EQ(states.data.excited_states.oscillator_strength,
-            after_prefix(td, " OSCILLATOR STRENGTH", 3));
+  SAMPLE_OR_SKIP(gamess, "gamess17-dvb-ir.out");  // modes 1 to 6 rigid
+  SAMPLE_OR_SKIP(gamess_td, "gamess17-dvb-td.out");
+  const SpectraData q = read_as("qchem", ir).data, r = read_as("qchem", raman).data;
+  const SpectraData t = read_as("qchem", td).data, g = read_as("gamess", gamess).data;
+  const SpectraData gt = read_as("gamess", gamess_td).data;
+  EXPECT_EQ(q.vibrations.frequency, grouped(ir, "Frequency:", 1));
+  EXPECT_EQ(q.vibrations.ir_intensity, grouped(ir, "IR Intens:", 2));
+  EXPECT_EQ(r.vibrations.frequency, grouped(raman, "Frequency:", 1, 2));
+  EXPECT_EQ(r.vibrations.raman_activity, grouped(raman, "Raman Intens:", 2, 2));
+  EXPECT_EQ(t.excited_states.energy_ev, after_prefix(td, " Excited state", 7));
+  EXPECT_EQ(t.excited_states.oscillator_strength, after_prefix(td, "    Strength", 2));
+  EXPECT_EQ(g.vibrations.frequency, grouped(gamess, "FREQUENCY:", 1, 6));
+  std::vector<double> km = grouped(gamess, "IR INTENSITY:", 2, 6);
+  for (double& a : km) a *= kKmPerMolPerDebyeSquared;  // printed in D^2 A^-2 amu^-1
+  EXPECT_EQ(g.vibrations.ir_intensity, km);
+  EXPECT_EQ(gt.excited_states.energy_ev, grouped(gamess_td, "STATE #", 5));
+  EXPECT_EQ(gt.excited_states.oscillator_strength, grouped(gamess_td, "OSCILLATOR", 3));
+  EXPECT_EQ(q.vibrations.size() + r.vibrations.size() + g.vibrations.size(), 54u * 3 - 2);
+  EXPECT_EQ(t.excited_states.size() + gt.excited_states.size(), 20u);
+  EXPECT_FALSE(q.free_energy || g.free_energy);  // neither prints a Gibbs free energy
 }
 
 TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
