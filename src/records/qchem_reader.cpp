@@ -99,7 +99,6 @@ class QChemReader : SectionReader {
       } while (is_blank_line(line_.text));
       if (!starts_with(trimmed(line_.text), "Mode:")) break;
     }
-    if (analysis.frequency.empty()) return fail(ReadFault::misplaced, 1, "the modes of " + what);
     analysis_ = std::move(analysis);
     pending = true;
     return true;
@@ -108,7 +107,7 @@ class QChemReader : SectionReader {
   // One group from its "Mode:" line to the blank line after its coordinates.
   bool read_group(Analysis& a, const std::string& what) {
     if (!split_tokens(line_.text, tokens_, kTokens) || tokens_.size() < 2)
-      return fail(ReadFault::layout, 1, "a line 'Mode:' and at most 10 mode numbers");
+      return fail(ReadFault::layout, 1, "a line 'Mode:' and at most 11 mode numbers");
     const std::size_t first = a.frequency.size();
     const std::size_t n = tokens_.size() - 1;
     for (std::size_t k = 0; k < n; ++k) {
