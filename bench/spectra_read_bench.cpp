@@ -145,6 +145,11 @@ BENCHMARK_CAPTURE(bench_sample, gaussian09_td, "gaussian", "gaussian09-dvb-td.ou
 BENCHMARK_CAPTURE(bench_sample, orca5_ir, "orca", "orca5-dvb-ir.out");
 BENCHMARK_CAPTURE(bench_sample, orca5_raman, "orca", "orca5-dvb-raman.out");
 BENCHMARK_CAPTURE(bench_sample, orca5_td, "orca", "orca5-dvb-td.out");
+BENCHMARK_CAPTURE(bench_sample, qchem51_ir, "qchem", "qchem51-dvb-ir.out");
+BENCHMARK_CAPTURE(bench_sample, qchem51_raman, "qchem", "qchem51-dvb-raman.out");
+BENCHMARK_CAPTURE(bench_sample, qchem51_td, "qchem", "qchem51-dvb-td.out");
+BENCHMARK_CAPTURE(bench_sample, gamess17_ir, "gamess", "gamess17-dvb-ir.out");
+BENCHMARK_CAPTURE(bench_sample, gamess17_td, "gamess", "gamess17-dvb-td.out");
 BENCHMARK_CAPTURE(bench_sample, cjson_qchem54, "cjson", "qchem54-dvb-ir.cjson");
 BENCHMARK_CAPTURE(bench_sample, turbomole74_escf, "turbomole", "turbomole74-co-escf.out");
 BENCHMARK_CAPTURE(bench_sample, turbomole74_ricc2, "turbomole", "turbomole74-co-ricc2.out");

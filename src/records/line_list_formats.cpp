@@ -29,6 +29,12 @@ SpectraRead read_xtb(std::string_view text);
 bool recognises_xtb(std::string_view text) noexcept;
 SpectraRead read_psi4(std::string_view text);
 bool recognises_psi4(std::string_view text) noexcept;
+SpectraRead read_qchem(std::string_view text);
+bool recognises_qchem(std::string_view text) noexcept;
+SpectraRead read_gamess(std::string_view text);
+bool recognises_gamess(std::string_view text) noexcept;
+SpectraRead read_nwchem(std::string_view text);
+bool recognises_nwchem(std::string_view text) noexcept;
 
 namespace {
 
@@ -47,6 +53,9 @@ constexpr LineListFormat kFormats[] = {
      recognises_vibspectrum, nullptr, read_vibspectrum},
     {"xtb", "xtb (an xtb output)", recognises_xtb, nullptr, read_xtb},
     {"psi4", "psi4 (a Psi4 output)", recognises_psi4, nullptr, read_psi4},
+    {"qchem", "qchem (a Q-Chem output)", recognises_qchem, nullptr, read_qchem},
+    {"gamess", "gamess (a GAMESS-US or Firefly output)", recognises_gamess, nullptr, read_gamess},
+    {"nwchem", "nwchem (an NWChem output)", recognises_nwchem, nullptr, read_nwchem},
 };
 
 constexpr bool is_line_list(const LineListFormat& format) { return format.read != nullptr; }

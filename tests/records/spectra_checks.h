@@ -97,6 +97,31 @@ inline void expect_refusals(std::string_view format, const std::vector<Refusal>&
   }
 }
 
+/// `text` with its first `from` replaced by `to` (an excerpt damaged).
+inline std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) throw std::runtime_error("no " + from);
+  return text.replace(at, from.size(), to);
+}
+
+/// A damaged file and the error it is refused with.
+struct KindRefusal {
+  std::string text;
+  ReadFault kind;
+  std::size_t line, column;
+  std::string expected;
+};
+
+/// Each file refused with its error, placed in the file.
+inline void expect_kind_refusals(std::string_view format, const std::vector<KindRefusal>& cases) {
+  for (const KindRefusal& c : cases) {
+    const SpectraRead read = read_as(format, c.text);
+    ASSERT_TRUE(read.error) << c.expected;
+    EXPECT_EQ(shown(*read.error), shown(read_error(c.kind, c.line, c.column, c.expected)));
+    expect_placed(c.text, *read.error, c.expected);
+  }
+}
+
 /// Cuts `text` after every line and in the middle of every line: each cut
 /// reads as an error placed in the cut text, or as data each column of
 /// which is empty or as the whole text gives it.

@@ -15,7 +15,8 @@ namespace {
 using testing::read_as;
 
 constexpr const char* kFormats[] = {"gaussian",  "orca",        "molden", "cjson",
-                                    "turbomole", "vibspectrum", "xtb",    "psi4"};
+                                    "turbomole", "vibspectrum", "xtb",    "psi4",
+                                    "qchem",     "gamess",      "nwchem"};
 
 // A file of each format whose one number is `number`.
 std::string with_number(std::string_view format, const std::string& number) {
@@ -38,6 +39,16 @@ std::string with_number(std::string_view format, const std::string& number) {
   if (format == "psi4")
     return "  ==> Harmonic Vibrational Analysis <==\n  Vibration  7\n  Freq [cm^-1]  " + number +
            "\n  ==> Thermochemistry Components <==\n";
+  if (format == "qchem")
+    return " ** VIBRATIONAL ANALYSIS **\n\n Mode:  1\n Frequency:   " + number +
+           "\n   X  Y  Z\n\n STANDARD THERMODYNAMIC QUANTITIES\n";
+  if (format == "gamess")
+    return "NORMAL COORDINATE ANALYSIS IN THE HARMONIC APPROXIMATION\n   1\n FREQUENCY:   " +
+           number + "\n\n ......END OF NORMAL COORDINATE ANALYSIS......\n";
+  if (format == "nwchem")
+    return " Normal Eigenvalue ||  Infra Red Intensities\n  Mode   [cm**-1]  || [(KM/mol)]\n"
+           " ------ ---------- || ----------\n    1   " +
+           number + " ||   1.0\n ----------\n";
   return "{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [" + number + "]}}";
 }
 

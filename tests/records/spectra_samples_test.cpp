@@ -1,4 +1,5 @@
-// Real outputs (Gaussian 09, ORCA 5, Turbomole 7.4, Chemical JSON from cclib) read as
+// Real outputs (Gaussian 09, ORCA 5, Turbomole 7.4, Chemical JSON from cclib, Q-Chem 5.1,
+// GAMESS-US 2017) read as
 // printed: every position and intensity the reader gives is the double of
 // the decimal the file prints, found here by a plain text search of its own
 // (a prefix or a table's place), independent of the readers. Skipped where
@@ -251,6 +252,47 @@ TEST(Samples, Turbomole74ExcitedStatesAsPrinted) {
   EXPECT_EQ(cc2.data.excited_states.size(), 10u);
 }
 
+// The values of the lines "KEY v1 v2 ..." (KEY within the first 8 bytes)
+// from word `skip` on, GAMESS's "I" after an imaginary frequency and its
+// unit "EV" dropped, the first `drop` values left out.
+std::vector<double> grouped(const std::string& text, const std::string& key, std::size_t skip,
+                            std::size_t drop = 0) {
+  std::vector<double> out;
+  for (const std::string& line : lines_of(text)) {
+    const auto w = words(line);
+    if (line.find(key) > 8) continue;
+    for (std::size_t k = skip; k < w.size(); ++k)
+      if (w[k] != "I" && w[k] != "EV") out.push_back(printed(w[k]));
+  }
+  return std::vector<double>(out.begin() + static_cast<std::ptrdiff_t>(drop), out.end());
+}
+
+TEST(Samples, QChem51AndGamess2017AsPrinted) {
+  SAMPLE_OR_SKIP(ir, "qchem51-dvb-ir.out");
+  SAMPLE_OR_SKIP(raman, "qchem51-dvb-raman.out");  // 2 imaginary modes first
+  SAMPLE_OR_SKIP(td, "qchem51-dvb-td.out");
+  SAMPLE_OR_SKIP(gamess, "gamess17-dvb-ir.out");  // modes 1 to 6 rigid
+  SAMPLE_OR_SKIP(gamess_td, "gamess17-dvb-td.out");
+  const SpectraData q = read_as("qchem", ir).data, r = read_as("qchem", raman).data;
+  const SpectraData t = read_as("qchem", td).data, g = read_as("gamess", gamess).data;
+  const SpectraData gt = read_as("gamess", gamess_td).data;
+  EXPECT_EQ(q.vibrations.frequency, grouped(ir, "Frequency:", 1));
+  EXPECT_EQ(q.vibrations.ir_intensity, grouped(ir, "IR Intens:", 2));
+  EXPECT_EQ(r.vibrations.frequency, grouped(raman, "Frequency:", 1, 2));
+  EXPECT_EQ(r.vibrations.raman_activity, grouped(raman, "Raman Intens:", 2, 2));
+  EXPECT_EQ(t.excited_states.energy_ev, after_prefix(td, " Excited state", 7));
+  EXPECT_EQ(t.excited_states.oscillator_strength, after_prefix(td, "    Strength", 2));
+  EXPECT_EQ(g.vibrations.frequency, grouped(gamess, "FREQUENCY:", 1, 6));
+  std::vector<double> km = grouped(gamess, "IR INTENSITY:", 2, 6);
+  for (double& a : km) a *= kKmPerMolPerDebyeSquared;  // printed in D^2 A^-2 amu^-1
+  EXPECT_EQ(g.vibrations.ir_intensity, km);
+  EXPECT_EQ(gt.excited_states.energy_ev, grouped(gamess_td, "STATE #", 5));
+  EXPECT_EQ(gt.excited_states.oscillator_strength, grouped(gamess_td, "OSCILLATOR", 3));
+  EXPECT_EQ(q.vibrations.size() + r.vibrations.size() + g.vibrations.size(), 54u * 3 - 2);
+  EXPECT_EQ(t.excited_states.size() + gt.excited_states.size(), 20u);
+  EXPECT_FALSE(q.free_energy || g.free_energy);  // neither prints a Gibbs free energy
+}
+
 TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
   const struct {
     const char* file;
@@ -262,7 +304,10 @@ TEST(Samples, EachIsRecognisedAndSafeWhenCutAnywhere) {
       {"qchem54-dvb-ir.cjson", "cjson"},        {"gaussian09-co-td.log", "gaussian"},
       {"gaussian09-water-cis.log", "gaussian"}, {"orca5-dvb-eom-ccsd.log", "orca"},
       {"orca5-dvb-steom-ccsd.log", "orca"},     {"orca5-dvb-adc2.log", "orca"},
-      {"turbomole74-co-escf.out", "turbomole"}, {"turbomole74-co-ricc2.out", "turbomole"}};
+      {"turbomole74-co-escf.out", "turbomole"}, {"turbomole74-co-ricc2.out", "turbomole"},
+      {"qchem51-dvb-ir.out", "qchem"},          {"qchem51-dvb-raman.out", "qchem"},
+      {"qchem51-dvb-td.out", "qchem"},          {"gamess17-dvb-ir.out", "gamess"},
+      {"gamess17-dvb-td.out", "gamess"}};
   for (const auto& s : samples) {
     SAMPLE_OR_SKIP(text, s.file);
     EXPECT_EQ(recognise_input(text).name, s.format) << s.file;

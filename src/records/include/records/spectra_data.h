@@ -58,6 +58,17 @@ struct ExcitedStates {
   [[nodiscard]] std::size_t size() const;
 };
 
+/// The IR intensity in km/mol of a squared dipole derivative of one
+/// D^2 A^-2 amu^-1 (GAMESS prints its intensities so): A = N_A / (12 eps0
+/// c^2) (dmu/dQ)^2 (the SI form of the integrated absorption coefficient),
+/// with 1 D = 1e-21 / c C m; N_A and c exact in the SI, eps0 and the atomic
+/// mass unit the CODATA 2018 values. 42.2560616... (the 42.2561 quoted in
+/// the literature); a reader multiplies each printed value by it, rounding
+/// once.
+inline constexpr double kKmPerMolPerDebyeSquared =
+    6.02214076e23 / (12.0 * 8.8541878128e-12 * 299792458.0 * 299792458.0) *
+    (1e-21 / 299792458.0 / 1e-10) * (1e-21 / 299792458.0 / 1e-10) / 1.66053906660e-27 / 1000.0;
+
 /// Everything one file gives for spectra.
 struct SpectraData {
   Vibrations vibrations;
