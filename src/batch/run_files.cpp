@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "batch/input_lines.h"
+#include "batch/input_text.h"
 #include "io/posix_file_system.h"
 #include "text/quoted.h"
 
@@ -54,7 +55,10 @@ void check_outputs_apart(const BatchOptions& options, FileSystem& files) {
   if (same(sticks, plot)) throw Failure{kBatchUsageError, "--sticks and --plot name the same file"};
 }
 
-std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
+namespace {
+
+// The bytes of the input `name`, as they are.
+std::unique_ptr<FileText> read_bytes(const std::string& name, int input_fd, FileSystem& files) {
   if (name == "-") {
     try {
       return read_descriptor_whole(input_fd);
@@ -71,6 +75,22 @@ std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, File
     throw Failure{kBatchFailed,
                   "cannot read " + quoted_input(name) + ": " + error.code().message()};
   }
+}
+
+}  // namespace
+
+std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
+  std::unique_ptr<FileText> bytes = read_bytes(name, input_fd, files);
+  std::optional<std::string> text = decoded_input(bytes->text(), name);
+  if (!text) return bytes;
+  if (!bytes->unchanged()) throw changed_while_read(name);
+  bytes.reset();  // the compressed bytes go before the text is read
+  return std::make_unique<HeldText>(std::move(*text));
+}
+
+BatchFailure changed_while_read(const std::string& name) {
+  return Failure{kBatchFailed,
+                 "cannot read " + quoted_input(name) + ": the file changed while it was read"};
 }
 
 BatchFailure file_failure(const FileFailure& failure, std::string_view hint) {
