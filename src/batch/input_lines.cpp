@@ -293,8 +293,8 @@ InputLines recognised_lines(const LineListFormat& format, std::string_view text,
   } catch (BatchFailure& failure) {
     const LineListRead columns = read_columns(text, LineListOptions{});
     if (failure.status == kBatchFailed && !columns.error && !columns.table.frequency.empty())
-      failure.message += " (read as " + std::string(format.summary) +
-                         "; if it is a columns line list, give --input columns)";
+      failure.message += "; it was read as " + std::string(format.summary) +
+                         ": if it is a columns line list, give --input columns";
     throw;
   }
 }

@@ -9,6 +9,8 @@
 #include "batch/batch.h"
 #include "batch/input_lines.h"
 #include "batch/input_text.h"
+#include "batch/option_rules.h"
+#include "batch/option_values.h"
 #include "io/posix_file_system.h"
 #include "text/quoted.h"
 
@@ -86,6 +88,18 @@ std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, File
   if (!bytes->unchanged()) throw changed_while_read(name);
   bytes.reset();  // the compressed bytes go before the text is read
   return std::make_unique<HeldText>(std::move(*text));
+}
+
+BatchOptions with_listed_inputs(BatchOptions options, int input_fd, FileSystem& files) {
+  if (options.inputs_from.empty()) return options;
+  const std::unique_ptr<FileText> list = read_input(options.inputs_from, input_fd, files);
+  try {
+    add_listed_inputs(options, list->text());
+  } catch (const UsageError& error) {
+    throw Failure{kBatchUsageError, error.message};
+  }
+  if (!list->unchanged()) throw changed_while_read(options.inputs_from);
+  return options;
 }
 
 BatchFailure changed_while_read(const std::string& name) {

@@ -117,11 +117,62 @@ TEST_F(InputTextTest, AProgramIsToldByItsMarksNotByANameInAComment) {
   // A list that does open a line as an output does: told how to read it.
   folder.write("list.txt", " Entering Gaussian System, Link 0=g16\n1000 2\n");
   EXPECT_EQ(run({"--fwhm", "10", "list.txt"}), 1);
-  EXPECT_NE(err.str().find(" (read as gaussian (a Gaussian output); if it is a columns line list, "
-                           "give --input columns)\n"),
+  EXPECT_NE(err.str().find("; it was read as gaussian (a Gaussian output): if it is a columns line "
+                           "list, give --input columns\n"),
             std::string::npos)
       << err.str();
   EXPECT_EQ(run({"--fwhm", "10", "--points", "3", "--input", "columns", "list.txt"}), 0);
+}
+
+TEST_F(InputTextTest, InputsFromAListAfterThoseOfTheCommandLine) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) folder.write(name, "1000 2\n");
+  folder.write("list", "b.txt\n\n  \t\nc.txt\r\n");
+  folder.write("empty", "\n \n");
+  const struct {
+    std::vector<std::string> arguments;
+    std::string input;  // on standard input
+    int status;
+    std::string said;  // the header's inputs, or the message
+  } cases[] = {
+      {{"a.txt", "--inputs-from", "list"},
+       "",
+       0,
+       "input='a.txt' weight=1 input='b.txt' weight=1 "
+       "input='c.txt' weight=1 lines=3"},
+      {{"--inputs-from", "-", "--weights", "1,3"},
+       "a.txt\nc.txt",
+       0,
+       "input='a.txt' weight=1 input='c.txt' weight=3 lines=2"},
+      {{"--inputs-from", "list", "-"},
+       "1000 2\n",
+       0,
+       "input=- weight=1 input='b.txt' weight=1 input='c.txt' weight=1 lines=3"},
+      {{"--inputs-from", "-", "-"},
+       "",
+       2,
+       "--inputs-from - reads the list from standard input: no input can be - too"},
+      {{"--inputs-from", "-"},
+       "a.txt\n-\n",
+       2,
+       "--inputs-from - reads the list from standard input: no input can be - too"},
+      {{"--inputs-from", "none"}, "", 1, "cannot open 'none': No such file or directory"},
+      {{"--inputs-from", "empty"},
+       "",
+       2,
+       "--inputs-from 'empty' names no input, and the command line none either"},
+      {{"--inputs-from", "list", "--weights", "1"},
+       "",
+       2,
+       "--weights gives 1 weight for 2 files: give one a file"},
+      {{"--inputs-from", ""}, "", 2, "--inputs-from needs a file name"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> arguments{"--fwhm", "10", "--points", "3"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    EXPECT_EQ(run(arguments, c.input), c.status) << c.said << err.str();
+    EXPECT_NE((c.status == 0 ? out : err).str().find(c.said), std::string::npos)
+        << out.str() << err.str();
+  }
 }
 
 }  // namespace
