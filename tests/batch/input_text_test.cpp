@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -129,47 +130,29 @@ TEST_F(InputTextTest, InputsFromAListAfterThoseOfTheCommandLine) {
   folder.write("list", "b.txt\n\n  \t\nc.txt\r\n");
   folder.write("empty", "\n \n");
   const struct {
-    std::vector<std::string> arguments;
-    std::string input;  // on standard input
     int status;
-    std::string said;  // the header's inputs, or the message
+    const char* arguments;  // apart by blanks; '' an empty one
+    const char* input;      // on standard input
+    std::string said;       // the header's inputs, or the message
   } cases[] = {
-      {{"a.txt", "--inputs-from", "list"},
-       "",
-       0,
-       "input='a.txt' weight=1 input='b.txt' weight=1 "
-       "input='c.txt' weight=1 lines=3"},
-      {{"--inputs-from", "-", "--weights", "1,3"},
-       "a.txt\nc.txt",
-       0,
+      {0, "a.txt --inputs-from list", "",
+       "input='a.txt' weight=1 input='b.txt' weight=1 input='c.txt' weight=1 lines=3"},
+      {0, "--inputs-from - --weights 1,3", "a.txt\nc.txt",
        "input='a.txt' weight=1 input='c.txt' weight=3 lines=2"},
-      {{"--inputs-from", "list", "-"},
-       "1000 2\n",
-       0,
+      {0, "--inputs-from list -", "1000 2\n",
        "input=- weight=1 input='b.txt' weight=1 input='c.txt' weight=1 lines=3"},
-      {{"--inputs-from", "-", "-"},
-       "",
-       2,
-       "--inputs-from - reads the list from standard input: no input can be - too"},
-      {{"--inputs-from", "-"},
-       "a.txt\n-\n",
-       2,
-       "--inputs-from - reads the list from standard input: no input can be - too"},
-      {{"--inputs-from", "none"}, "", 1, "cannot open 'none': No such file or directory"},
-      {{"--inputs-from", "empty"},
-       "",
-       2,
-       "--inputs-from 'empty' names no input, and the command line none either"},
-      {{"--inputs-from", "list", "--weights", "1"},
-       "",
-       2,
-       "--weights gives 1 weight for 2 files: give one a file"},
-      {{"--inputs-from", ""}, "", 2, "--inputs-from needs a file name"},
+      {2, "--inputs-from - -", "", "reads the list from standard input: no input can be - too"},
+      {2, "--inputs-from -", "a.txt\n-\n", "from standard input: no input can be - too"},
+      {1, "--inputs-from none", "", "cannot open 'none': No such file or directory"},
+      {2, "--inputs-from empty", "", "'empty' names no input, and the command line none either"},
+      {2, "--inputs-from list --weights 1", "", "--weights gives 1 weight for 2 files"},
+      {2, "--inputs-from ''", "", "--inputs-from needs a file name"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> arguments{"--fwhm", "10", "--points", "3"};
-    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-    EXPECT_EQ(run(arguments, c.input), c.status) << c.said << err.str();
+    std::istringstream words(c.arguments);
+    for (std::string word; words >> word;) arguments.push_back(word == "''" ? "" : word);
+    EXPECT_EQ(run(arguments, c.input), c.status) << c.arguments << err.str();
     EXPECT_NE((c.status == 0 ? out : err).str().find(c.said), std::string::npos)
         << out.str() << err.str();
   }
