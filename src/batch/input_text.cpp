@@ -119,9 +119,10 @@ std::string inflated(std::string_view bytes, const std::string& name) {
     if (status == Z_DATA_ERROR || status == Z_NEED_DICT)
       throw corrupt(name, z.stream.msg != nullptr ? z.stream.msg : "not deflate data");
     if (status == Z_STREAM_END) {
-      // Another member may follow; anything else after the end is refused.
+      // Another member may follow, or zeros (as a tape's blocks pad it, which
+      // gzip itself skips); anything else after the end is refused.
       const std::string_view rest = bytes.substr(bytes.size() - left);
-      if (rest.empty()) break;
+      if (rest.find_first_not_of('\0') == std::string_view::npos) break;
       if (!rest.starts_with(kGzip)) throw corrupt(name, "bytes after its end");
       inflateReset(&z.stream);
       continue;

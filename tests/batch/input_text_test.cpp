@@ -56,7 +56,8 @@ TEST_F(InputTextTest, EachFormatReadsAlikeAfterAByteOrderMarkAndGzipped) {
     const std::string plain = out.str(), said = err.str();
     for (const std::string& variant :
          {kBom + input.text, gzipped(input.text), gzipped(kBom + input.text),
-          gzipped(input.text.substr(0, 9)) + gzipped(input.text.substr(9))}) {
+          gzipped(input.text.substr(0, 9)) + gzipped(input.text.substr(9)) +
+              std::string(512, '\0')}) {
       folder.write("in", variant);
       EXPECT_EQ(run({"--fwhm", "10", "--points", "9", "in"}), 0) << input.format << err.str();
       EXPECT_EQ(out.str(), plain) << input.format;

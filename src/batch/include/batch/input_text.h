@@ -13,12 +13,11 @@ namespace broaden {
 /// bytes are `bytes`: none where the bytes are text themselves (a UTF-8
 /// byte-order mark included: the recognition and the readers step over
 /// it), or the content of a gzip (RFC 1952; several members one after
-/// another as one text) inflated whole. Memory: the content is inflated
-/// into a string reserved at the size the gzip's last member announces
-/// (its size modulo 2^32, taken where the ratio to the compressed bytes is
-/// one deflate can reach), grown by doubling past it; the caller drops the
-/// compressed bytes once this returns, so that only the text is held while
-/// it is read.
+/// another as one text, zeros padding its end skipped) inflated whole. Memory: the content is
+/// inflated into a string reserved at the size the gzip's last member announces (its size modulo
+/// 2^32, taken where the ratio to the compressed bytes is one deflate can reach), grown by doubling
+/// past it; the caller drops the compressed bytes once this returns, so that only the text is held
+/// while it is read.
 ///
 /// Throws BatchFailure (status 1, batch.h), the message naming the input
 /// and what it is, never showing its bytes:
