@@ -1,10 +1,11 @@
 // The quantum-chemistry readers: each real sample (where the folder of
-// samples is present), and a Gaussian and an ORCA output of about 1 GiB
-// (BROADEN_BENCH_BYTES to change it) made of filler lines with the
-// sample's tables at the end, against memchr over the same bytes (the
-// speed of finding its line ends, a bound for any line scanner). Each
-// reports bytes a second and "extra_MiB", the growth of the process's peak
-// resident memory while reading, beyond the text itself.
+// samples is present), and for each reader an output of its program of
+// about 1 GiB (BROADEN_BENCH_BYTES to change it) made of filler lines with
+// the sample's tables at the end (a Molden file's orbitals before its
+// frequencies, a Chemical JSON's orbital coefficients before the rest), against memchr over the
+// same bytes (the speed of finding its line ends, a bound for any line scanner). Each reports bytes
+// a second and "extra_MiB", the growth of the process's peak resident memory while reading, beyond
+// the text itself.
 //
 // Then the same from a file as broaden-batch reads it (FileSystem::
 // read_whole, mapped): a Gaussian output of BROADEN_BENCH_BYTES (1 GiB by
@@ -104,10 +105,11 @@ std::size_t big_size() {
   return bytes != nullptr ? std::strtoull(bytes, nullptr, 10) : std::size_t{1} << 30;
 }
 
-// Lines as a long optimisation prints them (SCF cycles, coordinates), then
-// the sample itself, so that its tables come last.
-std::string big_output(const std::string& tail, const char* filler) {
-  std::string text;
+// `head`, then `filler` (lines as a long run prints them: SCF cycles,
+// coordinates, orbitals) over and over, then `tail`, the tables, so that
+// they come last and the whole is about big_size() bytes.
+std::string big_output(const std::string& head, const char* filler, const std::string& tail) {
+  std::string text = head;
   const std::size_t size = big_size();
   text.reserve(size + tail.size());
   const std::string line = filler;
@@ -116,20 +118,39 @@ std::string big_output(const std::string& tail, const char* filler) {
   return text;
 }
 
-const std::string& big_gaussian() {
-  static const std::string text =
-      big_output(sample("gaussian09-dvb-raman.out"),
-                 " Cycle   7  Pass 1  IDiag  1:\n"
-                 " E= -382.308265450137     Delta-E=       -0.000000000114 Rises=F Damp=F\n"
-                 "    3   6    -1.4160186   -0.6921170    0.0000000    0.00000   0.00000\n");
-  return text;
-}
+// A Molden file's frequencies and intensities, as a program writes them
+// after its orbitals.
+constexpr const char* kMoldenTail =
+    "[FREQ]\n   -20.5000\n  1639.4700\n  3800.1000\n[FR-COORD]\n"
+    "O   0.000000   0.000000   0.221665\n[INT]\n    0.1000\n   57.5500\n    2.0000\n";
 
-const std::string& big_orca() {
-  static const std::string text =
-      big_output(sample("orca5-dvb-raman.out"),
-                 "  12   -381.91112705   -1.2e-07  4.1e-05  1.5e-06  0.0001234   0.0000 \n"
-                 "   3 C    -1.416019   -0.692117    0.000000\n");
+// The output of `format`'s program of about big_size() bytes; one is held
+// at a time (the last asked for), so that memory holds one text.
+const std::string& big_text(const std::string& format) {
+  static std::string made_for, text;
+  if (made_for == format) return text;
+  text = std::string();
+  made_for = format;
+  if (format == "gaussian")
+    text = big_output({},
+                      " Cycle   7  Pass 1  IDiag  1:\n"
+                      " E= -382.308265450137     Delta-E=       -0.000000000114 Rises=F Damp=F\n"
+                      "    3   6    -1.4160186   -0.6921170    0.0000000    0.00000   0.00000\n",
+                      sample("gaussian09-dvb-raman.out"));
+  if (format == "orca")
+    text = big_output({},
+                      "  12   -381.91112705   -1.2e-07  4.1e-05  1.5e-06  0.0001234   0.0000 \n"
+                      "   3 C    -1.416019   -0.692117    0.000000\n",
+                      sample("orca5-dvb-raman.out"));
+  if (format == "molden")
+    text = big_output("[Molden Format]\n[MO]\n Sym=     1a\n Ene= -20.5634\n Spin= Alpha\n",
+                      "   12   -0.0123456789\n", kMoldenTail);
+  if (format == "cjson") {
+    const std::string cjson = sample("qchem54-dvb-ir.cjson");
+    if (!cjson.empty())
+      text = big_output("{\"chemical json\": 0, \"orbitals\": {\"moCoefficients\": [",
+                        "-0.0123456789, ", "0]},\n" + cjson.substr(cjson.find('{') + 1));
+  }
   return text;
 }
 
@@ -154,12 +175,14 @@ BENCHMARK_CAPTURE(bench_sample, cjson_qchem54, "cjson", "qchem54-dvb-ir.cjson");
 BENCHMARK_CAPTURE(bench_sample, turbomole74_escf, "turbomole", "turbomole74-co-escf.out");
 BENCHMARK_CAPTURE(bench_sample, turbomole74_ricc2, "turbomole", "turbomole74-co-ricc2.out");
 
-void bench_big_gaussian(benchmark::State& state) { read_text(state, "gaussian", big_gaussian()); }
-void bench_big_orca(benchmark::State& state) { read_text(state, "orca", big_orca()); }
+// Each reader over an output of its program of BROADEN_BENCH_BYTES.
+void bench_big(benchmark::State& state, const char* format) {
+  read_text(state, format, big_text(format));
+}
 
 // The bound: every line end found, nothing else done.
 void bench_memchr_lines(benchmark::State& state) {
-  const std::string& text = big_gaussian();
+  const std::string& text = big_text("gaussian");
   for (auto _ : state) {
     std::size_t lines = 0;
     for (const char *p = text.data(), *end = p + text.size();
@@ -173,9 +196,11 @@ void bench_memchr_lines(benchmark::State& state) {
                           static_cast<std::int64_t>(text.size()));
 }
 
-BENCHMARK(bench_big_gaussian)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(bench_big_orca)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, gaussian, "gaussian")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(bench_memchr_lines)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, orca, "orca")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, molden, "molden")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, cjson, "cjson")->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // A field of /proc/self/status ("VmHWM", "RssAnon", ...) in MiB.
 double status_mib(const std::string& field) {

@@ -482,8 +482,8 @@ int run_batch(int argc, const char* const* argv, int input_fd, std::ostream& out
   MessageLog log;
   try {
     GnuplotDriver gnuplot;
-    status = run_checked(command.options, input_fd, out, err, files, terminal,
-                         driver != nullptr ? *driver : gnuplot, log);
+    status = run_checked(with_listed_inputs(command.options, input_fd, files), input_fd, out, err,
+                         files, terminal, driver != nullptr ? *driver : gnuplot, log);
     log.flush(command.options.quiet, err);
     return status;
   } catch (const Failure& failure) {

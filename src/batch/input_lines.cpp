@@ -8,6 +8,7 @@
 #include "batch/batch.h"
 #include "batch/spectrum_kinds.h"
 #include "numbers/double_to_shortest.h"
+#include "records/columns_reader.h"
 #include "records/line_list_formats.h"
 #include "records/spectra_data.h"
 #include "text/quoted.h"
@@ -317,6 +318,23 @@ InputLines spectrum_lines(const LineListFormat& format, std::string_view text,
   return result;
 }
 
+// An output's lines, recognised from its content: where its reading fails
+// on a text that reads as a columns line list with lines, as a list whose
+// comment or header looks like an output would, the message says so.
+InputLines recognised_lines(const LineListFormat& format, std::string_view text,
+                            const std::string& input, const BatchOptions& options,
+                            std::vector<Message>& messages) {
+  try {
+    return spectrum_lines(format, text, input, options, messages);
+  } catch (BatchFailure& failure) {
+    const LineListRead columns = read_columns(text, LineListOptions{});
+    if (failure.status == kBatchFailed && !columns.error && !columns.table.frequency.empty())
+      failure.message += "; it was read as " + std::string(format.summary) +
+                         ": if it is a columns line list, give --input columns";
+    throw;
+  }
+}
+
 // The input read in the format --input names (or recognised from its
 // content): a line list's table, or the lines of an output's spectrum; or
 // the failure "NAME:LINE:COLUMN: expected ...". A line list's notes go to
@@ -333,7 +351,9 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
                            std::string(what) + " is for a columns line list, and " +
                                quoted_input(input) + " is " + std::string(format.summary)};
     }
-    InputLines lines = spectrum_lines(format, text, input, options, messages);
+    InputLines lines = options.input == "auto"
+                           ? recognised_lines(format, text, input, options, messages)
+                           : spectrum_lines(format, text, input, options, messages);
     lines.format = format.name;
     return lines;
   }

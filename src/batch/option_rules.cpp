@@ -51,14 +51,36 @@ std::optional<Option> first_given(const Given& given, std::initializer_list<Opti
   return std::nullopt;
 }
 
-// Where the line list comes from and where the spectrum goes.
-void check_names(const Given& given, const Values& v, BatchOptions& o) {
-  if (!v.inputs.empty()) o.inputs = v.inputs;
+// The inputs' names, standard input at most once, and not at all when the
+// list of --inputs-from comes from it.
+void check_inputs(const BatchOptions& o) {
   for (const std::string& name : o.inputs) {
     if (name.empty()) throw UsageError{"the line-list name is empty"};
   }
-  if (std::count(o.inputs.begin(), o.inputs.end(), "-") > 1)
-    throw UsageError{"standard input can be read once: give - once"};
+  const auto dashes = std::count(o.inputs.begin(), o.inputs.end(), "-");
+  if (o.inputs_from == "-" && dashes > 0)
+    throw UsageError{"--inputs-from - reads the list from standard input: no input can be - too"};
+  if (dashes > 1) throw UsageError{"standard input can be read once: give - once"};
+}
+
+// --weights, one a file.
+void check_weight_count(const BatchOptions& o) {
+  if (!o.weights.empty() && o.weights.size() != o.inputs.size())
+    throw UsageError{"--weights gives " + std::to_string(o.weights.size()) + " weight" +
+                     (o.weights.size() == 1 ? "" : "s") + " for " +
+                     std::to_string(o.inputs.size()) + " file" + (o.inputs.size() == 1 ? "" : "s") +
+                     ": give one a file"};
+}
+
+// Where the line list comes from and where the spectrum goes.
+void check_names(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::inputs_from)) {
+    if (v.inputs_from.empty()) throw UsageError{"--inputs-from needs a file name"};
+    o.inputs_from = v.inputs_from;
+    o.inputs.clear();  // standard input is no longer the default
+  }
+  if (!v.inputs.empty()) o.inputs = v.inputs;
+  check_inputs(o);
   if (given(O::output) && v.output.empty()) throw UsageError{"-o needs a file name"};
   o.output = v.output.empty() ? "-" : v.output;
   o.force = v.force;
@@ -142,11 +164,8 @@ void check_weights(const Given& given, const Values& v, BatchOptions& o, HeaderF
   }
   if (!given(O::weights)) return;
   o.weights = weight_list(v.weights);
-  if (o.weights.size() != o.inputs.size())
-    throw UsageError{"--weights gives " + std::to_string(o.weights.size()) + " weight" +
-                     (o.weights.size() == 1 ? "" : "s") + " for " +
-                     std::to_string(o.inputs.size()) + " file" + (o.inputs.size() == 1 ? "" : "s") +
-                     ": give one a file"};
+  // With --inputs-from, once the list is read.
+  if (o.inputs_from.empty()) check_weight_count(o);
 }
 
 // The options the classic preset fixes, in the order they are refused.
@@ -155,9 +174,10 @@ void check_classic_fixed(const Given& given) {
     throw UsageError{"--classic fixes what " + name +
                      " would set: give it --sigma, the line list and -o only"};
   };
-  if (const std::optional<Option> option = first_given(
-          given, {O::columns, O::scale, O::cutoff, O::line_unit, O::axis, O::units, O::laser,
-                  O::temperature, O::rotatory, O::shift, O::sticks, O::weights, O::boltzmann}))
+  if (const std::optional<Option> option =
+          first_given(given, {O::columns, O::scale, O::cutoff, O::line_unit, O::axis, O::units,
+                              O::laser, O::temperature, O::rotatory, O::shift, O::sticks,
+                              O::inputs_from, O::weights, O::boltzmann}))
     refuse(name_of(*option));
   for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
     if (i != kSigma && given.quantity(i)) refuse(option_of(kShapeQuantities[i].name));
@@ -580,6 +600,22 @@ BatchOptions checked_options(const Given& given, Values v) {
   all.append(o.other_fields);
   o.parameters = all.text();
   return o;
+}
+
+void add_listed_inputs(BatchOptions& o, std::string_view list) {
+  const std::size_t given = o.inputs.size();
+  for (std::size_t start = 0; start < list.size();) {
+    const std::size_t end = std::min(list.find('\n', start), list.size());
+    std::string_view line = list.substr(start, end - start);
+    start = end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.find_first_not_of(" \t") != std::string_view::npos) o.inputs.emplace_back(line);
+  }
+  if (o.inputs.size() == given)
+    throw UsageError{"--inputs-from " + option_quoted(o.inputs_from) + " names no input" +
+                     (given > 0 ? "" : ", and the command line none either")};
+  check_inputs(o);
+  check_weight_count(o);
 }
 
 }  // namespace broaden

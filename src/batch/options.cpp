@@ -166,6 +166,10 @@ void add_spectrum_options(Registrar& add, Values& v) {
              "Write the lines as drawn to FILE (tsv; - for standard output)", "FILE");
 
   add.heading("Several inputs");
+  add.option(Option::inputs_from, v.inputs_from,
+             "Read further inputs from FILE, one name a line (- for standard input), after "
+             "those of the command line",
+             "FILE");
   add.option(Option::weights, v.weights, "Each file's weight, one a file (default 1 each)",
              "W1,W2,...");
   add.option(Option::boltzmann, v.boltzmann,

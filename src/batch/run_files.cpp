@@ -8,6 +8,9 @@
 
 #include "batch/batch.h"
 #include "batch/input_lines.h"
+#include "batch/input_text.h"
+#include "batch/option_rules.h"
+#include "batch/option_values.h"
 #include "io/posix_file_system.h"
 #include "text/quoted.h"
 
@@ -54,7 +57,10 @@ void check_outputs_apart(const BatchOptions& options, FileSystem& files) {
   if (same(sticks, plot)) throw Failure{kBatchUsageError, "--sticks and --plot name the same file"};
 }
 
-std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
+namespace {
+
+// The bytes of the input `name`, as they are.
+std::unique_ptr<FileText> read_bytes(const std::string& name, int input_fd, FileSystem& files) {
   if (name == "-") {
     try {
       return read_descriptor_whole(input_fd);
@@ -71,6 +77,34 @@ std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, File
     throw Failure{kBatchFailed,
                   "cannot read " + quoted_input(name) + ": " + error.code().message()};
   }
+}
+
+}  // namespace
+
+std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files) {
+  std::unique_ptr<FileText> bytes = read_bytes(name, input_fd, files);
+  std::optional<std::string> text = decoded_input(bytes->text(), name);
+  if (!text) return bytes;
+  if (!bytes->unchanged()) throw changed_while_read(name);
+  bytes.reset();  // the compressed bytes go before the text is read
+  return std::make_unique<HeldText>(std::move(*text));
+}
+
+BatchOptions with_listed_inputs(BatchOptions options, int input_fd, FileSystem& files) {
+  if (options.inputs_from.empty()) return options;
+  const std::unique_ptr<FileText> list = read_input(options.inputs_from, input_fd, files);
+  try {
+    add_listed_inputs(options, list->text());
+  } catch (const UsageError& error) {
+    throw Failure{kBatchUsageError, error.message};
+  }
+  if (!list->unchanged()) throw changed_while_read(options.inputs_from);
+  return options;
+}
+
+BatchFailure changed_while_read(const std::string& name) {
+  return Failure{kBatchFailed,
+                 "cannot read " + quoted_input(name) + ": the file changed while it was read"};
 }
 
 BatchFailure file_failure(const FileFailure& failure, std::string_view hint) {

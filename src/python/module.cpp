@@ -22,6 +22,7 @@
 
 #include "batch/grid.h"
 #include "batch/input_lines.h"
+#include "batch/input_text.h"
 #include "batch/messages.h"
 #include "batch/run_plan.h"
 #include "batch/spectrum_kinds.h"
@@ -352,8 +353,20 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
 
   std::vector<py::bytes> contents;
   for (const py::object& path : paths) contents.push_back(file_content(path));
+  // A gzip's content inflated (its compressed bytes then dropped); what is
+  // not text refused, as broaden-batch does (input_text.h).
+  std::vector<std::optional<std::string>> inflated;
+  for (std::size_t f = 0; f < contents.size(); ++f) {
+    try {
+      inflated.push_back(decoded_input(text_of(contents[f]), options.inputs[f]));
+    } catch (const BatchFailure& failure) {
+      throw py::value_error(failure.message);
+    }
+    if (inflated.back()) contents[f] = py::bytes();
+  }
   std::vector<std::string_view> texts;
-  for (const py::bytes& content : contents) texts.push_back(text_of(content));
+  for (std::size_t f = 0; f < contents.size(); ++f)
+    texts.push_back(inflated[f] ? std::string_view(*inflated[f]) : text_of(contents[f]));
 
   std::vector<Message> messages;
   std::vector<std::string> formats;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "numbers/double_to_shortest.h"
+#include "records/line_list_formats.h"
 #include "text/quoted.h"
 
 namespace broaden {
@@ -257,9 +258,7 @@ LineListRead read_columns(std::string_view text, const LineListOptions& options)
   const auto wanted =
       static_cast<std::size_t>(*std::max_element(roles.numbers, roles.numbers + roles.count));
 
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  std::size_t skipped = 0;
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) skipped = kByteOrderMark.size();
+  const std::size_t skipped = text.size() - past_byte_order_mark(text).size();
 
   DecimalCommaWatch commas;
   commas.active = layout.delimiter == Delimiter::automatic && !layout.decimal_comma;

@@ -579,10 +579,12 @@ class GaussianReader : SectionReader {
 SpectraRead read_gaussian(std::string_view text) { return GaussianReader(text).read(); }
 
 bool recognises_gaussian(std::string_view text) noexcept {
-  // The banner stands in the first lines of every Gaussian output.
+  // The banner stands in the first lines of every Gaussian output, at the
+  // start of its line: " Entering Gaussian System", or the copyright's
+  // second line "            Gaussian, Inc.  All Rights Reserved.".
   const std::string_view head = text.substr(0, 16384);
-  return head.find("Entering Gaussian System") != std::string_view::npos ||
-         head.find("Gaussian, Inc.") != std::string_view::npos;
+  return qc::line_opens_with(head, "Entering Gaussian System") ||
+         qc::line_opens_with(head, "Gaussian, Inc.");
 }
 
 }  // namespace broaden

@@ -74,6 +74,7 @@ const LineListFormat* find_in(std::span<const LineListFormat> rows, std::string_
 }
 
 const LineListFormat& recognise_in(std::span<const LineListFormat> rows, std::string_view text) {
+  text = past_byte_order_mark(text);
   for (const LineListFormat& format : rows)
     if (format.recognises != nullptr && format.recognises(text)) return format;
   return rows.front();  // the columns, the first row of either
@@ -82,6 +83,11 @@ const LineListFormat& recognise_in(std::span<const LineListFormat> rows, std::st
 }  // namespace
 
 std::span<const LineListFormat> input_formats() noexcept { return kFormats; }
+
+std::string_view past_byte_order_mark(std::string_view text) noexcept {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  return text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size()) : text;
+}
 
 std::span<const LineListFormat> line_list_formats() noexcept { return kLineLists; }
 

@@ -487,8 +487,8 @@ class OrcaReader : SectionReader {
 SpectraRead read_orca(std::string_view text) { return OrcaReader(text).read(); }
 
 bool recognises_orca(std::string_view text) noexcept {
-  // The banner "* O   R   C   A *" opens every ORCA output.
-  return text.substr(0, 16384).find("O   R   C   A") != std::string_view::npos;
+  // The banner line "* O   R   C   A *" opens every ORCA output.
+  return qc::line_opens_with(text.substr(0, 16384), "* O   R   C   A *");
 }
 
 }  // namespace broaden

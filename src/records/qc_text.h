@@ -79,6 +79,20 @@ inline bool is_dash_line(std::string_view line) {
   return t.size() >= 3 && t.find_first_not_of('-') == std::string_view::npos;
 }
 
+/// Whether a line of `text` opens with `mark` (after blanks): a program's
+/// banner in its own place, not a name in a comment or a sentence.
+///   line_opens_with("x\n  * O   R   C   A *\n", "* O   R   C   A *") -> true
+///   line_opens_with("# made by O   R   C   A\n", "O   R   C   A")     -> false
+inline bool line_opens_with(std::string_view text, std::string_view mark) noexcept {
+  for (std::size_t at = text.find(mark); at != std::string_view::npos;
+       at = text.find(mark, at + 1)) {
+    std::size_t start = at;
+    while (start > 0 && is_blank(text[start - 1])) --start;
+    if (start == 0 || text[start - 1] == '\n' || text[start - 1] == '\r') return true;
+  }
+  return false;
+}
+
 /// One blank-separated token of a line and its 1-based byte column.
 struct Token {
   std::string_view text;

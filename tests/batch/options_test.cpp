@@ -253,6 +253,9 @@ TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
         "  --temperature T                 Raman: kelvin (default 298.15)\n"
         "  --rotatory FORM                 ecd: velocity (default) or length\n",
         "\nGrid (default: 0.1 to 2000 by 0.1; for an output, spanning its lines):\n",
+        "\nSeveral inputs:\n  --inputs-from FILE              Read further inputs from FILE, one "
+        "name a "
+        "line (- for standard input), after those of the command line\n",
         "  --plot FILE                     Draw the spectrum into FILE, a .png, .svg or .pdf "
         "(without -o, no text is written)\n"
         "  --plot-size W,H                 Its size in pixels, points for pdf (default "

@@ -1,6 +1,7 @@
 """read() against broaden-batch: the lines it reads, the spectra they give,
 and its errors and notes with broaden-batch's messages."""
 
+import gzip
 import os
 import pathlib
 import re
@@ -74,6 +75,7 @@ BAD = [
     ("1000 2\n", ["--input", "fixed", "--columns", "1,2"], {"input": "fixed", "columns": "1,2"}),
     ("1.0\t2.0\n", ["--input", "fixed"], {"input": "fixed"}),
     ("     1E400       1.0\n", ["--input", "fixed"], {"input": "fixed"}),
+    ("1000 2\n\x00\n", [], {}),
 ]
 
 
@@ -249,6 +251,14 @@ def test_boltzmann_weights_follow_the_free_energies(outputs):
     assert lines["format"] == ["gaussian", "gaussian"]
     # Twice the same energy: half each; a tuple of paths as a list.
     assert broaden.read((names[0], names[0]), boltzmann=500.0)["weights"] == [0.5, 0.5]
+
+
+def test_a_gzip_reads_as_its_content(folder):
+    path = os.path.join(folder, "a.txt.gz")
+    with gzip.open(path, "wt") as out:
+        out.write("1000 2\n1100 0.5\n")
+    lines = broaden.read(path)
+    assert list(lines["positions"]) == [1000.0, 1100.0] and lines["format"] == "columns"
 
 
 def test_several_files_sum_each_by_its_weight(folder):

@@ -74,9 +74,18 @@ TEST(CjsonReader, PlacesSyntaxErrorsAndNamesContentErrors) {
     std::string text;
     std::string shown;
   } cases[] = {
+      // Python's bare literals: refused where read, at their place; the places
+      // of what follows them are those of the text as given.
       {"{\"chemical json\": 0,\n \"vibrations\": {\"frequencies\": [1, NaN]}}",
-       "kind 0 syntax at 2:36: JSON text (syntax error while parsing value - invalid literal; last "
-       "read: '1, N')"},
+       "kind 0 not_a_number at 2:36: vibrations.frequencies as an array of numbers, not NaN"},
+      {"{\"chemical json\": 0, \"x\": [null, NaN],\n\"properties\": {\"energy\": {\"free energy\": "
+       "-Infinity}}}",
+       "kind 0 out_of_range at 2:42: properties.energy.\"free energy\" as a number within the "
+       "range "
+       "of doubles, not -Infinity"},
+      {"{\"chemical json\": 0, \"x\": [Infinity, \"NaN\\\"\", NaN] \"vibrations\": {}}",
+       "kind 0 syntax at 1:63: JSON text (syntax error while parsing object - unexpected string "
+       "literal; expected '}')"},
       {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1e999]}}",
        "kind 0 out_of_range at 1:1: JSON numbers within the range of doubles (number overflow "
        "parsing "
@@ -107,6 +116,35 @@ TEST(CjsonReader, PlacesSyntaxErrorsAndNamesContentErrors) {
     EXPECT_EQ(testing::shown(*read.error), c.shown);
     testing::expect_placed(c.text, *read.error, c.shown);
   }
+}
+
+TEST(CjsonReader, ReadsTheTablesCclibWritesForOrca) {
+  // Literals where nothing reads them are no matter.
+  const std::string text = R"({"chemical json": 0, "atoms": {"charge": NaN},
+  "transitions": {"electronic transitions": {
+    "ABSORPTION SPECTRUM": [[1, 2], [9, 9]],
+    "ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS": [[30000.5, 41000], [0.25, 1e-3]],
+    "ABSORPTION SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[0], [Infinity]],
+    "CD SPECTRUM": [[30000.5, 41000], [-1.5, 2]],
+    "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[30000.5, 41000], [-1.25, 3]]}}})";
+  const SpectraRead read = read_as("cjson", text);
+  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const ExcitedStates& e = read.data.excited_states;
+  EXPECT_EQ(e.wavenumber, (std::vector<double>{30000.5, 41000}));
+  EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.25, 1e-3}));
+  EXPECT_EQ(e.rotatory_length, (std::vector<double>{-1.5, 2}));
+  EXPECT_EQ(e.rotatory_velocity, (std::vector<double>{-1.25, 3}));
+  const std::string table = R"({"chemical json": 0, "transitions": {"electronic transitions": )";
+  EXPECT_EQ(
+      testing::shown(*read_as("cjson", table + R"({"CD SPECTRUM": [[1, 2], [3]]}}})").error),
+      "kind 0 count_mismatch at 1:1: transitions.\"electronic transitions\".\"CD SPECTRUM\"[1] "
+      "with 2 values, one for each of its energies, not 1");
+  EXPECT_EQ(
+      testing::shown(*read_as("cjson", table + R"({"CD SPECTRUM": [[1, 2], [3, 4]],
+    "ABSORPTION SPECTRUM": [[1], [0.5]]}}})")
+                          .error),
+      "kind 0 count_mismatch at 1:1: each table of transitions with 1 values, one for each of "
+      "the states of the others, not 2");
 }
 
 TEST(CjsonReader, AFileCutAnywhereIsANamedError) {

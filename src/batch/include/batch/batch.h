@@ -30,7 +30,9 @@ struct BatchTerminal {
 
 /// Runs broaden-batch with the command line `argc`/`argv`: reads the line
 /// list from its file, opened through `files`, or from the descriptor
-/// `input_fd` when it is "-" or not given; writes the spectrum to its file,
+/// `input_fd` when it is "-" or not given (and the names --inputs-from
+/// lists, the list read first; a gzip inflated, what is not text refused:
+/// input_text.h); writes the spectrum to its file,
 /// made whole through `files` (see AtomicFile), or to `out`; help and
 /// version go to `out`; warnings and failures are lines "broaden-batch:
 /// ..." on `err`, names in them quoted with control characters escaped.

@@ -56,6 +56,10 @@ struct BatchOptions {
   /// The inputs, in the order given: line lists or quantum-chemistry
   /// outputs, summed; "-" (at most once): standard input.
   std::vector<std::string> inputs{"-"};
+  /// --inputs-from FILE: a list of further inputs, one a line ("-":
+  /// standard input), read at the start of the run and added after those
+  /// of the command line (add_listed_inputs); empty: none.
+  std::string inputs_from;
   /// --weights: one a file, each line's intensity multiplied by its file's;
   /// empty: 1 each (or the Boltzmann weights).
   std::vector<double> weights;

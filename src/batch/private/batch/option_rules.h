@@ -33,6 +33,7 @@ enum class Option {
   rotatory,
   shift,
   sticks,
+  inputs_from,
   weights,
   boltzmann,
   shape,
@@ -83,6 +84,7 @@ inline constexpr OptionRow kOptions[] = {
     {Option::rotatory, "--rotatory"},
     {Option::shift, "--shift"},
     {Option::sticks, "--sticks"},
+    {Option::inputs_from, "--inputs-from"},
     {Option::weights, "--weights"},
     {Option::boltzmann, "--boltzmann"},
     {Option::shape, "--shape"},
@@ -180,7 +182,7 @@ struct Values {
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
               digits, delimiter{kDelimiters[0].name}, threads, cutoff, spectrum, axis, line_unit,
               units{kUnits[0].name}, laser, temperature, rotatory{kRotatoryForms[0].name}, shift,
-              sticks, weights, boltzmann;
+              sticks, inputs_from, weights, boltzmann;
   std::string plot, plot_size, title, overlay, overlay_columns,
       overlay_scale{kOverlayScales[0].name}, overlay_shift;
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
@@ -197,5 +199,16 @@ struct Values {
 ///   {--fwhm 10} -> {profile {gaussian, sigma 4.2466...}, grid classic_default}
 ///   {--fwhm 10 --sigma 4} -> "give one width: --fwhm, --sigma or --hwhm"
 BatchOptions checked_options(const Given& given, Values v);
+
+/// `o` (checked, with --inputs-from) with the names the list `list` gives
+/// added after the command line's: one name a line, whole but for the line
+/// end ("\n" or "\r\n"); an empty line, or one of blanks only, skipped.
+/// Checked as the command line's names are: "-" once, and not at all where
+/// the list itself came from standard input; --weights one a file; at least
+/// one input. Fails with a UsageError.
+///   inputs {"a.log"}, list "b.log\n\nc.log\n" -> inputs {"a.log", "b.log", "c.log"}
+///   --inputs-from -, list "-\n" -> "--inputs-from - reads standard input: the list cannot
+///     name - too"
+void add_listed_inputs(BatchOptions& o, std::string_view list);
 
 }  // namespace broaden

@@ -20,9 +20,21 @@ namespace broaden {
 inline constexpr std::string_view kTemporaryPrefix = ".broaden-batch-";
 
 /// The whole input `name`: a file through `files` (mapped where it can be),
-/// or standard input from `input_fd` for "-". Throws BatchFailure
-/// "cannot open 'NAME': REASON" or "cannot read ...".
+/// or standard input from `input_fd` for "-"; a gzip's content inflated
+/// into memory, the compressed bytes released (decoded_input,
+/// input_text.h). Throws BatchFailure "cannot open 'NAME': REASON",
+/// "cannot read ...", or decoded_input's refusals of what is not text.
 std::unique_ptr<FileText> read_input(const std::string& name, int input_fd, FileSystem& files);
+
+/// `options` with the inputs the list of --inputs-from names added after
+/// the command line's (add_listed_inputs, option_rules.h), the list read
+/// as an input is (read_input: a file, standard input for "-", a gzip);
+/// `options` as they are without --inputs-from. Throws BatchFailure: the
+/// list's reading (status 1), a list the rules refuse (status 2).
+BatchOptions with_listed_inputs(BatchOptions options, int input_fd, FileSystem& files);
+
+/// "cannot read 'NAME': the file changed while it was read" (status 1).
+BatchFailure changed_while_read(const std::string& name);
 
 /// Refuses (BatchFailure, status 2) two outputs (-o, --sticks, --plot) that
 /// are one file on the disk though their names differ as written: "s.tsv"

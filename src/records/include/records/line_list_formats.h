@@ -75,15 +75,24 @@ const LineListFormat* find_line_list_format(std::string_view name) noexcept;
 ///   find_input_format("orca")->name -> "orca"
 const LineListFormat* find_input_format(std::string_view name) noexcept;
 
-/// The first line list that recognises `text`, or the columns line list
+/// The first line list that recognises `text` (past a byte-order mark), or the columns line list
 /// when none does (today none does: the fixed records are never guessed).
 ///
 ///   recognise_line_list("1000 2\n").name -> "columns"
 const LineListFormat& recognise_line_list(std::string_view text) noexcept;
 
+/// `text` past a UTF-8 byte-order mark at its start (as some editors on
+/// Windows write one), or `text` itself.
+///
+///   past_byte_order_mark("\xEF\xBB\xBF{...}") -> "{...}"
+std::string_view past_byte_order_mark(std::string_view text) noexcept;
+
 /// The first format of any kind, in the order of input_formats(), that
-/// recognises `text` from its content, or the columns line list when none
-/// does.
+/// recognises `text` from its content (past a byte-order mark), or the
+/// columns line list when none does. A program's output is told by the
+/// marks of its own structure (a banner line, the first line, a member),
+/// never by a name in a comment: "# computed with Gaussian 16\n1000 2\n"
+/// is a columns line list.
 ///
 ///   recognise_input(" Entering Gaussian System, Link 0=g16\n...").name -> "gaussian"
 ///   recognise_input("1000 2\n").name                                    -> "columns"
