@@ -1,9 +1,10 @@
 // Fuzz target: the reader contract, for every line-list format.
 //
 // An input whose first line is a format's name is read in that format (the
-// rest of the input is the text), any other input in the format recognised
-// from it. Read with and without a width field and with infinities kept or
-// not, every reader:
+// rest of the input is the text), any other input in every line-list format
+// (so that each row, a new one too, is replayed on the seeds that exist).
+// Read with and without a width field and with infinities kept or not, every
+// reader:
 // - gives the same answer twice (it is a pure function of its text);
 // - refuses a text at a line that exists, a column within it or just past
 //   its end, with what was expected said;
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "fuzz_check.h"
@@ -74,20 +76,21 @@ void check(const LineListFormat& format, std::string_view text, const LineListOp
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  const LineListFormat* format = find_line_list_format(text.substr(0, text.find('\n')));
-  if (format != nullptr) {
+  std::span<const LineListFormat> formats = line_list_formats();
+  if (const LineListFormat* named = find_line_list_format(text.substr(0, text.find('\n')))) {
     text.remove_prefix(std::min(text.find('\n') + 1, text.size()));
-  } else {
-    format = &recognise_line_list(text);
+    formats = {named, 1};
   }
-  for (const bool keep : {false, true}) {
-    check(*format, text,
-          {.columns = {}, .frequency_scale = 1, .width_divisor = 1, .keep_infinities = keep});
-    check(*format, text,
-          {.columns = {2, 1, 3},
-           .frequency_scale = 0.96,
-           .width_divisor = 2,
-           .keep_infinities = keep});
+  for (const LineListFormat& format : formats) {
+    for (const bool keep : {false, true}) {
+      check(format, text,
+            {.columns = {}, .frequency_scale = 1, .width_divisor = 1, .keep_infinities = keep});
+      check(format, text,
+            {.columns = {2, 1, 3},
+             .frequency_scale = 0.96,
+             .width_divisor = 2,
+             .keep_infinities = keep});
+    }
   }
   return 0;
 }

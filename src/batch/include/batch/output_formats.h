@@ -61,14 +61,14 @@ struct SpectrumFormat {
 };
 
 /// Every format; new rows go at the end, as --format's kinds count the
-/// rows in order:
+/// rows in order (a row needs no enumerator of its own). The first three:
 ///
 ///   tsv      head "# " + the fields' text + "\n"; a point "0.3\t2.5\n" (by double_to_shortest)
 ///   csv      head "frequency,intensity\n";  a point "0.3,2.5\n"
 ///   classic  no head; a point as the spectrum record,
 ///            "      0.1000 ,       0.0000\n" (spectrum_writer.h)
 ///
-/// None has a tail yet.
+/// None of the three has a tail.
 std::span<const SpectrumFormat> spectrum_formats() noexcept;
 
 /// The format named `name`, or nullptr.

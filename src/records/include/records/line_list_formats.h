@@ -19,9 +19,10 @@
 //   2. declare them and give the format a row at the end of
 //      src/records/line_list_formats.cpp;
 //   3. test it through its row in tests/records/NAME_reader_test.cpp;
-//   4. add a seed file to fuzz/corpus/line_lists/ whose first line is its
-//      name (the fuzz target checks the contract on every row);
-//   5. describe it in doc/broaden-batch.1 under --input and FILE FORMATS.
+//   4. describe it in doc/broaden-batch.1 under --input and FILE FORMATS.
+// The line_lists fuzz target reads each seed that names no format in every
+// line list, a new one too; a seed whose first line is its name
+// (fuzz/corpus/line_lists/) takes the fuzzer further into it.
 // A quantum-chemistry output's row gives `read_spectra` instead of `read`:
 //        SpectraRead read_NAME(std::string_view);
 // --input takes every row, in the table's order; line_list_formats() gives
@@ -60,7 +61,7 @@ std::span<const LineListFormat> input_formats() noexcept;
 /// their order.
 ///
 ///   line_list_formats()[0].name -> "columns"
-///   line_list_formats().size()  -> 2
+///   line_list_formats()[1].name -> "fixed"
 std::span<const LineListFormat> line_list_formats() noexcept;
 
 /// The line list named `name`, or nullptr.
@@ -76,7 +77,7 @@ const LineListFormat* find_line_list_format(std::string_view name) noexcept;
 const LineListFormat* find_input_format(std::string_view name) noexcept;
 
 /// The first line list that recognises `text` (past a byte-order mark), or the columns line list
-/// when none does (today none does: the fixed records are never guessed).
+/// when none does (the fixed records are never guessed).
 ///
 ///   recognise_line_list("1000 2\n").name -> "columns"
 const LineListFormat& recognise_line_list(std::string_view text) noexcept;
