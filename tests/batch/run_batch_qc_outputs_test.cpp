@@ -79,6 +79,12 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
       {{"--fwhm", "10", "--spectrum", "ir", "--units", "epsilon", "--laser", "532nm", "both.log"},
        2,
        "--laser is for --spectrum raman, and 'both.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--units", "cross-section", "--laser", "532nm", "ir.log"},
+       2,
+       "--laser is for --spectrum raman, and 'ir.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--units", "cross-section", "--laser", "532nm", "lines.txt"},
+       2,
+       "--units cross-section is for the outputs of quantum-chemistry programs, and 'lines.txt'"},
       {{"--fwhm", "10", "--rotatory", "length", "ir.log"},
        2,
        "--rotatory is for --spectrum ecd, and 'ir.log' gives --spectrum ir"},
@@ -221,21 +227,35 @@ TEST_F(RunBatchTest, TheAxesAgreePointForPointAtTheSameEnergies) {
   }
 }
 
-// Raman cross-sections: two lines in the ratio of the formula's factors.
+// Raman cross-sections: two lines in the ratio of the formula's factors,
+// named --units cross-section, or --units epsilon with a note; the header
+// keeps the name given.
 TEST_F(RunBatchTest, RamanCrossSectionsStandInTheFormulasRatio) {
   folder.write("raman.log", excerpt("gaussian-raman.log"));
-  ASSERT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "532nm", "--temperature",
-                 "300", "--fwhm", "10", "-o", "s.tsv", "--sticks", "-", "raman.log"}),
-            0)
-      << err.str();
-  const Points sticks = points_of(out.str());
-  ASSERT_EQ(sticks.x, (std::vector<double>{500, 1500}));
-  const double laser = 1e7 / 532, c2 = 1.438776877;
-  const double b1 = 1 - std::exp(-c2 * 500 / 300), b2 = 1 - std::exp(-c2 * 1500 / 300);
-  const double ratio =
-      std::pow((laser - 500) / (laser - 1500), 4) * (3.0 / 7.0) * (1500.0 / 500.0) * (b2 / b1);
-  EXPECT_NEAR(sticks.y[0] / sticks.y[1], ratio, ratio * 1e-9);
-  EXPECT_NE(folder.read("s.tsv").find("intensity=dsigma/dOmega/(cm^2/sr)"), std::string::npos);
+  std::vector<double> intensities;
+  for (const std::string units : {"cross-section", "epsilon"}) {
+    ASSERT_EQ(run({"--spectrum", "raman", "--units", units, "--laser", "532nm", "--temperature",
+                   "300", "--fwhm", "10", "-o", "s.tsv", "--force", "--sticks", "-", "raman.log"}),
+              0)
+        << err.str();
+    const Points sticks = points_of(out.str());
+    ASSERT_EQ(sticks.x, (std::vector<double>{500, 1500}));
+    const double laser = 1e7 / 532, c2 = 1.438776877;
+    const double b1 = 1 - std::exp(-c2 * 500 / 300), b2 = 1 - std::exp(-c2 * 1500 / 300);
+    const double ratio =
+        std::pow((laser - 500) / (laser - 1500), 4) * (3.0 / 7.0) * (1500.0 / 500.0) * (b2 / b1);
+    EXPECT_NEAR(sticks.y[0] / sticks.y[1], ratio, ratio * 1e-9);
+    if (!intensities.empty()) {
+      EXPECT_EQ(sticks.y, intensities);
+    }
+    intensities = sticks.y;
+    const std::string spectrum = folder.read("s.tsv");
+    EXPECT_NE(spectrum.find(" units=" + units + " laser="), std::string::npos) << spectrum;
+    EXPECT_NE(spectrum.find("intensity=dsigma/dOmega/(cm^2/sr)"), std::string::npos);
+    EXPECT_EQ(err.str(), units == "epsilon" ? "broaden-batch: note: --units epsilon gives Raman "
+                                              "cross-sections: --units cross-section names them\n"
+                                            : "");
+  }
   EXPECT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "1400cm-1", "--fwhm", "10",
                  "raman.log"}),
             1);
