@@ -10,8 +10,7 @@ import numpy as np
 import pytest
 
 import broaden
-from conftest import (QC_SAMPLES, batch_message, bits, excerpt, option_of, run_batch, run_sticks,
-                      write)
+from conftest import QC_SAMPLES, batch_message, bits, excerpt, run_batch, run_sticks, write
 
 
 COLUMNS = ("\ufeff# position, intensity, fwhm\nfreq;int;w\n1000  2.5  10\n"
@@ -206,23 +205,14 @@ def test_outputs_give_broaden_batchs_sticks(files, keywords, outputs):
 
 
 # read()'s energies broadened by spectrum() on read()'s axis: the program's spectrum.
-@pytest.mark.parametrize("keywords,grid", [
-    ({"spectrum": "uv"}, {}),
-    ({"spectrum": "uv", "units": "epsilon", "axis": "cm-1"}, {}),
-    ({"spectrum": "ir", "axis": "nm"}, {"start": 5000.0, "stop": 12000.0, "step": 2.5}),
-])
-def test_read_energies_broadened_on_their_axis_are_the_programs_spectrum(keywords, grid, outputs):
-    path = os.path.join(outputs, "td.log" if keywords["spectrum"] == "uv" else "ir.log")
-    width = "0.3" if keywords["spectrum"] == "uv" else "10"
-    lines = broaden.read(path, **keywords)
-    x, y = broaden.spectrum(lines["energies"], lines["intensities"], fwhm=float(width),
-                            unit=lines["units"]["energies"], axis=lines["units"]["positions"],
-                            **grid)
-    arguments = [option_of(k) + "=" + shortest(v) for k, v in grid.items()]
-    status, x_batch, y_batch, stderr = run_batch(
-        ["--fwhm", width, *option_list(keywords), *arguments, path], outputs)
-    assert status == 0, stderr
-    assert np.array_equal(bits(x), bits(x_batch)) and np.array_equal(bits(y), bits(y_batch))
+@pytest.mark.parametrize("name,keywords", [("td.log", {"spectrum": "uv", "units": "epsilon"}),
+                                           ("ir.log", {"axis": "nm"})])
+def test_read_energies_broadened_on_their_axis_are_the_programs_spectrum(name, keywords, outputs):
+    lines = broaden.read(os.path.join(outputs, name), **keywords)
+    x, y = broaden.spectrum(lines["energies"], lines["intensities"], fwhm=0.3,
+                            unit=lines["units"]["energies"], axis=lines["units"]["positions"])
+    _, x_batch, y_batch, _ = run_batch(["--fwhm=0.3", *option_list(keywords), name], outputs)
+    assert x.size > 100 and np.array_equal(bits(x), bits(x_batch)) and np.array_equal(bits(y), bits(y_batch))
 
 
 def test_what_each_output_gives_and_in_which_units(outputs):
