@@ -143,6 +143,38 @@ GridResult grid_of(std::span<const double> positions, const BatchOptions& option
   return grid_spanning_lines(positions, profile_fwhm(options.profile), unit, axis, options).grid;
 }
 
+// The grid the keywords ask for, on the axis `on` for positions in `unit`
+// (none where `grid_given`), with the arrays checked and `widths` put in the
+// shape's own measure (held in `divided`), all without the GIL. Raises
+// ValueError with what broaden-batch or the module refuses, MemoryError for
+// a grid beyond the memory.
+GridResult checked_grid(bool grid_given, std::span<const double> positions,
+                        std::span<const double> intensities, std::span<const double>& widths,
+                        const BatchOptions& options, AxisUnit unit, AxisUnit on,
+                        std::vector<double>& divided) {
+  GridResult built;
+  std::string refusal;
+  {
+    const py::gil_scoped_release unlocked;
+    // The grid that spans the lines needs them finite.
+    if (!grid_given && (unit != on || unit != AxisUnit::per_centimetre))
+      refusal = first_not_finite(positions, "positions");
+    if (!grid_given && refusal.empty()) built = grid_of(positions, options, unit, on);
+    if (built.error.empty() && refusal.empty()) refusal = first_not_finite(positions, "positions");
+    if (built.error.empty() && refusal.empty())
+      refusal = first_not_finite(intensities, "intensities");
+    if (built.error.empty() && refusal.empty() && !widths.empty())
+      refusal = line_widths_of(widths, options.width_divisor, divided);
+  }
+  if (built.out_of_memory) {
+    PyErr_SetString(PyExc_MemoryError, built.error.c_str());
+    throw py::error_already_set();
+  }
+  if (!built.error.empty()) throw py::value_error(built.error);
+  if (!refusal.empty()) throw py::value_error(refusal);
+  return built;
+}
+
 py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_array,
                    const std::string& shape, const std::optional<double>& fwhm,
                    const std::optional<double>& sigma, const std::optional<double>& hwhm,
@@ -194,26 +226,8 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                           "' (axis= draws the spectrum on wavelengths)");
 
   std::vector<double> divided_widths;
-  GridResult built;
-  std::string refusal;
-  {
-    const py::gil_scoped_release unlocked;
-    // The grid that spans the lines needs them finite.
-    if (!grid_array && (energies != on || energies != AxisUnit::per_centimetre))
-      refusal = first_not_finite(positions, "positions");
-    if (!grid_array && refusal.empty()) built = grid_of(positions, options, energies, on);
-    if (built.error.empty() && refusal.empty()) refusal = first_not_finite(positions, "positions");
-    if (built.error.empty() && refusal.empty())
-      refusal = first_not_finite(intensities, "intensities");
-    if (built.error.empty() && refusal.empty() && !widths.empty())
-      refusal = line_widths_of(widths, options.width_divisor, divided_widths);
-  }
-  if (built.out_of_memory) {
-    PyErr_SetString(PyExc_MemoryError, built.error.c_str());
-    throw py::error_already_set();
-  }
-  if (!built.error.empty()) throw py::value_error(built.error);
-  if (!refusal.empty()) throw py::value_error(refusal);
+  GridResult built = checked_grid(grid_array.has_value(), positions, intensities, widths, options,
+                                  energies, on, divided_widths);
 
   py::array_t<double> x =
       grid_array ? py::array_t<double>(*grid_array) : array_of(std::move(built.x));
