@@ -271,7 +271,8 @@ void check_position(double position, SpectrumKind kind, const BatchOptions& opti
 
 // The quantities the header names: the curve's and the sticks' (a stick
 // carries its line's area: with epsilon that of the curve times the unit it
-// is broadened in); Raman activities with epsilon but no laser noted.
+// is broadened in); Raman activities with epsilon but no laser noted, and
+// Raman cross-sections asked for as epsilon.
 void name_quantities(InputLines& result, SpectrumKind kind, const BatchOptions& options,
                      std::vector<Message>& messages) {
   const SpectrumKindRow& row = spectrum_kind_row(kind);
@@ -283,6 +284,8 @@ void name_quantities(InputLines& result, SpectrumKind kind, const BatchOptions& 
     result.sticks_intensity.append("*").append(axis_row(row.broadening).symbol);
   if (options.epsilon && kind == SpectrumKind::raman && !cross_sections && !options.quiet)
     messages.push_back(RamanWithoutLaser{});
+  if (cross_sections && options.epsilon && !options.cross_section && !options.quiet)
+    messages.push_back(EpsilonCrossSections{});
 }
 
 // The lines of a quantum-chemistry output's spectrum: the one asked for, or
@@ -357,10 +360,11 @@ InputLines read_lines(std::string_view text, const std::string& input, const Bat
     lines.format = format.name;
     return lines;
   }
-  for (const auto& [given, what] : {std::pair{options.spectrum.has_value(), "--spectrum"},
-                                    {options.epsilon, "--units epsilon"},
-                                    {options.laser > 0.0, "--laser"},
-                                    {options.rotatory_given, "--rotatory"}}) {
+  for (const auto& [given, what] :
+       {std::pair{options.spectrum.has_value(), "--spectrum"},
+        {options.epsilon, options.cross_section ? "--units cross-section" : "--units epsilon"},
+        {options.laser > 0.0, "--laser"},
+        {options.rotatory_given, "--rotatory"}}) {
     if (given)
       throw BatchFailure{kBatchUsageError, std::string(what) +
                                                " is for the outputs of quantum-chemistry programs, "

@@ -43,6 +43,7 @@ bool is_warning(const Message& message) noexcept {
   return std::visit(
       Overloaded{[](const ReaderNote& m) { return m.warning; },
                  [](const RamanWithoutLaser&) { return false; },
+                 [](const EpsilonCrossSections&) { return false; },
                  [](const DrawingNote&) { return false; }, [](const auto&) { return true; }},
       message);
 }
@@ -55,6 +56,10 @@ std::string message_text(const Message& message) {
           },
           [](const RamanWithoutLaser&) {
             return std::string("Raman activities without --laser: --units epsilon changes nothing");
+          },
+          [](const EpsilonCrossSections&) {
+            return std::string(
+                "--units epsilon gives Raman cross-sections: --units cross-section names them");
           },
           [](const NoLines& m) {
             return quoted_input(m.input) + " holds no lines: it adds nothing to the spectrum";

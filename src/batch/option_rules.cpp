@@ -258,12 +258,17 @@ void check_axes(const Given& given, const Values& v, BatchOptions& o) {
 // The units of the intensities, and the laser and temperature of Raman
 // cross-sections, with their tsv header fields (units=epsilon laser=...).
 void check_units(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
-  o.epsilon = row_named("--units", v.units, kUnits).epsilon;
+  const UnitsRow& units = row_named("--units", v.units, kUnits);
+  o.epsilon = units.epsilon;
+  o.cross_section = units.cross_section;
   if (o.epsilon) {
     if (o.profile.normalisation != Normalisation::area)
-      throw UsageError{"--units epsilon needs --normalise area: its integral is the quantity"};
-    fields.add("units", "epsilon");
+      throw UsageError{"--units " + std::string(units.name) +
+                       " needs --normalise area: its integral is the quantity"};
+    fields.add("units", std::string(units.name));
   }
+  if (o.cross_section && !given(O::laser))
+    throw UsageError{"--units cross-section needs --laser: the cross-sections are the laser's"};
   if (given(O::laser)) {
     o.laser = laser_wavenumber(v.laser);
     fields.add("laser", shortest(o.laser) + "cm-1");
@@ -274,7 +279,7 @@ void check_units(const Given& given, const Values& v, BatchOptions& o, HeaderFie
   }
   // Neither changes anything elsewhere: refused, not recorded as if used.
   if (given(O::laser) && !o.epsilon)
-    throw UsageError{"--laser gives Raman cross-sections with --units epsilon"};
+    throw UsageError{"--laser gives Raman cross-sections with --units cross-section"};
   if (given(O::temperature) && !given(O::laser))
     throw UsageError{
         "--temperature is the Raman cross-sections' temperature: give it with --laser"};

@@ -140,6 +140,28 @@ std::string axis_help() {
          " (default: " + listed(defaults, ", ") + ")";
 }
 
+// --units's help: each unit, then the units each kind takes, from their tables:
+// "...: ir, uv and ecd take native or epsilon, raman native or cross-section".
+std::string units_help() {
+  std::vector<std::string> units;
+  for (const UnitsRow& row : kUnits)
+    units.push_back(std::string(row.name) + " (" + (units.empty() ? "default: " : "") +
+                    std::string(row.note) + ")");
+  std::vector<std::string> groups;
+  for (const bool raman : {false, true}) {
+    std::vector<std::string> kinds, taken;
+    for (const SpectrumKindRow& kind : kSpectrumKinds) {
+      if ((kind.kind == SpectrumKind::raman) == raman) kinds.emplace_back(kind.name);
+    }
+    for (const UnitsRow& row : kUnits) {
+      if (raman ? row.raman : row.others) taken.emplace_back(row.name);
+    }
+    groups.push_back(listed(kinds, " and ") + (groups.empty() ? " take " : " ") +
+                     listed(taken, " or "));
+  }
+  return listed(units, " or ") + ": " + listed(groups, ", ");
+}
+
 void add_spectrum_options(Registrar& add, Values& v) {
   add.heading("Spectra of quantum-chemistry outputs");
   add.option(Option::spectrum, v.spectrum,
@@ -147,13 +169,9 @@ void add_spectrum_options(Registrar& add, Values& v) {
                  " (default: the one the file holds)",
              "KIND");
   add.option(Option::axis, v.axis, axis_help(), "UNIT");
-  std::vector<std::string> units;
-  for (const UnitsRow& row : kUnits)
-    units.push_back(std::string(row.name) + " (" + (units.empty() ? "default: " : "") +
-                    std::string(row.note) + ")");
-  add.option(Option::units, v.units, listed(units, " or "), "HOW");
+  add.option(Option::units, v.units, units_help(), "HOW");
   add.option(Option::laser, v.laser,
-             "Raman with --units epsilon: the laser, as 532nm or 18796.99cm-1", "L");
+             "Raman with --units cross-section: the laser, as 532nm or 18796.99cm-1", "L");
   add.option(Option::temperature, v.temperature,
              "Raman: kelvin (default " + shortest(BatchOptions{}.kelvin) + ")", "T");
   add.option(Option::rotatory, v.rotatory,

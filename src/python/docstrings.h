@@ -87,6 +87,20 @@ cutoff : float, optional
     Cut each line's wings at cutoff (at least 1) of its own full widths at
     half maximum, as broaden-batch --cutoff does; the bound of what is left
     out is in its manual. None: every term is kept, the sums exact.
+unit : str, optional
+    The unit of the positions and of the widths, an energy: "cm-1" (the
+    default) or "ev", as broaden-batch's --line-unit. read()'s energies
+    are in read()['units']['energies'].
+axis : str, optional
+    The unit of the grid: "cm-1", "ev" or "nm" (default: unit), as
+    broaden-batch's --axis: each point's energy in unit is found as the
+    program finds it, and the profiles are summed there (no Jacobian).
+    Without start and stop, on any axis or unit but wavenumbers, the grid
+    spans the lines as the program's does. read()'s positions are on
+    read()['units']['positions']; broadening its energies on that axis
+    gives broaden-batch's spectrum of the file, but for ecd with
+    units="epsilon", which the program multiplies by each point's
+    wavenumber.
 
 Returns
 -------
@@ -127,6 +141,10 @@ Examples
 array([ 990., 1000., 1010.])
 >>> y
 array([1.07981933, 7.97884561, 1.07981933])
+>>> x, y = broaden.spectrum([4.0], [1.0], fwhm=0.5, unit="ev", axis="nm",
+...                         start=300, stop=320, step=10)
+>>> y.round(4)
+array([1.5451, 1.8789, 1.5778])
 
 A width per line, in the measure of fwhm:
 
@@ -185,10 +203,11 @@ units : str
     "native" (default): the file's quantity. "epsilon": each line's
     intensity such that its area, broadened with normalise="area" in the
     broadening unit, is the molar absorption coefficient in L mol-1 cm-1
-    (ir, uv, ecd; for raman with laser= the differential cross-section in
-    cm^2 sr-1). Refused for a line list.
+    (ir, uv, ecd). "cross-section": raman with laser=, the differential
+    cross-section in cm^2 sr-1 ("epsilon" gives it too, with a note).
+    Refused for a line list.
 laser : str or float, optional
-    Raman with units="epsilon": the laser as --laser takes it, "532nm" or
+    Raman with units="cross-section": the laser as --laser takes it, "532nm" or
     "18796.99cm-1"; a number is a wavenumber in cm-1.
 temperature : float, optional
     Raman cross-sections: kelvin (default 298.15).

@@ -52,6 +52,8 @@ std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
   if (keywords.step) line.push_back("--step=" + shortest(*keywords.step));
   if (keywords.points) line.push_back("--points=" + std::to_string(*keywords.points));
   if (keywords.cutoff) line.push_back("--cutoff=" + shortest(*keywords.cutoff));
+  if (keywords.axis) line.push_back("--axis=" + without_nul(*keywords.axis));
+  if (keywords.unit != "cm-1") line.push_back("--line-unit=" + without_nul(keywords.unit));
   return line;
 }
 

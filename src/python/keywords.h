@@ -26,6 +26,8 @@ struct SpectrumKeywords {
   std::optional<double> start, stop, step;  ///< --from, --to, --step
   std::optional<std::int64_t> points;       ///< --points
   std::optional<double> cutoff;             ///< --cutoff
+  std::optional<std::string> axis;          ///< --axis
+  std::string unit{"cm-1"};                 ///< --line-unit: the positions' unit
 };
 
 /// The command line of broaden-batch (its program name first) that asks for
@@ -33,7 +35,7 @@ struct SpectrumKeywords {
 /// is taken for an option. Numbers are written as their shortest text that
 /// reads back as the same double (double_to_shortest: "0.1", "1e-05",
 /// "inf", "nan"), so the program would read the very doubles given. The
-/// shape and the normalisation are left out when they are the defaults, so
+/// shape, the normalisation and the unit are left out when they are the defaults, so
 /// that refusals say "(the default)" as the program's do. Strings are passed
 /// as they are; a NUL byte in one is replaced by the text "\x00" (a C
 /// command line cannot hold it, and no name holds it).

@@ -24,6 +24,7 @@
 #include "batch/input_lines.h"
 #include "batch/input_text.h"
 #include "batch/messages.h"
+#include "batch/plot.h"
 #include "batch/run_plan.h"
 #include "batch/spectrum_kinds.h"
 #include "docstrings.h"
@@ -119,6 +120,62 @@ std::string line_widths_of(std::span<const double>& widths, double divisor,
   return {};
 }
 
+// The energy of each point of `x` on `axis` in `unit`, ascending (reversed
+// where the axis runs the other way, `reversed` then set), as broaden-batch
+// finds them (batch.cpp); nothing where the axis is the unit.
+std::vector<double> energies_on(std::span<const double> x, AxisUnit axis, AxisUnit unit,
+                                bool& reversed) {
+  std::vector<double> energy;
+  reversed = false;
+  if (axis == unit) return energy;
+  energy.resize(x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) energy[i] = converted(x[i], axis, unit);
+  reversed = energy.size() > 1 && energy.front() > energy.back();
+  if (reversed) std::reverse(energy.begin(), energy.end());
+  return energy;
+}
+
+// The grid broaden-batch draws a line list on without --from and --to: the
+// one that spans the lines (grid.h) away from wavenumbers, else its default.
+GridResult grid_of(std::span<const double> positions, const BatchOptions& options, AxisUnit unit,
+                   AxisUnit axis) {
+  const bool wavenumbers = unit == AxisUnit::per_centimetre && axis == AxisUnit::per_centimetre;
+  if (wavenumbers || options.range_given || positions.empty()) return grid_for(options);
+  return grid_spanning_lines(positions, profile_fwhm(options.profile), unit, axis, options).grid;
+}
+
+// The grid the keywords ask for, on the axis `on` for positions in `unit`
+// (none where `grid_given`), with the arrays checked and `widths` put in the
+// shape's own measure (held in `divided`), all without the GIL. Raises
+// ValueError with what broaden-batch or the module refuses, MemoryError for
+// a grid beyond the memory.
+GridResult checked_grid(bool grid_given, std::span<const double> positions,
+                        std::span<const double> intensities, std::span<const double>& widths,
+                        const BatchOptions& options, AxisUnit unit, AxisUnit on,
+                        std::vector<double>& divided) {
+  GridResult built;
+  std::string refusal;
+  {
+    const py::gil_scoped_release unlocked;
+    // The grid that spans the lines needs them finite.
+    if (!grid_given && (unit != on || unit != AxisUnit::per_centimetre))
+      refusal = first_not_finite(positions, "positions");
+    if (!grid_given && refusal.empty()) built = grid_of(positions, options, unit, on);
+    if (built.error.empty() && refusal.empty()) refusal = first_not_finite(positions, "positions");
+    if (built.error.empty() && refusal.empty())
+      refusal = first_not_finite(intensities, "intensities");
+    if (built.error.empty() && refusal.empty() && !widths.empty())
+      refusal = line_widths_of(widths, options.width_divisor, divided);
+  }
+  if (built.out_of_memory) {
+    PyErr_SetString(PyExc_MemoryError, built.error.c_str());
+    throw py::error_already_set();
+  }
+  if (!built.error.empty()) throw py::value_error(built.error);
+  if (!refusal.empty()) throw py::value_error(refusal);
+  return built;
+}
+
 py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_array,
                    const std::string& shape, const std::optional<double>& fwhm,
                    const std::optional<double>& sigma, const std::optional<double>& hwhm,
@@ -128,8 +185,8 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                    const std::optional<Doubles>& grid_array, const std::optional<double>& start,
                    const std::optional<double>& stop, const std::optional<double>& step,
                    const std::optional<std::int64_t>& points,
-                   const std::optional<std::int64_t>& threads,
-                   const std::optional<double>& cutoff) {
+                   const std::optional<std::int64_t>& threads, const std::optional<double>& cutoff,
+                   const std::optional<std::string>& axis, const std::string& unit) {
   const std::span<const double> positions = one_dimensional(positions_array, "positions");
   const std::span<const double> intensities = one_dimensional(intensities_array, "intensities");
   same_size(positions, "positions", intensities, "intensities");
@@ -153,7 +210,9 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                             .stop = stop,
                             .step = step,
                             .points = points,
-                            .cutoff = cutoff};
+                            .cutoff = cutoff,
+                            .axis = axis,
+                            .unit = unit};
   const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
                                                &gaussian_fwhm, &lorentzian_fwhm, &eta};
   for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
@@ -162,25 +221,14 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   const CheckedKeywords checked = check_keywords(keywords);
   if (!checked.error.empty()) throw py::value_error(checked.error);
   const BatchOptions& options = checked.options;
+  const AxisUnit energies = options.line_unit, on = options.axis.value_or(energies);
+  if (!axis_row(energies).energy)
+    throw py::value_error("unit is the positions' unit, an energy: cm-1 or ev, not '" + unit +
+                          "' (axis= draws the spectrum on wavelengths)");
 
   std::vector<double> divided_widths;
-  GridResult built;
-  std::string refusal;
-  {
-    const py::gil_scoped_release unlocked;
-    if (!grid_array) built = grid_for(options);
-    if (built.error.empty()) refusal = first_not_finite(positions, "positions");
-    if (built.error.empty() && refusal.empty())
-      refusal = first_not_finite(intensities, "intensities");
-    if (built.error.empty() && refusal.empty() && !widths.empty())
-      refusal = line_widths_of(widths, options.width_divisor, divided_widths);
-  }
-  if (built.out_of_memory) {
-    PyErr_SetString(PyExc_MemoryError, built.error.c_str());
-    throw py::error_already_set();
-  }
-  if (!built.error.empty()) throw py::value_error(built.error);
-  if (!refusal.empty()) throw py::value_error(refusal);
+  GridResult built = checked_grid(grid_array.has_value(), positions, intensities, widths, options,
+                                  energies, on, divided_widths);
 
   py::array_t<double> x =
       grid_array ? py::array_t<double>(*grid_array) : array_of(std::move(built.x));
@@ -189,10 +237,14 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   const std::span<double> values(y.mutable_data(), abscissae.size());
   {
     const py::gil_scoped_release unlocked;
+    bool reversed = false;
+    const std::vector<double> energy = energies_on(abscissae, on, energies, reversed);
     std::fill(values.begin(), values.end(), 0.0);
-    add_profiles(positions, intensities, widths, options.profile, abscissae, values,
+    add_profiles(positions, intensities, widths, options.profile,
+                 energy.empty() ? abscissae : std::span<const double>(energy), values,
                  static_cast<unsigned>(std::min<std::int64_t>(
                      threads.value_or(0), std::numeric_limits<unsigned>::max())));
+    if (reversed) std::reverse(values.begin(), values.end());
   }
   return py::make_tuple(std::move(x), std::move(y));
 }
@@ -390,28 +442,69 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   if (failure) throw py::value_error(failure->message);
   return read_result(std::move(plan), options, formats, free_energies, messages);
 }
+
+// The picture's labels as broaden-batch writes them, for plot(): each axis's
+// by its name, each kind's y label with its units native and converted and
+// its native quantity (as read() names the intensities).
+py::dict labels() {
+  py::dict axes, kinds;
+  for (const AxisRow& row : kAxes) axes[py::str(std::string(row.name))] = std::string(row.label);
+  for (const SpectrumKindRow& row : kSpectrumKinds) {
+    py::dict kind;
+    kind["native"] = std::string(row.native);
+    kind["native_label"] = std::string(row.native_label);
+    kind["converted_label"] = std::string(row.epsilon_label);
+    kind["zero_line"] = row.zero_line;
+    kinds[py::str(std::string(row.name))] = kind;
+  }
+  py::dict result;
+  result["axes"] = axes;
+  result["kinds"] = kinds;
+  result["lines"] = std::string(kLineListAxes.y_label);
+  return result;
+}
+
+// numpy, imported now rather than at the first call (pybind11 imports it
+// lazily), so that an interpreter without it fails at `import broaden` with
+// what to do.
+void import_numpy() {
+  try {
+    py::module_::import("numpy");
+  } catch (py::error_already_set& error) {
+    if (!error.matches(PyExc_ImportError)) throw;
+    const std::string here = py::module_::import("sys").attr("executable").cast<std::string>();
+    throw py::import_error("broaden needs numpy, which this Python (" + here +
+                           ") cannot import: run it with " BROADEN_PYTHON_INTERPRETER
+                           ", the Python it was built for, or install numpy here");
+  }
+}
 }  // namespace
 }  // namespace broaden
 
-PYBIND11_MODULE(broaden, module) {
+// The extension broaden._broaden; the package broaden (broaden/__init__.py)
+// gives its functions under its own name, with plot().
+PYBIND11_MODULE(_broaden, module) {
   using namespace broaden;
   using py::arg;
+  import_numpy();
   module.doc() = docstrings::kModule;
   const std::string spectrum_doc = docstrings::spectrum(), read_doc = docstrings::read();
-  module.def("spectrum", &spectrum, spectrum_doc.c_str(), arg("positions"), arg("intensities"),
-             py::kw_only(), arg("shape") = std::string(kLineShapes[0].name),
-             arg("fwhm") = py::none(), arg("sigma") = py::none(), arg("hwhm") = py::none(),
-             arg("gaussian_fwhm") = py::none(), arg("lorentzian_fwhm") = py::none(),
-             arg("eta") = py::none(), arg("widths") = py::none(),
-             arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
-             arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
-             arg("points") = py::none(), arg("threads") = py::none(), arg("cutoff") = py::none());
+  module.def(
+      "spectrum", &spectrum, spectrum_doc.c_str(), arg("positions"), arg("intensities"),
+      py::kw_only(), arg("shape") = std::string(kLineShapes[0].name), arg("fwhm") = py::none(),
+      arg("sigma") = py::none(), arg("hwhm") = py::none(), arg("gaussian_fwhm") = py::none(),
+      arg("lorentzian_fwhm") = py::none(), arg("eta") = py::none(), arg("widths") = py::none(),
+      arg("normalise") = std::string(kNormalisations[0].name), arg("grid") = py::none(),
+      arg("start") = py::none(), arg("stop") = py::none(), arg("step") = py::none(),
+      arg("points") = py::none(), arg("threads") = py::none(), arg("cutoff") = py::none(),
+      arg("axis") = py::none(), arg("unit") = std::string(axis_row(AxisUnit::per_centimetre).name));
   module.def("read", &read_files, read_doc.c_str(), arg("path"), py::kw_only(),
              arg("input") = "auto", arg("columns") = py::none(), arg("spectrum") = py::none(),
              arg("axis") = py::none(), arg("units") = "native", arg("laser") = py::none(),
              arg("temperature") = py::none(), arg("rotatory") = py::none(),
              arg("scale") = py::none(), arg("shift") = py::none(), arg("line_unit") = py::none(),
              arg("weights") = py::none(), arg("boltzmann") = py::none());
+  module.attr("_labels") = labels();
   module.def("classic", &classic, docstrings::kClassic, arg("frequencies"), arg("intensities"),
              arg("width"));
 }

@@ -248,8 +248,9 @@ TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
         "  --spectrum KIND                 ir, raman, uv or ecd (default: the one the file holds)\n"
         "  --axis UNIT                     cm-1, ev or nm (default: cm-1 for ir and raman, nm for "
         "uv and ecd)\n"
-        "  --units HOW                     native (default: the file's quantity) or epsilon (L "
-        "mol-1 cm-1; Raman with --laser: cm2 sr-1)\n",
+        "  --units HOW                     native (default: the file's quantity), epsilon (L "
+        "mol-1 cm-1) or cross-section (cm2 sr-1, with --laser): ir, uv and ecd take native or "
+        "epsilon, raman native or cross-section\n",
         "  --temperature T                 Raman: kelvin (default 298.15)\n"
         "  --rotatory FORM                 ecd: velocity (default) or length\n",
         "\nGrid (default: 0.1 to 2000 by 0.1; for an output, spanning its lines):\n",
@@ -328,7 +329,12 @@ TEST(ParseCommandLine, RefusesWhatTheOptionLibraryCannotReadInItsOwnWords) {
       {{"--fwhm", "1", "--weights", "1,2", "--boltzmann", "300", "a", "b"},
        "give --weights or --boltzmann, not both"},
       {{"--fwhm", "1", "--laser", "532nm", "a"},
-       "--laser gives Raman cross-sections with --units epsilon"},
+       "--laser gives Raman cross-sections with --units cross-section"},
+      {{"--fwhm", "1", "--units", "cross-section", "a"},
+       "--units cross-section needs --laser: the cross-sections are the laser's"},
+      {{"--fwhm", "1", "--units", "Cross-Section", "--laser", "532nm", "--normalise", "height",
+        "a"},
+       "--units cross-section needs --normalise area: its integral is the quantity"},
       {{"--fwhm", "1", "--units", "epsilon", "--temperature", "300", "a"},
        "--temperature is the Raman cross-sections' temperature: give it with --laser"},
       {{"--fwhm", "1", "--boltzmann", "0", "a", "b"},

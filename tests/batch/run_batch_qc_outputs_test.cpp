@@ -79,6 +79,12 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
       {{"--fwhm", "10", "--spectrum", "ir", "--units", "epsilon", "--laser", "532nm", "both.log"},
        2,
        "--laser is for --spectrum raman, and 'both.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--units", "cross-section", "--laser", "532nm", "ir.log"},
+       2,
+       "--laser is for --spectrum raman, and 'ir.log' gives --spectrum ir"},
+      {{"--fwhm", "10", "--units", "cross-section", "--laser", "532nm", "lines.txt"},
+       2,
+       "--units cross-section is for the outputs of quantum-chemistry programs, and 'lines.txt'"},
       {{"--fwhm", "10", "--rotatory", "length", "ir.log"},
        2,
        "--rotatory is for --spectrum ecd, and 'ir.log' gives --spectrum ir"},
@@ -221,7 +227,8 @@ TEST_F(RunBatchTest, TheAxesAgreePointForPointAtTheSameEnergies) {
   }
 }
 
-// Raman cross-sections: two lines in the ratio of the formula's factors.
+// Raman cross-sections: two lines in the ratio of the formula's factors;
+// --units epsilon gives them with a note, cross-section names them.
 TEST_F(RunBatchTest, RamanCrossSectionsStandInTheFormulasRatio) {
   folder.write("raman.log", excerpt("gaussian-raman.log"));
   ASSERT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "532nm", "--temperature",
@@ -236,6 +243,19 @@ TEST_F(RunBatchTest, RamanCrossSectionsStandInTheFormulasRatio) {
       std::pow((laser - 500) / (laser - 1500), 4) * (3.0 / 7.0) * (1500.0 / 500.0) * (b2 / b1);
   EXPECT_NEAR(sticks.y[0] / sticks.y[1], ratio, ratio * 1e-9);
   EXPECT_NE(folder.read("s.tsv").find("intensity=dsigma/dOmega/(cm^2/sr)"), std::string::npos);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: note: --units epsilon gives Raman cross-sections: --units "
+            "cross-section names them\n");
+  const std::string epsilon = folder.read("s.tsv");
+  ASSERT_EQ(
+      run({"--spectrum", "raman", "--units", "cross-section", "--laser", "532nm", "--temperature",
+           "300", "--fwhm", "10", "-o", "s.tsv", "--force", "--sticks", "-", "raman.log"}),
+      0);
+  EXPECT_EQ(points_of(out.str()).y, sticks.y);
+  EXPECT_EQ(err.str(), "");
+  std::string header = epsilon.substr(0, epsilon.find('\n'));
+  header.replace(header.find(" units=epsilon "), 15, " units=cross-section ");
+  EXPECT_EQ(folder.read("s.tsv"), header + epsilon.substr(epsilon.find('\n')));
   EXPECT_EQ(run({"--spectrum", "raman", "--units", "epsilon", "--laser", "1400cm-1", "--fwhm", "10",
                  "raman.log"}),
             1);

@@ -93,7 +93,7 @@ def batch_message(stderr):
 
 def option_of(keyword):
     """The broaden-batch option a spectrum() keyword stands for."""
-    return {"start": "--from", "stop": "--to"}.get(keyword, "--" + keyword.replace("_", "-"))
+    return {"start": "--from", "stop": "--to", "unit": "--line-unit"}.get(keyword, "--" + keyword.replace("_", "-"))
 
 
 @pytest.fixture

@@ -184,6 +184,7 @@ CASES = [
                     "temperature": 300.0}),
     (["both.log"], {"spectrum": "raman", "units": "epsilon", "laser": 18796.99}),
     (["both.log"], {"spectrum": "raman", "units": "epsilon"}),
+    (["both.log"], {"spectrum": "raman", "units": "cross-section", "laser": "532nm"}),
     (["td.log"], {"spectrum": "uv"}),
     (["td.log"], {"spectrum": "uv", "units": "epsilon", "axis": "cm-1"}),
     (["td.log"], {"spectrum": "uv", "axis": "ev", "shift": -0.1}),
@@ -203,6 +204,17 @@ def test_outputs_give_broaden_batchs_sticks(files, keywords, outputs):
     assert lines["format"] == (["gaussian"] * len(files) if several else
                                "columns" if files[0] == "lines.txt" else "gaussian")
     assert lines["energies"].shape == lines["positions"].shape
+
+
+# read()'s energies broadened by spectrum() on read()'s axis: the program's spectrum.
+@pytest.mark.parametrize("name,keywords", [("td.log", {"spectrum": "uv", "units": "epsilon"}),
+                                           ("ir.log", {"axis": "nm"})])
+def test_read_energies_broadened_on_their_axis_are_the_programs_spectrum(name, keywords, outputs):
+    lines = broaden.read(os.path.join(outputs, name), **keywords)
+    x, y = broaden.spectrum(lines["energies"], lines["intensities"], fwhm=0.3,
+                            unit=lines["units"]["energies"], axis=lines["units"]["positions"])
+    _, x_batch, y_batch, _ = run_batch(["--fwhm=0.3", *option_list(keywords), name], outputs)
+    assert x.size > 100 and np.array_equal(bits(x), bits(x_batch)) and np.array_equal(bits(y), bits(y_batch))
 
 
 def test_what_each_output_gives_and_in_which_units(outputs):

@@ -55,23 +55,38 @@ SAME_AS_BATCH = [
 ]
 
 
-@pytest.mark.parametrize("keywords", SAME_AS_BATCH, ids=lambda k: " ".join(map(str, k.items()))[:60])
-def test_the_spectrum_is_broaden_batchs_bit_for_bit(keywords, folder):
+# Energies drawn on another axis (unit=, axis=): each point's energy as the
+# program finds it; without start and stop, the grid that spans the lines.
+UV = np.array([2.5, 3.1, 4.4, 5.9, 3.1000000000000005]), np.array([0.1, 0.8, 0.3, 0.05, 0.2])
+ON_AXES = [
+    (UV, {"unit": "ev", "axis": "nm", "fwhm": 0.3, "start": 150.0, "stop": 600.0, "step": 0.5}),
+    (UV, {"unit": "ev", "axis": "nm", "fwhm": 0.3}),
+    (UV, {"unit": "eV", "axis": "cm-1", "shape": "lorentzian", "fwhm": 0.2}),
+    ((POSITIONS[3:] + 1000.0, INTENSITIES[3:]), {"axis": "nm", "sigma": 10.0, "start": 2000.0,
+                                                 "stop": 20000.0, "points": 5001}),
+    ((POSITIONS[3:] + 1000.0, INTENSITIES[3:]), {"axis": "ev", "fwhm": 20.0}),
+]
+
+
+@pytest.mark.parametrize("lines,keywords", [((POSITIONS, INTENSITIES), k) for k in SAME_AS_BATCH]
+                         + ON_AXES, ids=lambda k: str(k)[:60])
+def test_the_spectrum_is_broaden_batchs_bit_for_bit(lines, keywords, folder):
+    positions, intensities = lines
     lines = os.path.join(folder, "lines.txt")
-    columns = [POSITIONS, INTENSITIES] + ([keywords["widths"]] if "widths" in keywords else [])
+    columns = [positions, intensities] + ([keywords["widths"]] if "widths" in keywords else [])
     write_columns(lines, *columns)
     status, x_batch, y_batch, stderr = run_batch(batch_arguments(keywords) + [lines], folder)
     assert status == 0, stderr
-    x, y = broaden.spectrum(POSITIONS, INTENSITIES, **keywords)
+    x, y = broaden.spectrum(positions, intensities, **keywords)
     assert x.dtype == y.dtype == np.float64
     assert np.array_equal(bits(x), bits(x_batch))
     assert np.array_equal(bits(y), bits(y_batch))
     # The same on one thread or several, and on the very grid given back.
     for threads in (1, 3, 2**40):
-        assert np.array_equal(bits(broaden.spectrum(POSITIONS, INTENSITIES, threads=threads,
+        assert np.array_equal(bits(broaden.spectrum(positions, intensities, threads=threads,
                                                      **keywords)[1]), bits(y))
     on_grid = {k: v for k, v in keywords.items() if k not in ("start", "stop", "step", "points")}
-    x_given, y_given = broaden.spectrum(POSITIONS, INTENSITIES, grid=x_batch, **on_grid)
+    x_given, y_given = broaden.spectrum(positions, intensities, grid=x_batch, **on_grid)
     assert x_given is x_batch
     assert np.array_equal(bits(y_given), bits(y))
 
@@ -163,6 +178,10 @@ def test_arrays_that_do_not_fit_are_refused_saying_which_and_where(folder):
         (([1.0], [1.0]), {"fwhm": 1, "grid": [1.0], "points": 3},
          "give grid, or start, stop, step and points, not both"),
         (([1.0], [1.0]), {"fwhm": 1, "threads": -1}, "threads must be 0 or more, not -1"),
+        (([1.0], [1.0]), {"fwhm": 1, "unit": "nm"}, "unit is the positions' unit, an energy: "
+         "cm-1 or ev, not 'nm' (axis= draws the spectrum on wavelengths)"),
+        (([1.0, np.inf], [1.0, 1.0]), {"fwhm": 1, "axis": "nm"},
+         "positions[1] must be a finite number, not inf"),
     ]
     for arrays, keywords, message in cases:
         with pytest.raises(ValueError) as raised:

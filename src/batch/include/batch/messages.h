@@ -25,6 +25,8 @@ struct ReaderNote {
 };
 /// Raman activities with --units epsilon but no --laser: nothing converted.
 struct RamanWithoutLaser {};
+/// Raman cross-sections asked for as --units epsilon, which still gives them.
+struct EpsilonCrossSections {};
 /// An input that holds no lines.
 struct NoLines {
   std::string input;
@@ -60,8 +62,9 @@ struct DrawingNote {
   std::string text;
 };
 
-using Message = std::variant<ReaderNote, RamanWithoutLaser, NoLines, GivenTwice, WeighsNothing,
-                             LinesOutside, CoarseGrid, BeyondDoubles, DrawingNote>;
+using Message =
+    std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines, GivenTwice,
+                 WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles, DrawingNote>;
 
 /// Whether `message` is a warning (else a note).
 bool is_warning(const Message& message) noexcept;

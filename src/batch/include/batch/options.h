@@ -84,10 +84,11 @@ struct BatchOptions {
   /// The unit the width options carried ("0.3eV"); none: the unit the lines
   /// are broadened in.
   std::optional<AxisUnit> width_unit;
-  double shift = 0.0;      ///< added to every position (broadening unit) after --scale
-  bool epsilon = false;    ///< --units epsilon
-  double laser = 0.0;      ///< --laser in cm-1; 0: none
-  double kelvin = 298.15;  ///< --temperature
+  double shift = 0.0;          ///< added to every position (broadening unit) after --scale
+  bool epsilon = false;        ///< --units epsilon or cross-section: intensities converted
+  bool cross_section = false;  ///< --units cross-section (epsilon set too)
+  double laser = 0.0;          ///< --laser in cm-1; 0: none
+  double kelvin = 298.15;      ///< --temperature
   RotatoryForm rotatory = RotatoryForm::velocity;
   bool rotatory_given = false;  ///< --rotatory, which only ecd takes
   std::string sticks;           ///< --sticks FILE; empty: none, "-": standard output

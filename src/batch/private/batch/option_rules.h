@@ -136,15 +136,21 @@ consteval std::size_t quantity_row(std::string_view name) {
   throw "a shape quantity without a row";
 }
 
-/// --units: the file's quantity, or molar absorption (epsilon), the default first.
+/// --units: the file's quantity, molar absorption (epsilon) or Raman
+/// cross-sections, the default first; which kinds take each (raman, or the
+/// others: --help lists them). epsilon still gives Raman cross-sections with
+/// --laser, with a note that cross-section names them.
 struct UnitsRow {
-  bool epsilon;
+  bool epsilon;        ///< converted (spectrum_kinds.h): BatchOptions::epsilon
+  bool cross_section;  ///< BatchOptions::cross_section
   std::string_view name;
   std::string_view note;  ///< in --help, after the name
+  bool raman, others;     ///< taken by raman, by the other kinds
 };
 inline constexpr UnitsRow kUnits[] = {
-    {false, "native", "the file's quantity"},
-    {true, "epsilon", "L mol-1 cm-1; Raman with --laser: cm2 sr-1"},
+    {false, false, "native", "the file's quantity", true, true},
+    {true, false, "epsilon", "L mol-1 cm-1", false, true},
+    {true, true, "cross-section", "cm2 sr-1, with --laser", true, false},
 };
 
 /// --rotatory: the rotatory strengths an ecd spectrum is drawn from, the default first.
