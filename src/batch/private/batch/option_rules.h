@@ -57,6 +57,7 @@ enum class Option {
   overlay_columns,
   overlay_scale,
   overlay_shift,
+  overlay_label,
   classic,
   threads,
   quiet,
@@ -107,6 +108,7 @@ inline constexpr OptionRow kOptions[] = {
     {Option::overlay_columns, "--overlay-columns"},
     {Option::overlay_scale, "--overlay-scale"},
     {Option::overlay_shift, "--overlay-shift"},
+    {Option::overlay_label, "--overlay-label"},
     {Option::classic, "--classic"},
     {Option::threads, "--threads"},
     {Option::quiet, "--quiet"},
@@ -182,7 +184,7 @@ struct Values {
               units{kUnits[0].name}, laser, temperature, rotatory{kRotatoryForms[0].name}, shift,
               sticks, weights, boltzmann;
   std::string plot, plot_size, title, overlay, overlay_columns,
-      overlay_scale{kOverlayScales[0].name}, overlay_shift;
+      overlay_scale{kOverlayScales[0].name}, overlay_shift, overlay_label;
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
