@@ -57,10 +57,15 @@ GridResult grid_of(const BatchOptions& options) {
 }
 
 // The field `number` (from 1) of `line`, split as `delimiter` splits a
-// columns line list's fields; empty where it has fewer.
+// columns line list's fields; automatic: at each comma, semicolon or tab
+// where the line holds one (names may hold blanks: "T / %"), else at runs
+// of blanks. Empty where it has fewer.
 std::string_view field_of(std::string_view line, int number, Delimiter delimiter) {
-  const bool by_blanks = delimiter == Delimiter::automatic || delimiter == Delimiter::blank;
-  const std::string_view ends = by_blanks                           ? std::string_view(" \t,;")
+  const bool marked = line.find_first_of(",;\t") != std::string_view::npos;
+  const bool by_blanks =
+      delimiter == Delimiter::blank || (delimiter == Delimiter::automatic && !marked);
+  const std::string_view ends = by_blanks                           ? std::string_view(" \t")
+                                : delimiter == Delimiter::automatic ? ",;\t"
                                 : delimiter == Delimiter::comma     ? ","
                                 : delimiter == Delimiter::semicolon ? ";"
                                                                     : "\t";
@@ -211,10 +216,16 @@ void write_points(Sink& sink, const SpectrumFormat& format, std::span<const doub
   }
 }
 
-// How many of `frequency` lie outside [first, last].
-std::size_t count_outside(std::span<const double> frequency, double first, double last) noexcept {
-  return static_cast<std::size_t>(std::count_if(
-      frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
+// How many of `frequency` lie outside [first, last], leaving out those
+// whose `intensity` (where given) is zero: they draw nothing.
+std::size_t count_outside(std::span<const double> frequency, std::span<const double> intensity,
+                          double first, double last) noexcept {
+  std::size_t outside = 0;
+  for (std::size_t k = 0; k < frequency.size(); ++k)
+    if (!(frequency[k] >= first && frequency[k] <= last) &&
+        (intensity.empty() || intensity[k] != 0.0))
+      ++outside;
+  return outside;
 }
 
 // The grid's largest step, when it exceeds a quarter of the narrowest full
@@ -248,11 +259,12 @@ std::optional<Message> coarse_grid(const RunPlan& plan) {
   return CoarseGrid{step, narrowest, axis};
 }
 
-// The lines outside the grid's ends, which are told as its points are
-// written (`decimals`, if any).
-std::optional<Message> lines_outside(std::span<const double> position, std::span<const double> x,
+// The lines outside the grid's ends (but those of `intensity` zero), which
+// are told as its points are written (`decimals`, if any).
+std::optional<Message> lines_outside(std::span<const double> position,
+                                     std::span<const double> intensity, std::span<const double> x,
                                      const DecimalAbscissae* decimals) {
-  const std::size_t outside = count_outside(position, x.front(), x.back());
+  const std::size_t outside = count_outside(position, intensity, x.front(), x.back());
   if (outside == 0) return std::nullopt;
   char first[kShortestRoom + 1], last[kShortestRoom + 1];
   if (decimals != nullptr) {
@@ -292,7 +304,7 @@ std::optional<Message> overlay_outside(const LineTable& overlay, double shift,
   std::vector<double> shifted = overlay.frequency;
   for (double& p : shifted) p += shift;
   std::optional<Message> outside =
-      lines_outside(shifted, x, plan.grid.decimals ? &*plan.grid.decimals : nullptr);
+      lines_outside(shifted, {}, x, plan.grid.decimals ? &*plan.grid.decimals : nullptr);
   if (!outside) return std::nullopt;
   const auto& m = std::get<LinesOutside>(*outside);
   return OverlayOutside{m.outside, m.lines, m.first, m.last};
@@ -309,8 +321,9 @@ void spectrum_messages(const RunPlan& plan, std::span<const double> y, bool stic
   const std::vector<double>& x = plan.grid.x;
   const DecimalAbscissae* decimals = plan.grid.decimals ? &*plan.grid.decimals : nullptr;
   for (std::optional<Message> message :
-       {large_grid(plan), lines_outside(plan.read.sticks.position, x, decimals), coarse_grid(plan),
-        beyond_doubles(y, false),
+       {large_grid(plan),
+        lines_outside(plan.read.sticks.position, plan.read.sticks.intensity, x, decimals),
+        coarse_grid(plan), beyond_doubles(y, false),
         sticks_shown ? beyond_doubles(plan.read.sticks.intensity, true) : std::nullopt,
         picture && zero_everywhere(y) ? std::optional<Message>(BlankPicture{}) : std::nullopt,
         picture && overlay != nullptr ? overlay_outside(*overlay, overlay_shift, plan)
@@ -443,7 +456,7 @@ void write_classic(const LinesPlan& read, const BatchOptions& options, Sink& sin
   const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
   build_grid(*classic_grid);
   if (std::optional<Message> outside =
-          lines_outside(read.lines.table.frequency, *classic_grid, nullptr))
+          lines_outside(read.lines.table.frequency, {}, *classic_grid, nullptr))
     log.messages.push_back(std::move(*outside));
   log.flush(options.quiet, err);
   std::ostringstream records;

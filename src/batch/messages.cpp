@@ -79,13 +79,14 @@ std::string message_text(const Message& message) {
           },
           [](const OverlayOutside& m) {
             return std::to_string(m.outside) + " of the overlay's " + std::to_string(m.points) +
-                   " points lie outside the grid (" + m.first + " to " + m.last +
-                   "): they are not drawn";
+                   " points" + (m.outside == 1 ? " lies" : " lie") + " outside the grid (" +
+                   m.first + " to " + m.last + ") and " + (m.outside == 1 ? "is" : "are") +
+                   " not drawn";
           },
           [](const LargeGrid& m) {
             return "the grid spanning the lines has " + std::to_string(m.points) +
                    " points: give --step or --points for fewer" +
-                   (m.wavelengths ? ", or --axis um" : "");
+                   (m.wavelengths ? " (--axis um draws wavelengths in micrometres)" : "");
           },
           [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); }},
       message);

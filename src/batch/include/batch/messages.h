@@ -39,7 +39,8 @@ struct WeighsNothing {
   std::string input;
   double kelvin = 0.0, above = 0.0;
 };
-/// Lines outside the grid, whose ends are told as written (`first`, `last`).
+/// Lines outside the grid (but those of zero intensity), whose ends are
+/// told as written (`first`, `last`).
 struct LinesOutside {
   std::size_t outside = 0, lines = 0;
   std::string first, last;
@@ -87,7 +88,7 @@ bool is_warning(const Message& message) noexcept;
 ///   ReaderNote{"a.txt", 3, "a blank line"} -> "a.txt:3: a blank line"
 ///   NoLines{"b.log"} -> "'b.log' holds no lines: it adds nothing to the spectrum"
 ///   LargeGrid{746428, true} -> "the grid spanning the lines has 746428 points: give --step
-///     or --points for fewer, or --axis um"
+///     or --points for fewer (--axis um draws wavelengths in micrometres)"
 std::string message_text(const Message& message);
 
 /// Writes each of `messages` as a line of standard error,
