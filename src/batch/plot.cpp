@@ -96,7 +96,7 @@ std::pair<PlotRange, PlotRange> aligned_ranges(PlotExtent a, PlotExtent b) noexc
   const auto range = [f](PlotExtent e) {
     double height = std::max(f < 1.0 ? e.above / (1.0 - f) : 0.0, f > 0.0 ? e.below / f : 0.0);
     if (!(height > 0.0) || !std::isfinite(height)) height = 1.0;
-    return PlotRange{-f * height * 1.05, (1.0 - f) * height * 1.05};
+    return PlotRange{-f * height * 1.05 + 0.0, (1.0 - f) * height * 1.05};  // +0, not -0
   };
   return {range(a), range(b)};
 }

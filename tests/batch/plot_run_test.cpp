@@ -183,7 +183,7 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
 // its file's name in the key, its points beyond the grid told; a spectrum
 // zero everywhere drawn as its axes.
 TEST_F(PlotRunTest, SticksOverlayAndABlankSpectrumAsDrawnAndSaid) {
-  folder.write("ir.log", excerpt("gaussian-ir.log"));
+  folder.write("ir.log", testing::excerpt("gaussian-ir.log"));
   folder.write("zero.txt", "1000 0\n1100 0\n");
   folder.write("header.txt", "wavenumber absorbance\n900 1\n1001 2\n");
   folder.write("comment.csv", "# nu, T / %\n1001, 2\n1002, 3\n");
@@ -218,8 +218,9 @@ TEST_F(PlotRunTest, SticksOverlayAndABlankSpectrumAsDrawnAndSaid) {
       EXPECT_NE(script.find("\n" + line + "\n"), std::string::npos) << line << "\n" << script;
     EXPECT_EQ(script.find("$lines") != std::string::npos,
               c.arguments.size() == 1 && c.arguments[0] == "--plot-sticks");
-    if (c.arguments.size() > 1)
+    if (c.arguments.size() > 1) {
       EXPECT_NE(script.find("title '" + c.arguments[1] + "'"), std::string::npos);
+    }
   }
   FakeDriver driver(kDrawn);
   ASSERT_EQ(

@@ -289,7 +289,7 @@ TEST(PlotScript, ARightAxisInItsOwnUnitsWithZeroAtTheCurvesHeight) {
        {"1000 2", "1500 -8", "9000 1"}},
       {{.spectrum = {s.x, signed_y}, .sticks = true, .lines = {at, positive}},
        "line intensity",
-       {"1000 2", "1500 8", "9000 1000000000"}},
+       {"1000 2", "1500 8", "9000 1e+09"}},
       {{.spectrum = {s.x, signed_y}, .overlay = &own}, "absorbance", {"500 10", "1490 40"}},
       {{.spectrum = {s.x, s.y}, .overlay = &unnamed}, "measured intensity", {"500 10", "1490 40"}},
   };
@@ -301,8 +301,10 @@ TEST(PlotScript, ARightAxisInItsOwnUnitsWithZeroAtTheCurvesHeight) {
     EXPECT_NEAR(y1.low / (y1.high - y1.low), y2.low / (y2.high - y2.low), 1e-6) << script;
     // Every value drawn within the grid's span fits.
     const PlotCurve right = c.request.sticks ? c.request.lines : c.request.overlay->curve;
-    for (std::size_t i = 0; i < right.x.size(); ++i)
-      if (right.x[i] <= 4000) EXPECT_TRUE(right.y[i] >= y2.low && right.y[i] <= y2.high);
+    for (std::size_t i = 0; i < right.x.size(); ++i) {
+      if (right.x[i] > 4000) continue;
+      EXPECT_TRUE(right.y[i] >= y2.low && right.y[i] <= y2.high);
+    }
     for (const double v : c.request.spectrum.y) EXPECT_TRUE(v >= y1.low && v <= y1.high);
   }
   const PlotOverlay scaled{.curve = {ox, oy}, .name = "exp.txt", .shift = 10, .own_axis = false};

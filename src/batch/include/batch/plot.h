@@ -55,7 +55,7 @@ struct PlotAxes {
 /// kinds (an infrared or UV-Vis list that names its units) get a PlotAxes of
 /// their own, such as {"wavelength / nm", "ε / L mol⁻¹ cm⁻¹", false}.
 inline constexpr PlotAxes kLineListAxes{
-    .x_label = "wavenumber / cm-1", .y_label = "intensity", .reverse = true};
+    .x_label = "wavenumber / cm⁻¹", .y_label = "intensity", .reverse = true};
 
 /// A curve of points, in the order they are joined.
 struct PlotCurve {
