@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "numbers/double_to_shortest.h"
 #include "text/quoted.h"
@@ -89,14 +90,16 @@ bool zero_everywhere(std::span<const double> y) noexcept {
 
 std::pair<PlotRange, PlotRange> aligned_ranges(PlotExtent a, PlotExtent b) noexcept {
   const auto fraction = [](PlotExtent e) {
-    return e.below > 0.0 ? e.below / (e.below + e.above) : 0.0;
+    return e.below > 0.0 ? 1.0 / (1.0 + e.above / e.below) : 0.0;  // no sum to overflow
   };
   double f = std::max(fraction(a), fraction(b));
   if (a.above > 0.0 || b.above > 0.0) f = std::min(f, 0.9);
   const auto range = [f](PlotExtent e) {
     double height = std::max(f < 1.0 ? e.above / (1.0 - f) : 0.0, f > 0.0 ? e.below / f : 0.0);
-    if (!(height > 0.0) || !std::isfinite(height)) height = 1.0;
-    return PlotRange{-f * height * 1.05 + 0.0, (1.0 - f) * height * 1.05};  // +0, not -0
+    if (!(height > 0.0)) height = 1.0;
+    // Near the largest double, the largest rather than an infinity.
+    height = std::min(height * 1.05, std::numeric_limits<double>::max());
+    return PlotRange{-f * height + 0.0, (1.0 - f) * height};  // +0, not -0
   };
   return {range(a), range(b)};
 }

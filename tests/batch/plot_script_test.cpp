@@ -246,6 +246,8 @@ TEST(AlignedRanges, ZeroAtOneHeightOnBothAxes) {
       {{4, 0}, {2, 0}, {-4.2, 0}, {-2.1, 0}},            // both below zero: zero on top
       {{4, 0}, {0, 1}, {-4.2, 4.2 / 9}, {-9.45, 1.05}},  // at most 0.9 up
   };
+  const double most = std::numeric_limits<double>::max();
+  EXPECT_EQ(aligned_ranges({0, most}, {most, most}).first.high, most * 0.5);  // finite
   for (const auto& c : cases) {
     const auto [ra, rb] = aligned_ranges(c.a, c.b);
     EXPECT_NEAR(ra.low, c.ra.low, 1e-12);
