@@ -207,29 +207,5 @@ TEST(GridFor, BuildsTheGridTheOptionsName) {
   }
 }
 
-// The lines' span with 10 full widths either side, or the convention's
-// range where that span lies inside it (and only then).
-TEST(GridSpanningLines, TheLinesSpanOrTheConventionThatHoldsThem) {
-  const struct {
-    std::vector<double> positions;
-    bool convention;
-    double first, last;
-  } cases[] = {
-      {{1000, 1100}, false, 900, 1200}, {{1000, 1100}, true, 400, 4000},
-      {{500, 3900}, true, 400, 4000},   {{100, 1100}, true, 50, 1200},  // below 400
-      {{1000, 3995}, true, 900, 4095},                                  // above 4000
-  };
-  const BatchOptions options;  // the step by the rule: 1 for a full width of 10
-  for (const auto& c : cases) {
-    const SpanningGrid grid = grid_spanning_lines(
-        c.positions, 10.0, AxisUnit::per_centimetre, AxisUnit::per_centimetre, options,
-        c.convention ? std::optional(kVibrationalRange) : std::nullopt);
-    ASSERT_FALSE(grid.grid.x.empty()) << grid.grid.error;
-    EXPECT_EQ(grid.grid.x.front(), c.first) << c.positions[0];
-    EXPECT_EQ(grid.grid.x.back(), c.last) << c.positions[0];
-    EXPECT_EQ(grid.grid.x[1] - grid.grid.x[0], 1.0);
-  }
-}
-
 }  // namespace
 }  // namespace broaden
