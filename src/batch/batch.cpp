@@ -121,6 +121,7 @@ LineTable read_overlay(const BatchOptions& options, FileSystem& files,
     throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
                                     std::to_string(read.error->column) + ": expected " +
                                     read.error->expected};
+  // The reader tells a header row by its first note (columns_reader.h).
   const bool header =
       !read.notes.empty() && read.notes.front().text.starts_with("skipped the header row");
   label = !options.plot.overlay_label.empty()
@@ -287,8 +288,8 @@ std::optional<Message> beyond_doubles(std::span<const double> values, bool lines
 }
 
 // A grid the run made of more points than a picture or a reader needs: on
-// wavelengths, most likely vibrations, which a micrometre axis draws in
-// fewer.
+// nm, most likely vibrations, whose wavelengths are told in micrometres (the
+// count is the same on either: the step follows the narrowest band).
 std::optional<Message> large_grid(const RunPlan& plan) {
   constexpr std::size_t kLargeGrid = 100'000;
   if (!plan.grid_made || plan.grid.x.size() <= kLargeGrid) return std::nullopt;
