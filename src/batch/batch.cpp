@@ -56,9 +56,63 @@ GridResult grid_of(const BatchOptions& options) {
   return grid;
 }
 
-// The overlay's two columns, read as a columns line list is.
+// The field `number` (from 1) of `line`, split as `delimiter` splits a
+// columns line list's fields; automatic: at each comma, semicolon or tab
+// where the line holds one (names may hold blanks: "T / %"), else at runs
+// of blanks. Empty where it has fewer.
+std::string_view field_of(std::string_view line, int number, Delimiter delimiter) {
+  const bool marked = line.find_first_of(",;\t") != std::string_view::npos;
+  const bool by_blanks =
+      delimiter == Delimiter::blank || (delimiter == Delimiter::automatic && !marked);
+  const std::string_view ends = by_blanks                           ? std::string_view(" \t")
+                                : delimiter == Delimiter::automatic ? ",;\t"
+                                : delimiter == Delimiter::comma     ? ","
+                                : delimiter == Delimiter::semicolon ? ";"
+                                                                    : "\t";
+  std::size_t start = 0;
+  for (int k = 1; start <= line.size(); ++k) {
+    if (by_blanks) start = std::min(line.find_first_not_of(ends, start), line.size());
+    const std::size_t end = std::min(line.find_first_of(ends, start), line.size());
+    std::string_view field = line.substr(start, end - start);
+    const std::size_t first = field.find_first_not_of(" \t");
+    field = first == std::string_view::npos
+                ? std::string_view()
+                : field.substr(first, field.find_last_not_of(" \t") - first + 1);
+    if (k == number) return field;
+    if (end == line.size()) break;
+    start = end + 1;
+  }
+  return {};
+}
+
+// The overlay's quantity as its file names it: the intensity's field of its
+// header row (the reader's note `header` tells its line), or else of the
+// comment line just before its first row ("# wavenumber absorbance").
+std::string overlay_quantity(std::string_view text, const ColumnLayout& layout,
+                             std::size_t header) {
+  std::size_t number = 0, start = 0;
+  std::string_view comment;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+    std::string_view line = text.substr(start, end - start);
+    ++number;
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) continue;
+    if (line[first] == '#') {
+      comment = line.substr(first + 1);
+      continue;
+    }
+    const std::string_view named = number == header ? line.substr(0, line.find('#')) : comment;
+    return std::string(field_of(named, layout.intensity, layout.delimiter));
+  }
+  return {};
+}
+
+// The overlay's two columns, read as a columns line list is, and the label
+// of its axis (--overlay-label, or the quantity its file names).
 LineTable read_overlay(const BatchOptions& options, FileSystem& files,
-                       std::vector<Message>& messages) {
+                       std::vector<Message>& messages, std::string& label) {
   const std::string& name = options.plot.overlay;
   const std::unique_ptr<FileText> text = read_input(name, -1, files);
   LineListRead read =
@@ -67,6 +121,13 @@ LineTable read_overlay(const BatchOptions& options, FileSystem& files,
     throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
                                     std::to_string(read.error->column) + ": expected " +
                                     read.error->expected};
+  // The reader tells a header row by its first note (columns_reader.h).
+  const bool header =
+      !read.notes.empty() && read.notes.front().text.starts_with("skipped the header row");
+  label = !options.plot.overlay_label.empty()
+              ? options.plot.overlay_label
+              : overlay_quantity(text->text(), options.plot.overlay_columns,
+                                 header ? read.notes.front().line : 0);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
       messages.push_back(ReaderNote{name, note.line, note.text, false});
@@ -156,10 +217,16 @@ void write_points(Sink& sink, const SpectrumFormat& format, std::span<const doub
   }
 }
 
-// How many of `frequency` lie outside [first, last].
-std::size_t count_outside(std::span<const double> frequency, double first, double last) noexcept {
-  return static_cast<std::size_t>(std::count_if(
-      frequency.begin(), frequency.end(), [&](double f) { return !(f >= first && f <= last); }));
+// How many of `frequency` lie outside [first, last], leaving out those
+// whose `intensity` (where given) is zero: they draw nothing.
+std::size_t count_outside(std::span<const double> frequency, std::span<const double> intensity,
+                          double first, double last) noexcept {
+  std::size_t outside = 0;
+  for (std::size_t k = 0; k < frequency.size(); ++k)
+    if (!(frequency[k] >= first && frequency[k] <= last) &&
+        (intensity.empty() || intensity[k] != 0.0))
+      ++outside;
+  return outside;
 }
 
 // The grid's largest step, when it exceeds a quarter of the narrowest full
@@ -193,11 +260,12 @@ std::optional<Message> coarse_grid(const RunPlan& plan) {
   return CoarseGrid{step, narrowest, axis};
 }
 
-// The lines outside the grid's ends, which are told as its points are
-// written (`decimals`, if any).
-std::optional<Message> lines_outside(std::span<const double> position, std::span<const double> x,
+// The lines outside the grid's ends (but those of `intensity` zero), which
+// are told as its points are written (`decimals`, if any).
+std::optional<Message> lines_outside(std::span<const double> position,
+                                     std::span<const double> intensity, std::span<const double> x,
                                      const DecimalAbscissae* decimals) {
-  const std::size_t outside = count_outside(position, x.front(), x.back());
+  const std::size_t outside = count_outside(position, intensity, x.front(), x.back());
   if (outside == 0) return std::nullopt;
   char first[kShortestRoom + 1], last[kShortestRoom + 1];
   if (decimals != nullptr) {
@@ -219,17 +287,48 @@ std::optional<Message> beyond_doubles(std::span<const double> values, bool lines
   return BeyondDoubles{count, values.size(), lines};
 }
 
-// What the spectrum computed has to say: lines outside the grid, a grid too
-// coarse for the widths, values beyond the doubles (and lines, where the
-// sticks are written or drawn).
+// A grid the run made of more points than a picture or a reader needs: on
+// nm, most likely vibrations, whose wavelengths are told in micrometres (the
+// count is the same on either: the step follows the narrowest band).
+std::optional<Message> large_grid(const RunPlan& plan) {
+  constexpr std::size_t kLargeGrid = 100'000;
+  if (!plan.grid_made || plan.grid.x.size() <= kLargeGrid) return std::nullopt;
+  return LargeGrid{plan.grid.x.size(), plan.read.axis == AxisUnit::nanometre};
+}
+
+// The overlay's points (shifted) outside the grid's ends, told as the
+// lines outside it are.
+std::optional<Message> overlay_outside(const LineTable& overlay, double shift,
+                                       const RunPlan& plan) {
+  const std::vector<double>& x = plan.grid.x;
+  if (overlay.frequency.empty()) return std::nullopt;
+  std::vector<double> shifted = overlay.frequency;
+  for (double& p : shifted) p += shift;
+  std::optional<Message> outside =
+      lines_outside(shifted, {}, x, plan.grid.decimals ? &*plan.grid.decimals : nullptr);
+  if (!outside) return std::nullopt;
+  const auto& m = std::get<LinesOutside>(*outside);
+  return OverlayOutside{m.outside, m.lines, m.first, m.last};
+}
+
+// What the spectrum computed has to say: a large grid made by the run, lines
+// outside the grid, a grid too coarse for the widths, values beyond the
+// doubles (and lines, where the sticks are written or drawn); where a
+// picture is drawn, a spectrum zero everywhere and an overlay beyond the
+// grid.
 void spectrum_messages(const RunPlan& plan, std::span<const double> y, bool sticks_shown,
+                       const LineTable* overlay, double overlay_shift, bool picture,
                        std::vector<Message>& messages) {
   const std::vector<double>& x = plan.grid.x;
   const DecimalAbscissae* decimals = plan.grid.decimals ? &*plan.grid.decimals : nullptr;
   for (std::optional<Message> message :
-       {lines_outside(plan.read.sticks.position, x, decimals), coarse_grid(plan),
-        beyond_doubles(y, false),
-        sticks_shown ? beyond_doubles(plan.read.sticks.intensity, true) : std::nullopt}) {
+       {large_grid(plan),
+        lines_outside(plan.read.sticks.position, plan.read.sticks.intensity, x, decimals),
+        coarse_grid(plan), beyond_doubles(y, false),
+        sticks_shown ? beyond_doubles(plan.read.sticks.intensity, true) : std::nullopt,
+        picture && zero_everywhere(y) ? std::optional<Message>(BlankPicture{}) : std::nullopt,
+        picture && overlay != nullptr ? overlay_outside(*overlay, overlay_shift, plan)
+                                      : std::nullopt}) {
     if (message) messages.push_back(std::move(*message));
   }
 }
@@ -358,7 +457,7 @@ void write_classic(const LinesPlan& read, const BatchOptions& options, Sink& sin
   const auto classic_grid = std::make_unique<std::array<double, kGridSize>>();
   build_grid(*classic_grid);
   if (std::optional<Message> outside =
-          lines_outside(read.lines.table.frequency, *classic_grid, nullptr))
+          lines_outside(read.lines.table.frequency, {}, *classic_grid, nullptr))
     log.messages.push_back(std::move(*outside));
   log.flush(options.quiet, err);
   std::ostringstream records;
@@ -400,8 +499,8 @@ void write_sticks(const RunPlan& plan, Sink& sink, std::vector<FileIdentity>& wr
 // The picture of the spectrum, its sticks and the overlay, drawn once the
 // data are whole: a picture that fails loses nothing.
 void draw(const RunPlan& plan, std::span<const double> y, const LineTable& overlay,
-          const BatchOptions& options, PlotDriver& driver, AtomicFile& file,
-          std::span<const FileIdentity> written, std::vector<Message>& messages) {
+          const std::string& overlay_label, const BatchOptions& options, PlotDriver& driver,
+          AtomicFile& file, std::span<const FileIdentity> written, std::vector<Message>& messages) {
   PlotRequest request{.format = options.plot.format,
                       .width = options.plot.width,
                       .height = options.plot.height,
@@ -409,9 +508,11 @@ void draw(const RunPlan& plan, std::span<const double> y, const LineTable& overl
                       .axes = plan.axes,
                       .spectrum = {plan.grid.x, y},
                       .sticks = plan.sticks_drawn,
-                      .lines = {plan.read.sticks.position, plan.read.sticks.intensity}};
+                      .lines = {plan.read.sticks.position, plan.read.sticks.intensity},
+                      .sticks_label = std::string(plan.sticks_label)};
   PlotOverlay drawn_overlay{.curve = {overlay.frequency, overlay.intensity},
                             .name = options.plot.overlay,
+                            .label = overlay_label,
                             .shift = options.plot.overlay_shift,
                             .own_axis = options.plot.overlay_scale == OverlayScale::axis};
   if (!options.plot.overlay.empty()) request.overlay = &drawn_overlay;
@@ -444,17 +545,21 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
     return kBatchDone;
   }
   const RunPlan plan = plan_run(std::move(read), options, std::move(preset));
+  std::string overlay_label;
+  const bool overlaid = !options.plot.overlay.empty();
   const LineTable overlay =
-      options.plot.overlay.empty() ? LineTable() : read_overlay(options, files, log.messages);
+      overlaid ? read_overlay(options, files, log.messages, overlay_label) : LineTable();
   log.flush(options.quiet, err);
   const std::vector<double> y = computed(plan, options, terminal, err);
   spectrum_messages(plan, y, outputs.sticks || (outputs.picture && plan.sticks_drawn),
-                    log.messages);
+                    overlaid ? &overlay : nullptr, options.plot.overlay_shift,
+                    outputs.picture != nullptr, log.messages);
   log.flush(options.quiet, err);
   write_spectrum(plan, y, options, outputs.data, outputs.written);
   if (outputs.sticks) write_sticks(plan, *outputs.sticks, outputs.written);
   if (outputs.picture)
-    draw(plan, y, overlay, options, driver, *outputs.picture, outputs.written, log.messages);
+    draw(plan, y, overlay, overlay_label, options, driver, *outputs.picture, outputs.written,
+         log.messages);
   return kBatchDone;
 }
 

@@ -267,7 +267,8 @@ SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOpti
 }
 
 SpanningGrid grid_spanning_lines(std::span<const double> positions, double fwhm,
-                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options) {
+                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options,
+                                 std::optional<ConventionalRange> convention) {
   const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
   const double bottom = *low > 0.0 ? std::max(*low - 10.0 * fwhm, *low / 2.0) : *low - 10.0 * fwhm;
   const double a = converted(bottom, broadening, axis);
@@ -276,6 +277,8 @@ SpanningGrid grid_spanning_lines(std::span<const double> positions, double fwhm,
   for (const double p : {*low, *high})
     narrowest = std::min(narrowest, std::fabs(converted(p + fwhm / 2, broadening, axis) -
                                               converted(p - fwhm / 2, broadening, axis)));
+  if (convention && std::min(a, b) >= convention->low && std::max(a, b) <= convention->high)
+    return grid_spanning(convention->low, convention->high, narrowest, options);
   return grid_spanning(std::min(a, b), std::max(a, b), narrowest, options);
 }
 

@@ -79,6 +79,20 @@ std::string message_text(const Message& message) {
                    (m.lines ? " lines" : " points") + (m.count == 1 ? " exceeds" : " exceed") +
                    " the largest double (1.7976931348623157e308): written as inf";
           },
+          [](const BlankPicture&) {
+            return std::string("the spectrum is zero everywhere: the picture shows its axes only");
+          },
+          [](const OverlayOutside& m) {
+            return std::to_string(m.outside) + " of the overlay's " + std::to_string(m.points) +
+                   " points" + (m.outside == 1 ? " lies" : " lie") + " outside the grid (" +
+                   m.first + " to " + m.last + ") and " + (m.outside == 1 ? "is" : "are") +
+                   " not drawn";
+          },
+          [](const LargeGrid& m) {
+            return "the grid spanning the lines has " + std::to_string(m.points) +
+                   " points: give --step or --points for fewer" +
+                   (m.wavelengths ? " (--axis um draws wavelengths in micrometres)" : "");
+          },
           [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); }},
       message);
 }

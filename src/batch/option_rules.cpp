@@ -102,8 +102,8 @@ void check_plot_needed(const Given& given) {
       throw UsageError{name_of(*option) + " draws on the picture: give --plot FILE"};
   }
   if (!given(O::overlay)) {
-    if (const std::optional<Option> option =
-            first_given(given, {O::overlay_columns, O::overlay_scale, O::overlay_shift}))
+    if (const std::optional<Option> option = first_given(
+            given, {O::overlay_columns, O::overlay_scale, O::overlay_shift, O::overlay_label}))
       throw UsageError{name_of(*option) + " is for --overlay FILE"};
   }
 }
@@ -121,7 +121,11 @@ void check_overlay(const Given& given, const Values& v, PlotOptions& p) {
       throw UsageError{"--overlay-shift must be a finite number, not " +
                        option_quoted(v.overlay_shift)};
   }
-  if (p.overlay_scale == OverlayScale::axis && p.sticks.value_or(kLineListAxes.sticks))
+  if (given(O::overlay_label)) {
+    if (v.overlay_label.empty()) throw UsageError{"--overlay-label needs a text"};
+    p.overlay_label = v.overlay_label;
+  }
+  if (p.overlay_scale == OverlayScale::axis && p.sticks.value_or(false))
     throw UsageError{
         "--plot-sticks and an --overlay on its own axis both need the right axis: give "
         "--overlay-scale max"};

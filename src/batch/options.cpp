@@ -251,6 +251,8 @@ void add_picture_options(Registrar& add, Values& v) {
              "Its fields of abscissa and intensity (default 1,2)", "X,Y");
   add.option(Option::overlay_scale, v.overlay_scale, helped(kOverlayScales), "HOW");
   add.option(Option::overlay_shift, v.overlay_shift, "Add X to its every abscissa", "X");
+  add.option(Option::overlay_label, v.overlay_label,
+             "Its axis's label, its quantity (default: its header's)", "TEXT");
 }
 
 // Every option, in the order of --help; each at most once, and flags

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 #include "numbers/double_to_shortest.h"
 #include "text/quoted.h"
@@ -58,14 +59,50 @@ double largest(std::span<const double> values) noexcept {
   return most;
 }
 
-double largest_magnitude(std::span<const double> values) noexcept {
-  double most = 0.0;
-  for (const double v : values)
-    if (std::isfinite(v) && std::fabs(v) > most) most = std::fabs(v);
-  return most;
+// The extent of the finite values of `curve` (y times `factor`) whose x
+// (plus `shift`) lies within [low, high].
+PlotExtent extent_of(const PlotCurve& curve, double low, double high, double shift = 0.0,
+                     double factor = 1.0) noexcept {
+  PlotExtent extent;
+  const std::size_t n = std::min(curve.x.size(), curve.y.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const double x = curve.x[i] + shift, y = curve.y[i] * factor;
+    if (!(x >= low && x <= high) || !std::isfinite(y)) continue;
+    extent.below = std::max(extent.below, -y);
+    extent.above = std::max(extent.above, y);
+  }
+  return extent;
+}
+
+PlotExtent joined(PlotExtent a, PlotExtent b) noexcept {
+  return {std::max(a.below, b.below), std::max(a.above, b.above)};
+}
+
+std::string range_command(std::string_view axis, PlotRange range) {
+  return "set " + std::string(axis) + " [" + number(range.low) + ":" + number(range.high) + "]\n";
 }
 
 }  // namespace
+
+bool zero_everywhere(std::span<const double> y) noexcept {
+  return std::all_of(y.begin(), y.end(), [](double v) { return v == 0.0; });
+}
+
+std::pair<PlotRange, PlotRange> aligned_ranges(PlotExtent a, PlotExtent b) noexcept {
+  const auto fraction = [](PlotExtent e) {
+    return e.below > 0.0 ? 1.0 / (1.0 + e.above / e.below) : 0.0;  // no sum to overflow
+  };
+  double f = std::max(fraction(a), fraction(b));
+  if (a.above > 0.0 || b.above > 0.0) f = std::min(f, 0.9);
+  const auto range = [f](PlotExtent e) {
+    double height = std::max(f < 1.0 ? e.above / (1.0 - f) : 0.0, f > 0.0 ? e.below / f : 0.0);
+    if (!(height > 0.0)) height = 1.0;
+    // Near the largest double, the largest rather than an infinity.
+    height = std::min(height * 1.05, std::numeric_limits<double>::max());
+    return PlotRange{-f * height + 0.0, (1.0 - f) * height};  // +0, not -0
+  };
+  return {range(a), range(b)};
+}
 
 const PlotFormat* plot_format_of(std::string_view name) noexcept {
   const std::size_t point = name.find_last_of("./");
@@ -152,26 +189,43 @@ std::string plot_script(const PlotRequest& request) {
   }
   s += "set xrange [" + number(request.axes.reverse ? high : low) + ":" +
        number(request.axes.reverse ? low : high) + "]\n";
-  // A spectrum of one sign stands on its zero; one of either sign gets room both ways.
-  const bool negative = std::any_of(request.spectrum.y.begin(), request.spectrum.y.end(),
-                                    [](double v) { return v < 0.0; });
-  s += negative ? "set yrange [*:*]\nset offsets 0, 0, graph 0.05, graph 0.05\n"
-                : "set yrange [0:*]\nset offsets 0, 0, graph 0.05, 0\n";
+  const PlotOverlay* overlay = request.overlay;
+  const bool right_axis = request.sticks || (overlay != nullptr && overlay->own_axis);
+  double overlay_factor = 1.0;  // an overlay on the left axis: its largest the computed one's
+  if (overlay != nullptr && !overlay->own_axis) {
+    const double computed = largest(request.spectrum.y);
+    const double measured = largest(overlay->curve.y);
+    if (computed > 0.0 && measured > 0.0) overlay_factor = computed / measured;
+  }
+  const bool blank = zero_everywhere(request.spectrum.y);
+  if (right_axis || blank) {
+    PlotExtent left = extent_of(request.spectrum, low, high);
+    if (overlay != nullptr && !overlay->own_axis)
+      left = joined(left, extent_of(overlay->curve, low, high, overlay->shift, overlay_factor));
+    const PlotExtent right = !right_axis ? PlotExtent{}
+                             : request.sticks
+                                 ? extent_of(request.lines, low, high)
+                                 : extent_of(overlay->curve, low, high, overlay->shift);
+    const auto [y1, y2] = aligned_ranges(left, right);
+    s += range_command("yrange", y1);
+    if (right_axis) s += range_command("y2range", y2);
+  } else {
+    // A spectrum of one sign stands on its zero; one of either sign gets room both ways.
+    const bool negative = std::any_of(request.spectrum.y.begin(), request.spectrum.y.end(),
+                                      [](double v) { return v < 0.0; });
+    s += negative ? "set yrange [*:*]\nset offsets 0, 0, graph 0.05, graph 0.05\n"
+                  : "set yrange [0:*]\nset offsets 0, 0, graph 0.05, 0\n";
+  }
   s += "set grid xtics ytics\nset mxtics 5\nset xtics nomirror\nset ytics nomirror\nset border 3\n";
   if (request.axes.zero_line) s += "set xzeroaxis linetype -1 linewidth 1\n";
 
-  const PlotOverlay* overlay = request.overlay;
-  const bool right_axis = request.sticks || (overlay != nullptr && overlay->own_axis);
   if (right_axis) {
     s += "set border 11\nset y2tics nomirror\n";
-    if (request.sticks) {
-      const bool negative_sticks = std::any_of(request.lines.y.begin(), request.lines.y.end(),
-                                               [](double v) { return v < 0.0; });
-      s += negative_sticks ? "set y2range [-1.05:1.05]\n" : "set y2range [0:1.05]\n";
-      s += "set y2label 'stick intensity (largest 1)' noenhanced\n";
-    } else {
-      s += "set y2label " + gnuplot_string(overlay->name) + " noenhanced\n";
-    }
+    const std::string& label =
+        request.sticks
+            ? request.sticks_label
+            : (overlay->label.empty() ? std::string("measured intensity") : overlay->label);
+    s += "set y2label " + gnuplot_string(label) + " noenhanced\n";
   }
   const bool key = request.sticks || overlay != nullptr;
   s += key ? "set key top right noenhanced\n" : "set key off\n";
@@ -182,23 +236,15 @@ std::string plot_script(const PlotRequest& request) {
   std::string plot = "plot $spectrum using 1:2 with lines linewidth 2 linecolor rgb '#1f5fa8'";
   plot += " title 'computed'";
   if (request.sticks) {
-    const double most = largest_magnitude(request.lines.y);
-    append_block(s, "lines", request.lines, thinned(request.lines, low, high, columns), 0.0,
-                 most > 0.0 ? 1.0 / most : 1.0);
+    append_block(s, "lines", request.lines, thinned(request.lines, low, high, columns), 0.0, 1.0);
     plot +=
         ", $lines using 1:2 axes x1y2 with impulses linewidth 1.5 linecolor rgb '#c0392b'"
         " title 'sticks'";
   }
   if (overlay != nullptr) {
-    double factor = 1.0;
-    if (!overlay->own_axis) {
-      const double computed = largest(request.spectrum.y);
-      const double measured = largest(overlay->curve.y);
-      if (computed > 0.0 && measured > 0.0) factor = computed / measured;
-    }
     append_block(s, "overlay", overlay->curve,
                  thinned(overlay->curve, low - overlay->shift, high - overlay->shift, columns),
-                 overlay->shift, factor);
+                 overlay->shift, overlay_factor);
     plot += ", $overlay using 1:2";
     plot += overlay->own_axis ? " axes x1y2" : " axes x1y1";
     plot +=

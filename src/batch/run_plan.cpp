@@ -1,6 +1,9 @@
 #include "batch/run_plan.h"
 
+#include <optional>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "batch/batch.h"
 #include "batch/spectrum_kinds.h"
@@ -34,7 +37,8 @@ HeaderFields header_of(const RunPlan& plan, const HeaderFields& grid, const Batc
   return header;
 }
 
-// The picture's axes: an output's labelled with its quantity in its units.
+// The picture's axes: an output's labelled with its quantity in its units,
+// a Raman spectrum's abscissae as the shift they are.
 PlotAxes axes_of(const LinesPlan& read, const BatchOptions& options) {
   PlotAxes axes = kLineListAxes;
   axes.x_label = axis_row(read.axis).label;
@@ -43,10 +47,37 @@ PlotAxes axes_of(const LinesPlan& read, const BatchOptions& options) {
     const SpectrumKindRow& row = spectrum_kind_row(*read.lines.kind);
     axes.y_label = read.lines.converted_units ? row.epsilon_label : row.native_label;
     axes.zero_line = row.zero_line;
-    axes.sticks = true;
+    if (row.kind == SpectrumKind::raman && read.axis == AxisUnit::per_centimetre)
+      axes.x_label = "Raman shift / cm⁻¹";
   }
   axes.reverse = options.plot.reverse.value_or(axes.reverse);
   return axes;
+}
+
+// The sticks' axis label: what a stick carries, in its units.
+std::string_view sticks_label_of(const InputLines& lines) {
+  if (!lines.kind) return "line intensity";
+  const SpectrumKindRow& row = spectrum_kind_row(*lines.kind);
+  return lines.converted_units ? row.epsilon_sticks_label : row.native_sticks_label;
+}
+
+// The positions the grid spans: the lines' that carry intensity, all where
+// none does.
+std::vector<double> carrying_intensity(const LineTable& table) {
+  std::vector<double> positions;
+  for (std::size_t k = 0; k < table.frequency.size(); ++k)
+    if (table.intensity[k] != 0.0) positions.push_back(table.frequency[k]);
+  if (positions.empty()) positions = table.frequency;
+  return positions;
+}
+
+// Infrared and Raman spectra on wavenumbers are drawn 4000 to 400 where
+// their lines lie inside that range.
+std::optional<ConventionalRange> convention_of(const LinesPlan& read) {
+  const bool vibrational = read.lines.kind && (*read.lines.kind == SpectrumKind::ir ||
+                                               *read.lines.kind == SpectrumKind::raman);
+  if (!vibrational || read.axis != AxisUnit::per_centimetre) return std::nullopt;
+  return kVibrationalRange;
 }
 
 }  // namespace
@@ -68,18 +99,21 @@ RunPlan plan_run(LinesPlan read, const BatchOptions& options, GridResult preset)
   HeaderFields grid_fields = options.grid_fields;
   plan.grid = std::move(preset);
   if (spans_lines(plan.read, options)) {
-    SpanningGrid spanning = grid_spanning_lines(lines.table.frequency, profile_fwhm(plan.profile),
-                                                lines.broadening, plan.read.axis, options);
+    SpanningGrid spanning =
+        grid_spanning_lines(carrying_intensity(lines.table), profile_fwhm(plan.profile),
+                            lines.broadening, plan.read.axis, options, convention_of(plan.read));
     if (!spanning.grid.error.empty())
       throw BatchFailure{spanning.grid.out_of_memory ? kBatchFailed : kBatchUsageError,
                          spanning.grid.error};
     plan.grid = std::move(spanning.grid);
     grid_fields = std::move(spanning.fields);
+    plan.grid_made = options.grid == GridKind::classic_default;
   }
   plan.header = header_of(plan, grid_fields, options, false);
   plan.sticks_header = header_of(plan, grid_fields, options, true);
   plan.axes = axes_of(plan.read, options);
-  plan.sticks_drawn = options.plot.sticks.value_or(plan.axes.sticks);
+  plan.sticks_drawn = options.plot.sticks.value_or(false);
+  plan.sticks_label = sticks_label_of(lines);
   return plan;
 }
 

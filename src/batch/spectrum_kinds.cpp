@@ -21,12 +21,34 @@ const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept {
 
 double converted(double value, AxisUnit from, AxisUnit to) noexcept {
   if (from == to) return value;
-  // Through eV: nm and eV are inverse, cm-1 and eV proportional.
+  // Micrometres and wavenumbers are inverse (10^4 um cm-1), exactly.
+  if (from == AxisUnit::micrometre && to == AxisUnit::per_centimetre) return 1e4 / value;
+  if (from == AxisUnit::per_centimetre && to == AxisUnit::micrometre) return 1e4 / value;
+  // Otherwise through eV: nm and eV are inverse, cm-1 and eV proportional.
   double ev = value;
-  if (from == AxisUnit::nanometre) ev = kEvNanometre / value;
-  if (from == AxisUnit::per_centimetre) ev = value / kWavenumbersPerEv;
-  if (to == AxisUnit::nanometre) return kEvNanometre / ev;
-  if (to == AxisUnit::per_centimetre) return ev * kWavenumbersPerEv;
+  switch (from) {
+    case AxisUnit::nanometre:
+      ev = kEvNanometre / value;
+      break;
+    case AxisUnit::micrometre:
+      ev = kEvNanometre / (value * 1e3);
+      break;
+    case AxisUnit::per_centimetre:
+      ev = value / kWavenumbersPerEv;
+      break;
+    case AxisUnit::electronvolt:
+      break;
+  }
+  switch (to) {
+    case AxisUnit::nanometre:
+      return kEvNanometre / ev;
+    case AxisUnit::micrometre:
+      return kEvNanometre / ev / 1e3;
+    case AxisUnit::per_centimetre:
+      return ev * kWavenumbersPerEv;
+    case AxisUnit::electronvolt:
+      break;
+  }
   return ev;
 }
 

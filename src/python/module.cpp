@@ -454,6 +454,8 @@ py::dict labels() {
     kind["native"] = std::string(row.native);
     kind["native_label"] = std::string(row.native_label);
     kind["converted_label"] = std::string(row.epsilon_label);
+    kind["native_sticks_label"] = std::string(row.native_sticks_label);
+    kind["converted_sticks_label"] = std::string(row.epsilon_sticks_label);
     kind["zero_line"] = row.zero_line;
     kinds[py::str(std::string(row.name))] = kind;
   }
@@ -461,6 +463,7 @@ py::dict labels() {
   result["axes"] = axes;
   result["kinds"] = kinds;
   result["lines"] = std::string(kLineListAxes.y_label);
+  result["line_sticks"] = PlotRequest{}.sticks_label;
   return result;
 }
 

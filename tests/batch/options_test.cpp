@@ -243,11 +243,11 @@ TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
         "  --eta E                         Pseudo-Voigt: Lorentzian fraction, 0 to 1\n"
         "  --normalise,--normalize HOW     area (default): each line's integral is its "
         "intensity; height: its maximum\n",
-        "  --line-unit UNIT                The unit of a line list's positions: cm-1 (default), ev "
-        "or nm\n",
+        "  --line-unit UNIT                The unit of a line list's positions: cm-1 (default), "
+        "ev, nm or um\n",
         "  --spectrum KIND                 ir, raman, uv or ecd (default: the one the file holds)\n"
-        "  --axis UNIT                     cm-1, ev or nm (default: cm-1 for ir and raman, nm for "
-        "uv and ecd)\n"
+        "  --axis UNIT                     cm-1, ev, nm or um (default: cm-1 for ir and raman, nm "
+        "for uv and ecd)\n"
         "  --units HOW                     native (default: the file's quantity), epsilon (L "
         "mol-1 cm-1) or cross-section (cm2 sr-1, with --laser): ir, uv and ecd take native or "
         "epsilon, raman native or cross-section\n",
@@ -429,9 +429,10 @@ TEST(ParseCommandLine, ThePictureItsFormatSizeDirectionAndOverlay) {
   EXPECT_EQ(parse({"--fwhm", "1", "--plot", "a.png", "-o", "-"}).options.data_output, true);
   EXPECT_EQ(parse({"--fwhm", "1"}).options.data_output, true);
 
-  command = parse({"--fwhm", "1", "--plot=a.pdf", "--plot-size", "300,200", "--no-plot-reverse",
-                   "--plot-sticks", "--title", "t", "--overlay", "e.txt", "--overlay-columns",
-                   "3,1", "--overlay-scale", "Max", "--overlay-shift", "-12.5"});
+  command =
+      parse({"--fwhm", "1", "--plot=a.pdf", "--plot-size", "300,200", "--no-plot-reverse",
+             "--plot-sticks", "--title", "t", "--overlay", "e.txt", "--overlay-columns", "3,1",
+             "--overlay-scale", "Max", "--overlay-shift", "-12.5", "--overlay-label", "A / a.u."});
   ASSERT_EQ(command.action, CommandAction::run) << command.text;
   const PlotOptions& more = command.options.plot;
   EXPECT_EQ(more.width, 300);
@@ -444,6 +445,7 @@ TEST(ParseCommandLine, ThePictureItsFormatSizeDirectionAndOverlay) {
   EXPECT_EQ(more.overlay_columns.intensity, 1);
   EXPECT_EQ(more.overlay_scale, OverlayScale::max);
   EXPECT_EQ(more.overlay_shift, -12.5);
+  EXPECT_EQ(more.overlay_label, "A / a.u.");
 }
 
 TEST(ParseCommandLine, RefusesPictureOptionsThatDoNotFit) {
@@ -484,6 +486,11 @@ TEST(ParseCommandLine, RefusesPictureOptionsThatDoNotFit) {
       {{"--plot", "a.png", "--overlay", "e", "--plot-sticks"},
        "--plot-sticks and an --overlay on its own axis both need the right axis: give "
        "--overlay-scale max"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-scale", "axis", "--plot-sticks"},
+       "--plot-sticks and an --overlay on its own axis both need the right axis"},
+      {{"--plot", "a.png", "--overlay-label", "A"}, "--overlay-label is for --overlay FILE"},
+      {{"--plot", "a.png", "--overlay", "e", "--overlay-label", ""},
+       "--overlay-label needs a text"},
       {{"--plot", "a.png", "--plot", "b.png"}, "--plot is given twice: give each option once"},
       {{"--plot-reverse=yes", "--plot", "a.png"}, "--plot-reverse takes no value"},
       {{"--classic", "--sigma", "5", "--plot", "a.png"},

@@ -13,6 +13,7 @@
 
 #include "batch/gnuplot.h"
 #include "support/batch_harness.h"
+#include "support/excerpts.h"
 
 namespace broaden {
 namespace {
@@ -175,6 +176,72 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   const std::string& script = driver.scripts.back();
   EXPECT_NE(script.find("$overlay << EOD\n1000 "), std::string::npos) << script;
   EXPECT_NE(script.find("axes x1y1 with lines"), std::string::npos);
+}
+
+// What a run draws and says: sticks only when asked, in their own units;
+// the overlay's axis by its quantity (header, comment or --overlay-label),
+// its file's name in the key, its points beyond the grid told; a spectrum
+// zero everywhere drawn as its axes.
+TEST_F(PlotRunTest, SticksOverlayAndABlankSpectrumAsDrawnAndSaid) {
+  folder.write("ir.log", testing::excerpt("gaussian-ir.log"));
+  folder.write("zero.txt", "1000 0\n1100 0\n");
+  folder.write("header.txt", "wavenumber absorbance\n900 1\n1001 2\n");
+  folder.write("comment.csv", "# nu, T / %\n1001, 2\n1002, 3\n");
+  const std::string kOutside =
+      "broaden-batch: warning: 1 of the overlay's 2 points lies outside the grid (990 to 1110) "
+      "and is not drawn\n";
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<std::string> lines;  // in the script
+    std::string err;                 // with "" for lines.txt's own note-free run
+  } cases[] = {
+      {{}, {"set ylabel 'intensity' noenhanced"}, ""},
+      {{"--plot-sticks"}, {"set y2label 'line intensity' noenhanced", "1000 2", "1100 1"}, ""},
+      {{"--overlay", "header.txt"},
+       {"set y2label 'absorbance' noenhanced", "900 1"},
+       "broaden-batch: note: header.txt:1: skipped the header row 'wavenumber absorbance'\n" +
+           kOutside},
+      {{"--overlay", "header.txt", "--overlay-label", "A", "--quiet"},
+       {"set y2label 'A' noenhanced"},
+       ""},
+      {{"--overlay", "comment.csv"}, {"set y2label 'T / %' noenhanced"}, ""},
+  };
+  for (const auto& c : cases) {
+    FakeDriver driver(kDrawn);
+    fs::remove(folder / "a.png");
+    std::vector<std::string> arguments{"--plot", "a.png"};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    ASSERT_EQ(run(arguments, driver), 0) << err.str();
+    EXPECT_EQ(err.str(), c.err);
+    const std::string& script = driver.scripts.back();
+    for (const std::string& line : c.lines)
+      EXPECT_NE(script.find("\n" + line + "\n"), std::string::npos) << line << "\n" << script;
+    EXPECT_EQ(script.find("$lines") != std::string::npos,
+              c.arguments.size() == 1 && c.arguments[0] == "--plot-sticks");
+    if (c.arguments.size() > 1) {
+      EXPECT_NE(script.find("title '" + c.arguments[1] + "'"), std::string::npos);
+    }
+  }
+  FakeDriver driver(kDrawn);
+  ASSERT_EQ(
+      BatchTest::run({"--fwhm", "10", "--plot", "blank.png", "zero.txt"}, "", {.driver = &driver}),
+      0);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: warning: the spectrum is zero everywhere: the picture shows its axes "
+            "only\n");
+  EXPECT_NE(driver.scripts.back().find("\nset yrange [0:1.05]\n"), std::string::npos);
+  // An output's sticks: only with --plot-sticks, in km/mol; its abscissae 4000 to 400.
+  for (const bool sticks : {false, true}) {
+    std::vector<std::string> arguments{"--fwhm", "10",      "--quiet", "--plot",
+                                       "ir.png", "--force", "ir.log"};
+    if (sticks) arguments.push_back("--plot-sticks");
+    ASSERT_EQ(BatchTest::run(arguments, "", {.driver = &driver}), 0) << err.str();
+    const std::string& script = driver.scripts.back();
+    EXPECT_EQ(script.find("set y2label 'IR intensity / km mol⁻¹' noenhanced") != std::string::npos,
+              sticks);
+    EXPECT_EQ(script.find("$lines") != std::string::npos, sticks);
+    EXPECT_NE(script.find("\nset xrange [4000:400]\n"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -162,12 +162,8 @@ TEST(PlotScript, TheAxesDescriptionSetsDirectionLabelsAndZeroLine) {
     bool zero_line;
   } cases[] = {
       {kLineListAxes, "set xrange [4000:400]", false},
-      {{"wavelength / nm", "epsilon / L mol-1 cm-1", false, false, true},
-       "set xrange [400:4000]",
-       false},
-      {{"wavelength / nm", "delta epsilon / L mol-1 cm-1", false, true, true},
-       "set xrange [400:4000]",
-       true},
+      {{"wavelength / nm", "ε / L mol⁻¹ cm⁻¹", false, false}, "set xrange [400:4000]", false},
+      {{"wavelength / nm", "Δε / L mol⁻¹ cm⁻¹", false, true}, "set xrange [400:4000]", true},
   };
   for (const auto& c : cases) {
     PlotRequest request{.axes = c.axes, .spectrum = {s.x, s.y}};
@@ -178,7 +174,7 @@ TEST(PlotScript, TheAxesDescriptionSetsDirectionLabelsAndZeroLine) {
     EXPECT_EQ(script.find("xzeroaxis") != std::string::npos, c.zero_line);
     EXPECT_EQ(script.find("set output"), std::string::npos);  // standard output
   }
-  EXPECT_EQ(kLineListAxes.x_label, "wavenumber / cm-1");
+  EXPECT_EQ(kLineListAxes.x_label, "wavenumber / cm⁻¹");
   EXPECT_TRUE(kLineListAxes.reverse);
 }
 
@@ -239,27 +235,93 @@ TEST(PlotScript, AFineGridIsThinnedToTheColumnsOfThePicture) {
   EXPECT_LT(script.size(), 150'000u);
 }
 
-TEST(PlotScript, SticksOnTheRightAxisScaledToTheirLargestAndTheOverlayScaledOrNot) {
-  const Spectrum s = spectrum(400, 4000, 3601);
-  const std::vector<double> at{1000, 1500, 9000}, strength{2, -8, 1};
-  PlotRequest request{.spectrum = {s.x, s.y}, .sticks = true, .lines = {at, strength}};
-  std::string script = plot_script(request);
-  EXPECT_EQ(block(script, "lines"),
-            (std::vector<std::string>{"1000 0.25", "1500 -1", "9000 0.125"}));
-  EXPECT_TRUE(has_line(script, "set y2range [-1.05:1.05]"));
-  EXPECT_NE(script.find("$lines using 1:2 axes x1y2 with impulses"), std::string::npos);
+TEST(AlignedRanges, ZeroAtOneHeightOnBothAxes) {
+  const struct {
+    PlotExtent a, b;
+    PlotRange ra, rb;
+  } cases[] = {
+      {{0, 10}, {0, 2}, {0, 10.5}, {0, 2.1}},
+      {{1, 3}, {0, 5}, {-1.05, 3.15}, {-1.75, 5.25}},
+      {{0, 0}, {0, 0}, {0, 1.05}, {0, 1.05}},
+      {{4, 0}, {2, 0}, {-4.2, 0}, {-2.1, 0}},            // both below zero: zero on top
+      {{4, 0}, {0, 1}, {-4.2, 4.2 / 9}, {-9.45, 1.05}},  // at most 0.9 up
+  };
+  const double most = std::numeric_limits<double>::max();
+  EXPECT_EQ(aligned_ranges({0, most}, {most, most}).first.high, most * 0.5);  // finite
+  for (const auto& c : cases) {
+    const auto [ra, rb] = aligned_ranges(c.a, c.b);
+    EXPECT_NEAR(ra.low, c.ra.low, 1e-12);
+    EXPECT_NEAR(ra.high, c.ra.high, 1e-12);
+    EXPECT_NEAR(rb.low, c.rb.low, 1e-12);
+    EXPECT_NEAR(rb.high, c.rb.high, 1e-12);
+  }
+}
 
+// The range "set NAME [low:high]" of a script.
+PlotRange range_of(const std::string& script, const std::string& name) {
+  const std::string head = "set " + name + " [";
+  for (const std::string& line : lines_of(script))
+    if (line.rfind(head, 0) == 0) {
+      char* end = nullptr;
+      const double low = std::strtod(line.c_str() + head.size(), &end);
+      return {low, std::strtod(end + 1, nullptr)};
+    }
+  ADD_FAILURE() << "no " << name << " in " << script;
+  return {};
+}
+
+// Sticks in their own units, and an overlay on its own axis, stand on the
+// right axis with zero at the curve's height, whatever their signs and
+// sizes; the left axis holds an overlay scaled to the curve.
+TEST(PlotScript, ARightAxisInItsOwnUnitsWithZeroAtTheCurvesHeight) {
+  const Spectrum s = spectrum(400, 4000, 3601);
+  std::vector<double> signed_y = s.y;
+  for (std::size_t i = 0; i < signed_y.size(); ++i) signed_y[i] *= s.x[i] < 1500 ? -3 : 1;
+  const std::vector<double> at{1000, 1500, 9000}, strength{2, -8, 1}, positive{2, 8, 1e9};
   const std::vector<double> ox{500, 1490}, oy{10, 40};
+  const PlotOverlay own{.curve = {ox, oy}, .name = "exp.txt", .label = "absorbance"};
+  const PlotOverlay unnamed{.curve = {ox, oy}, .name = "exp.txt"};
+  const struct {
+    PlotRequest request;
+    const char* y2label;
+    std::vector<std::string> block;  // the lines' or the overlay's
+  } cases[] = {
+      {{.spectrum = {s.x, s.y}, .sticks = true, .lines = {at, strength}, .sticks_label = "R"},
+       "R",
+       {"1000 2", "1500 -8", "9000 1"}},
+      {{.spectrum = {s.x, signed_y}, .sticks = true, .lines = {at, positive}},
+       "line intensity",
+       {"1000 2", "1500 8", "9000 1e+09"}},
+      {{.spectrum = {s.x, signed_y}, .overlay = &own}, "absorbance", {"500 10", "1490 40"}},
+      {{.spectrum = {s.x, s.y}, .overlay = &unnamed}, "measured intensity", {"500 10", "1490 40"}},
+  };
+  for (const auto& c : cases) {
+    const std::string script = plot_script(c.request);
+    EXPECT_TRUE(has_line(script, "set y2label '" + std::string(c.y2label) + "' noenhanced"));
+    EXPECT_EQ(block(script, c.request.sticks ? "lines" : "overlay"), c.block);
+    const PlotRange y1 = range_of(script, "yrange"), y2 = range_of(script, "y2range");
+    EXPECT_NEAR(y1.low / (y1.high - y1.low), y2.low / (y2.high - y2.low), 1e-6) << script;
+    // Every value drawn within the grid's span fits.
+    const PlotCurve right = c.request.sticks ? c.request.lines : c.request.overlay->curve;
+    for (std::size_t i = 0; i < right.x.size(); ++i) {
+      if (right.x[i] > 4000) continue;
+      EXPECT_TRUE(right.y[i] >= y2.low && right.y[i] <= y2.high);
+    }
+    for (const double v : c.request.spectrum.y) EXPECT_TRUE(v >= y1.low && v <= y1.high);
+  }
   const PlotOverlay scaled{.curve = {ox, oy}, .name = "exp.txt", .shift = 10, .own_axis = false};
-  request = PlotRequest{.spectrum = {s.x, s.y}, .overlay = &scaled};
-  script = plot_script(request);
+  const std::string script = plot_script(PlotRequest{.spectrum = {s.x, s.y}, .overlay = &scaled});
   EXPECT_EQ(block(script, "overlay"), (std::vector<std::string>{"510 0.25", "1500 1"}));
   EXPECT_NE(script.find("$overlay using 1:2 axes x1y1"), std::string::npos);
-  const PlotOverlay own{.curve = {ox, oy}, .name = "exp.txt"};
-  request.overlay = &own;
-  script = plot_script(request);
-  EXPECT_EQ(block(script, "overlay"), (std::vector<std::string>{"500 10", "1490 40"}));
-  EXPECT_TRUE(has_line(script, "set y2label 'exp.txt' noenhanced"));
+  EXPECT_TRUE(has_line(script, "set yrange [0:*]"));  // no right axis: autoscaled as before
+}
+
+TEST(PlotScript, ASpectrumZeroEverywhereIsGivenARange) {
+  const std::vector<double> x{400, 500}, zero{0, 0}, some{0, 1};
+  EXPECT_TRUE(has_line(plot_script(PlotRequest{.spectrum = {x, zero}}), "set yrange [0:1.05]"));
+  EXPECT_TRUE(has_line(plot_script(PlotRequest{.spectrum = {x, some}}), "set yrange [0:*]"));
+  EXPECT_TRUE(zero_everywhere(zero));
+  EXPECT_FALSE(zero_everywhere(some));
 }
 
 TEST(PlotScript, NumbersThatAreNoneAndAOnePointGrid) {

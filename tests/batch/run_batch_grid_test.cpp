@@ -34,7 +34,8 @@ const std::vector<std::string> kInNm{"--fwhm", "0.1",    "--line-unit", "ev",   
 // where the line stands) with the step that would do. --quiet silences them
 // and changes nothing else. A line list in eV, or drawn in nm, gets the grid
 // that spans its lines, as an output does (the classic 0.1 to 2000 is a
-// wavenumber range).
+// wavenumber range). A grid so made of more than 100 000 points is warned
+// of; the lines that carry no intensity are left out of its span.
 const struct {
   std::vector<std::string> arguments;
   std::string lines, header, err;  ///< header: in the comment line, when not empty
@@ -77,6 +78,15 @@ const struct {
      "from=247.5 to=496 step=0.5 ",
      ""},
     {{"--fwhm", "1"}, "4 1\n3.5 2\n", "from=0.1 to=2000 step=0.1 ", ""},
+    // A line of no intensity neither stretches the grid nor is warned of.
+    {{"--fwhm", "0.1", "--line-unit", "ev"}, "4 1\n3.5 2\n2 0\n", "from=2.5 to=5 step=0.005 ", ""},
+    // Infrared on nm: the step the narrowest band needs where wavelengths are shortest.
+    {{"--fwhm", "1", "--axis", "nm"},
+     "500 1\n4000 1\n",
+     "from=2493.75 to=20408.2 step=0.05 ",
+     "broaden-batch: warning: the grid spanning the lines has 358290 points: give --step or "
+     "--points for fewer (--axis um draws wavelengths in micrometres)\n"},
+    {{"--fwhm", "1", "--axis", "ev"}, "500 1\n4000 1\n", "", ""},  // fewer than 100 000
 };
 
 TEST_F(RunBatchTest, WarningsNotesAndTheGridTheyConcern) {

@@ -48,10 +48,16 @@ TEST_F(RunBatchTest, AProgramsOutputIsRecognisedAndItsSpectrumDrawn) {
   ASSERT_EQ(run(from_lines), 0) << err.str();
   EXPECT_EQ(testing::rows_of(spectrum), testing::rows_of(out.str()));
 
-  // Without a range the grid spans the lines, 10 widths either side, step a tenth of one.
+  // Without a range infrared whose lines lie inside 400 to 4000 cm-1 (10 widths either
+  // side) is drawn over that range, else the grid spans the lines; step a tenth of a width.
   ASSERT_EQ(run({"--shape", "lorentzian", "--fwhm", "10", "--quiet", "ir.log"}), 0) << err.str();
   EXPECT_EQ(
-      out.str().rfind("# shape=lorentzian fwhm=10 normalise=area from=900 to=1601 step=1 ", 0), 0u)
+      out.str().rfind("# shape=lorentzian fwhm=10 normalise=area from=400 to=4000 step=1 ", 0), 0u)
+      << out.str().substr(0, 120);
+  ASSERT_EQ(run({"--shape", "lorentzian", "--fwhm", "10", "--shift", "2500", "--quiet", "ir.log"}),
+            0);
+  EXPECT_EQ(
+      out.str().rfind("# shape=lorentzian fwhm=10 normalise=area from=3400 to=4101 step=1 ", 0), 0u)
       << out.str().substr(0, 120);
 
   const struct {

@@ -11,7 +11,7 @@
 namespace broaden {
 namespace {
 
-// A wavelength in nm times its wavenumber in cm-1 is 10^7; an energy's
+// A wavelength in nm times its wavenumber in cm-1 is 10^7 (in um, 10^4); an energy's
 // wavenumber over the energy is the same for every energy; every
 // conversion comes back.
 TEST(Axes, ConversionsAreInverseAndAgreeWithOneAnother) {
@@ -24,6 +24,13 @@ TEST(Axes, ConversionsAreInverseAndAgreeWithOneAnother) {
     EXPECT_NEAR(converted(ev, electronvolt, nanometre), nm, nm * 4e-16);
     EXPECT_NEAR(converted(wavenumber, per_centimetre, electronvolt), ev, ev * 4e-16);
     EXPECT_EQ(converted(nm, nanometre, nanometre), nm);
+    // Micrometres: the same wavelength, 10^4 over the wavenumber, each way.
+    const double um = converted(wavenumber, per_centimetre, micrometre);
+    EXPECT_NEAR(um * 1e3, nm, nm * 4e-16);
+    EXPECT_EQ(converted(um, micrometre, per_centimetre), 1e4 / um);
+    EXPECT_NEAR(converted(um, micrometre, electronvolt), ev, ev * 4e-16);
+    EXPECT_NEAR(converted(ev, electronvolt, micrometre), um, um * 4e-16);
+    EXPECT_NEAR(converted(um, micrometre, nanometre), nm, nm * 4e-16);
   }
   // The two constants are one: h c / e in eV nm is 10^7 / (cm-1 per eV).
   EXPECT_NEAR(kEvNanometre * kWavenumbersPerEv, 1e7, 1e7 * 4e-16);

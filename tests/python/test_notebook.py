@@ -24,13 +24,14 @@ def test_an_interpreter_without_numpy_is_told_which_to_use():
 # the picture shows: x from high to low, the x and y labels, the sticks' label or None.
 PICTURES = [
     (None, {}, {"overlay": ([900.0, 1600.0], [1.0, 2.0])},
-     (True, "wavenumber / cm-1", "intensity", None)),
+     (True, "wavenumber / cm\u207b\u00b9", "intensity", None)),
     (None, {}, {"axis": "nm"}, (False, "wavelength / nm", "intensity", None)),
-    ("gaussian-ir.log", {}, {}, (True, "wavenumber / cm-1", "IR intensity / km mol-1 per cm-1",
-                                 "sticks / km/mol")),
+    ("gaussian-ir.log", {}, {},
+     (True, "wavenumber / cm\u207b\u00b9", "IR intensity / km mol\u207b\u00b9 per cm\u207b\u00b9",
+      "IR intensity / km mol\u207b\u00b9")),
     ("gaussian-td.log", {"spectrum": "ecd", "units": "epsilon"}, {"reverse": True},
-     (True, "wavelength / nm", "delta epsilon / L mol-1 cm-1",
-      "sticks / delta epsilon/(L/mol/cm)*eV")),
+     (True, "wavelength / nm", "\u0394\u03b5 / L mol\u207b\u00b9 cm\u207b\u00b9",
+      "\u0394\u03b5 \u00d7 eV / L mol\u207b\u00b9 cm\u207b\u00b9 eV")),
 ]
 
 
@@ -51,5 +52,5 @@ def test_the_picture_follows_the_programs_conventions(name, reading, keywords, s
         assert -a / (b - a) == pytest.approx(-c / (d - c), rel=1e-12)
         assert a <= y.min() and b >= y.max()
         assert c <= min(lines["intensities"].min(), 0) <= d >= lines["intensities"].max()
-    with pytest.raises(ValueError, match="axis takes cm-1, ev, nm, not 'mm'"):
+    with pytest.raises(ValueError, match="axis takes cm-1, ev, nm, um, not 'mm'"):
         broaden.plot(x, y, axis="mm")

@@ -34,6 +34,15 @@ def _zeros_aligned(first, second):
         axes.set_ylim(low, high)
 
 
+def _sticks_label(lines):
+    """The sticks' axis label for read()'s dictionary `lines`, as broaden-batch's."""
+    if lines["kind"] not in _labels["kinds"]:
+        return _labels["line_sticks"]
+    kind = _labels["kinds"][lines["kind"]]
+    native = lines["units"]["intensities"] == kind["native"]
+    return kind["native_sticks_label"] if native else kind["converted_sticks_label"]
+
+
 def _y_label(lines):
     """The spectrum's y label for read()'s dictionary `lines` (or none), as broaden-batch's."""
     if lines is None or lines["kind"] not in _labels["kinds"]:
@@ -47,7 +56,7 @@ def plot(x, y, *, axis=None, lines=None, sticks=None, overlay=None, title=None, 
     """Draws a spectrum as broaden-batch --plot does; returns a matplotlib Figure.
 
     x, y     the spectrum, as spectrum() gives it.
-    axis     the unit of x: "cm-1", "ev" or "nm" (default: that of lines'
+    axis     the unit of x: "cm-1", "ev", "nm" or "um" (default: that of lines'
              positions, else "cm-1"); it names the x label.
     lines    read()'s dictionary of the lines drawn: the y label is its kind's
              (converted or not), and its sticks are drawn.
@@ -92,7 +101,7 @@ def plot(x, y, *, axis=None, lines=None, sticks=None, overlay=None, title=None, 
     if sticks and lines is not None:
         sticks_axes = spectrum_axes.twinx()
         sticks_axes.vlines(lines["positions"], 0.0, lines["intensities"], colors="C2")
-        sticks_axes.set_ylabel(f"sticks / {lines['units']['intensities'] or 'intensity'}")
+        sticks_axes.set_ylabel(_sticks_label(lines))
         _zeros_aligned(spectrum_axes, sticks_axes)
     if reverse if reverse is not None else axis == "cm-1":
         spectrum_axes.invert_xaxis()

@@ -102,13 +102,24 @@ struct SpanningGrid {
 };
 SpanningGrid grid_spanning(double low, double high, double fwhm, const BatchOptions& options);
 
+/// A range on the axis that a spectrum is drawn over by convention: infrared
+/// and Raman spectra from 400 to 4000 cm-1.
+struct ConventionalRange {
+  double low = 0.0, high = 0.0;
+};
+inline constexpr ConventionalRange kVibrationalRange{400.0, 4000.0};
+
 /// The grid that spans lines at `positions` (not empty) of full width `fwhm`,
 /// both in the unit `broadening`, drawn on `axis`: grid_spanning from 10
 /// full widths below the lowest (not below half its energy, where it is
 /// above zero) to 10 above the highest, both on the axis, the narrowest full
 /// width being that of the lowest or the highest line there.
+/// With `convention`, where that span lies inside it, the grid spans the
+/// convention's range instead (the step as for the lines).
 ///   positions {1000, 1100} cm-1, fwhm 10, axis cm-1 -> from 900 to 1200 step 1
+///   the same with kVibrationalRange                  -> from 400 to 4000 step 1
 SpanningGrid grid_spanning_lines(std::span<const double> positions, double fwhm,
-                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options);
+                                 AxisUnit broadening, AxisUnit axis, const BatchOptions& options,
+                                 std::optional<ConventionalRange> convention = std::nullopt);
 
 }  // namespace broaden

@@ -41,7 +41,8 @@ struct WeighsNothing {
   std::string input;
   double kelvin = 0.0, above = 0.0;
 };
-/// Lines outside the grid, whose ends are told as written (`first`, `last`).
+/// Lines outside the grid (but those of zero intensity), whose ends are
+/// told as written (`first`, `last`).
 struct LinesOutside {
   std::size_t outside = 0, lines = 0;
   std::string first, last;
@@ -57,6 +58,20 @@ struct BeyondDoubles {
   std::size_t count = 0, of = 0;
   bool lines = false;
 };
+/// A picture of a spectrum that is zero everywhere: only its axes are drawn.
+struct BlankPicture {};
+/// Points of the overlay (shifted) outside the grid's ends, told as
+/// written (`first`, `last`): they lie beyond the picture.
+struct OverlayOutside {
+  std::size_t outside = 0, points = 0;
+  std::string first, last;
+};
+/// A grid the run made itself (no --from, --to, --step or --points) of more
+/// than kLargeGrid points; `wavelengths` where a micrometre axis would do.
+struct LargeGrid {
+  std::size_t points = 0;
+  bool wavelengths = false;
+};
 /// The drawing program's own first words on a picture it drew.
 struct DrawingNote {
   std::string text;
@@ -64,7 +79,8 @@ struct DrawingNote {
 
 using Message =
     std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines, GivenTwice,
-                 WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles, DrawingNote>;
+                 WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles, BlankPicture,
+                 OverlayOutside, LargeGrid, DrawingNote>;
 
 /// Whether `message` is a warning (else a note).
 bool is_warning(const Message& message) noexcept;
@@ -74,6 +90,8 @@ bool is_warning(const Message& message) noexcept;
 /// messages show them:
 ///   ReaderNote{"a.txt", 3, "a blank line"} -> "a.txt:3: a blank line"
 ///   NoLines{"b.log"} -> "'b.log' holds no lines: it adds nothing to the spectrum"
+///   LargeGrid{746428, true} -> "the grid spanning the lines has 746428 points: give --step
+///     or --points for fewer (--axis um draws wavelengths in micrometres)"
 std::string message_text(const Message& message);
 
 /// Writes each of `messages` as a line of standard error,

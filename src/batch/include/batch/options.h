@@ -18,7 +18,7 @@ namespace broaden {
 /// (their table: spectrum_kinds.h).
 enum class SpectrumKind { ir, raman, uv, ecd };
 /// The units of an axis (spectrum_kinds.h): wavenumbers, energies, wavelengths.
-enum class AxisUnit { per_centimetre, electronvolt, nanometre };
+enum class AxisUnit { per_centimetre, electronvolt, nanometre, micrometre };
 /// Which rotatory strength an ecd spectrum is drawn from.
 enum class RotatoryForm { velocity, length };
 enum class GridKind { classic_default, step, points };
@@ -49,6 +49,7 @@ struct PlotOptions {
   ColumnLayout overlay_columns;  ///< its x and y fields, by default 1,2
   OverlayScale overlay_scale = OverlayScale::axis;
   double overlay_shift = 0.0;
+  std::string overlay_label;  ///< --overlay-label; empty: the overlay's header names it
 };
 
 /// A checked command line.

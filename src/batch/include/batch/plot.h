@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace broaden {
@@ -38,24 +39,23 @@ inline constexpr PlotFormat kPlotFormats[] = {
 ///   plot_format_of("ir.jpeg") -> nullptr;  plot_format_of("png") -> nullptr
 const PlotFormat* plot_format_of(std::string_view name) noexcept;
 
-/// How a kind of spectrum is drawn: the quantity and unit of each axis, the
-/// direction of the abscissae, a line at zero intensity, sticks or not by
-/// default. A run fills one in from what it read.
+/// How a kind of spectrum is drawn: the quantity and unit of each axis (in
+/// UTF-8, which every format draws), the direction of the abscissae, a line
+/// at zero intensity. A run fills one in from what it read.
 struct PlotAxes {
-  std::string_view x_label;  ///< "wavenumber / cm-1"
+  std::string_view x_label;  ///< "wavenumber / cm⁻¹"
   std::string_view y_label;  ///< "intensity"
   bool reverse = false;      ///< the abscissae drawn from high to low
   bool zero_line = false;    ///< a line at zero intensity (spectra of either sign)
-  bool sticks = false;       ///< the lines drawn as sticks unless told otherwise
 };
 
 /// The axes of the line lists read today, whose abscissae are wavenumbers in
 /// cm-1 and whose intensities carry no unit. Most such lists are infrared
 /// or Raman lines, drawn as those are: from high wavenumbers to low. New
 /// kinds (an infrared or UV-Vis list that names its units) get a PlotAxes of
-/// their own, such as {"wavelength / nm", "epsilon / L mol-1 cm-1", false}.
+/// their own, such as {"wavelength / nm", "ε / L mol⁻¹ cm⁻¹", false}.
 inline constexpr PlotAxes kLineListAxes{
-    .x_label = "wavenumber / cm-1", .y_label = "intensity", .reverse = true};
+    .x_label = "wavenumber / cm⁻¹", .y_label = "intensity", .reverse = true};
 
 /// A curve of points, in the order they are joined.
 struct PlotCurve {
@@ -65,9 +65,10 @@ struct PlotCurve {
 
 /// An experimental spectrum laid over the computed one.
 struct PlotOverlay {
-  PlotCurve curve = {};   ///< as read, before shift and scale
-  std::string name = {};  ///< its title in the key: the file's name
-  double shift = 0.0;     ///< added to every abscissa
+  PlotCurve curve = {};    ///< as read, before shift and scale
+  std::string name = {};   ///< its title in the key: the file's name
+  std::string label = {};  ///< its axis's label, its quantity; empty: "measured intensity"
+  double shift = 0.0;      ///< added to every abscissa
   /// true: drawn on the right axis, on its own scale; false: scaled so that
   /// its largest intensity is the computed curve's largest (left as it is
   /// when either largest is not positive).
@@ -81,10 +82,11 @@ struct PlotRequest {
   int height = 700;
   std::string title = {};  ///< empty: none
   PlotAxes axes = kLineListAxes;
-  PlotCurve spectrum = {};               ///< the grid's points, ascending
-  bool sticks = false;                   ///< draw `lines` as sticks on the right axis
-  PlotCurve lines = {};                  ///< each line's position and intensity
-  const PlotOverlay* overlay = nullptr;  ///< with sticks, only with own_axis false
+  PlotCurve spectrum = {};                      ///< the grid's points, ascending
+  bool sticks = false;                          ///< draw `lines` as sticks on the right axis
+  PlotCurve lines = {};                         ///< each line's position and intensity
+  std::string sticks_label = "line intensity";  ///< the right axis's label with sticks
+  const PlotOverlay* overlay = nullptr;         ///< with sticks, only with own_axis false
 };
 
 /// The gnuplot commands that draw `request` to standard output (no `set
@@ -101,14 +103,41 @@ struct PlotRequest {
 ///
 /// Each curve is thinned to the columns of the picture first (see thinned),
 /// so the picture is the same, and the commands at most about 4 points a
-/// column, however fine the grid. Sticks are scaled so that the largest in
-/// magnitude is 1, on a right axis from 0 to 1 (-1 to 1 when one is
-/// negative).
+/// column, however fine the grid. Sticks are drawn in their own units, on
+/// the right axis labelled `sticks_label`, an overlay on its own axis there
+/// labelled by its `label`. With a right axis both ranges are given
+/// (aligned_ranges of the values drawn within the grid's span: zero at one
+/// height); without one the left axis is autoscaled from zero (both ways
+/// for values of either sign), but for a spectrum zero everywhere, which is
+/// given [0:1.05] so that its axes are drawn.
 ///
 ///   {png, 1200x700, kLineListAxes, spectrum on 400..4000}
 ///     -> "set terminal pngcairo size 1200,700 font 'sans,14' ...\n"
 ///        "set xrange [4000:400]\n" ... "plot $spectrum using 1:2 with lines ...\n"
 std::string plot_script(const PlotRequest& request);
+
+/// Whether every value of `y` is zero (or there is none): a spectrum with
+/// nothing to draw but its axes.
+bool zero_everywhere(std::span<const double> y) noexcept;
+
+/// The values of a curve either side of zero: its largest magnitude below
+/// and above it (0 where it has none), finite values only.
+struct PlotExtent {
+  double below = 0.0, above = 0.0;
+};
+
+/// The ranges of two axes that hold `a` and `b` with zero at the same
+/// fraction f of the height on both (the larger of their own fractions,
+/// below / (below + above), at most 0.9 where either has values above
+/// zero), each stretched by 5% both ways; an extent of nothing is given
+/// the height 1.
+///   a {0, 10}, b {0, 2}   -> {0, 10.5}, {0, 2.1}
+///   a {1, 3},  b {0, 5}   -> {-1.05, 3.15}, {-1.75, 5.25}  (zero a quarter up)
+///   a {0, 0},  b {0, 0}   -> {0, 1.05}, {0, 1.05}
+struct PlotRange {
+  double low = 0.0, high = 0.0;
+};
+std::pair<PlotRange, PlotRange> aligned_ranges(PlotExtent a, PlotExtent b) noexcept;
 
 /// The indices of the points of `curve` to keep so that it draws the same
 /// on `columns` columns spanning `low` to `high` ("M4" thinning: of each run

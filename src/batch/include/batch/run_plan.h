@@ -40,8 +40,13 @@ struct RunPlan {
   ProfileParameters profile;
   /// The points: `preset` (the grid the options ask for) where --from and
   /// --to were given or the lines are wavenumbers drawn on wavenumbers, else
-  /// the grid that spans the lines (grid_spanning_lines, grid.h).
+  /// the grid that spans the lines that carry intensity (all where none
+  /// does; grid_spanning_lines, grid.h), for infrared and Raman on
+  /// wavenumbers 400 to 4000 cm-1 where those lines lie inside it.
   GridResult grid;
+  /// The grid was made by the run alone: it spans the lines, and none of
+  /// --from, --to, --step, --points was given.
+  bool grid_made = false;
   /// The spectrum's header, in order: the shape's fields, the grid's, the
   /// rest of the options', the inputs', then for an output spectrum= and
   /// intensity=, and axis= where the axis is not the classic wavenumbers.
@@ -50,9 +55,12 @@ struct RunPlan {
   /// line's area).
   HeaderFields sticks_header;
   /// The picture's axes: labels in the spectrum's units, the direction, the
-  /// zero line; reverse and sticks as the options ask, else the kind's own.
+  /// zero line; reverse as the options ask, else the kind's own.
   PlotAxes axes = kLineListAxes;
+  /// Sticks only with --plot-sticks, labelled by what they carry in its
+  /// units ("IR intensity / km mol⁻¹").
   bool sticks_drawn = false;
+  std::string_view sticks_label;
 };
 
 /// The plan of a run whose lines are `read`. `preset` is the grid the

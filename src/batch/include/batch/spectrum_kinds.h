@@ -34,24 +34,28 @@ inline constexpr double kEvNanometre = si::kPlanck * si::kLight / si::kElementar
 inline constexpr double kWavenumbersPerEv =
     si::kElementaryCharge / (100.0 * si::kPlanck * si::kLight);
 
-/// The units of an axis, by --axis's names (in either case): "cm-1", "ev", "nm".
+/// The units of an axis, by --axis's names (in either case): "cm-1", "ev",
+/// "nm", "um".
 struct AxisRow {
   AxisUnit unit;
   std::string_view name;
-  std::string_view label;   ///< the plot's axis label, "wavenumber / cm-1"
+  std::string_view label;   ///< the plot's axis label, "wavenumber / cm⁻¹" (UTF-8)
   std::string_view symbol;  ///< the unit as messages write it, "eV"
   bool energy;              ///< proportional to a photon's energy: a width may be given in it
 };
 inline constexpr AxisRow kAxes[] = {
-    {AxisUnit::per_centimetre, "cm-1", "wavenumber / cm-1", "cm-1", true},
+    {AxisUnit::per_centimetre, "cm-1", "wavenumber / cm⁻¹", "cm-1", true},
     {AxisUnit::electronvolt, "ev", "energy / eV", "eV", true},
     {AxisUnit::nanometre, "nm", "wavelength / nm", "nm", false},
+    {AxisUnit::micrometre, "um", "wavelength / µm", "µm", false},
 };
 const AxisRow& axis_row(AxisUnit unit) noexcept;
 
 /// A value on axis `from` in unit `to`, by the constants above, one
-/// operation each way (wavelengths and energies are inverse):
+/// operation each way (wavelengths and energies are inverse; a wavelength in
+/// micrometres is 10^4 / its wavenumber in cm-1):
 ///   converted(1239.8419843320025, nm, electronvolt) -> 1
+///   converted(1000, per_centimetre, micrometre)     -> 10
 ///   converted(1, electronvolt, per_centimetre)      -> 8065.543937349212
 ///   converted(x, u, u) -> x
 double converted(double value, AxisUnit from, AxisUnit to) noexcept;
@@ -75,18 +79,26 @@ struct SpectrumKindRow {
   std::string_view epsilon;        ///< the quantity with --units epsilon
   std::string_view epsilon_label;  ///< the plot's y label with --units epsilon
   bool zero_line;                  ///< spectra of either sign
+  /// The sticks' axis label (a stick carries its line's area, as the
+  /// sticks' header names it): native, and with --units epsilon.
+  std::string_view native_sticks_label;
+  std::string_view epsilon_sticks_label;
 };
 inline constexpr SpectrumKindRow kSpectrumKinds[] = {
     {SpectrumKind::ir, "ir", AxisUnit::per_centimetre, AxisUnit::per_centimetre, "km/mol",
-     "IR intensity / km mol-1 per cm-1", "epsilon/(L/mol/cm)", "epsilon / L mol-1 cm-1", false},
+     "IR intensity / km mol⁻¹ per cm⁻¹", "epsilon/(L/mol/cm)", "ε / L mol⁻¹ cm⁻¹", false,
+     "IR intensity / km mol⁻¹", "ε × cm⁻¹ / L mol⁻¹ cm⁻²"},
     {SpectrumKind::raman, "raman", AxisUnit::per_centimetre, AxisUnit::per_centimetre, "A^4/amu",
-     "Raman activity / A^4 amu-1 per cm-1", "dsigma/dOmega/(cm^2/sr)",
-     "cross section / cm2 sr-1 per cm-1", false},
+     "Raman activity / Å⁴ amu⁻¹ per cm⁻¹", "dsigma/dOmega/(cm^2/sr)",
+     "cross section / cm² sr⁻¹ per cm⁻¹", false, "Raman activity / Å⁴ amu⁻¹",
+     "cross section / cm² sr⁻¹"},
     {SpectrumKind::uv, "uv", AxisUnit::electronvolt, AxisUnit::nanometre, "oscillator strength",
-     "oscillator strength per eV", "epsilon/(L/mol/cm)", "epsilon / L mol-1 cm-1", false},
+     "oscillator strength per eV", "epsilon/(L/mol/cm)", "ε / L mol⁻¹ cm⁻¹", false,
+     "oscillator strength f", "ε × eV / L mol⁻¹ cm⁻¹ eV"},
     {SpectrumKind::ecd, "ecd", AxisUnit::electronvolt, AxisUnit::nanometre,
-     "rotatory strength/(1e-40 esu^2 cm^2)", "rotatory strength / 1e-40 cgs per eV",
-     "delta epsilon/(L/mol/cm)", "delta epsilon / L mol-1 cm-1", true},
+     "rotatory strength/(1e-40 esu^2 cm^2)", "rotatory strength / 10⁻⁴⁰ esu² cm² per eV",
+     "delta epsilon/(L/mol/cm)", "Δε / L mol⁻¹ cm⁻¹", true, "rotatory strength R / 10⁻⁴⁰ esu² cm²",
+     "Δε × eV / L mol⁻¹ cm⁻¹ eV"},
 };
 const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept;
 

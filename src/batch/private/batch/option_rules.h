@@ -58,6 +58,7 @@ enum class Option {
   overlay_columns,
   overlay_scale,
   overlay_shift,
+  overlay_label,
   classic,
   threads,
   quiet,
@@ -109,6 +110,7 @@ inline constexpr OptionRow kOptions[] = {
     {Option::overlay_columns, "--overlay-columns"},
     {Option::overlay_scale, "--overlay-scale"},
     {Option::overlay_shift, "--overlay-shift"},
+    {Option::overlay_label, "--overlay-label"},
     {Option::classic, "--classic"},
     {Option::threads, "--threads"},
     {Option::quiet, "--quiet"},
@@ -190,7 +192,7 @@ struct Values {
               units{kUnits[0].name}, laser, temperature, rotatory{kRotatoryForms[0].name}, shift,
               sticks, inputs_from, weights, boltzmann;
   std::string plot, plot_size, title, overlay, overlay_columns,
-      overlay_scale{kOverlayScales[0].name}, overlay_shift;
+      overlay_scale{kOverlayScales[0].name}, overlay_shift, overlay_label;
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;
