@@ -85,15 +85,15 @@ BatchFailure read_failure(const std::string& input, const LineListError& error) 
 
 // The kinds of spectrum `data` gives without --spectrum.
 std::vector<SpectrumKind> kinds_held(const SpectraData& data) {
+  // An excited-state output gives its absorption, whatever else it holds;
+  // its ecd only when asked (or where it holds nothing else).
+  if (holds(data, SpectrumQuantity::oscillator_strength)) return {SpectrumKind::uv};
   std::vector<SpectrumKind> kinds;
   if (holds(data, SpectrumQuantity::ir_intensity)) kinds.push_back(SpectrumKind::ir);
   if (holds(data, SpectrumQuantity::raman_activity)) kinds.push_back(SpectrumKind::raman);
-  // An excited-state output gives its absorption; its ecd only when asked.
-  if (holds(data, SpectrumQuantity::oscillator_strength))
-    kinds.push_back(SpectrumKind::uv);
-  else if (holds(data, SpectrumQuantity::rotatory_velocity) ||
-           holds(data, SpectrumQuantity::rotatory_length) ||
-           holds(data, SpectrumQuantity::rotatory_unnamed))
+  if (kinds.empty() && (holds(data, SpectrumQuantity::rotatory_velocity) ||
+                        holds(data, SpectrumQuantity::rotatory_length) ||
+                        holds(data, SpectrumQuantity::rotatory_unnamed)))
     kinds.push_back(SpectrumKind::ecd);
   return kinds;
 }
