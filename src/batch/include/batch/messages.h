@@ -77,10 +77,9 @@ struct DrawingNote {
   std::string text;
 };
 
-using Message =
-    std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines, GivenTwice,
-                 WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles, BlankPicture,
-                 OverlayOutside, LargeGrid, DrawingNote>;
+using Message = std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines,
+                             GivenTwice, WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles,
+                             BlankPicture, OverlayOutside, LargeGrid, DrawingNote>;
 
 /// Whether `message` is a warning (else a note).
 bool is_warning(const Message& message) noexcept;
