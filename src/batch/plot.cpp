@@ -163,7 +163,10 @@ std::vector<std::size_t> thinned(const PlotCurve& curve, double low, double high
   return keep;
 }
 
-std::string plot_script(const PlotRequest& request) {
+namespace {
+
+// The terminal, its size and font, the title and the axes' labels.
+std::string terminal_commands(const PlotRequest& request) {
   const PlotFormat& format = *request.format;
   const int font = std::clamp(static_cast<int>(std::lround(14.0 * request.height / 700.0)), 6, 72);
   std::string s;
@@ -178,58 +181,59 @@ std::string plot_script(const PlotRequest& request) {
   if (!request.title.empty()) s += "set title " + gnuplot_string(request.title) + " noenhanced\n";
   s += "set xlabel " + gnuplot_string(request.axes.x_label) + " noenhanced\n";
   s += "set ylabel " + gnuplot_string(request.axes.y_label) + " noenhanced\n";
+  return s;
+}
 
-  const std::span<const double> x = request.spectrum.x;
-  double low = x.empty() ? 0.0 : x.front();
-  double high = x.empty() ? 1.0 : x.back();
-  if (!(low < high)) {  // one point: a range around it
-    const double half = std::max(1.0, std::fabs(low) * 0.01);
-    low -= half;
-    high += half;
-  }
-  s += "set xrange [" + number(request.axes.reverse ? high : low) + ":" +
-       number(request.axes.reverse ? low : high) + "]\n";
+// The factor an overlay on the left axis is drawn by: its largest the
+// computed curve's largest (1 where either is not positive).
+double overlay_factor_of(const PlotRequest& request) {
   const PlotOverlay* overlay = request.overlay;
-  const bool right_axis = request.sticks || (overlay != nullptr && overlay->own_axis);
-  double overlay_factor = 1.0;  // an overlay on the left axis: its largest the computed one's
-  if (overlay != nullptr && !overlay->own_axis) {
-    const double computed = largest(request.spectrum.y);
-    const double measured = largest(overlay->curve.y);
-    if (computed > 0.0 && measured > 0.0) overlay_factor = computed / measured;
-  }
-  const bool blank = zero_everywhere(request.spectrum.y);
-  if (right_axis || blank) {
-    PlotExtent left = extent_of(request.spectrum, low, high);
-    if (overlay != nullptr && !overlay->own_axis)
-      left = joined(left, extent_of(overlay->curve, low, high, overlay->shift, overlay_factor));
-    const PlotExtent right = !right_axis ? PlotExtent{}
-                             : request.sticks
-                                 ? extent_of(request.lines, low, high)
-                                 : extent_of(overlay->curve, low, high, overlay->shift);
-    const auto [y1, y2] = aligned_ranges(left, right);
-    s += range_command("yrange", y1);
-    if (right_axis) s += range_command("y2range", y2);
-  } else {
+  if (overlay == nullptr || overlay->own_axis) return 1.0;
+  const double computed = largest(request.spectrum.y);
+  const double measured = largest(overlay->curve.y);
+  return computed > 0.0 && measured > 0.0 ? computed / measured : 1.0;
+}
+
+// The y ranges: both axes' with their zeros at one height where there is a
+// right axis (or none is drawn: a blank spectrum), else gnuplot's own.
+std::string y_ranges(const PlotRequest& request, double low, double high, bool right_axis,
+                     double overlay_factor) {
+  const PlotOverlay* overlay = request.overlay;
+  if (!right_axis && !zero_everywhere(request.spectrum.y)) {
     // A spectrum of one sign stands on its zero; one of either sign gets room both ways.
     const bool negative = std::any_of(request.spectrum.y.begin(), request.spectrum.y.end(),
                                       [](double v) { return v < 0.0; });
-    s += negative ? "set yrange [*:*]\nset offsets 0, 0, graph 0.05, graph 0.05\n"
-                  : "set yrange [0:*]\nset offsets 0, 0, graph 0.05, 0\n";
+    return negative ? "set yrange [*:*]\nset offsets 0, 0, graph 0.05, graph 0.05\n"
+                    : "set yrange [0:*]\nset offsets 0, 0, graph 0.05, 0\n";
   }
-  s += "set grid xtics ytics\nset mxtics 5\nset xtics nomirror\nset ytics nomirror\nset border 3\n";
-  if (request.axes.zero_line) s += "set xzeroaxis linetype -1 linewidth 1\n";
+  PlotExtent left = extent_of(request.spectrum, low, high);
+  if (overlay != nullptr && !overlay->own_axis)
+    left = joined(left, extent_of(overlay->curve, low, high, overlay->shift, overlay_factor));
+  const PlotExtent right = !right_axis      ? PlotExtent{}
+                           : request.sticks ? extent_of(request.lines, low, high)
+                                            : extent_of(overlay->curve, low, high, overlay->shift);
+  const auto [y1, y2] = aligned_ranges(left, right);
+  std::string s = range_command("yrange", y1);
+  if (right_axis) s += range_command("y2range", y2);
+  return s;
+}
 
-  if (right_axis) {
-    s += "set border 11\nset y2tics nomirror\n";
-    const std::string& label =
-        request.sticks
-            ? request.sticks_label
-            : (overlay->label.empty() ? std::string("measured intensity") : overlay->label);
-    s += "set y2label " + gnuplot_string(label) + " noenhanced\n";
-  }
-  const bool key = request.sticks || overlay != nullptr;
-  s += key ? "set key top right noenhanced\n" : "set key off\n";
+// The right axis's ticks and label: the sticks' quantity, or the overlay's.
+std::string right_axis_commands(const PlotRequest& request) {
+  const PlotOverlay* overlay = request.overlay;
+  const std::string& label =
+      request.sticks
+          ? request.sticks_label
+          : (overlay->label.empty() ? std::string("measured intensity") : overlay->label);
+  return "set border 11\nset y2tics nomirror\nset y2label " + gnuplot_string(label) +
+         " noenhanced\n";
+}
 
+// The data blocks and the plot command: the curve, the sticks, the overlay.
+std::string data_and_plot(const PlotRequest& request, double low, double high,
+                          double overlay_factor) {
+  const PlotOverlay* overlay = request.overlay;
+  std::string s;
   const auto columns = static_cast<std::size_t>(std::max(request.width, 1));
   append_block(s, "spectrum", request.spectrum, thinned(request.spectrum, low, high, columns), 0.0,
                1.0);
@@ -250,8 +254,33 @@ std::string plot_script(const PlotRequest& request) {
     plot +=
         " with lines linewidth 1.5 linecolor rgb '#27864a' title " + gnuplot_string(overlay->name);
   }
-  s += plot + "\n";
-  return s;
+  return s + plot + "\n";
+}
+
+}  // namespace
+
+std::string plot_script(const PlotRequest& request) {
+  std::string s = terminal_commands(request);
+  const std::span<const double> x = request.spectrum.x;
+  double low = x.empty() ? 0.0 : x.front();
+  double high = x.empty() ? 1.0 : x.back();
+  if (!(low < high)) {  // one point: a range around it
+    const double half = std::max(1.0, std::fabs(low) * 0.01);
+    low -= half;
+    high += half;
+  }
+  s += "set xrange [" + number(request.axes.reverse ? high : low) + ":" +
+       number(request.axes.reverse ? low : high) + "]\n";
+  const PlotOverlay* overlay = request.overlay;
+  const bool right_axis = request.sticks || (overlay != nullptr && overlay->own_axis);
+  const double overlay_factor = overlay_factor_of(request);
+  s += y_ranges(request, low, high, right_axis, overlay_factor);
+  s += "set grid xtics ytics\nset mxtics 5\nset xtics nomirror\nset ytics nomirror\nset border 3\n";
+  if (request.axes.zero_line) s += "set xzeroaxis linetype -1 linewidth 1\n";
+  if (right_axis) s += right_axis_commands(request);
+  const bool key = request.sticks || overlay != nullptr;
+  s += key ? "set key top right noenhanced\n" : "set key off\n";
+  return s + data_and_plot(request, low, high, overlay_factor);
 }
 
 }  // namespace broaden

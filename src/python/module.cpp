@@ -176,6 +176,8 @@ GridResult checked_grid(bool grid_given, std::span<const double> positions,
   return built;
 }
 
+// A line over the rule's 60: pybind11 passes each keyword as a parameter of
+// its own, and their list alone takes twenty lines.
 py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_array,
                    const std::string& shape, const std::optional<double>& fwhm,
                    const std::optional<double>& sigma, const std::optional<double>& hwhm,
@@ -372,6 +374,7 @@ py::dict read_result(LinesPlan plan, const BatchOptions& options,
   return result;
 }
 
+// A line over the rule's 60, as spectrum(): each keyword a parameter.
 py::dict read_files(const py::object& path_or_paths, const std::string& input,
                     const std::optional<std::string>& columns,
                     const std::optional<std::string>& spectrum,
