@@ -58,14 +58,22 @@ constexpr LineListFormat kFormats[] = {
     {"nwchem", "nwchem (an NWChem output)", recognises_nwchem, nullptr, read_nwchem},
 };
 
-constexpr bool is_line_list(const LineListFormat& format) { return format.read != nullptr; }
-
-// The line lists: the rows with a `read`, in the table's order.
-constexpr auto kLineLists = [] {
-  std::array<LineListFormat, std::ranges::count_if(kFormats, is_line_list)> rows{};
-  std::ranges::copy_if(kFormats, rows.begin(), is_line_list);
-  return rows;
-}();
+// The line lists: the rows with a `read`, in the table's order. Made when
+// first asked for, not as a constant: a function's address compared with
+// null is no constant expression in a sanitized build.
+struct LineLists {
+  std::array<LineListFormat, std::size(kFormats)> rows{};
+  std::size_t count = 0;
+};
+const LineLists& line_lists() noexcept {
+  static const LineLists lists = [] {
+    LineLists made;
+    for (const LineListFormat& format : kFormats)
+      if (format.read != nullptr) made.rows[made.count++] = format;
+    return made;
+  }();
+  return lists;
+}
 
 const LineListFormat* find_in(std::span<const LineListFormat> rows, std::string_view name) {
   const auto row = std::find_if(rows.begin(), rows.end(),
@@ -89,7 +97,10 @@ std::string_view past_byte_order_mark(std::string_view text) noexcept {
   return text.starts_with(kByteOrderMark) ? text.substr(kByteOrderMark.size()) : text;
 }
 
-std::span<const LineListFormat> line_list_formats() noexcept { return kLineLists; }
+std::span<const LineListFormat> line_list_formats() noexcept {
+  const LineLists& lists = line_lists();
+  return std::span<const LineListFormat>(lists.rows.data(), lists.count);
+}
 
 const LineListFormat* find_line_list_format(std::string_view name) noexcept {
   return find_in(line_list_formats(), name);
