@@ -82,7 +82,8 @@ BatchFailure corrupt(const std::string& name, const std::string& why) {
 std::size_t announced_size(std::string_view bytes) {
   if (bytes.size() < 18) return 0;
   const auto* tail = reinterpret_cast<const unsigned char*>(bytes.data() + bytes.size() - 4);
-  const std::uint64_t size = tail[0] | tail[1] << 8 | tail[2] << 16 | std::uint64_t{tail[3]} << 24;
+  const std::uint64_t size = std::uint64_t{tail[0]} | std::uint64_t{tail[1]} << 8 |
+                             std::uint64_t{tail[2]} << 16 | std::uint64_t{tail[3]} << 24;
   return size <= bytes.size() * kMostInflated ? static_cast<std::size_t>(size) : 0;
 }
 
