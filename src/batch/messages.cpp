@@ -14,6 +14,8 @@ template <class... Ts>
 struct Overloaded : Ts... {
   using Ts::operator()...;
 };
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
 
 // A number for a message, to three digits: "0.25", "1.2e+03".
 std::string short_number(double value) {
