@@ -226,18 +226,7 @@ class NwchemReader : SectionReader {
   }
 
   void vibrations() {
-    Vibrations& v = result_.data.vibrations;
-    for (std::size_t k = 0; k < ir_frequency_.size(); ++k) {
-      const double f = ir_frequency_[k];
-      if (f <= 0.0) {
-        ++(f < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-        continue;
-      }
-      v.frequency.push_back(f);
-      v.ir_intensity.push_back(ir_intensity_[k]);
-    }
-    const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-    if (!note.empty()) result_.notes.push_back(LineListNote{ir_line_, note});
+    result_.data.vibrations = real_modes(ir_frequency_, ir_intensity_, {}, ir_line_, result_.notes);
   }
 
   std::size_t ir_line_ = 0;

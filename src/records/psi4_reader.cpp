@@ -164,20 +164,8 @@ class Psi4Reader : SectionReader {
                   "a frequency and IR intensity row for each 'Vibration' line of the analysis at "
                   "line " +
                       std::to_string(line));
-    Vibrations v;
-    for (std::size_t k = 0; k < frequency_.size(); ++k) {
-      const double f = frequency_[k];
-      if (f <= 0.0) {
-        ++(f < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-        continue;
-      }
-      v.frequency.push_back(f);
-      if (!intensity_.empty()) v.ir_intensity.push_back(intensity_[k]);
-    }
     result_.notes.clear();
-    const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-    if (!note.empty()) result_.notes.push_back(LineListNote{line, note});
-    result_.data.vibrations = std::move(v);
+    result_.data.vibrations = real_modes(frequency_, intensity_, {}, line, result_.notes);
     return true;
   }
 

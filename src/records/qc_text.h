@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -176,6 +177,30 @@ inline std::string left_out_note(std::size_t imaginary, std::size_t zero) {
     text += (text.empty() ? "left out " : "; and ") + std::to_string(zero) + " zero frequenc" +
             (zero == 1 ? "y" : "ies") + " (translations and rotations)";
   return text;
+}
+
+/// The modes of `frequency` printed positive, with their IR intensities and
+/// Raman activities (`ir`, `raman`: one a mode, or empty where the file
+/// prints none); those printed negative (imaginary) or zero counted as left
+/// out, with their note at `line` added to `notes`.
+///   frequency {-50, 0, 1000}, ir {1, 2, 3} -> frequency {1000}, ir {3},
+///   imaginary_left_out 1, zero_left_out 1
+inline Vibrations real_modes(std::span<const double> frequency, std::span<const double> ir,
+                             std::span<const double> raman, std::size_t line,
+                             std::vector<LineListNote>& notes) {
+  Vibrations v;
+  for (std::size_t k = 0; k < frequency.size(); ++k) {
+    if (frequency[k] <= 0.0) {
+      ++(frequency[k] < 0.0 ? v.imaginary_left_out : v.zero_left_out);
+      continue;
+    }
+    v.frequency.push_back(frequency[k]);
+    if (!ir.empty()) v.ir_intensity.push_back(ir[k]);
+    if (!raman.empty()) v.raman_activity.push_back(raman[k]);
+  }
+  const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
+  if (!note.empty()) notes.push_back(LineListNote{line, note});
+  return v;
 }
 
 /// The note for excited states printed at zero or negative energy (an

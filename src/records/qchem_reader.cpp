@@ -240,19 +240,8 @@ class QChemReader : SectionReader {
 
   // The analysis kept into the data, imaginary modes left out.
   void vibrations() {
-    Vibrations& v = result_.data.vibrations;
-    for (std::size_t k = 0; k < analysis_.frequency.size(); ++k) {
-      const double f = analysis_.frequency[k];
-      if (f <= 0.0) {
-        ++(f < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-        continue;
-      }
-      v.frequency.push_back(f);
-      if (!analysis_.ir.empty()) v.ir_intensity.push_back(analysis_.ir[k]);
-      if (!analysis_.raman.empty()) v.raman_activity.push_back(analysis_.raman[k]);
-    }
-    const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-    if (!note.empty()) result_.notes.push_back(LineListNote{analysis_.line, note});
+    result_.data.vibrations = real_modes(analysis_.frequency, analysis_.ir, analysis_.raman,
+                                         analysis_.line, result_.notes);
   }
 
   Analysis analysis_;

@@ -419,20 +419,8 @@ bool TurbomoleReader::close_vibrations() {
     return fail(ReadFault::count_mismatch, 1,
                 std::to_string(frequency_.size()) + " IR intensities, one a mode, not " +
                     std::to_string(intensity_.size()));
-  Vibrations v;
-  for (std::size_t k = 0; k < frequency_.size(); ++k) {
-    const double f = frequency_[k];
-    if (f <= 0.0) {
-      ++(f < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-      continue;
-    }
-    v.frequency.push_back(f);
-    if (!intensity_.empty()) v.ir_intensity.push_back(intensity_[k]);
-  }
   result_.notes.clear();
-  const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-  if (!note.empty()) result_.notes.push_back(LineListNote{vib_line_, note});
-  result_.data.vibrations = std::move(v);
+  result_.data.vibrations = real_modes(frequency_, intensity_, {}, vib_line_, result_.notes);
   return true;
 }
 

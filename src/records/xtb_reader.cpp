@@ -127,18 +127,9 @@ class XtbReader : SectionReader {
 
   void keep() {
     if (table_line_ == 0) return;
-    Vibrations& v = result_.data.vibrations;
-    for (std::size_t k = 0; k < frequency_.size(); ++k) {
-      const double f = frequency_[k];
-      if (f <= 0.0) {
-        ++(f < 0.0 ? v.imaginary_left_out : v.zero_left_out);
-        continue;
-      }
-      v.frequency.push_back(f);
-      if (intensity_line_ != 0) v.ir_intensity.push_back(intensity_[k]);
-    }
-    const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
-    if (!note.empty()) result_.notes.push_back(LineListNote{table_line_, note});
+    const std::span<const double> intensity =
+        intensity_line_ != 0 ? std::span<const double>(intensity_) : std::span<const double>();
+    result_.data.vibrations = real_modes(frequency_, intensity, {}, table_line_, result_.notes);
   }
 
   SpectraRead result_;
