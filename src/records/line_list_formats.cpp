@@ -4,6 +4,7 @@
 #include <array>
 
 #include "records/columns_reader.h"
+#include "records/jcamp_reader.h"
 #include "records/line_list.h"
 
 namespace broaden {
@@ -56,6 +57,7 @@ constexpr LineListFormat kFormats[] = {
     {"qchem", "qchem (a Q-Chem output)", recognises_qchem, nullptr, read_qchem},
     {"gamess", "gamess (a GAMESS-US or Firefly output)", recognises_gamess, nullptr, read_gamess},
     {"nwchem", "nwchem (an NWChem output)", recognises_nwchem, nullptr, read_nwchem},
+    {"jcamp", "jcamp (a JCAMP-DX peak table)", recognises_jcamp, read_jcamp_peaks, nullptr},
 };
 
 // The line lists: the rows with a `read`, in the table's order. Made when
