@@ -171,7 +171,6 @@ std::size_t line_of_point(const Block& b, std::size_t index) {
   return after == b.starts.begin() ? b.table_line : std::prev(after)->second;
 }
 
-
 class Reader : public qc::SectionReader {
  public:
   explicit Reader(std::string_view text) : SectionReader(text) {}
@@ -216,8 +215,7 @@ class Reader : public qc::SectionReader {
     const std::string name = normalised(text.substr(first + 2, equals - first - 2));
     const std::string_view value = qc::trimmed(text.substr(equals + 1));
     const std::string_view rest = text.substr(equals + 1);
-    const std::size_t column =
-        equals + 2 + std::min(rest.find_first_not_of(" \t"), rest.size());
+    const std::size_t column = equals + 2 + std::min(rest.find_first_not_of(" \t"), rest.size());
     if (name == "TITLE") return title(value, first);
     if (blocks_.empty())
       return fail(ReadFault::layout, first + 1, "##TITLE= first, not " + shown(qc::trimmed(text)));
@@ -271,16 +269,16 @@ class Reader : public qc::SectionReader {
 
   bool number(std::string_view value, std::size_t column, Field& into) {
     into = Field{affn_number(value), line_.number};
-    if (!into.value)
-      return fail(ReadFault::not_a_number, column, "a number, not " + shown(value));
+    if (!into.value) return fail(ReadFault::not_a_number, column, "a number, not " + shown(value));
     return true;
   }
 
   bool count(std::string_view value, std::size_t column, Field& into) {
-    if (!qc::is_count(value) || qc::count_of(value) == 0 || qc::count_of(value) > kMostPoints)
+    if (!qc::is_count(value))
+      return fail(ReadFault::not_a_number, column, "a count, not " + shown(value));
+    if (qc::count_of(value) == 0 || qc::count_of(value) > kMostPoints)
       return fail(ReadFault::out_of_range, column,
-                  "a count of points from 1 to " + std::to_string(kMostPoints) + ", not " +
-                      shown(value));
+                  "a count from 1 to " + std::to_string(kMostPoints) + ", not " + shown(value));
     into = Field{static_cast<double>(qc::count_of(value)), line_.number};
     return true;
   }
@@ -296,12 +294,11 @@ class Reader : public qc::SectionReader {
       return fail(ReadFault::layout, column,
                   "the table " + std::string(wanted) + ", not " + shown(value));
     if (table == Table::xydata)
-      for (const auto& [field, label] : {std::pair{&b.firstx, "##FIRSTX="},
-                                         std::pair{&b.lastx, "##LASTX="},
-                                         std::pair{&b.npoints, "##NPOINTS="}})
+      for (const auto& [field, label] :
+           {std::pair{&b.firstx, "##FIRSTX="}, std::pair{&b.lastx, "##LASTX="},
+            std::pair{&b.npoints, "##NPOINTS="}})
         if (!field->value)
-          return fail(ReadFault::misplaced, 1,
-                      std::string("a ") + label + " before the ##XYDATA=");
+          return fail(ReadFault::misplaced, 1, std::string("a ") + label + " before the ##XYDATA=");
     b.table = b.kind = table;
     b.table_line = line_.number;
     return true;
@@ -315,8 +312,7 @@ class Reader : public qc::SectionReader {
     for (const qc::Token& token : tokens) {
       const std::optional<double> value = affn_number(token.text);
       if (!value)
-        return fail(ReadFault::not_a_number, token.column,
-                    "a number, not " + shown(token.text));
+        return fail(ReadFault::not_a_number, token.column, "a number, not " + shown(token.text));
       if (b.y.size() == kMostPoints)
         return fail(ReadFault::out_of_range, token.column,
                     "at most " + std::to_string(kMostPoints) + " points");
@@ -370,10 +366,11 @@ class Reader : public qc::SectionReader {
     const double expected = *b.firstx.value + static_cast<double>(index) * step;
     const double xfactor = b.xfactor.value.value_or(1.0);
     const double tolerance = 0.5 * std::abs(step) + 0.5 * std::abs(xfactor);
-    if (std::abs(x.number * xfactor - expected) <= tolerance) return true;
+    const double off = std::abs(x.number * xfactor - expected);
+    if (off < tolerance || off == 0.0) return true;
     return fail(ReadFault::count_mismatch, x.column,
                 "the X of point " + std::to_string(index + 1) + ", " + shortest(expected) +
-                    " within " + shortest(tolerance) + " (once times ##XFACTOR=), not " +
+                    " to within " + shortest(tolerance) + " once times ##XFACTOR=, not " +
                     shortest(x.number));
   }
 
@@ -493,13 +490,13 @@ class Reader : public qc::SectionReader {
     curve_.peak_table = b.kind == Table::peaks;
     curve_.table_line = b.table_line;
     if (chosen_index_ != 0)
-      curve_.notes.push_back({b.title_line, "read block " + std::to_string(chosen_index_) +
-                                                " of " + std::to_string(seen_) +
+      curve_.notes.push_back({b.title_line, "read block " + std::to_string(chosen_index_) + " of " +
+                                                std::to_string(seen_) +
                                                 ", the first that holds a spectrum"});
     if (!x_unit(b)) return false;
     if (b.yunits.line == 0)
-      return fail(read_error(ReadFault::misplaced, b.table_line, 1,
-                             "a ##YUNITS= before the data table"));
+      return fail(
+          read_error(ReadFault::misplaced, b.table_line, 1, "a ##YUNITS= before the data table"));
     const std::string y = upper(b.yunits.text);
     const bool percent = y.find('%') != std::string::npos || y.find("PERCENT") != std::string::npos;
     if (y.find("TRANSMITTANCE") != std::string::npos || y == "%T" || y == "T") {
@@ -514,8 +511,8 @@ class Reader : public qc::SectionReader {
 
   bool x_unit(const Block& b) {
     if (b.xunits.line == 0)
-      return fail(read_error(ReadFault::misplaced, b.table_line, 1,
-                             "an ##XUNITS= before the data table"));
+      return fail(
+          read_error(ReadFault::misplaced, b.table_line, 1, "an ##XUNITS= before the data table"));
     const std::string x = upper(b.xunits.text);
     if (x == "1CM") {
       curve_.x_unit = JcampXUnit::per_centimetre;
@@ -524,9 +521,9 @@ class Reader : public qc::SectionReader {
     } else if (x == "MICROMETERS") {
       curve_.x_unit = JcampXUnit::micrometre;
     } else {
-      return fail(read_error(ReadFault::layout, b.xunits.line, b.xunits.column,
-                             "##XUNITS= 1/CM, NANOMETERS or MICROMETERS, not " +
-                                 shown(b.xunits.text)));
+      return fail(
+          read_error(ReadFault::layout, b.xunits.line, b.xunits.column,
+                     "##XUNITS= 1/CM, NANOMETERS or MICROMETERS, not " + shown(b.xunits.text)));
     }
     return true;
   }
@@ -549,10 +546,11 @@ class Reader : public qc::SectionReader {
     b.x.resize(kept);
     b.y.resize(kept);
     curve_.y_quantity = "absorbance";
-    curve_.notes.push_back(
-        {b.yunits.line, "turned " + shown(b.yunits.text) + " into absorbance, -log10(T), T in " +
-                            (percent ? "percent" : above ? "percent (a value exceeds 1.5)"
-                                                         : "fractions")});
+    curve_.notes.push_back({b.yunits.line, "turned " + shown(b.yunits.text) +
+                                               " into absorbance, -log10(T), T in " +
+                                               (percent ? "percent"
+                                                : above ? "percent (a value exceeds 1.5)"
+                                                        : "fractions")});
     if (left_out > 0)
       curve_.notes.push_back({first_left_out, "left out " + std::to_string(left_out) + " point" +
                                                   (left_out == 1 ? "" : "s") +

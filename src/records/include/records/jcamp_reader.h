@@ -13,7 +13,7 @@
 //     value "E" or "e" followed by a sign and a digit is its exponent).
 //     The X of each line is a check only: the abscissae are
 //     FIRSTX + i (LASTX - FIRSTX) / (NPOINTS - 1), and a line's X times
-//     XFACTOR must lie within half a step plus half an XFACTOR of its first
+//     XFACTOR must lie nearer than half a step plus half an XFACTOR to its first
 //     point's. After a line ending in DIF form the next line's first Y
 //     repeats its last Y (the Y check): refused where it differs, dropped
 //     where it agrees. The count must be NPOINTS; FIRSTY must equal the
