@@ -472,7 +472,8 @@ void write_spectrum(const RunPlan& plan, std::span<const double> y, const BatchO
                     Sink& sink, std::vector<FileIdentity>& written) {
   // --format's kinds count the formats' rows in order.
   const SpectrumFormat& format = spectrum_formats()[static_cast<std::size_t>(options.format)];
-  const SpectrumHeader header{plan.header, plan.read.axis, plan.grid.x.size()};
+  const SpectrumHeader header{plan.header, plan.read.axis, plan.grid.x.size(), plan.grid.x,
+                              y,           options.digits};
   sink.write(format.head(header));
   write_points(sink, format, plan.grid.x, y, options.digits,
                plan.grid.decimals ? &*plan.grid.decimals : nullptr,

@@ -45,10 +45,54 @@ char* classic_points(const PointBlock& block, char* out) noexcept {
   return out;
 }
 
+// The JCAMP-DX records before the points: the data type from the kind of
+// spectrum, the x unit from the axis (JCAMP-DX names no electronvolt: "EV"
+// is written as the unit's text), the intensity's quantity as the y unit.
+std::string jcamp_head(const SpectrumHeader& header) {
+  const std::string* kind = header.fields.find("spectrum");
+  const std::string type = kind == nullptr    ? "SPECTRUM"
+                           : *kind == "ir"    ? "INFRARED SPECTRUM"
+                           : *kind == "raman" ? "RAMAN SPECTRUM"
+                           : *kind == "uv"    ? "UV/VIS SPECTRUM"
+                                              : "SPECTRUM";
+  std::string_view x_unit;
+  switch (header.axis) {
+    case AxisUnit::per_centimetre:
+      x_unit = "1/CM";
+      break;
+    case AxisUnit::nanometre:
+      x_unit = "NANOMETERS";
+      break;
+    case AxisUnit::micrometre:
+      x_unit = "MICROMETERS";
+      break;
+    case AxisUnit::electronvolt:
+      x_unit = "EV";
+      break;
+  }
+  const std::string* quantity = header.fields.find("intensity");
+  std::string text = "##TITLE=" + header.fields.text() + "\n##JCAMP-DX=5.01\n##DATA TYPE=" + type +
+                     "\n##ORIGIN=broaden-batch\n##OWNER=\n##XUNITS=" + std::string(x_unit) +
+                     "\n##YUNITS=" + (quantity != nullptr ? *quantity : "ARBITRARY UNITS") +
+                     "\n##XFACTOR=1\n##YFACTOR=1\n";
+  const auto number = [&](double value) {
+    char out[kShortestRoom];
+    return std::string(out, double_to_shortest(value, header.digits, out));
+  };
+  if (!header.x.empty() && header.y.size() == header.x.size())
+    text += "##FIRSTX=" + number(header.x.front()) + "\n##LASTX=" + number(header.x.back()) +
+            "\n##NPOINTS=" + std::to_string(header.x.size()) +
+            "\n##FIRSTY=" + number(header.y.front()) + "\n";
+  return text + "##XYPOINTS=(XY..XY)\n";
+}
+
+std::string jcamp_tail(const SpectrumHeader&) { return "##END=\n"; }
+
 constexpr SpectrumFormat kFormats[] = {
     {"tsv", "tsv (default)", tsv_head, number_points<'\t'>, no_text},
     {"csv", "csv", csv_head, number_points<','>, no_text},
     {"classic", "classic", no_text, classic_points, no_text},
+    {"jcamp", "jcamp (JCAMP-DX 5.01)", jcamp_head, number_points<','>, jcamp_tail},
 };
 
 }  // namespace

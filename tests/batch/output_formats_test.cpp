@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "batch/options.h"
+#include "batch/spectrum_kinds.h"
+#include "records/jcamp_reader.h"
 #include "records/line_list_formats.h"
 
 namespace broaden {
@@ -38,10 +41,16 @@ TEST(SpectrumFormats, EachRowWritesItsHeadPointsAndTail) {
       {"classic", 0, "",
        "      0.3000 ,       2.5000\n      0.0000 ,       0.3000\n   2000.0000 ,      -0.0000\n",
        ""},
+      {"jcamp", 0,
+       "##TITLE=shape=gaussian sigma=5\n##JCAMP-DX=5.01\n##DATA TYPE=SPECTRUM\n"
+       "##ORIGIN=broaden-batch\n##OWNER=\n##XUNITS=1/CM\n##YUNITS=ARBITRARY UNITS\n"
+       "##XFACTOR=1\n##YFACTOR=1\n##FIRSTX=0.3\n##LASTX=2000\n##NPOINTS=3\n##FIRSTY=2.5\n"
+       "##XYPOINTS=(XY..XY)\n",
+       "0.3,2.5\n1e-05,0.30000000000000004\n2000,-0\n", "##END=\n"},
   };
   const HeaderFields fields{{"shape", "gaussian"}, {"sigma", "5"}};
-  const SpectrumHeader header{fields, AxisUnit::per_centimetre, x.size()};
   for (const auto& c : cases) {
+    const SpectrumHeader header{fields, AxisUnit::per_centimetre, x.size(), x, y, c.digits};
     const SpectrumFormat& row = format(c.name);
     EXPECT_EQ(row.head(header), c.head) << c.name;
     EXPECT_EQ(points(row, {x, y, c.digits}), c.points) << c.name << " " << c.digits;
@@ -101,6 +110,38 @@ TEST(FormatTables, EachRowIsTheKindItsNameGivesOnTheCommandLine) {
     EXPECT_EQ(static_cast<std::size_t>(command.options.format), i) << outputs[i].name;
   }
   EXPECT_EQ(find_spectrum_format("TSV"), nullptr);
+}
+
+// What jcamp writes reads back through the JCAMP-DX reader to the same
+// doubles: even and uneven grids (an axis converted to wavelengths), values
+// at the ends of the doubles, in every x unit the reader knows.
+TEST(SpectrumFormats, JcampReadsBackToTheSameDoubles) {
+  std::vector<double> even, nm, wide, y;
+  for (int i = 0; i < 200; ++i) {
+    even.push_back(400 + 0.1 * i);
+    nm.push_back(converted(20000 + 37.3 * i, AxisUnit::per_centimetre, AxisUnit::nanometre));
+    wide.push_back(std::ldexp(1.0 + i, 4 * i - 400));
+    y.push_back(std::sin(0.37 * i) * std::pow(10.0, i % 40 - 20));
+  }
+  const struct {
+    const std::vector<double>& x;
+    AxisUnit axis;
+    JcampXUnit unit;
+  } cases[] = {{even, AxisUnit::per_centimetre, JcampXUnit::per_centimetre},
+               {nm, AxisUnit::nanometre, JcampXUnit::nanometre},
+               {wide, AxisUnit::micrometre, JcampXUnit::micrometre}};
+  const HeaderFields fields{{"input", "'a b.log'"}, {"spectrum", "ir"}, {"intensity", "km/mol"}};
+  for (const auto& c : cases) {
+    const SpectrumHeader header{fields, c.axis, c.x.size(), c.x, y, 0};
+    const SpectrumFormat& row = format("jcamp");
+    const JcampRead read = read_jcamp(row.head(header) + points(row, {c.x, y}) + row.tail(header));
+    ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+    EXPECT_EQ(read.curve.x, c.x);
+    EXPECT_EQ(read.curve.y, y);
+    EXPECT_EQ(read.curve.x_unit, c.unit);
+    EXPECT_EQ(read.curve.y_quantity, "km/mol");
+    EXPECT_EQ(read.curve.title, "input='a b.log' spectrum=ir intensity=km/mol");
+  }
 }
 
 }  // namespace

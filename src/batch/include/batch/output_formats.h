@@ -34,11 +34,15 @@ struct PointBlock {
 
 /// What a format may write before and after the points: the run's
 /// parameters as typed fields, the axis the points are on, how many there
-/// are.
+/// are, and the points themselves (a format that names its first and last,
+/// such as JCAMP-DX, reads them).
 struct SpectrumHeader {
   const HeaderFields& fields;  ///< shape=gaussian sigma=5 ... lines=2
   AxisUnit axis = AxisUnit::per_centimetre;
   std::size_t points = 0;
+  std::span<const double> x;  ///< all `points` abscissae
+  std::span<const double> y;  ///< as many intensities
+  int digits = 0;             ///< as PointBlock's: 0, the shortest text that reads back
 };
 
 /// The most characters a format writes for one point.
@@ -68,7 +72,13 @@ struct SpectrumFormat {
 ///   classic  no head; a point as the spectrum record,
 ///            "      0.1000 ,       0.0000\n" (spectrum_writer.h)
 ///
-/// None of the three has a tail.
+/// None of the three has a tail. The fourth, jcamp, writes JCAMP-DX 5.01:
+///
+///   jcamp    head "##TITLE=" + the fields' text, "##JCAMP-DX=5.01", the data
+///            type, origin, owner (empty), units, factors 1, FIRSTX, LASTX,
+///            NPOINTS, FIRSTY, "##XYPOINTS=(XY..XY)"; a point "0.3,2.5\n";
+///            tail "##END=\n". The x unit: 1/CM, NANOMETERS, MICROMETERS, or
+///            EV, which the format does not name (readers take it as text).
 std::span<const SpectrumFormat> spectrum_formats() noexcept;
 
 /// The format named `name`, or nullptr.
