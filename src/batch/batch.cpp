@@ -28,6 +28,8 @@
 #include "numbers/double_to_shortest.h"
 #include "records/classic_spectrum.h"
 #include "records/columns_reader.h"
+#include "records/jcamp_reader.h"
+#include "records/line_list_formats.h"
 #include "synthesis/engine.h"
 #include "synthesis/processors.h"
 #include "text/quoted.h"
@@ -110,24 +112,48 @@ std::string overlay_quantity(std::string_view text, const ColumnLayout& layout,
 }
 
 // The overlay's two columns, read as a columns line list is, and the label
-// of its axis (--overlay-label, or the quantity its file names).
+// of its axis (--overlay-label, or the quantity its file names); or a
+// JCAMP-DX file's curve, its abscissae put on the picture's `axis`, its
+// label the file's y quantity.
 LineTable read_overlay(const BatchOptions& options, FileSystem& files,
-                       std::vector<Message>& messages, std::string& label) {
+                       std::vector<Message>& messages, std::string& label, AxisUnit axis) {
   const std::string& name = options.plot.overlay;
   const std::unique_ptr<FileText> text = read_input(name, -1, files);
+  const std::string_view content = past_byte_order_mark(text->text());
+  const bool jcamp = recognises_jcamp(content);
+  JcampRead curve = jcamp ? read_jcamp(content) : JcampRead{};
   LineListRead read =
-      read_columns(text->text(), LineListOptions{.columns = options.plot.overlay_columns});
+      jcamp ? LineListRead{}
+            : read_columns(text->text(), LineListOptions{.columns = options.plot.overlay_columns});
+  if (curve.error) read.error = std::move(curve.error);
   if (read.error)
     throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
                                     std::to_string(read.error->column) + ": expected " +
                                     read.error->expected};
+  if (jcamp) {
+    const AxisUnit unit = [&] {
+      switch (curve.curve.x_unit) {
+        case JcampXUnit::per_centimetre:
+          return AxisUnit::per_centimetre;
+        case JcampXUnit::nanometre:
+          return AxisUnit::nanometre;
+        case JcampXUnit::micrometre:
+          return AxisUnit::micrometre;
+      }
+      return AxisUnit::per_centimetre;
+    }();
+    for (double& x : curve.curve.x) x = converted(x, unit, axis);
+    read.table.frequency = std::move(curve.curve.x);
+    read.table.intensity = std::move(curve.curve.y);
+    read.notes = std::move(curve.curve.notes);
+  }
   // The reader tells a header row by its first note (columns_reader.h).
-  const bool header =
-      !read.notes.empty() && read.notes.front().text.starts_with("skipped the header row");
-  label = !options.plot.overlay_label.empty()
-              ? options.plot.overlay_label
-              : overlay_quantity(text->text(), options.plot.overlay_columns,
-                                 header ? read.notes.front().line : 0);
+  const bool header = !jcamp && !read.notes.empty() &&
+                      read.notes.front().text.starts_with("skipped the header row");
+  label = !options.plot.overlay_label.empty() ? options.plot.overlay_label
+          : jcamp                             ? curve.curve.y_quantity
+                  : overlay_quantity(text->text(), options.plot.overlay_columns,
+                                     header ? read.notes.front().line : 0);
   if (!options.quiet)
     for (const LineListNote& note : read.notes)
       messages.push_back(ReaderNote{name, note.line, note.text, false});
@@ -549,7 +575,8 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   std::string overlay_label;
   const bool overlaid = !options.plot.overlay.empty();
   const LineTable overlay =
-      overlaid ? read_overlay(options, files, log.messages, overlay_label) : LineTable();
+      overlaid ? read_overlay(options, files, log.messages, overlay_label, plan.read.axis)
+               : LineTable();
   log.flush(options.quiet, err);
   const std::vector<double> y = computed(plan, options, terminal, err);
   spectrum_messages(plan, y, outputs.sticks || (outputs.picture && plan.sticks_drawn),

@@ -541,7 +541,7 @@ class Reader : public qc::SectionReader {
         continue;
       }
       b.x[kept] = b.x[i];
-      b.y[kept++] = -std::log10(t);
+      b.y[kept++] = 0.0 - std::log10(t);  // +0, not -0, at T = 1
     }
     b.x.resize(kept);
     b.y.resize(kept);

@@ -154,6 +154,7 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   FakeDriver driver(kDrawn);
   folder.write("exp.csv", "x;y;wave\n1001;5;a\n1002;7;b\n");
   folder.write("bad.txt", "1000 1\n1001\n");
+  folder.write("bad.jdx", "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "exp.csv", "--overlay-columns", "1,3"}, driver),
             1);
   EXPECT_EQ(err.str(),
@@ -161,6 +162,10 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "bad.txt"}, driver), 1);
   EXPECT_EQ(err.str(),
             "broaden-batch: bad.txt:2:5: expected 2 fields (the intensity is field 2), not 1\n");
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "bad.jdx"}, driver), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: bad.jdx:3:14: expected the ##END= of the block at line 1, not the end "
+            "of the file\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "absent.txt"}, driver), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot open 'absent.txt': No such file or directory\n");
   EXPECT_TRUE(driver.scripts.empty());
@@ -187,6 +192,10 @@ TEST_F(PlotRunTest, SticksOverlayAndABlankSpectrumAsDrawnAndSaid) {
   folder.write("zero.txt", "1000 0\n1100 0\n");
   folder.write("header.txt", "wavenumber absorbance\n900 1\n1001 2\n");
   folder.write("comment.csv", "# nu, T / %\n1001, 2\n1002, 3\n");
+  // JCAMP-DX in micrometres (10 um is 1000 cm-1), in percent transmittance.
+  folder.write("t.jdx",
+               "\xEF\xBB\xBF##TITLE=t\n##JCAMP-DX=5.01\n##XUNITS=MICROMETERS\n##YUNITS=%T\n"
+               "##XYPOINTS=(XY..XY)\n10,50 9.95,100\n##END=\n");
   const std::string kOutside =
       "broaden-batch: warning: 1 of the overlay's 2 points lies outside the grid (990 to 1110) "
       "and is not drawn\n";
@@ -205,6 +214,9 @@ TEST_F(PlotRunTest, SticksOverlayAndABlankSpectrumAsDrawnAndSaid) {
        {"set y2label 'A' noenhanced"},
        ""},
       {{"--overlay", "comment.csv"}, {"set y2label 'T / %' noenhanced"}, ""},
+      {{"--overlay", "t.jdx"},
+       {"set y2label 'absorbance' noenhanced", "1000 0.301029996"},
+       "broaden-batch: note: t.jdx:4: turned '%T' into absorbance, -log10(T), T in percent\n"},
   };
   for (const auto& c : cases) {
     FakeDriver driver(kDrawn);
