@@ -33,8 +33,6 @@ std::string normalised(std::string_view label) {
   return out;
 }
 
-std::string upper(std::string_view text) { return normalised(text); }
-
 enum class Table { none, xydata, xypoints, peaks };
 enum class Form { affn, sqz, dif, dup };
 
@@ -288,7 +286,7 @@ class Reader : public qc::SectionReader {
     if (b.table_line != 0)
       return fail(ReadFault::misplaced, 1,
                   "one data table a block, as at line " + std::to_string(b.table_line));
-    const std::string form = upper(value);
+    const std::string form = normalised(value);
     const std::string_view wanted = table == Table::xydata ? "(X++(Y..Y))" : "(XY..XY)";
     if (form != normalised(wanted))
       return fail(ReadFault::layout, column,
@@ -497,7 +495,7 @@ class Reader : public qc::SectionReader {
     if (b.yunits.line == 0)
       return fail(
           read_error(ReadFault::misplaced, b.table_line, 1, "a ##YUNITS= before the data table"));
-    const std::string y = upper(b.yunits.text);
+    const std::string y = normalised(b.yunits.text);  // units compared as labels are
     const bool percent = y.find('%') != std::string::npos || y.find("PERCENT") != std::string::npos;
     if (y.find("TRANSMITTANCE") != std::string::npos || y == "%T" || y == "T") {
       absorbance_of_transmittance(b, percent);
@@ -513,7 +511,7 @@ class Reader : public qc::SectionReader {
     if (b.xunits.line == 0)
       return fail(
           read_error(ReadFault::misplaced, b.table_line, 1, "an ##XUNITS= before the data table"));
-    const std::string x = upper(b.xunits.text);
+    const std::string x = normalised(b.xunits.text);  // "1/CM" -> "1CM"
     if (x == "1CM") {
       curve_.x_unit = JcampXUnit::per_centimetre;
     } else if (x == "NANOMETERS") {

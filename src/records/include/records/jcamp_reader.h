@@ -80,8 +80,8 @@ bool recognises_jcamp(std::string_view text) noexcept;
 ///   "##FIRSTX=1\n##LASTX=3\n##NPOINTS=3\n##XFACTOR=1\n##YFACTOR=0.5\n"
 ///   "##XYDATA=(X++(Y..Y))\n1 A J%\n##END=\n"
 ///     -> x {1, 2, 3}, y {0.5, 1, 1}, y_quantity "absorbance"
-///   the same with "1 A J%\n3 K\n" -> {3:3, count_mismatch... } as the
-///     check of line 13 ("K" is not the Y check value "B"): refused at 13:3
+///   the same with "1 A J%\n3 K\n" -> refused at 12:3, count_mismatch: "the Y
+///     check value 2 (the last Y of line 11), not 'K'"
 JcampRead read_jcamp(std::string_view text);
 
 /// The peak table of `text` as a line list (frequencies in cm-1 times
