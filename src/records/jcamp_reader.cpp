@@ -76,7 +76,7 @@ bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
 std::size_t affn_end(std::string_view text, std::size_t at) {
   std::size_t end = at + ((text[at] == '+' || text[at] == '-') ? 1 : 0);
   while (end < text.size() && (is_digit(text[end]) || text[end] == '.')) ++end;
-  if (end + 2 < text.size() + 0 && (text[end] == 'E' || text[end] == 'e') &&
+  if (end + 2 < text.size() && (text[end] == 'E' || text[end] == 'e') &&
       (text[end + 1] == '+' || text[end + 1] == '-') && is_digit(text[end + 2])) {
     end += 2;
     while (end < text.size() && is_digit(text[end])) ++end;
@@ -187,7 +187,9 @@ class Reader : public qc::SectionReader {
   bool read_lines() {
     while (next()) {
       const std::string_view text = uncommented(line_.text);
-      const std::size_t first = text.find_first_not_of(" \t");
+      // A byte-order mark is stepped over, its bytes counted in the columns.
+      const std::size_t from = line_.number == 1 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+      const std::size_t first = text.find_first_not_of(" \t", from);
       if (first == std::string_view::npos) continue;
       if (text.compare(first, 2, "##") == 0) {
         if (!label(text, first)) return false;

@@ -181,6 +181,7 @@ TEST(JcampReader, GivesItsPeakTableAsALineListAndRefusesACurve) {
   ASSERT_NE(row, nullptr);
   const std::string peaks = kCompound.substr(kCompound.find("##TITLE=peaks"));
   EXPECT_EQ(recognise_input("\n  ##TITLE = peaks\n").name, "jcamp");
+  EXPECT_FALSE(row->read("\xEF\xBB\xBF" + peaks, {}).error);
   EXPECT_EQ(recognise_input("# ##TITLE=\n1 2\n").name, "columns");
   const LineListRead read = row->read(peaks, {.columns = {}, .frequency_scale = 0.5});
   ASSERT_FALSE(read.error);

@@ -6,7 +6,8 @@
 //   - labelled records "##LABEL=value", a label compared once normalised
 //     (upper case; blanks, '-', '/' and '_' dropped: "##X UNITS=" is
 //     "##XUNITS="); "$$" to the end of a line is a comment; blank lines
-//     and unknown labels are skipped; lines end at LF or CRLF;
+//     and unknown labels are skipped; lines end at LF or CRLF; a UTF-8
+//     byte-order mark at the start is stepped over (counted in columns);
 //   - ##JCAMP-DX= 4.24, 5.00 or 5.01 (5.0, 5 too); any other refused;
 //   - the data table ##XYDATA=(X++(Y..Y)) in AFFN and every ASDF form
 //     (SQZ @A-Ia-i, DIF %J-Rj-r, DUP S-Zs, mixed in a line; in an AFFN
