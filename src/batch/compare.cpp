@@ -191,7 +191,7 @@ MeasuredOnGridResult measured_on_grid(std::span<const double> grid, std::span<co
     }
   }
   if (result.on_grid.points() < 3)
-    result.error = "compared over " + std::to_string(result.on_grid.points()) +
+    result.error = "the measurement spans " + std::to_string(result.on_grid.points()) +
                    " points of the grid: at least 3 are needed";
   return result;
 }

@@ -52,7 +52,7 @@ TEST(MeasuredOnGrid, TakesTheMeasurementAtTheGridPointsInsideBothRanges) {
   for (const AxisRange range : {AxisRange{20, 30}, AxisRange{4.5, 6.5}})
     EXPECT_EQ(
         measured_on_grid(grid, std::vector<double>{0, 10}, std::vector<double>{0, 1}, range).error,
-        "compared over " + std::to_string(range.a == 20 ? 0 : 2) +
+        "the measurement spans " + std::to_string(range.a == 20 ? 0 : 2) +
             " points of the grid: at least 3 are needed");
 }
 
