@@ -70,8 +70,10 @@ enum class Verdict { computed, mirror, undecided };
 std::string_view verdict_text(Verdict verdict) noexcept;
 
 /// |ESI| below this gives no decision. The ESI here is the difference of two
-/// area-weighted cosines (each in [0, 1]), so it lies in [-1, 1]; 0.1 is this
-/// program's own choice of a tenth of that span, not a published figure.
+/// area-weighted cosines (each in [0, 1]), so it lies in [-1, 1]; 0.1, a
+/// twentieth of that span, is this program's own choice: the literature
+/// (Debie et al., ChemPhysChem 12 (2011) 1542; Bruhn et al., Chirality 25
+/// (2013) 243) states its confidence in a normalisation of its own.
 inline constexpr double kEsiThreshold = 0.1;
 
 /// The enantiomeric similarity of computed f and measured g. With the
