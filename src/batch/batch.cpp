@@ -13,9 +13,11 @@
 #include <system_error>
 #include <thread>
 
+#include "batch/compare.h"
 #include "batch/gnuplot.h"
 #include "batch/grid.h"
 #include "batch/input_lines.h"
+#include "batch/measured.h"
 #include "batch/messages.h"
 #include "batch/options.h"
 #include "batch/output_formats.h"
@@ -28,7 +30,6 @@
 #include "numbers/double_to_shortest.h"
 #include "records/classic_spectrum.h"
 #include "records/columns_reader.h"
-#include "records/jcamp_reader.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
 #include "synthesis/processors.h"
@@ -58,106 +59,20 @@ GridResult grid_of(const BatchOptions& options) {
   return grid;
 }
 
-// The field `number` (from 1) of `line`, split as `delimiter` splits a
-// columns line list's fields; automatic: at each comma, semicolon or tab
-// where the line holds one (names may hold blanks: "T / %"), else at runs
-// of blanks. Empty where it has fewer.
-std::string_view field_of(std::string_view line, int number, Delimiter delimiter) {
-  const bool marked = line.find_first_of(",;\t") != std::string_view::npos;
-  const bool by_blanks =
-      delimiter == Delimiter::blank || (delimiter == Delimiter::automatic && !marked);
-  const std::string_view ends = by_blanks                           ? std::string_view(" \t")
-                                : delimiter == Delimiter::automatic ? ",;\t"
-                                : delimiter == Delimiter::comma     ? ","
-                                : delimiter == Delimiter::semicolon ? ";"
-                                                                    : "\t";
-  std::size_t start = 0;
-  for (int k = 1; start <= line.size(); ++k) {
-    if (by_blanks) start = std::min(line.find_first_not_of(ends, start), line.size());
-    const std::size_t end = std::min(line.find_first_of(ends, start), line.size());
-    std::string_view field = line.substr(start, end - start);
-    const std::size_t first = field.find_first_not_of(" \t");
-    field = first == std::string_view::npos
-                ? std::string_view()
-                : field.substr(first, field.find_last_not_of(" \t") - first + 1);
-    if (k == number) return field;
-    if (end == line.size()) break;
-    start = end + 1;
-  }
-  return {};
-}
-
-// The overlay's quantity as its file names it: the intensity's field of its
-// header row (the reader's note `header` tells its line), or else of the
-// comment line just before its first row ("# wavenumber absorbance").
-std::string overlay_quantity(std::string_view text, const ColumnLayout& layout,
-                             std::size_t header) {
-  std::size_t number = 0, start = 0;
-  std::string_view comment;
-  while (start < text.size()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
-    std::string_view line = text.substr(start, end - start);
-    ++number;
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos) continue;
-    if (line[first] == '#') {
-      comment = line.substr(first + 1);
-      continue;
-    }
-    const std::string_view named = number == header ? line.substr(0, line.find('#')) : comment;
-    return std::string(field_of(named, layout.intensity, layout.delimiter));
-  }
-  return {};
-}
-
-// The overlay's two columns, read as a columns line list is, and the label
-// of its axis (--overlay-label, or the quantity its file names); or a
-// JCAMP-DX file's curve, its abscissae put on the picture's `axis`, its
-// label the file's y quantity.
+// The overlay's points (read_measured: two columns, or a JCAMP-DX curve with
+// its abscissae put on the picture's `axis`) and the label of its axis
+// (--overlay-label, or the quantity its file names).
 LineTable read_overlay(const BatchOptions& options, FileSystem& files,
                        std::vector<Message>& messages, std::string& label, AxisUnit axis) {
   const std::string& name = options.plot.overlay;
   const std::unique_ptr<FileText> text = read_input(name, -1, files);
-  const std::string_view content = past_byte_order_mark(text->text());
-  const bool jcamp = recognises_jcamp(content);
-  JcampRead curve = jcamp ? read_jcamp(content) : JcampRead{};
-  LineListRead read =
-      jcamp ? LineListRead{}
-            : read_columns(text->text(), LineListOptions{.columns = options.plot.overlay_columns});
-  if (curve.error) read.error = std::move(curve.error);
-  if (read.error)
-    throw Failure{kBatchFailed, escaped(name) + ":" + std::to_string(read.error->line) + ":" +
-                                    std::to_string(read.error->column) + ": expected " +
-                                    read.error->expected};
-  if (jcamp) {
-    const AxisUnit unit = [&] {
-      switch (curve.curve.x_unit) {
-        case JcampXUnit::per_centimetre:
-          return AxisUnit::per_centimetre;
-        case JcampXUnit::nanometre:
-          return AxisUnit::nanometre;
-        case JcampXUnit::micrometre:
-          return AxisUnit::micrometre;
-      }
-      return AxisUnit::per_centimetre;
-    }();
-    for (double& x : curve.curve.x) x = converted(x, unit, axis);
-    read.table.frequency = std::move(curve.curve.x);
-    read.table.intensity = std::move(curve.curve.y);
-    read.notes = std::move(curve.curve.notes);
-  }
-  // The reader tells a header row by its first note (columns_reader.h).
-  const bool header = !jcamp && !read.notes.empty() &&
-                      read.notes.front().text.starts_with("skipped the header row");
-  label = !options.plot.overlay_label.empty() ? options.plot.overlay_label
-          : jcamp                             ? curve.curve.y_quantity
-                  : overlay_quantity(text->text(), options.plot.overlay_columns,
-                                     header ? read.notes.front().line : 0);
-  if (!options.quiet)
-    for (const LineListNote& note : read.notes)
-      messages.push_back(ReaderNote{name, note.line, note.text, false});
-  return std::move(read.table);
+  Measured measured =
+      read_measured(text->text(), name, options.plot.overlay_columns, axis, messages);
+  label = !options.plot.overlay_label.empty() ? options.plot.overlay_label : measured.label;
+  LineTable table;
+  table.frequency = std::move(measured.x);
+  table.intensity = std::move(measured.y);
+  return table;
 }
 
 // The first line of `messages` that holds more than blanks, without them.
@@ -523,11 +438,204 @@ void write_sticks(const RunPlan& plan, Sink& sink, std::vector<FileIdentity>& wr
   sink.finish(written);
 }
 
-// The picture of the spectrum, its sticks and the overlay, drawn once the
-// data are whole: a picture that fails loses nothing.
+// A comparison with a measured spectrum (--compare): the measurement, its
+// points on the grid, the ranges fitted and the fit, the scores at the end.
+struct Comparison {
+  Measured measured;
+  MeasuredOnGrid on_grid;
+  std::vector<FitRange> ranges;
+  std::optional<FitResult> fit;
+  Scores scores;
+  bool signed_spectrum = false;
+};
+
+// The unit a fitted parameter is in: a shift in the lines' broadening unit
+// (eV for excitations), a width in the widths' unit; none for the scale.
+std::optional<AxisUnit> fit_unit(FitParameter parameter, const RunPlan& plan,
+                                 const BatchOptions& options) {
+  switch (parameter) {
+    case FitParameter::scale:
+      return std::nullopt;
+    case FitParameter::shift:
+      return plan.read.lines.broadening;
+    case FitParameter::fwhm:
+      return options.width_unit.value_or(plan.read.lines.broadening);
+  }
+  return std::nullopt;
+}
+
+// The ranges fitted: as given, else each parameter's default in its unit:
+// scale 0.9 to 1.1; shift -1 to 1 eV (-100 to 100 cm-1); fwhm 0.05 to 1 eV
+// (2 to 60 cm-1). Refuses a parameter the spectrum does not take: the scale
+// moves vibrations, the shift excitations, a line list takes both.
+std::vector<FitRange> fit_ranges(const RunPlan& plan, const BatchOptions& options) {
+  const std::optional<SpectrumKind> kind = plan.read.lines.kind;
+  const bool vibrational = kind && (*kind == SpectrumKind::ir || *kind == SpectrumKind::raman);
+  std::vector<FitRange> ranges;
+  for (const FitAsked& asked : options.compare.fit) {
+    const FitParameter p = asked.parameter;
+    if (kind && (p == FitParameter::scale) != vibrational && p != FitParameter::fwhm)
+      throw Failure{kBatchUsageError,
+                    std::string("--fit ") + (vibrational ? "shift" : "scale") + " does not fit " +
+                        std::string(spectrum_kind_row(*kind).name) + " spectra: fit " +
+                        (vibrational ? "the scale of vibrations" : "the shift of excitations")};
+    const bool ev = fit_unit(p, plan, options) == AxisUnit::electronvolt;
+    const AxisRange range = asked.range.value_or(
+        p == FitParameter::scale   ? AxisRange{0.9, 1.1}
+        : p == FitParameter::shift ? (ev ? AxisRange{-1, 1} : AxisRange{-100, 100})
+        : ev                       ? AxisRange{0.05, 1.0}
+                                   : AxisRange{2, 60});
+    ranges.push_back({p, range.a, range.b});
+  }
+  return ranges;
+}
+
+// `plan` at the values `v` of `ranges`' parameters, from `base`: each
+// position scaled about --shift and shifted (in the broadening unit), the
+// common width replaced; the grid kept.
+void move_to(RunPlan& plan, const RunPlan& base, const BatchOptions& options,
+             std::span<const FitRange> ranges, const FitValues& v) {
+  const auto fitted = [&](FitParameter p) {
+    return std::any_of(ranges.begin(), ranges.end(),
+                       [&](const FitRange& r) { return r.parameter == p; });
+  };
+  const bool scale = fitted(FitParameter::scale), shift = fitted(FitParameter::shift);
+  const std::vector<double>& from = base.read.lines.table.frequency;
+  std::vector<double>& to = plan.read.lines.table.frequency;
+  for (std::size_t k = 0; k < from.size(); ++k) {
+    double p = from[k];
+    if (scale) p = (p - options.shift) * v.scale + options.shift;
+    if (shift) p += v.shift;
+    to[k] = p;
+  }
+  if (!fitted(FitParameter::fwhm)) return;
+  ProfileParameters profile = options.profile;
+  for (const ShapeWidth& width : line_shape_row(profile.shape)->widths)
+    if (width.name == "fwhm") profile.*width.field = v.fwhm / width.divisor;
+  plan.profile = profile_in_unit(profile, options.width_unit, plan.read.lines.broadening);
+}
+
+// The plan at the fitted values, its sticks moved as the lines are and its
+// headers told the values (fitted-scale=0.9612).
+void take_fitted(RunPlan& plan, const BatchOptions& options, const Comparison& c) {
+  const RunPlan base = plan;
+  move_to(plan, base, options, c.ranges, c.fit->values);
+  BatchOptions moved = options;
+  for (const FitRange& r : c.ranges) {
+    const double value = c.fit->values[r.parameter];
+    if (r.parameter == FitParameter::scale) moved.scale = value;
+    if (r.parameter == FitParameter::shift) moved.shift = value;
+    const std::string key =
+        std::string("fitted-") + (r.parameter == FitParameter::scale   ? "scale"
+                                  : r.parameter == FitParameter::shift ? "shift"
+                                                                       : "fwhm");
+    plan.header.add(key, shortest(value));
+    plan.sticks_header.add(key, shortest(value));
+  }
+  plan.read.sticks = sticks_of(plan.read.lines, moved, plan.read.axis);
+}
+
+// Reads the measurement, takes it on the grid and fits (the plan then at the
+// fitted values). Throws BatchFailure: the reading, fewer than 3 points, a
+// parameter the spectrum does not take.
+Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSystem& files,
+                              std::vector<Message>& messages, std::ostream& err) {
+  Comparison c;
+  const std::unique_ptr<FileText> text = read_input(options.compare.file, -1, files);
+  c.measured = read_measured(text->text(), options.compare.file, options.compare.columns,
+                             plan.read.axis, messages);
+  MeasuredOnGridResult taken =
+      measured_on_grid(plan.grid.x, c.measured.x, c.measured.y, options.compare.range);
+  if (!taken.error.empty())
+    throw Failure{kBatchFailed, escaped(options.compare.file) + ": " + taken.error};
+  c.on_grid = std::move(taken.on_grid);
+  const LineTable& table = plan.read.lines.table;
+  c.signed_spectrum = plan.read.lines.kind
+                          ? *plan.read.lines.kind == SpectrumKind::ecd
+                          : std::any_of(table.intensity.begin(), table.intensity.end(),
+                                        [](double v) { return v < 0.0; });
+  c.ranges = fit_ranges(plan, options);
+  if (c.ranges.empty()) return c;
+  RunPlan work = plan;
+  const SpectrumAt at = [&](const FitValues& v) {
+    move_to(work, plan, options, c.ranges, v);
+    return computed(work, options, BatchTerminal{}, err);
+  };
+  FitValues start;
+  start.fwhm = profile_fwhm(options.profile);
+  c.fit = fit(c.on_grid, at, FitRequest{c.ranges, start, options.compare.score, c.signed_spectrum});
+  take_fitted(plan, options, c);
+  return c;
+}
+
+// The scores of `y`, told on standard error (Compared).
+void score_comparison(Comparison& c, const RunPlan& plan, std::span<const double> y,
+                      const BatchOptions& options, std::vector<Message>& messages) {
+  c.scores = scores_of(taken_at(y, c.on_grid.index), c.on_grid.value, c.signed_spectrum);
+  Compared told;
+  told.experiment = options.compare.file;
+  told.first = c.on_grid.first;
+  told.last = c.on_grid.last;
+  told.points = c.on_grid.points();
+  told.axis = plan.read.axis;
+  told.score = options.compare.score;
+  const bool cos = options.compare.score == Score::cosine;
+  told.after = cos ? c.scores.cosine : c.scores.pearson;
+  if (c.fit) {
+    told.fit = true;
+    told.before = cos ? c.fit->before.cosine : c.fit->before.pearson;
+    for (const FitRange& r : c.ranges)
+      told.fitted.push_back(
+          {r.parameter, c.fit->values[r.parameter], fit_unit(r.parameter, plan, options)});
+  }
+  told.enantiomer = c.scores.enantiomer;
+  messages.push_back(std::move(told));
+}
+
+// The report of the comparison as JSON (report_json).
+void write_report(const Comparison& c, const BatchOptions& options, Sink& report,
+                  std::vector<FileIdentity>& written) {
+  CompareReport json{options.compare.file,
+                     c.on_grid.first,
+                     c.on_grid.last,
+                     c.on_grid.points(),
+                     c.scores,
+                     c.fit,
+                     {},
+                     c.signed_spectrum};
+  for (const FitRange& r : c.ranges) json.fitted.push_back(r.parameter);
+  report.write(report_json(json));
+  report.finish(written);
+}
+
+// The measurement drawn over the computed spectrum, by the least-squares
+// factor that takes it onto it over the compared points, its score in the key.
+PlotOverlay compared_overlay(const Comparison& c, std::span<const double> y,
+                             const BatchOptions& options) {
+  double my = 0.0, mm = 0.0;
+  for (std::size_t k = 0; k < c.on_grid.points(); ++k) {
+    my += c.on_grid.value[k] * y[c.on_grid.index[k]];
+    mm += c.on_grid.value[k] * c.on_grid.value[k];
+  }
+  const bool cos = options.compare.score == Score::cosine;
+  const std::optional<double> score = cos ? c.scores.cosine : c.scores.pearson;
+  char number[32] = "none";
+  if (score) std::snprintf(number, sizeof number, "%.2f", *score);
+  return PlotOverlay{
+      .curve = {c.measured.x, c.measured.y},
+      .name = options.compare.file + " (" + (cos ? "cosine " : "pearson ") + number + ")",
+      .label = c.measured.label,
+      .own_axis = false,
+      .factor = mm > 0.0 && std::isfinite(my / mm) ? my / mm : 1.0};
+}
+
+// The picture of the spectrum, its sticks and the overlay (or the compared
+// measurement), drawn once the data are whole: a picture that fails loses
+// nothing.
 void draw(const RunPlan& plan, std::span<const double> y, const LineTable& overlay,
-          const std::string& overlay_label, const BatchOptions& options, PlotDriver& driver,
-          AtomicFile& file, std::span<const FileIdentity> written, std::vector<Message>& messages) {
+          const std::string& overlay_label, const Comparison* compared, const BatchOptions& options,
+          PlotDriver& driver, AtomicFile& file, std::span<const FileIdentity> written,
+          std::vector<Message>& messages) {
   PlotRequest request{.format = options.plot.format,
                       .width = options.plot.width,
                       .height = options.plot.height,
@@ -543,6 +651,9 @@ void draw(const RunPlan& plan, std::span<const double> y, const LineTable& overl
                             .shift = options.plot.overlay_shift,
                             .own_axis = options.plot.overlay_scale == OverlayScale::axis};
   if (!options.plot.overlay.empty()) request.overlay = &drawn_overlay;
+  const PlotOverlay measured =
+      compared != nullptr ? compared_overlay(*compared, y, options) : PlotOverlay{};
+  if (compared != nullptr && options.plot.overlay.empty()) request.overlay = &measured;
   draw_picture(request, driver, file, written, messages);
 }
 
@@ -552,8 +663,22 @@ struct RunOutputs {
   Sink data;
   std::unique_ptr<AtomicFile> picture;
   std::optional<Sink> sticks;
+  std::optional<Sink> report;
   std::vector<FileIdentity> written;
 };
+
+// The outputs, prepared before any work: an existing file ends the run at once.
+RunOutputs prepared_outputs(const BatchOptions& options, std::ostream& out, FileSystem& files) {
+  RunOutputs outputs{
+      Sink(options, out, files), picture_file(options, files), std::nullopt, std::nullopt, {}};
+  if (!options.sticks.empty())
+    outputs.sticks.emplace(options.sticks, false, options.force, out, files,
+                           " (give --sticks - and send standard output to it)");
+  if (!options.compare.report.empty())
+    outputs.report.emplace(options.compare.report, false, options.force, out, files,
+                           " (give --report - and send standard output to it)");
+  return outputs;
+}
 
 int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, std::ostream& err,
                 FileSystem& files, const BatchTerminal& terminal, PlotDriver& driver,
@@ -562,32 +687,34 @@ int run_checked(const BatchOptions& options, int input_fd, std::ostream& out, st
   // A refused grid ends the run before any work too. (Without --from and
   // --to an output's grid spans its lines: it is made once they are read.)
   GridResult preset = options.classic ? GridResult() : grid_of(options);
-  RunOutputs outputs{Sink(options, out, files), picture_file(options, files), std::nullopt, {}};
-  if (!options.sticks.empty())
-    outputs.sticks.emplace(options.sticks, false, options.force, out, files,
-                           " (give --sticks - and send standard output to it)");
+  RunOutputs outputs = prepared_outputs(options, out, files);
   LinesPlan read = read_inputs(options, input_fd, files, log.messages);
   if (options.classic) {
     write_classic(read, options, outputs.data, outputs.written, log, err);
     return kBatchDone;
   }
-  const RunPlan plan = plan_run(std::move(read), options, std::move(preset));
+  RunPlan plan = plan_run(std::move(read), options, std::move(preset));
   std::string overlay_label;
   const bool overlaid = !options.plot.overlay.empty();
   const LineTable overlay =
       overlaid ? read_overlay(options, files, log.messages, overlay_label, plan.read.axis)
                : LineTable();
+  std::optional<Comparison> compared;
+  if (!options.compare.file.empty())
+    compared = prepare_comparison(plan, options, files, log.messages, err);
   log.flush(options.quiet, err);
   const std::vector<double> y = computed(plan, options, terminal, err);
   spectrum_messages(plan, y, outputs.sticks || (outputs.picture && plan.sticks_drawn),
                     overlaid ? &overlay : nullptr, options.plot.overlay_shift,
                     outputs.picture != nullptr, log.messages);
+  if (compared) score_comparison(*compared, plan, y, options, log.messages);
   log.flush(options.quiet, err);
   write_spectrum(plan, y, options, outputs.data, outputs.written);
   if (outputs.sticks) write_sticks(plan, *outputs.sticks, outputs.written);
+  if (outputs.report) write_report(*compared, options, *outputs.report, outputs.written);
   if (outputs.picture)
-    draw(plan, y, overlay, overlay_label, options, driver, *outputs.picture, outputs.written,
-         log.messages);
+    draw(plan, y, overlay, overlay_label, compared ? &*compared : nullptr, options, driver,
+         *outputs.picture, outputs.written, log.messages);
   return kBatchDone;
 }
 

@@ -1,6 +1,7 @@
 #include "batch/messages.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include "batch/input_lines.h"
 #include "batch/spectrum_kinds.h"
@@ -32,6 +33,36 @@ std::string coarse_text(const CoarseGrid& m) {
          " or less draws the peaks)";
 }
 
+// A score for a message, "none" where there is none.
+std::string score_text(const std::optional<double>& score) {
+  return score ? short_number(*score) : std::string("none");
+}
+
+std::string compared_text(const Compared& m) {
+  std::ostringstream text;
+  char first[32], last[32];  // the range to six digits: "400 to 4000"
+  std::snprintf(first, sizeof first, "%.6g", m.first);
+  std::snprintf(last, sizeof last, "%.6g", m.last);
+  text << "compared with " << escaped(m.experiment) << " over " << first << " to " << last << " "
+       << axis_row(m.axis).symbol << " (" << m.points
+       << " points): " << kScores[static_cast<std::size_t>(m.score)].name << " "
+       << score_text(m.after);
+  if (m.fit) text << " (" << score_text(m.before) << " before the fit)";
+  for (const Compared::Value& v : m.fitted) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.4g", v.value);
+    text << (v.parameter == FitParameter::scale   ? ", scale "
+             : v.parameter == FitParameter::shift ? ", shift "
+                                                  : ", fwhm ")
+         << number;
+    if (v.unit) text << " " << axis_row(*v.unit).symbol;
+  }
+  if (m.enantiomer)
+    text << "; ESI " << score_text(m.enantiomer->esi) << ": "
+         << verdict_text(m.enantiomer->verdict);
+  return text.str();
+}
+
 std::string outside_text(const LinesOutside& m) {
   return std::to_string(m.outside) + " of " + std::to_string(m.lines) +
          (m.lines == 1 ? " line" : " lines") + (m.outside == 1 ? " lies" : " lie") +
@@ -46,7 +77,8 @@ bool is_warning(const Message& message) noexcept {
       Overloaded{[](const ReaderNote& m) { return m.warning; },
                  [](const RamanWithoutLaser&) { return false; },
                  [](const EpsilonCrossSections&) { return false; },
-                 [](const DrawingNote&) { return false; }, [](const auto&) { return true; }},
+                 [](const DrawingNote&) { return false; }, [](const Compared&) { return false; },
+                 [](const auto&) { return true; }},
       message);
 }
 
@@ -95,7 +127,8 @@ std::string message_text(const Message& message) {
                    " points: give --step or --points for fewer" +
                    (m.wavelengths ? " (--axis um draws wavelengths in micrometres)" : "");
           },
-          [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); }},
+          [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); },
+          [](const Compared& m) { return compared_text(m); }},
       message);
 }
 

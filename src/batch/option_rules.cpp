@@ -181,7 +181,7 @@ void check_classic_fixed(const Given& given) {
   if (const std::optional<Option> option =
           first_given(given, {O::columns, O::scale, O::cutoff, O::line_unit, O::axis, O::units,
                               O::laser, O::temperature, O::rotatory, O::shift, O::sticks,
-                              O::inputs_from, O::weights, O::boltzmann}))
+                              O::inputs_from, O::weights, O::boltzmann, O::compare}))
     refuse(name_of(*option));
   for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
     if (i != kSigma && given.quantity(i)) refuse(option_of(kShapeQuantities[i].name));
@@ -575,6 +575,56 @@ std::string normalisation_name(Normalisation normalisation) {
   throw std::logic_error("a normalisation without a row");
 }
 
+// The options of a comparison without --compare.
+void check_compare_needed(const Given& given) {
+  if (given(O::compare)) return;
+  if (const std::optional<Option> option =
+          first_given(given, {O::compare_columns, O::compare_range, O::report, O::fit, O::score}))
+    throw UsageError{name_of(*option) + " is for --compare FILE"};
+}
+
+// --report FILE: not where the spectrum, its sticks or the picture goes.
+void check_report(const Values& v, BatchOptions& o) {
+  if (v.report.empty()) throw UsageError{"--report needs a file name"};
+  if (v.report == "-" && ((o.data_output && o.output == "-") || o.sticks == "-"))
+    throw UsageError{"--report - writes the report to standard output: give the spectrum -o FILE" +
+                     std::string(o.sticks == "-" ? " and the sticks a file" : "")};
+  for (const auto& [name, other] : {std::pair{"-o", &o.output}, std::pair{"--plot", &o.plot.file},
+                                    std::pair{"--sticks", &o.sticks}})
+    if (v.report != "-" && !other->empty() && *other != "-" && same_file(v.report, *other))
+      throw UsageError{std::string("--report and ") + name + " name the same file"};
+  o.compare.report = v.report;
+}
+
+// --fit: the scale and the shift not set by their options too; a width
+// only for a shape of one.
+void check_fit(const Given& given, const LineShapeRow& shape, BatchOptions& o) {
+  for (const FitAsked& asked : o.compare.fit) {
+    if (asked.parameter == FitParameter::scale && given(O::scale))
+      throw UsageError{"--fit scale and --scale both set the scale: give one"};
+    if (asked.parameter == FitParameter::shift && given(O::shift))
+      throw UsageError{"--fit shift and --shift both set the shift: give one"};
+    // The width given (one is needed) is where the fit of fwhm starts.
+    if (asked.parameter == FitParameter::fwhm && shape.all_widths)
+      throw UsageError{"--fit fwhm fits shapes of one width, not " + std::string(shape.name)};
+  }
+}
+
+// The comparison with a measured spectrum.
+void check_compare(const Given& given, const Values& v, const LineShapeRow& shape,
+                   BatchOptions& o) {
+  if (!given(O::compare)) return;
+  CompareOptions& c = o.compare;
+  if (v.compare.empty() || v.compare == "-")
+    throw UsageError{"--compare needs a file name (standard input holds the line list)"};
+  c.file = v.compare;
+  if (given(O::compare_columns)) c.columns = field_pair("--compare-columns", v.compare_columns);
+  if (given(O::compare_range)) c.range = axis_range(v.compare_range);
+  if (given(O::report)) check_report(v, o);
+  if (given(O::fit)) c.fit = fit_list(v.fit);
+  check_fit(given, shape, o);
+  c.score = row_named("--score", v.score, kScores).score;
+}
 }  // namespace
 
 BatchOptions checked_options(const Given& given, Values v) {
@@ -584,6 +634,7 @@ BatchOptions checked_options(const Given& given, Values v) {
   if (v.classic && given(O::plot))
     throw UsageError{"--plot does not fit --classic, which writes the classic records alone"};
   check_plot(given, v, o);
+  check_compare_needed(given);
   if (v.classic) {
     check_classic(given, v, o);
     return o;
@@ -603,6 +654,7 @@ BatchOptions checked_options(const Given& given, Values v) {
   o.other_fields.append(spectrum);
   check_grid(given, v, o, o.grid_fields);
   check_format(given, v, o);
+  check_compare(given, v, shape, o);
   o.range_given = given(O::from);
   HeaderFields all = o.shape_fields;
   all.append(o.grid_fields);

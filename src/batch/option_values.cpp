@@ -132,6 +132,10 @@ ColumnLayout column_layout(const std::string& text) {
 }
 
 ColumnLayout overlay_layout(const std::string& text) {
+  return field_pair("--overlay-columns", text);
+}
+
+ColumnLayout field_pair(const char* option, const std::string& text) {
   const std::size_t comma = text.find(',');
   const auto field = [&](const std::string& part) {
     std::int64_t number = 0;
@@ -148,7 +152,8 @@ ColumnLayout overlay_layout(const std::string& text) {
   }
   if (comma == std::string::npos || layout.frequency == 0 || layout.intensity == 0 ||
       layout.frequency == layout.intensity)
-    throw UsageError{"--overlay-columns takes two different field numbers from 1 up, as X,Y, not " +
+    throw UsageError{std::string(option) +
+                     " takes two different field numbers from 1 up, as X,Y, not " +
                      option_quoted(text)};
   return layout;
 }
@@ -183,6 +188,75 @@ std::vector<double> weight_list(const std::string& text) {
       throw UsageError{"--weights must be finite numbers, not " + option_quoted(part)};
     weights.push_back(weight);
     if (comma == std::string::npos) return weights;
+    start = comma + 1;
+  }
+}
+
+namespace {
+
+// The decimal `text` as a double; NaN where it is none.
+double number(std::string_view text) {
+  const DecimalScan scan = scan_decimal(text, kColumnsGrammar);
+  return scan.error == DecimalError::none && !scan.empty ? scan_to_double(scan) : std::nan("");
+}
+
+}  // namespace
+
+AxisRange axis_range(const std::string& text) {
+  const std::size_t comma = text.find(',');
+  if (comma != std::string::npos) {
+    const AxisRange range{number(text.substr(0, comma)), number(text.substr(comma + 1))};
+    if (std::isfinite(range.a) && std::isfinite(range.b) && range.a != range.b) return range;
+  }
+  throw UsageError{"--compare-range takes two different finite numbers, as A,B, not " +
+                   option_quoted(text)};
+}
+
+namespace {
+
+// One item of --fit: NAME or NAME=LOW:HIGH; nothing where it is neither.
+std::optional<FitAsked> fit_item(std::string_view item) {
+  constexpr std::pair<std::string_view, FitParameter> kNames[] = {
+      {"scale", FitParameter::scale}, {"shift", FitParameter::shift}, {"fwhm", FitParameter::fwhm}};
+  const std::size_t equals = item.find('=');
+  const std::string_view name = item.substr(0, equals);
+  const auto named = std::find_if(std::begin(kNames), std::end(kNames),
+                                  [&](const auto& row) { return row.first == name; });
+  if (named == std::end(kNames)) return std::nullopt;
+  FitAsked asked{named->second, std::nullopt};
+  if (equals == std::string_view::npos) return asked;
+  const std::string_view bounds = item.substr(equals + 1);
+  const std::size_t colon = bounds.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const AxisRange range{number(bounds.substr(0, colon)), number(bounds.substr(colon + 1))};
+  const bool positive = asked.parameter != FitParameter::shift;
+  if (!(std::isfinite(range.a) && std::isfinite(range.b) && range.a <= range.b) ||
+      (positive && !(range.a > 0.0)))
+    return std::nullopt;
+  asked.range = range;
+  return asked;
+}
+
+}  // namespace
+
+std::vector<FitAsked> fit_list(const std::string& text) {
+  std::vector<FitAsked> list;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string_view item = std::string_view(text).substr(start, comma - start);
+    const std::optional<FitAsked> asked = fit_item(item);
+    if (!asked)
+      throw UsageError{
+          "--fit takes scale, shift and fwhm, as NAME or NAME=LOW:HIGH (LOW not above "
+          "HIGH, scale and fwhm above 0) joined by commas, not " +
+          option_quoted(std::string(item))};
+    for (const FitAsked& before : list)
+      if (before.parameter == asked->parameter)
+        throw UsageError{"--fit names " + std::string(item.substr(0, item.find('='))) +
+                         " twice: give each parameter once"};
+    list.push_back(*asked);
+    if (comma == std::string::npos) return list;
     start = comma + 1;
   }
 }

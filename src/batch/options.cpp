@@ -255,6 +255,21 @@ void add_picture_options(Registrar& add, Values& v) {
              "Its axis's label, its quantity (default: its header's)", "TEXT");
 }
 
+void add_compare_options(Registrar& add, Values& v) {
+  add.heading("Comparison with a measured spectrum");
+  add.option(Option::compare, v.compare,
+             "Score the computed spectrum against the one in FILE (columns) on its grid", "FILE");
+  add.option(Option::compare_columns, v.compare_columns,
+             "Its fields of abscissa and intensity (default 1,2)", "X,Y");
+  add.option(Option::compare_range, v.compare_range, "Compare only from A to B on the output axis",
+             "A,B");
+  add.option(Option::report, v.report, "Write the scores and the fit as JSON to FILE (- stdout)",
+             "FILE");
+  add.option(Option::fit, v.fit,
+             "Fit scale, shift and/or fwhm, each in a range: scale=0.9:1.1,fwhm=2:60", "LIST");
+  add.option(Option::score, v.score, helped(kScores), "NAME");
+}
+
 // Every option, in the order of --help; each at most once, and flags
 // without values: refused by check_repeats and command_line_error, in this
 // program's words.
@@ -269,6 +284,7 @@ Registered add_options(CLI::App& app, Values& v) {
   add_shape_options(add, v);
   add_grid_and_output_options(add, v);
   add_picture_options(add, v);
+  add_compare_options(add, v);
   add.heading("Output");
   add.flag(Option::classic, v.classic,
            "The classic preset: fixed records, Gaussians of --sigma, the classic grid and records");

@@ -189,6 +189,7 @@ std::string terminal_commands(const PlotRequest& request) {
 double overlay_factor_of(const PlotRequest& request) {
   const PlotOverlay* overlay = request.overlay;
   if (overlay == nullptr || overlay->own_axis) return 1.0;
+  if (overlay->factor) return *overlay->factor;
   const double computed = largest(request.spectrum.y);
   const double measured = largest(overlay->curve.y);
   return computed > 0.0 && measured > 0.0 ? computed / measured : 1.0;

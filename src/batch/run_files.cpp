@@ -49,12 +49,17 @@ void check_outputs_apart(const BatchOptions& options, FileSystem& files) {
       options.data_output ? place(options.output) : std::nullopt;
   const std::optional<OutputPlace> plot = place(options.plot.file);
   const std::optional<OutputPlace> sticks = place(options.sticks);
+  const std::optional<OutputPlace> report = place(options.compare.report);
   const auto same = [](const auto& a, const auto& b) { return a && b && *a == *b; };
   if (same(output, plot))
     throw Failure{kBatchUsageError,
                   "--plot and -o name the same file " + quoted(options.plot.file)};
   if (same(sticks, output)) throw Failure{kBatchUsageError, "--sticks and -o name the same file"};
   if (same(sticks, plot)) throw Failure{kBatchUsageError, "--sticks and --plot name the same file"};
+  for (const auto& [other, name] :
+       {std::pair{&output, "-o"}, std::pair{&plot, "--plot"}, std::pair{&sticks, "--sticks"}})
+    if (same(report, *other))
+      throw Failure{kBatchUsageError, std::string("--report and ") + name + " name the same file"};
 }
 
 namespace {

@@ -508,3 +508,62 @@ TEST(ParseCommandLine, RefusesPictureOptionsThatDoNotFit) {
 
 }  // namespace
 }  // namespace broaden
+
+namespace broaden {
+namespace {
+
+// The comparison's options: what they set, and every refusal (nullptr: taken).
+TEST(ParseCommandLine, TheComparisonItsRangeFitAndReport) {
+  const struct {
+    std::vector<const char*> arguments;
+    const char* message;
+  } cases[] = {
+      {{"--compare", "e.csv", "--compare-columns", "2,3", "--compare-range", "4000,400", "--fit",
+        "scale=0.95:1.05,fwhm", "--score", "Pearson", "--report", "r.json"},
+       nullptr},
+      {{"--fit", "scale"}, "--fit is for --compare FILE"},
+      {{"--report", "r.json"}, "--report is for --compare FILE"},
+      {{"--score", "cosine"}, "--score is for --compare FILE"},
+      {{"--compare-range", "1,2"}, "--compare-range is for --compare FILE"},
+      {{"--compare", "-"}, "--compare needs a file name"},
+      {{"--compare", "e.csv", "--compare-columns", "2,2"},
+       "--compare-columns takes two different field numbers"},
+      {{"--compare", "e.csv", "--compare-range", "5,5"}, "--compare-range takes two different"},
+      {{"--compare", "e.csv", "--compare-range", "5,inf"}, "--compare-range takes two different"},
+      {{"--compare", "e.csv", "--fit", "width"}, "--fit takes scale, shift and fwhm"},
+      {{"--compare", "e.csv", "--fit", "scale=1.1:0.9"}, "not 'scale=1.1:0.9'"},
+      {{"--compare", "e.csv", "--fit", "fwhm=0:4"}, "not 'fwhm=0:4'"},
+      {{"--compare", "e.csv", "--fit", "shift=-1:1,shift"}, "--fit names shift twice"},
+      {{"--compare", "e.csv", "--fit", "scale", "--scale", "0.96"}, "--fit scale and --scale"},
+      {{"--compare", "e.csv", "--fit", "shift", "--shift", "0.1"}, "--fit shift and --shift"},
+      {{"--compare", "e.csv", "--score", "r2"}, "--score takes"},
+      {{"--compare", "e.csv", "--report", "-"}, "--report - writes the report to standard output"},
+      {{"--compare", "e.csv", "--report", "s.tsv", "-o", "./s.tsv"},
+       "--report and -o name the same file"},
+  };
+  for (const auto& c : cases) {
+    std::vector<const char*> arguments = c.arguments;
+    arguments.insert(arguments.begin(), {"--fwhm", "10"});
+    const Command command = parse(arguments);
+    if (c.message == nullptr) {
+      ASSERT_EQ(command.action, CommandAction::run) << command.text;
+      const CompareOptions& o = command.options.compare;
+      EXPECT_EQ(o.columns.frequency, 2);
+      EXPECT_EQ(o.range->a, 4000.0);
+      ASSERT_EQ(o.fit.size(), 2u);
+      EXPECT_EQ(o.fit[0].range->b, 1.05);
+      EXPECT_FALSE(o.fit[1].range);
+      EXPECT_EQ(o.score, Score::pearson);
+      continue;
+    }
+    EXPECT_EQ(command.action, CommandAction::usage_error) << c.message;
+    EXPECT_NE(command.text.find(c.message), std::string::npos)
+        << "expected '" << c.message << "' in '" << command.text << "'";
+  }
+  const Command voigt = parse({"--shape", "voigt", "--gaussian-fwhm", "1", "--lorentzian-fwhm", "1",
+                               "--compare", "e.csv", "--fit", "fwhm"});
+  EXPECT_EQ(voigt.text, "--fit fwhm fits shapes of one width, not voigt");
+}
+
+}  // namespace
+}  // namespace broaden

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -72,6 +73,26 @@ struct LargeGrid {
   std::size_t points = 0;
   bool wavelengths = false;
 };
+/// What --compare found: over which range of the axis and how many points,
+/// the score (`score`, with its value before a fit), the values fitted with
+/// the unit of each (none for scale), and for a signed spectrum the ESI and
+/// its verdict.
+struct Compared {
+  std::string experiment;
+  double first = 0.0, last = 0.0;
+  std::size_t points = 0;
+  AxisUnit axis = AxisUnit::per_centimetre;
+  Score score = Score::cosine;
+  std::optional<double> after, before;
+  struct Value {
+    FitParameter parameter;
+    double value;
+    std::optional<AxisUnit> unit;
+  };
+  std::vector<Value> fitted;
+  std::optional<Enantiomer> enantiomer;
+  bool fit = false;
+};
 /// The drawing program's own first words on a picture it drew.
 struct DrawingNote {
   std::string text;
@@ -79,7 +100,7 @@ struct DrawingNote {
 
 using Message = std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines,
                              GivenTwice, WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles,
-                             BlankPicture, OverlayOutside, LargeGrid, DrawingNote>;
+                             BlankPicture, OverlayOutside, LargeGrid, DrawingNote, Compared>;
 
 /// Whether `message` is a warning (else a note).
 bool is_warning(const Message& message) noexcept;
@@ -89,6 +110,8 @@ bool is_warning(const Message& message) noexcept;
 /// messages show them:
 ///   ReaderNote{"a.txt", 3, "a blank line"} -> "a.txt:3: a blank line"
 ///   NoLines{"b.log"} -> "'b.log' holds no lines: it adds nothing to the spectrum"
+///   Compared{...} -> "compared with exp.csv over 400 to 4000 cm-1 (1801 points): cosine 0.912
+///     (0.801 before the fit), scale 0.9612, fwhm 12.3 cm-1"
 ///   LargeGrid{746428, true} -> "the grid spanning the lines has 746428 points: give --step
 ///     or --points for fewer (--axis um draws wavelengths in micrometres)"
 std::string message_text(const Message& message);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/compare.h"
 #include "batch/header_fields.h"
 #include "batch/plot.h"
 #include "line_shapes/line_profiles.h"
@@ -50,6 +51,34 @@ struct PlotOptions {
   OverlayScale overlay_scale = OverlayScale::axis;
   double overlay_shift = 0.0;
   std::string overlay_label;  ///< --overlay-label; empty: the overlay's header names it
+};
+
+/// --score: the score a fit maximises, the default first.
+struct ScoreRow {
+  Score score;
+  std::string_view name;
+  std::string_view help;
+};
+inline constexpr ScoreRow kScores[] = {
+    {Score::cosine, "cosine", "the cosine of the two curves"},
+    {Score::pearson, "pearson", "their correlation coefficient"},
+};
+
+/// One parameter --fit names, with its range where given (low <= high;
+/// else the default of its kind, compare_run).
+struct FitAsked {
+  FitParameter parameter = FitParameter::scale;
+  std::optional<AxisRange> range;
+};
+
+/// The comparison --compare asks for, checked.
+struct CompareOptions {
+  std::string file;                ///< the measured spectrum; empty: no comparison
+  ColumnLayout columns;            ///< its x and y fields, by default 1,2
+  std::optional<AxisRange> range;  ///< --compare-range on the output axis
+  std::string report;              ///< --report FILE; empty: none, "-": standard output
+  std::vector<FitAsked> fit;       ///< --fit, in the order given
+  Score score = Score::cosine;
 };
 
 /// A checked command line.
@@ -115,6 +144,7 @@ struct BatchOptions {
   /// false: the spectrum's text is written nowhere (--plot without -o).
   bool data_output = true;
   PlotOptions plot;
+  CompareOptions compare;
   bool force = false;
   OutputFormat format = OutputFormat::tsv;
   int digits = 0;  ///< significant digits; 0: the shortest that read back exactly

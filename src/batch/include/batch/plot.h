@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -73,6 +74,8 @@ struct PlotOverlay {
   /// its largest intensity is the computed curve's largest (left as it is
   /// when either largest is not positive).
   bool own_axis = true;
+  /// Where set (with own_axis false), the factor it is drawn by instead.
+  std::optional<double> factor = std::nullopt;
 };
 
 /// Everything a picture shows.

@@ -59,6 +59,12 @@ enum class Option {
   overlay_scale,
   overlay_shift,
   overlay_label,
+  compare,
+  compare_columns,
+  compare_range,
+  report,
+  fit,
+  score,
   classic,
   threads,
   quiet,
@@ -111,6 +117,12 @@ inline constexpr OptionRow kOptions[] = {
     {Option::overlay_scale, "--overlay-scale"},
     {Option::overlay_shift, "--overlay-shift"},
     {Option::overlay_label, "--overlay-label"},
+    {Option::compare, "--compare"},
+    {Option::compare_columns, "--compare-columns"},
+    {Option::compare_range, "--compare-range"},
+    {Option::report, "--report"},
+    {Option::fit, "--fit"},
+    {Option::score, "--score"},
     {Option::classic, "--classic"},
     {Option::threads, "--threads"},
     {Option::quiet, "--quiet"},
@@ -193,6 +205,7 @@ struct Values {
               sticks, inputs_from, weights, boltzmann;
   std::string plot, plot_size, title, overlay, overlay_columns,
       overlay_scale{kOverlayScales[0].name}, overlay_shift, overlay_label;
+  std::string compare, compare_columns, compare_range, report, fit, score{kScores[0].name};
   bool plot_reverse = false, no_plot_reverse = false, plot_sticks = false, no_plot_sticks = false;
   std::array<std::string, std::size(kShapeQuantities)> quantities;  ///< of kShapeQuantities
   bool force = false;

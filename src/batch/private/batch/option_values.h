@@ -119,6 +119,21 @@ ColumnLayout column_layout(const std::string& text);
 
 /// --overlay-columns: "X,Y", two different field numbers from 1 up.
 ColumnLayout overlay_layout(const std::string& text);
+/// The same for `option` (--compare-columns), named in its refusal.
+ColumnLayout field_pair(const char* option, const std::string& text);
+
+/// --compare-range: "A,B", two different finite numbers in either order.
+///   "4000,400" -> {4000, 400};  "1,1" -> "--compare-range takes two different finite
+///   numbers, as A,B, not '1,1'"
+AxisRange axis_range(const std::string& text);
+
+/// --fit: names of FitParameter (scale, shift, fwhm), each at most once,
+/// each with "=LOW:HIGH" or without (its default range), joined by commas;
+/// LOW <= HIGH, finite, and above zero for scale and fwhm.
+///   "scale=0.9:1.05,fwhm" -> {{scale, {0.9, 1.05}}, {fwhm, none}}
+///   "width" -> "--fit takes scale, shift and fwhm, as NAME or NAME=LOW:HIGH joined by
+///   commas, not 'width'"
+std::vector<FitAsked> fit_list(const std::string& text);
 
 /// --plot-size: "W,H", each a whole number from 100 to 10000.
 std::pair<int, int> plot_size(const std::string& text);

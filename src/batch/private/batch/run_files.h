@@ -36,7 +36,7 @@ BatchOptions with_listed_inputs(BatchOptions options, int input_fd, FileSystem& 
 /// "cannot read 'NAME': the file changed while it was read" (status 1).
 BatchFailure changed_while_read(const std::string& name);
 
-/// Refuses (BatchFailure, status 2) two outputs (-o, --sticks, --plot) that
+/// Refuses (BatchFailure, status 2) two outputs (-o, --sticks, --plot, --report) that
 /// are one file on the disk though their names differ as written: "s.tsv"
 /// and "/abs/dir/s.tsv" run in /abs/dir, or "here/s.tsv" with here -> .
 ///   -o s.tsv --sticks /abs/dir/s.tsv -> "--sticks and -o name the same file"
