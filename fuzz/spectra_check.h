@@ -32,9 +32,9 @@ inline bool same(const SpectraRead& a, const SpectraRead& b) {
   const ExcitedStates& e = a.data.excited_states;
   const ExcitedStates& f = b.data.excited_states;
   return v.frequency == w.frequency && v.ir_intensity == w.ir_intensity &&
-         v.raman_activity == w.raman_activity && e.energy_ev == f.energy_ev &&
-         e.wavenumber == f.wavenumber && e.wavelength_nm == f.wavelength_nm &&
-         e.oscillator_strength == f.oscillator_strength &&
+         v.raman_activity == w.raman_activity && v.rotational_strength == w.rotational_strength &&
+         e.energy_ev == f.energy_ev && e.wavenumber == f.wavenumber &&
+         e.wavelength_nm == f.wavelength_nm && e.oscillator_strength == f.oscillator_strength &&
          e.rotatory_velocity == f.rotatory_velocity && e.rotatory_length == f.rotatory_length &&
          e.rotatory_unnamed == f.rotatory_unnamed && a.data.free_energy == b.data.free_energy &&
          a.notes == b.notes;
@@ -68,7 +68,9 @@ inline void check_spectra(std::string_view format_name, std::string_view text) {
   const Vibrations& v = read.data.vibrations;
   FUZZ_CHECK(v.ir_intensity.empty() || v.ir_intensity.size() == v.size());
   FUZZ_CHECK(v.raman_activity.empty() || v.raman_activity.size() == v.size());
-  FUZZ_CHECK(finite(v.frequency) && finite(v.ir_intensity) && finite(v.raman_activity));
+  FUZZ_CHECK(v.rotational_strength.empty() || v.rotational_strength.size() == v.size());
+  FUZZ_CHECK(finite(v.frequency) && finite(v.ir_intensity) && finite(v.raman_activity) &&
+             finite(v.rotational_strength));
   for (const double f : v.frequency) FUZZ_CHECK(f > 0.0);
   const ExcitedStates& e = read.data.excited_states;
   const std::size_t n = e.size();

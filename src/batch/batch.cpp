@@ -343,7 +343,7 @@ void add_lines(const LineTable& lines, const RunPlan& plan, std::span<const doub
 
 // The spectrum of the plan on its grid: the lines' profiles, evaluated at
 // each point's energy where the axis is not the broadening unit (no
-// Jacobian), for ecd in epsilon times each point's wavenumber; infinite only
+// Jacobian), for ecd and vcd in epsilon times each point's wavenumber; infinite only
 // where the true value exceeds the largest double (lines beyond the doubles
 // are summed apart, at their power of two, and added).
 std::vector<double> computed(const RunPlan& plan, const BatchOptions& options,

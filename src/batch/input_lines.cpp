@@ -91,6 +91,9 @@ std::vector<SpectrumKind> kinds_held(const SpectraData& data) {
   std::vector<SpectrumKind> kinds;
   if (holds(data, SpectrumQuantity::ir_intensity)) kinds.push_back(SpectrumKind::ir);
   if (holds(data, SpectrumQuantity::raman_activity)) kinds.push_back(SpectrumKind::raman);
+  // Rotational strengths come with IR intensities: vcd only when asked (or alone).
+  if (kinds.empty() && holds(data, SpectrumQuantity::rotational_strength))
+    kinds.push_back(SpectrumKind::vcd);
   if (kinds.empty() && (holds(data, SpectrumQuantity::rotatory_velocity) ||
                         holds(data, SpectrumQuantity::rotatory_length) ||
                         holds(data, SpectrumQuantity::rotatory_unnamed)))
@@ -109,6 +112,8 @@ SpectrumQuantity quantity_of(SpectrumKind kind, const SpectraData& data,
       return SpectrumQuantity::raman_activity;
     case SpectrumKind::uv:
       return SpectrumQuantity::oscillator_strength;
+    case SpectrumKind::vcd:
+      return SpectrumQuantity::rotational_strength;
     case SpectrumKind::ecd:
       break;
   }
@@ -130,6 +135,8 @@ const std::vector<double>& column_of(const SpectraData& data, SpectrumQuantity q
       return data.vibrations.ir_intensity;
     case SpectrumQuantity::raman_activity:
       return data.vibrations.raman_activity;
+    case SpectrumQuantity::rotational_strength:
+      return data.vibrations.rotational_strength;
     case SpectrumQuantity::oscillator_strength:
       return states.oscillator_strength;
     case SpectrumQuantity::rotatory_velocity:
@@ -189,6 +196,11 @@ void convert_to_epsilon(InputLines& lines, SpectrumKind kind, const BatchOptions
         v = v * 1e-40 / (kRotatoryPerDeltaEpsilon * kWavenumbersPerEv);
       lines.times_wavenumber = true;
       break;
+    case SpectrumKind::vcd:
+      // Broadened in cm-1: delta epsilon = nu (v 1e-44) / kRotatoryPerDeltaEpsilon per profile.
+      for (double& v : lines.table.intensity) v = v * 1e-44 / kRotatoryPerDeltaEpsilon;
+      lines.times_wavenumber = true;
+      break;
   }
   if (!converted)
     throw BatchFailure{kBatchFailed, "the Raman cross-sections of " + name + " at --laser " +
@@ -237,7 +249,7 @@ SpectrumKind output_kind(const SpectraData& data, const BatchOptions& options,
 double printed_position(const SpectraData& data, SpectrumKind kind, std::size_t k,
                         InputLines& lines) {
   const ExcitedStates& states = data.excited_states;
-  if (kind == SpectrumKind::ir || kind == SpectrumKind::raman) {
+  if (kind == SpectrumKind::ir || kind == SpectrumKind::raman || kind == SpectrumKind::vcd) {
     lines.printed_unit = AxisUnit::per_centimetre;
     lines.printed.push_back(data.vibrations.frequency[k]);
     return data.vibrations.frequency[k];

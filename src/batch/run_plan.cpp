@@ -71,11 +71,12 @@ std::vector<double> carrying_intensity(const LineTable& table) {
   return positions;
 }
 
-// Infrared and Raman spectra on wavenumbers are drawn 4000 to 400 where
-// their lines lie inside that range.
+// Infrared, Raman and VCD spectra on wavenumbers are drawn 4000 to 400
+// where their lines lie inside that range.
 std::optional<ConventionalRange> convention_of(const LinesPlan& read) {
   const bool vibrational = read.lines.kind && (*read.lines.kind == SpectrumKind::ir ||
-                                               *read.lines.kind == SpectrumKind::raman);
+                                               *read.lines.kind == SpectrumKind::raman ||
+                                               *read.lines.kind == SpectrumKind::vcd);
   if (!vibrational || read.axis != AxisUnit::per_centimetre) return std::nullopt;
   return kVibrationalRange;
 }

@@ -98,7 +98,7 @@ axis : str, optional
     Without start and stop, on any axis or unit but wavenumbers, the grid
     spans the lines as the program's does. read()'s positions are on
     read()['units']['positions']; broadening its energies on that axis
-    gives broaden-batch's spectrum of the file, but for ecd with
+    gives broaden-batch's spectrum of the file, but for ecd and vcd with
     units="epsilon", which the program multiplies by each point's
     wavenumber.
 
@@ -193,17 +193,19 @@ columns : str, optional
 spectrum : str, optional
     Of an output: "ir" (harmonic frequencies in cm-1, IR intensities in
     km/mol), "raman" (Raman activities in A^4/amu), "uv" (excited states,
-    oscillator strengths) or "ecd" (rotatory strengths in 1e-40 erg esu
-    cm/G). By default the one the file holds; a file holding several is
-    refused, naming them. Imaginary modes are left out, with a note.
+    oscillator strengths), "ecd" (rotatory strengths in 1e-40 erg esu
+    cm/G) or "vcd" (rotational strengths of the modes in 1e-44 esu^2 cm^2).
+    By default the one the file holds (ir for a file of IR intensities and
+    rotational strengths); a file holding several is refused, naming them.
+    Imaginary modes are left out, with a note.
 axis : str, optional
     The unit of "positions": "cm-1", "ev" or "nm"; by default cm-1 for ir and
-    raman, nm for uv and ecd, the line list's unit for a line list.
+    raman and vcd, nm for uv and ecd, the line list's unit for a line list.
 units : str
     "native" (default): the file's quantity. "epsilon": each line's
     intensity such that its area, broadened with normalise="area" in the
     broadening unit, is the molar absorption coefficient in L mol-1 cm-1
-    (ir, uv, ecd). "cross-section": raman with laser=, the differential
+    (ir, uv, ecd, vcd). "cross-section": raman with laser=, the differential
     cross-section in cm^2 sr-1 ("epsilon" gives it too, with a note).
     Refused for a line list.
 laser : str or float, optional
@@ -234,20 +236,21 @@ dict
         the order of the files (where the axis is the file's own unit, and
         neither scale nor shift is given, the file's printed decimals);
     "intensities": the lines' intensities as drawn, after every conversion
-        and weight: broaden-batch's --sticks. For ecd with units="epsilon"
-        each is times its line's wavenumber, as broaden-batch multiplies the
-        curve by the wavenumber at each point;
-    "energies": the positions in the unit the lines are broadened in (cm-1
-        for ir, raman and line lists, eV for uv and ecd and for a line list
-        in eV), after scale and shift: spectrum(energies, intensities, ...)
-        is broaden-batch's curve on a grid in that unit. For ecd with
-        units="epsilon", broaden-batch broadens each intensity divided by
-        its line's wavenumber (energies in eV times 8065.54393734) and
+        and weight: broaden-batch's --sticks. For ecd and vcd with
+        units="epsilon" each is times its line's wavenumber, as broaden-batch
         multiplies the curve by the wavenumber at each point;
+    "energies": the positions in the unit the lines are broadened in (cm-1
+        for ir, raman, vcd and line lists, eV for uv and ecd and for a line
+        list in eV), after scale and shift: spectrum(energies, intensities,
+        ...) is broaden-batch's curve on a grid in that unit. For ecd and vcd
+        with units="epsilon", broaden-batch broadens each intensity divided
+        by its line's wavenumber (for ecd energies in eV times
+        8065.54393734) and multiplies the curve by the wavenumber at each
+        point;
     "widths": a line list's widths as written (in the measure the file
         uses; pass them to spectrum() with the width keyword of that
         measure), else None;
-    "kind": "ir", "raman", "uv" or "ecd" for an output, "lines" for a line
+    "kind": "ir", "raman", "uv", "ecd" or "vcd" for an output, "lines" for a line
         list;
     "units": {"positions": ..., "energies": ..., "intensities": ...}: for an
         output the axis ("cm-1", "ev" or "nm"), the broadening unit and the

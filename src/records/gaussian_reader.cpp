@@ -8,8 +8,10 @@
 //   (cm**-1), ..." and holds groups of modes: a line of mode numbers (1 2 3,
 //   counting on from the group before), then lines "KEY -- v1 v2 v3" (or
 //   "KEY --- ..." in the high-precision layout) of which "Frequencies",
-//   "IR Inten" / "IR Intensities" and "Raman Activ" / "Raman Activities"
-//   are read, each with one value a mode of its group; other lines
+//   "IR Inten" / "IR Intensities", "Raman Activ" / "Raman Activities" and,
+//   of a freq=VCD job, "Rot. str." / "Rot. strength" (the rotational
+//   strengths in 10^-44 esu^2 cm^2, as the analysis's title lines say) are
+//   read, each with one value a mode of its group; other lines
 //   (symmetries, coordinates) are passed over. The analysis ends at a blank
 //   line, a line of dashes or the next analysis's first line; the end of the
 //   file before that cuts it short.
@@ -37,8 +39,9 @@
 //   holds 3N-6 (or 3N-5) modes for the N atoms of its groups; its "Raman
 //   Activ" line (zeros: xtb computes none) is not read.
 // The vibrations are those of the last complete analysis, with the IR
-// intensities and Raman activities of the last analysis holding them where
-// its modes are the same (a Raman job, then an IR-only one).
+// intensities, Raman activities and rotational strengths of the last
+// analysis holding them where its modes are the same (a Raman job, then an
+// IR-only one).
 // - "Sum of electronic and thermal Free Energies= G" (hartree).
 // A section the end of the file cuts, or a last line without its line end
 // ends (the line may be cut short), is refused as cut short; so is a free
@@ -93,8 +96,9 @@ struct RotatoryTable {
   bool velocity = false;
 };
 
-// The quantities of a frequency analysis: frequency, IR intensity, Raman activity.
-constexpr std::size_t kQuantities = 3;
+// The quantities of a frequency analysis: frequency, IR intensity, Raman
+// activity, rotational strength.
+constexpr std::size_t kQuantities = 4;
 
 // A frequency analysis as read: its values and the group of modes at hand.
 struct Analysis {
@@ -103,9 +107,9 @@ struct Analysis {
   std::size_t group = 0;  // modes in the current group; 0 before the first
   std::size_t group_line = 0;
   std::size_t groups = 0;
-  bool has[kQuantities] = {false, false, false};    // this group's Frequencies, IR, Raman lines
-  bool first[kQuantities] = {false, false, false};  // the first group's
-  std::size_t atoms = 0;                            // rows "ATOM AN x y z ..." of the group at hand
+  bool has[kQuantities] = {};    // this group's Frequencies, IR, Raman, Rot. str. lines
+  bool first[kQuantities] = {};  // the first group's
+  std::size_t atoms = 0;         // rows "ATOM AN x y z ..." of the group at hand
 };
 
 // The frequencies of a complete analysis and one of its other quantities,
@@ -121,6 +125,7 @@ int quantity_of(std::string_view key) {
   if (key == "Frequencies") return 0;
   if (key == "IR Inten" || key == "IR Intensities") return 1;
   if (key == "Raman Activ" || key == "Raman Activities") return 2;
+  if (key == "Rot. str." || key == "Rot. strength") return 3;
   return -1;
 }
 
@@ -191,7 +196,8 @@ class GaussianReader : SectionReader {
   // The group at hand has the lines the first group has, and its frequencies.
   bool close_group(const Analysis& a) {
     if (a.group == 0) return true;
-    static constexpr const char* kNames[kQuantities] = {"Frequencies", "IR Inten", "Raman Activ"};
+    static constexpr const char* kNames[kQuantities] = {"Frequencies", "IR Inten", "Raman Activ",
+                                                        "Rot. str."};
     for (std::size_t k = 0; k < kQuantities; ++k)
       if ((k == 0 && !a.has[k]) || (a.groups > 1 && a.has[k] != a.first[k]))
         return fail(read_error(ReadFault::misplaced, a.group_line, 1,
@@ -228,9 +234,9 @@ class GaussianReader : SectionReader {
       return fail(ReadFault::misplaced, 1, "one " + shown(key) + " line a group of modes");
     a.has[which] = true;
     if (a.groups == 1) a.first[which] = true;
-    static constexpr std::string_view kWhat[kQuantities] = {"frequency", "IR intensity",
-                                                            "Raman activity"};
-    static constexpr std::string_view kArticle[kQuantities] = {"a ", "an ", "a "};
+    static constexpr std::string_view kWhat[kQuantities] = {
+        "frequency", "IR intensity", "Raman activity", "rotational strength"};
+    static constexpr std::string_view kArticle[kQuantities] = {"a ", "an ", "a ", "a "};
     return read_values(from, a.group, a.values[which], kWhat[which], kArticle[which]);
   }
 
@@ -276,22 +282,25 @@ class GaussianReader : SectionReader {
     return cut_short("the rest of the frequency analysis at line " + std::to_string(a.first_line));
   }
 
-  // A complete analysis: the last one, and the last with IR intensities
-  // and with Raman activities.
+  // A complete analysis: the last one, and the last with IR intensities,
+  // with Raman activities and with rotational strengths.
   void keep_vibrations(const Analysis& a) {
     last_ = Kept{a.values[0], {}, a.first_line};
     if (!a.values[1].empty()) ir_ = Kept{a.values[0], a.values[1], a.first_line};
     if (!a.values[2].empty()) raman_ = Kept{a.values[0], a.values[2], a.first_line};
+    if (!a.values[3].empty()) vcd_ = Kept{a.values[0], a.values[3], a.first_line};
   }
 
-  // The vibrations of the last analysis, with the IR intensities and Raman
-  // activities of the last analysis that has them where its modes are the
-  // same (a file of several jobs: a Raman job, then an IR-only one).
+  // The vibrations of the last analysis, with the IR intensities, Raman
+  // activities and rotational strengths of the last analysis that has them
+  // where its modes are the same (a file of several jobs: a Raman job, then
+  // an IR-only one).
   void build_vibrations() {
     if (last_.line == 0) return;
     const std::vector<double>& frequency = last_.frequency;
     const std::vector<double>* ir = ir_.frequency == frequency ? &ir_.values : nullptr;
     const std::vector<double>* raman = raman_.frequency == frequency ? &raman_.values : nullptr;
+    const std::vector<double>* vcd = vcd_.frequency == frequency ? &vcd_.values : nullptr;
     Vibrations v;
     for (std::size_t k = 0; k < frequency.size(); ++k) {
       if (frequency[k] <= 0.0) {
@@ -301,6 +310,7 @@ class GaussianReader : SectionReader {
       v.frequency.push_back(frequency[k]);
       if (ir != nullptr) v.ir_intensity.push_back((*ir)[k]);
       if (raman != nullptr) v.raman_activity.push_back((*raman)[k]);
+      if (vcd != nullptr) v.rotational_strength.push_back((*vcd)[k]);
     }
     const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
     if (!note.empty()) result_.notes.push_back(LineListNote{last_.line, note});
@@ -566,7 +576,7 @@ class GaussianReader : SectionReader {
   SpectraRead result_;
   std::vector<RotatoryTable> pending_rotatory_;
   RotatoryTable dipoles_;  // the transition dipole moments before a listing
-  Kept last_, ir_, raman_;
+  Kept last_, ir_, raman_, vcd_;
   std::size_t states_note_ = 0;
   std::size_t listed_ = 0;        // the states of the last listing
   std::size_t listing_line_ = 0;  // and the line of its header

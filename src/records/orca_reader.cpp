@@ -1,12 +1,14 @@
-// The ORCA output, versions 4, 5 and 6: its IR, Raman, absorption and CD
-// tables and its Gibbs free energy (the spectra reader contract of
+// The ORCA output, versions 4, 5 and 6: its IR, Raman, VCD, absorption and
+// CD tables and its Gibbs free energy (the spectra reader contract of
 // line_list_formats.h).
 //
 // A table starts at a line that is its title alone: "IR SPECTRUM", "RAMAN
 // SPECTRUM", "ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS",
 // "CD SPECTRUM" or "CD SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS"
-// (the length form), "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS".
-// Lines of dashes and blank lines may follow; then the header line, an
+// (the length form), "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS",
+// "VCD SPECTRUM CALCULATION" (its line "Calculating the atomic axial tensor
+// ..." passed over). Lines of dashes and blank lines may follow; then the
+// header line, an
 // optional line of units, a line of dashes, and one row a mode or state up
 // to a blank line or a line of dashes. Columns are found by their headers,
 // not their places: a unit stands in the header after its name ("freq
@@ -19,18 +21,23 @@
 //   Energy (cm-1), Energy (eV), Wavelength (nm)   the state's position
 //   fosc, fosc(D2)                         oscillator strength
 //   R (1e40*cgs)                           rotatory strength
+//   Freq (1/cm)                            frequency, cm^-1 (VCD)
+//   VCD-Intensity (1E-44*esu^2*cm^2)       rotational strength (VCD)
 // A table whose header gives no such layout is refused, naming its header.
 // ROCIS with spin-orbit coupling prints its spectrum as "SPIN ORBIT
 // CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS"
 // (version 6: "SOC CORRECTED ..."), read as the absorption table.
-// A row's label is its first field ("6:", "1"), under "States" its two
+// A row's label is its first field ("6:", under "Mode" of the VCD table
+// "6", "1"), under "States" its two
 // states ("0  3"), or, under "Transition", "0-1A -> 1-1A" with any symmetry
 // labels ("0-2.0A -> 1-2.0A"); then one number a column. A row
 // "N E L spin forbidden ..." gives its positions and zero strengths.
 // A table ends at a blank line, a line of dashes or a footnote ("*...").
 // The last table of each kind is taken; an absorption table drops the CD
 // tables kept before it (they follow their absorption table). The IR and
-// Raman tables must list the same modes, the absorption and CD tables the
+// Raman tables must list the same modes, the VCD table the modes they number
+// (its frequencies, printed to 0.1 cm-1, taken only where neither is
+// printed), the absorption and CD tables the
 // same states (version 5 prints the CD table of EOM, STEOM and ADC(2) with
 // its cm-1 and nm columns holding each other's values: taken as the same
 // states). The coupled-cluster methods print a set of tables for each of
@@ -60,8 +67,8 @@ namespace {
 
 using namespace qc;
 
-enum class Kind { ir, raman, absorption, cd_length, cd_velocity };
-constexpr std::size_t kKinds = 5;
+enum class Kind { ir, raman, vcd, absorption, cd_length, cd_velocity };
+constexpr std::size_t kKinds = 6;
 
 enum Role : std::size_t {
   frequency,
@@ -72,12 +79,14 @@ enum Role : std::size_t {
   wavelength,
   oscillator,
   rotatory,
+  rotational,
   kRoles
 };
 
 constexpr std::string_view kRoleNames[kRoles] = {
-    "a frequency",       "an IR intensity", "a Raman activity",       "an energy in eV",
-    "an energy in cm-1", "a wavelength",    "an oscillator strength", "a rotatory strength"};
+    "a frequency",          "an IR intensity", "a Raman activity",       "an energy in eV",
+    "an energy in cm-1",    "a wavelength",    "an oscillator strength", "a rotatory strength",
+    "a rotational strength"};
 
 struct Title {
   std::string_view text;
@@ -90,11 +99,15 @@ constexpr Title kTitles[] = {
     {"CD SPECTRUM", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::cd_length},
     {"CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS", Kind::cd_velocity},
+    {"VCD SPECTRUM CALCULATION", Kind::vcd},
     // ROCIS with spin-orbit coupling: its final spectrum (6: "SOC CORRECTED").
     {"SPIN ORBIT CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS",
      Kind::absorption},
     {"SOC CORRECTED ABSORPTION SPECTRUM VIA TRANSITION ELECTRIC DIPOLE MOMENTS", Kind::absorption},
 };
+
+// The line of a VCD table before its header.
+constexpr std::string_view kAxialTensor = "Calculating the atomic axial tensor";
 
 // "Final Gibbs free energy" from version 4.2 on, "Final Gibbs free enthalpy" before.
 constexpr std::string_view kGibbs = "Final Gibbs free en";
@@ -118,10 +131,12 @@ struct Column {
 };
 
 // A table as read: the line of its title, each role's values (empty when the
-// table has no such column) and its number of rows.
+// table has no such column), the modes its rows are labelled with (under
+// "Mode") and its number of rows.
 struct Table {
   std::size_t line = 0;
   std::array<std::vector<double>, kRoles> values;
+  std::vector<std::size_t> modes;
   std::array<bool, kRoles> has{};
   std::size_t rows = 0;
   bool read = false;
@@ -147,7 +162,7 @@ class OrcaReader : SectionReader {
       } else if (t == kSetLeftRight || t == kSetsOneSided[0] || t == kSetsOneSided[1]) {
         title_found = true;
         one_sided_ = t != kSetLeftRight;
-      } else if (!t.empty() && std::string_view("IRACS").find(t[0]) != std::string_view::npos) {
+      } else if (!t.empty() && std::string_view("IRACSV").find(t[0]) != std::string_view::npos) {
         for (const Title& title : kTitles)
           if (t == title.text) {
             title_found = true;
@@ -217,9 +232,13 @@ class OrcaReader : SectionReader {
     for (std::size_t k = 1; k < columns.size(); ++k) {
       const Column& c = columns[k];
       std::size_t role = kRoles;
-      const bool vibrational = kind == Kind::ir || kind == Kind::raman;
-      if (vibrational && c.name == "freq" && c.unit == "cm**-1") {
+      const bool vibrational = kind == Kind::ir || kind == Kind::raman || kind == Kind::vcd;
+      if ((kind == Kind::ir || kind == Kind::raman) && c.name == "freq" && c.unit == "cm**-1") {
         role = frequency;
+      } else if (kind == Kind::vcd && c.name == "Freq" && c.unit == "1/cm") {
+        role = frequency;
+      } else if (kind == Kind::vcd && c.name == "VCD-Intensity" && c.unit == "1E-44*esu^2*cm^2") {
+        role = rotational;
       } else if (kind == Kind::ir && c.unit == "km/mol") {
         role = ir_intensity;
       } else if (kind == Kind::ir && c.name == "T**2" && c.unit.empty() && !units_line &&
@@ -249,6 +268,8 @@ class OrcaReader : SectionReader {
         return seen[frequency] && seen[ir_intensity];
       case Kind::raman:
         return seen[frequency] && seen[raman_activity];
+      case Kind::vcd:
+        return seen[frequency] && seen[rotational];
       case Kind::absorption:
       case Kind::cd_length:
       case Kind::cd_velocity:
@@ -279,10 +300,12 @@ class OrcaReader : SectionReader {
   bool read_table(Kind kind) {
     const std::size_t title = line_.number;
     const std::string what = "the table at line " + std::to_string(title);
-    // Dashes and blank lines, then the header.
+    // Dashes and blank lines (and VCD's line on its atomic axial tensor), then the header.
     do {
       if (!next_in_section()) return cut_short("the header of " + what);
-    } while (is_blank_line(line_.text) || is_dash_line(line_.text));
+    } while (
+        is_blank_line(line_.text) || is_dash_line(line_.text) ||
+        (kind == Kind::vcd && trimmed(line_.text).substr(0, kAxialTensor.size()) == kAxialTensor));
     const Line header = line_;
     if (!next_in_section()) return cut_short("the rest of the header of " + what);
     std::optional<Line> units;
@@ -313,14 +336,15 @@ class OrcaReader : SectionReader {
         keep(kind, std::move(table));
         return true;
       }
-      if (!read_row(columns, roles, numeric, table)) return false;
+      if (!read_row(columns, roles, numeric, kind == Kind::vcd, table)) return false;
       ++table.rows;
     }
     return cut_short("the rest of " + what);
   }
 
+  // A row of the table; `bare` (VCD): its mode without the colon.
   bool read_row(const std::vector<Column>& columns, const std::vector<std::size_t>& roles,
-                std::size_t numeric, Table& table) {
+                std::size_t numeric, bool bare, Table& table) {
     const bool all = split_tokens(line_.text, tokens_, kTokens, "()");
     const std::size_t spin = line_.text.find("spin forbidden");
     std::size_t end = tokens_.size();
@@ -330,15 +354,19 @@ class OrcaReader : SectionReader {
                        [&](const Token& token) { return token.column > spin; }) -
           tokens_.begin());
     const std::size_t label = label_size(columns[0].name, tokens_);
+    const bool mode = label == 1 && label <= end && columns[0].name == "Mode";
+    const std::string_view mode_label =
+        mode ? (bare ? tokens_[0].text : tokens_[0].text.substr(0, tokens_[0].text.size() - 1))
+             : std::string_view();
     if (label > end ||
-        (label == 1 && columns[0].name == "Mode" &&
-         (tokens_[0].text.size() < 2 || tokens_[0].text.back() != ':' ||
-          !is_count(tokens_[0].text.substr(0, tokens_[0].text.size() - 1)))) ||
+        (mode && (mode_label.empty() || !is_count(mode_label) ||
+                  (!bare && tokens_[0].text.back() != ':'))) ||
         (label == 1 && columns[0].name != "Mode" && !is_count(tokens_[0].text)))
       return fail(ReadFault::layout, tokens_.empty() ? 1 : tokens_[0].column,
                   "a row of " + std::string("the table: its label ('") +
                       std::string(columns[0].name) + "'), then " + std::to_string(numeric) +
                       " numbers");
+    if (mode) table.modes.push_back(count_of(mode_label));
     const std::size_t given = end - label;
     if (spin == std::string_view::npos ? (!all || given != numeric) : given >= numeric) {
       return fail(ReadFault::count_mismatch,
@@ -394,9 +422,15 @@ class OrcaReader : SectionReader {
     };
     Table& ir = tables_[static_cast<std::size_t>(Kind::ir)];
     Table& raman = tables_[static_cast<std::size_t>(Kind::raman)];
+    Table& vcd = tables_[static_cast<std::size_t>(Kind::vcd)];
     if (ir.read && raman.read && ir.values[frequency] != raman.values[frequency])
       return mismatch(raman, ir);
-    const Table* modes = ir.read ? &ir : raman.read ? &raman : nullptr;
+    const Table* modes = ir.read ? &ir : raman.read ? &raman : vcd.read ? &vcd : nullptr;
+    if (vcd.read && vcd.rows != modes->rows) return mismatch(vcd, *modes);
+    if (vcd.read && vcd.modes != modes->modes)
+      return fail(read_error(
+          ReadFault::numbering, vcd.line, 1,
+          "the modes of the table at line " + std::to_string(modes->line) + " as numbered there"));
     if (modes != nullptr) {
       Vibrations& v = result_.data.vibrations;
       for (std::size_t k = 0; k < modes->rows; ++k) {
@@ -408,6 +442,7 @@ class OrcaReader : SectionReader {
         v.frequency.push_back(f);
         if (ir.read) v.ir_intensity.push_back(ir.values[ir_intensity][k]);
         if (raman.read) v.raman_activity.push_back(raman.values[raman_activity][k]);
+        if (vcd.read) v.rotational_strength.push_back(vcd.values[rotational][k]);
       }
       const std::string note = left_out_note(v.imaginary_left_out, v.zero_left_out);
       if (!note.empty()) result_.notes.push_back(LineListNote{modes->line, note});

@@ -16,6 +16,8 @@ std::string_view quantity_name(SpectrumQuantity quantity) noexcept {
       return "IR intensities";
     case SpectrumQuantity::raman_activity:
       return "Raman activities";
+    case SpectrumQuantity::rotational_strength:
+      return "rotational strengths";
     case SpectrumQuantity::oscillator_strength:
       return "oscillator strengths";
     case SpectrumQuantity::rotatory_velocity:
@@ -36,6 +38,8 @@ bool holds(const SpectraData& data, SpectrumQuantity quantity) noexcept {
       return !v.ir_intensity.empty();
     case SpectrumQuantity::raman_activity:
       return !v.raman_activity.empty();
+    case SpectrumQuantity::rotational_strength:
+      return !v.rotational_strength.empty();
     case SpectrumQuantity::oscillator_strength:
       return !e.oscillator_strength.empty();
     case SpectrumQuantity::rotatory_velocity:
@@ -57,16 +61,19 @@ std::string holdings(const SpectraData& data) {
   bool strengths = false;
   for (const SpectrumQuantity q :
        {SpectrumQuantity::ir_intensity, SpectrumQuantity::raman_activity,
-        SpectrumQuantity::oscillator_strength, SpectrumQuantity::rotatory_velocity,
-        SpectrumQuantity::rotatory_length, SpectrumQuantity::rotatory_unnamed}) {
+        SpectrumQuantity::rotational_strength, SpectrumQuantity::oscillator_strength,
+        SpectrumQuantity::rotatory_velocity, SpectrumQuantity::rotatory_length,
+        SpectrumQuantity::rotatory_unnamed}) {
     if (!holds(data, q)) continue;
-    const bool electronic =
-        q != SpectrumQuantity::ir_intensity && q != SpectrumQuantity::raman_activity;
+    const bool electronic = q != SpectrumQuantity::ir_intensity &&
+                            q != SpectrumQuantity::raman_activity &&
+                            q != SpectrumQuantity::rotational_strength;
     strengths = strengths || electronic;
     add(q == SpectrumQuantity::oscillator_strength ? "excited states" : quantity_name(q));
   }
   const Vibrations& v = data.vibrations;
-  if (v.size() > 0 && v.ir_intensity.empty() && v.raman_activity.empty())
+  if (v.size() > 0 && v.ir_intensity.empty() && v.raman_activity.empty() &&
+      v.rotational_strength.empty())
     add("frequencies without intensities");
   if (data.excited_states.size() > 0 && !strengths) add("excited states without strengths");
   if (data.free_energy) add("a free energy");

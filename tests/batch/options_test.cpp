@@ -245,12 +245,14 @@ TEST(ParseCommandLine, HelpListsTheNamesFromTheirTables) {
         "intensity; height: its maximum\n",
         "  --line-unit UNIT                The unit of a line list's positions: cm-1 (default), "
         "ev, nm or um\n",
-        "  --spectrum KIND                 ir, raman, uv or ecd (default: the one the file holds)\n"
-        "  --axis UNIT                     cm-1, ev, nm or um (default: cm-1 for ir and raman, nm "
-        "for uv and ecd)\n"
+        "  --spectrum KIND                 ir, raman, uv, ecd or vcd (default: the one the file "
+        "holds)\n"
+        "  --axis UNIT                     cm-1, ev, nm or um (default: cm-1 for ir, raman and "
+        "vcd, "
+        "nm for uv and ecd)\n"
         "  --units HOW                     native (default: the file's quantity), epsilon (L "
-        "mol-1 cm-1) or cross-section (cm2 sr-1, with --laser): ir, uv and ecd take native or "
-        "epsilon, raman native or cross-section\n",
+        "mol-1 cm-1) or cross-section (cm2 sr-1, with --laser): ir, uv, ecd and vcd take native "
+        "or epsilon, raman native or cross-section\n",
         "  --temperature T                 Raman: kelvin (default 298.15)\n"
         "  --rotatory FORM                 ecd: velocity (default) or length\n",
         "\nGrid (default: 0.1 to 2000 by 0.1; for an output, spanning its lines):\n",

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -169,6 +170,44 @@ TEST_F(RunBatchTest, EpsilonIntegratesToTheQuantityItStandsFor) {
         r * 1e-40, 1e-8 * std::fabs(r) * 1e-40)
         << form;
   }
+}
+
+// VCD: a file of IR intensities and rotational strengths gives ir unless vcd
+// is asked for; vcd's sticks are the printed decimals, signed; with --units
+// epsilon every point is delta epsilon as computed here, nu R / 2.2964826941e-39
+// times each unit-area Gaussian, and delta epsilon over nu integrates to the sum of R.
+TEST_F(RunBatchTest, VcdIsDeltaEpsilonOfThePrintedRotationalStrengths) {
+  folder.write("vcd.log", excerpt("gaussian-vcd.log"));
+  ASSERT_EQ(run({"--fwhm", "10", "--quiet", "vcd.log"}), 0) << err.str();
+  EXPECT_NE(out.str().find(" spectrum=ir intensity=km/mol "), std::string::npos);
+  ASSERT_EQ(run({"--spectrum", "vcd", "--fwhm", "10", "--quiet", "-o", "c.tsv", "--sticks", "-",
+                 "vcd.log"}),
+            0)
+      << err.str();
+  EXPECT_NE(out.str().find(" spectrum=vcd intensity=rotational strength/(1e-44 esu^2 cm^2) "
+                           "axis=cm-1 sticks\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(testing::rows_of(out.str()),
+            "1085.3021\t-12.3456\n1250.7788\t7.8901\n2950.118\t-0.4321\n");
+
+  ASSERT_EQ(run({"--spectrum", "vcd", "--units", "epsilon", "--shape", "gaussian", "--fwhm", "20",
+                 "--from", "500", "--to", "3500", "--step", "0.25", "--quiet", "vcd.log"}),
+            0)
+      << err.str();
+  const Points p = points_of(out.str());
+  const double nu[] = {1085.3021, 1250.7788, 2950.118}, r[] = {-12.3456, 7.8901, -0.4321};
+  const double sigma = 20 / (2 * std::sqrt(2 * std::log(2.0)));
+  for (std::size_t i = 0; i < p.x.size(); ++i) {
+    double expected = 0;
+    for (std::size_t k = 0; k < 3; ++k)
+      expected += p.x[i] * r[k] * 1e-44 / 2.2964826941e-39 *
+                  std::exp(-0.5 * std::pow((p.x[i] - nu[k]) / sigma, 2)) /
+                  (sigma * std::sqrt(2 * std::numbers::pi));
+    ASSERT_NEAR(p.y[i], expected, 1e-9 * 0.02 + 1e-9 * std::fabs(expected)) << p.x[i];
+  }
+  EXPECT_NEAR(integral(p, [](double x) { return 1 / x; }) * 2.2964826941e-39,
+              (-12.3456 + 7.8901 - 0.4321) * 1e-44, 1e-8 * 4.8876e-44);
 }
 
 // A file of the length form only (ORCA 4's CD table): drawn in it without

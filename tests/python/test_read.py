@@ -116,6 +116,7 @@ def outputs(folder):
     write(folder, "ir.log", excerpt("gaussian-ir.log"))
     write(folder, "both.log", excerpt("gaussian-ir-raman.log"))
     write(folder, "td.log", excerpt("gaussian-td.log"))
+    write(folder, "vcd.log", excerpt("gaussian-vcd.log"))
     write(folder, "lines.txt", "1000.1234 10.25\n1500.5 0.01\n")
     one_mode = excerpt("gaussian-one-mode.log")
     write(folder, "low.log", one_mode + FREE_ENERGY.format(-382.0))
@@ -190,6 +191,8 @@ CASES = [
     (["td.log"], {"spectrum": "uv", "axis": "ev", "shift": -0.1}),
     (["td.log"], {"spectrum": "ecd", "units": "epsilon"}),
     (["td.log"], {"spectrum": "ecd", "rotatory": "length", "axis": "ev"}),
+    (["vcd.log"], {"spectrum": "vcd"}),
+    (["vcd.log"], {"spectrum": "vcd", "units": "epsilon", "axis": "um"}),
     (["low.log", "high.log"], {"boltzmann": 298.15}),
     (["ir.log", "low.log"], {"weights": [0.25, 3.0], "units": "epsilon"}),
     (["lines.txt"], {"line_unit": "ev", "axis": "nm"}),

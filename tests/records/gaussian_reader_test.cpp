@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "spectra_checks.h"
+#include "support/excerpts.h"
 
 namespace broaden {
 namespace {
@@ -233,6 +234,33 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
   ASSERT_FALSE(link1.error) << link1.error->line << ": " << link1.error->expected;
   EXPECT_EQ(link1.data.vibrations.ir_intensity, (std::vector<double>{11, 0.01, 50}));
   EXPECT_EQ(link1.data.vibrations.raman_activity, (std::vector<double>{2.5, 0, 90.1234}));
+}
+
+// freq=VCD: "Rot. str." read as printed in every group (10^-44 esu^2 cm^2),
+// the imaginary mode's left out with it; kept where a later IR-only job has
+// the same modes; a group without the line, or a value that is no number,
+// refused at its place; cut anywhere, a named error or what it holds.
+TEST(GaussianReader, ReadsTheRotationalStrengthsOfAVcdAnalysis) {
+  const std::string vcd = testing::excerpt("gaussian-vcd.log");
+  const SpectraRead read = read_as("gaussian", vcd);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const Vibrations& v = read.data.vibrations;
+  EXPECT_EQ(v.frequency, (std::vector<double>{1085.3021, 1250.7788, 2950.118}));
+  EXPECT_EQ(v.ir_intensity, (std::vector<double>{24.61, 3.05, 41.23}));
+  EXPECT_EQ(v.rotational_strength, (std::vector<double>{-12.3456, 7.8901, -0.4321}));
+  EXPECT_EQ(v.imaginary_left_out, 1u);
+  const std::string ir_only =
+      replaced(replaced(vcd, " Rot. str.   --     -0.4321\n", ""),
+               " Rot. str.   --      3.1416               -12.3456                 7.8901\n", "");
+  EXPECT_EQ(read_as("gaussian", vcd + ir_only).data.vibrations.rotational_strength,
+            v.rotational_strength);
+  testing::expect_kind_refusals(
+      "gaussian",
+      {{replaced(vcd, " Rot. str.   --     -0.4321\n", ""), ReadFault::misplaced, 22, 1,
+        "a line 'Rot. str. --' in the group of modes at line 22, as in the group before"},
+       {replaced(vcd, "-12.3456", "-12.3-56"), ReadFault::not_a_number, 17, 43,
+        "a rotational strength value as a number, not '-12.3-56'"}});
+  testing::expect_truncations_safe("gaussian", vcd);
 }
 
 TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {

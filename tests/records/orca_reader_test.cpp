@@ -243,6 +243,47 @@ TEST(OrcaReader, ReadsVersion6TransitionsWithTheirEnergyInElectronvolts) {
   EXPECT_EQ(read.data.vibrations.size(), 0u);
 }
 
+// ORCA 6's VCD table (the modes numbered without a colon, rotational
+// strengths in 1E-44 esu^2 cm^2) joins the IR table's modes, or is refused
+// where it numbers others; alone, it gives its own.
+const std::string kVcd =
+    "VCD SPECTRUM CALCULATION\n"
+    "------------------------\n"
+    "\n"
+    "Calculating the atomic axial tensor (analytic) ... done ( 0.051 sec)\n"
+    "\n"
+    "---------------------------------\n"
+    " Mode   Freq    VCD-Intensity\n"
+    "       (1/cm) (1E-44*esu^2*cm^2)\n"
+    "---------------------------------\n"
+    "    6    45.7          0.12\n"
+    "    7    78.6         -3.05\n"
+    "   15   487.7         21.84\n"
+    "\n"
+    "Maximum memory used throughout the entire PROP-calculation: 41.2 MB\n";
+
+TEST(OrcaReader, ReadsTheVcdTableWithTheModesItNumbers) {
+  const SpectraRead read = read_as("orca", kBanner + kVersion5 + kVcd);
+  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{45.66, 78.63, 487.66}));
+  EXPECT_EQ(read.data.vibrations.rotational_strength, (std::vector<double>{0.12, -3.05, 21.84}));
+  const SpectraRead alone = read_as("orca", kBanner + kVcd);
+  ASSERT_FALSE(alone.error) << alone.error->line << ": " << alone.error->expected;
+  EXPECT_EQ(alone.data.vibrations.frequency, (std::vector<double>{45.7, 78.6, 487.7}));
+  EXPECT_TRUE(alone.data.vibrations.ir_intensity.empty());
+  const std::size_t title = 49;  // of the VCD table, after kVersion5's lines
+  testing::expect_kind_refusals(
+      "orca",
+      {{kBanner + kVersion5 + testing::replaced(kVcd, "   15   487.7", "   16   487.7"),
+        ReadFault::numbering, title, 1, "the modes of the table at line 6 as numbered there"},
+       {kBanner + kVersion5 + testing::replaced(kVcd, "    7    78.6         -3.05\n", ""),
+        ReadFault::count_mismatch, title, 1, "the 3 modes of the table at line 6, not 2"},
+       {kBanner + testing::replaced(kVcd, "(1E-44", "(1E-40"), ReadFault::layout, 11, 1,
+        "a layout of this table the reader knows, not the header 'Mode   Freq    "
+        "VCD-Intensity'"}});
+  testing::expect_truncations_safe("orca", kBanner + kVersion5 + kVcd);
+}
+
 // A file of several jobs (an optimisation's frequencies, then the final
 // ones): the last table of each kind is read.
 TEST(OrcaReader, TakesTheLastTableOfEveryKind) {

@@ -51,6 +51,7 @@ inline bool within(const Vibrations& part, const Vibrations& whole) {
   return part.size() == 0 ||
          (part.frequency == whole.frequency && within(part.ir_intensity, whole.ir_intensity) &&
           within(part.raman_activity, whole.raman_activity) &&
+          within(part.rotational_strength, whole.rotational_strength) &&
           part.imaginary_left_out == whole.imaginary_left_out &&
           part.zero_left_out == whole.zero_left_out);
 }

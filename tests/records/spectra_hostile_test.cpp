@@ -118,7 +118,7 @@ TEST(HostileFiles, ALineOf100MegabytesIsReadInOnePassAndRefused) {
   }
 }
 
-// A line of 50 million fields after each heading of the excited-state
+// A line of 50 million fields after each heading of the excited-state and VCD
 // layouts: a named error placed in the file, or nothing read.
 TEST(HostileFiles, HugeLinesUnderTheExcitedStateHeadingsAreRefusedOrPassedOver) {
   std::string words;
@@ -133,6 +133,9 @@ TEST(HostileFiles, HugeLinesUnderTheExcitedStateHeadingsAreRefusedOrPassedOver) 
       {"gaussian", " Excitation energies and oscillator strengths:\n Excited State   1: "},
       {"orca", "SPECTRUM FOR LEFT-RIGHT TRANSITION MOMENTS\n"},
       {"orca", "CD SPECTRUM\nState   Energy Wavelength       R\n-----\n   1 "},
+      {"orca", "VCD SPECTRUM CALCULATION\n"},
+      {"gaussian",
+       " Harmonic frequencies (cm**-1)\n 1\n Frequencies --   1000.0\n Rot. str.   -- "},
   };
   for (const auto& c : cases) {
     const std::string text = c.heading + words + "\n\n";

@@ -6,6 +6,8 @@
 //   gaussian-raman.log     two real modes with Raman activities 3 and 7
 //   gaussian-one-mode.log  one mode at 1000 cm-1 of IR intensity 10, no free energy
 //   gaussian-td.log        two excited states with both rotatory strengths
+//   gaussian-vcd.log       a freq=VCD analysis: four modes (the first imaginary) in two
+//                          groups, IR intensities and rotational strengths
 #pragma once
 
 #include <fstream>

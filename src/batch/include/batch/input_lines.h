@@ -47,8 +47,8 @@ struct InputLines {
   std::vector<int> intensity_exponent;
   std::optional<SpectrumKind> kind;  ///< set for an output
   AxisUnit broadening = AxisUnit::per_centimetre;
-  /// ecd with --units epsilon: the curve is multiplied at each point by its
-  /// wavenumber (delta epsilon over wavenumber integrates to R).
+  /// ecd and vcd with --units epsilon: the curve is multiplied at each point
+  /// by its wavenumber (delta epsilon over wavenumber integrates to R).
   bool times_wavenumber = false;
   /// The positions as the files print them, in `printed_unit`, before
   /// --scale and --shift (empty where the files print them differently):
@@ -110,13 +110,13 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
                          HeaderFields& header, std::vector<Message>& messages);
 
 /// The axis the spectrum is drawn on: --axis, else the spectrum's default
-/// (nm for uv and ecd, cm-1 for ir and raman), else the line list's unit.
+/// (nm for uv and ecd, cm-1 for ir, raman and vcd), else the line list's unit.
 AxisUnit axis_of(const InputLines& lines, const BatchOptions& options) noexcept;
 
 /// The lines as drawn on `axis`: positions converted from the broadening
 /// unit (the printed decimals where the axis is the files' unit and neither
-/// --scale nor --shift moved them), intensities as drawn (for ecd with
-/// --units epsilon times the line's wavenumber; infinite where beyond the
+/// --scale nor --shift moved them), intensities as drawn (for ecd and vcd
+/// with --units epsilon times the line's wavenumber; infinite where beyond the
 /// largest double).
 ///   uv lines at 4 eV, axis nm -> position 309.96...
 struct Sticks {

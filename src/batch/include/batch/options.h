@@ -17,7 +17,7 @@ namespace broaden {
 
 /// The spectra a quantum-chemistry output can give, by --spectrum's names
 /// (their table: spectrum_kinds.h).
-enum class SpectrumKind { ir, raman, uv, ecd };
+enum class SpectrumKind { ir, raman, uv, ecd, vcd };
 /// The units of an axis (spectrum_kinds.h): wavenumbers, energies, wavelengths.
 enum class AxisUnit { per_centimetre, electronvolt, nanometre, micrometre };
 /// Which rotatory strength an ecd spectrum is drawn from.

@@ -99,6 +99,10 @@ inline constexpr SpectrumKindRow kSpectrumKinds[] = {
      "rotatory strength/(1e-40 esu^2 cm^2)", "rotatory strength / 10⁻⁴⁰ esu² cm² per eV",
      "delta epsilon/(L/mol/cm)", "Δε / L mol⁻¹ cm⁻¹", true, "rotatory strength R / 10⁻⁴⁰ esu² cm²",
      "Δε × eV / L mol⁻¹ cm⁻¹ eV"},
+    {SpectrumKind::vcd, "vcd", AxisUnit::per_centimetre, AxisUnit::per_centimetre,
+     "rotational strength/(1e-44 esu^2 cm^2)", "rotational strength / 10⁻⁴⁴ esu² cm² per cm⁻¹",
+     "delta epsilon/(L/mol/cm)", "Δε / L mol⁻¹ cm⁻¹", true,
+     "rotational strength R / 10⁻⁴⁴ esu² cm²", "Δε × cm⁻¹ / L mol⁻¹ cm⁻²"},
 };
 const SpectrumKindRow& spectrum_kind_row(SpectrumKind kind) noexcept;
 
@@ -118,7 +122,10 @@ inline constexpr double kOscillatorPerEpsilon =
 /// R = kRotatoryPerDeltaEpsilon * (integral of delta epsilon / wavenumber over
 /// wavenumber), R in esu^2 cm^2 (erg esu cm / G), delta epsilon in
 /// L mol^-1 cm^-1: 3 h c ln 10 * 1000 cm^3 L^-1 / (32 pi^3 N_A) in cgs
-/// (h in erg s, c in cm s^-1): 2.29648269e-39.
+/// (h in erg s, c in cm s^-1): 2.29648269e-39, the 2.296e-39 of the
+/// literature (P. J. Stephens, N. Harada, Chirality 22, 229 (2010)). One
+/// relation for an electronic (ecd, R in 10^-40 esu^2 cm^2) and a
+/// vibrational (vcd, R in 10^-44 esu^2 cm^2) transition.
 inline constexpr double kRotatoryPerDeltaEpsilon =
     3.0 * (si::kPlanck * 1e7) * (si::kLight * 100.0) * std::numbers::ln10 * 1000.0 /
     (32.0 * std::numbers::pi * std::numbers::pi * std::numbers::pi * si::kAvogadro);

@@ -28,6 +28,8 @@ struct Vibrations {
   std::vector<double> frequency;       ///< cm^-1, real modes only
   std::vector<double> ir_intensity;    ///< km/mol
   std::vector<double> raman_activity;  ///< A^4/amu
+  /// Rotational strengths (VCD) in 10^-44 esu^2 cm^2, signed.
+  std::vector<double> rotational_strength;
   /// Modes printed with a negative frequency (imaginary), left out with
   /// their values.
   std::size_t imaginary_left_out = 0;
@@ -92,6 +94,7 @@ struct SpectraRead {
 enum class SpectrumQuantity {
   ir_intensity,
   raman_activity,
+  rotational_strength,
   oscillator_strength,
   rotatory_velocity,
   rotatory_length,
