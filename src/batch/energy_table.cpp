@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <map>
-#include <optional>
 
 #include "batch/batch.h"
 #include "batch/input_lines.h"
@@ -165,25 +164,33 @@ std::string_view leaf_of(std::string_view name) {
   return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
-// The input `row` names: as given, else (a name without '/') the one input
-// whose last path component it is.
-const std::string& input_of(const EnergyRow& row, const std::vector<std::string>& inputs,
-                            TableReader& reader) {
-  reader.at_line(row.line);
-  const auto exact = std::find(inputs.begin(), inputs.end(), row.name);
-  if (exact != inputs.end()) return *exact;
-  const std::string* found = nullptr;
-  if (row.name.find('/') == std::string::npos) {
+// The inputs by their names, and by their last path components (each name
+// once), so that a long table is matched in n log n.
+struct InputIndex {
+  std::map<std::string_view, const std::string*> by_name;
+  std::map<std::string_view, std::vector<const std::string*>> by_leaf;
+  explicit InputIndex(const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
-      if (input == "-" || leaf_of(input) != row.name) continue;
-      if (found != nullptr && *found != input)
-        reader.fail(quoted(row.name) + " is the last part of both " + quoted(*found) + " and " +
-                    quoted(input) + ": name the input as it is given");
-      found = &input;
+      if (!by_name.emplace(input, &input).second || input == "-") continue;
+      by_leaf[leaf_of(input)].push_back(&input);
     }
   }
-  if (found == nullptr) reader.fail(quoted(row.name) + " is not among the inputs");
-  return *found;
+};
+
+// The input `row` names: as given, else (a name without '/') the one input
+// whose last path component it is.
+const std::string& input_of(const EnergyRow& row, const InputIndex& inputs, TableReader& reader) {
+  reader.at_line(row.line);
+  if (const auto exact = inputs.by_name.find(row.name); exact != inputs.by_name.end())
+    return *exact->second;
+  const auto leaf = row.name.find('/') == std::string::npos ? inputs.by_leaf.find(row.name)
+                                                            : inputs.by_leaf.end();
+  if (leaf == inputs.by_leaf.end()) reader.fail(quoted(row.name) + " is not among the inputs");
+  const std::vector<const std::string*>& found = leaf->second;
+  if (found.size() > 1)
+    reader.fail(quoted(row.name) + " is the last part of both " + quoted(*found[0]) + " and " +
+                quoted(*found[1]) + ": name the input as it is given");
+  return *found.front();
 }
 
 }  // namespace
@@ -192,10 +199,11 @@ InputEnergies input_energies(std::string_view text, const std::string& table,
                              const std::vector<std::string>& inputs) {
   TableReader reader(table);
   reader.read(text);
+  const InputIndex index(inputs);
   // Each input's row, by its name.
   std::map<std::string, const EnergyRow*> row_of;
   for (const EnergyRow& row : reader.rows()) {
-    const std::string& input = input_of(row, inputs, reader);
+    const std::string& input = input_of(row, index, reader);
     const auto [at, added] = row_of.emplace(input, &row);
     if (!added)
       reader.fail("a second row for " + quoted_input(input) + ", whose row is at line " +
