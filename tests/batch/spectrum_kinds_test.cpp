@@ -110,11 +110,10 @@ TEST(BoltzmannWeights, FollowTheFreeEnergiesAndAddUpToOne) {
 // 27.211386245988 eV; 627.5095 kcal/mol with the thermochemical calorie),
 // and every value back.
 TEST(EnergyUnits, AgreeWithOneAnotherAndComeBack) {
-  EXPECT_NEAR(kHartreeKelvin * si::kBoltzmann * si::kAvogadro / 1000.0, kKjPerMolPerHartree,
-              1e-15 * kKjPerMolPerHartree);
-  EXPECT_NEAR(kKcalPerMolPerHartree * 4.184, kKjPerMolPerHartree, 1e-15 * kKjPerMolPerHartree);
-  EXPECT_NEAR(kEvPerHartree * si::kElementaryCharge * si::kAvogadro / 1000.0, kKjPerMolPerHartree,
-              1e-15 * kKjPerMolPerHartree);
+  const double kj = kKjPerMolPerHartree, within = 1e-15 * kj;
+  EXPECT_NEAR(kHartreeKelvin * si::kBoltzmann * si::kAvogadro / 1000.0, kj, within);
+  EXPECT_NEAR(kKcalPerMolPerHartree * 4.184, kj, within);
+  EXPECT_NEAR(kEvPerHartree * si::kElementaryCharge * si::kAvogadro / 1000.0, kj, within);
   EXPECT_EQ(std::round(kKcalPerMolPerHartree * 1e4) / 1e4, 627.5095);
   EXPECT_NEAR(kKjPerMolPerHartree, 2625.49963948, 5e-9);
   EXPECT_NEAR(kEvPerHartree, 27.211386245988, 5e-13);
