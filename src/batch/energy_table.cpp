@@ -132,12 +132,10 @@ class TableReader {
         continue;
       }
       const std::vector<std::string_view> fields = fields_of(line);
-      const DecimalScan last = scan_decimal(fields.back(), {});
-      // Once a comment named the unit, a header row must name it too: a
-      // first row with a faulty energy is refused as such, not skipped.
-      const bool header = unit_ == nullptr || !units_named(line).empty();
-      if (rows_.empty() && !header_seen_ && header &&
-          (last.error != DecimalError::none || last.empty)) {
+      // A header's last field is a word; a row's energy, even a faulty one,
+      // starts as a number does, so that it is refused rather than skipped.
+      const bool word = fields.back().find_first_of("0123456789+-.") != 0;
+      if (rows_.empty() && !header_seen_ && word) {
         header_seen_ = true;
         name_unit(line, true);
         continue;

@@ -26,6 +26,7 @@ TEST(EnergyTable, ReadsTheUnitItsHeaderNamesAndFindsEachInput) {
       {"# energies in a.u.\n# (CENSO)\nrun/conf1.out 1\nc3.log 3\nconf 2.out\t2\n", "hartree"},
       {"#au\nrun/conf1.out 1\nc3.log 3\nconf 2.out\t2\n# eV later is a comment\n", "hartree"},
       {"file energy / eV\nrun/conf1.out 1\nc3.log 3\nconf 2.out\t2\n", "eV"},
+      {"# in eV\nfile energy\nrun/conf1.out 1\nc3.log 3\nconf 2.out\t2\n", "eV"},
   };
   for (const auto& c : cases) {
     const InputEnergies read = input_energies(c.text, "e.txt", inputs);

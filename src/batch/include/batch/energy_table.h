@@ -27,9 +27,9 @@ struct InputEnergies {
 /// a line holds a tab its fields are apart by tabs (a name may then hold
 /// blanks), otherwise by blanks; each row has two fields. The unit is named
 /// before the first row, by a '#' line or by a header row (the first line
-/// that is not a comment, where its last field is not a number and no '#'
-/// line named the unit before it, or it names one too), by one of the names
-/// of kEnergyUnits in any case, standing apart from letters and digits:
+/// that is not a comment, where its last field does not start as a number
+/// does, with a digit, a sign or a point), by one of the names of
+/// kEnergyUnits in any case, standing apart from letters and digits:
 /// "# file energy/kcal/mol", "file  energy(kJ/mol)", "name\tE [Eh]". A '#'
 /// line naming no unit is a comment.
 ///
