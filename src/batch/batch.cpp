@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "batch/compare.h"
+#include "batch/energy_table.h"
 #include "batch/gnuplot.h"
 #include "batch/grid.h"
 #include "batch/input_lines.h"
@@ -381,6 +382,13 @@ std::vector<double> computed(const RunPlan& plan, const BatchOptions& options,
 // not grow with the files), summed and put on their axis.
 LinesPlan read_inputs(const BatchOptions& options, int input_fd, FileSystem& files,
                       std::vector<Message>& messages) {
+  // The table of energies first: a table that does not fit ends the run before the inputs are read.
+  std::optional<InputEnergies> energies;
+  if (!options.energies.empty()) {
+    const std::unique_ptr<FileText> table = read_input(options.energies, input_fd, files);
+    energies = input_energies(table->text(), options.energies, options.inputs);
+    if (!table->unchanged()) throw changed_while_read(options.energies);
+  }
   std::vector<InputLines> reads;
   for (const std::string& name : options.inputs) {
     std::unique_ptr<FileText> text = read_input(name, input_fd, files);
@@ -389,7 +397,7 @@ LinesPlan read_inputs(const BatchOptions& options, int input_fd, FileSystem& fil
       throw Failure{kBatchFailed,
                     "cannot read " + quoted_input(name) + ": the file changed while it was read"};
   }
-  return plan_lines(std::move(reads), options, messages);
+  return plan_lines(std::move(reads), options, messages, energies ? &*energies : nullptr);
 }
 
 // The spectrum file broaden writes, record for record.

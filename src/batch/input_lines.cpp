@@ -426,22 +426,58 @@ void check_one_kind(const std::vector<InputLines>& reads, const BatchOptions& op
   }
 }
 
-// The files' weights: --weights, or with --boltzmann those of their free
-// energies (a weight of 0 told); empty with neither.
-std::vector<double> weights_of(const std::vector<InputLines>& reads, const BatchOptions& options,
-                               std::vector<Message>& messages) {
-  if (!(options.boltzmann > 0.0)) return options.weights;
-  std::vector<double> energies;
+// The inputs' energies for --boltzmann, as their populations (weights to
+// come): the table's (its note where outputs hold free energies too), else
+// the outputs' free energies; `hartree` set to the energies the weights are
+// of, in hartree.
+Populations energies_of(const std::vector<InputLines>& reads, const BatchOptions& options,
+                        const InputEnergies* table, std::vector<double>& hartree,
+                        std::vector<Message>& messages) {
+  Populations populations{options.boltzmann, {}, &kShownEnergyUnit, {}};
+  if (table != nullptr) {
+    populations.table = table->table;
+    populations.unit = table->unit;
+    const std::size_t outputs = static_cast<std::size_t>(std::count_if(
+        reads.begin(), reads.end(), [](const InputLines& read) { return read.free_energy; }));
+    if (outputs > 0 && !options.quiet) messages.push_back(TableEnergiesUsed{table->table, outputs});
+  }
   for (std::size_t f = 0; f < reads.size(); ++f) {
-    if (!reads[f].free_energy)
+    if (table == nullptr && !reads[f].free_energy)
       throw BatchFailure{kBatchFailed,
                          "--boltzmann weights the files by their free energies, and " +
                              quoted_input(options.inputs[f]) + " holds none"};
-    energies.push_back(*reads[f].free_energy);
+    const double energy = table != nullptr ? table->energy[f] : *reads[f].free_energy;
+    populations.rows.push_back({options.inputs[f], energy, 0.0, 0.0});
   }
+  const double lowest =
+      std::min_element(populations.rows.begin(), populations.rows.end(),
+                       [](const auto& a, const auto& b) { return a.energy < b.energy; })
+          ->energy;
+  hartree.clear();
+  for (Populations::Row& row : populations.rows) {
+    // The free energies as they are (hartree); a table's taken from the lowest in its unit first.
+    row.above = row.energy - lowest;
+    hartree.push_back(table != nullptr ? row.above / table->unit->per_hartree : row.energy);
+    if (table == nullptr) row.above *= kShownEnergyUnit.per_hartree;
+  }
+  return populations;
+}
+
+// The files' weights: --weights, or with --boltzmann those of their energies
+// (energies_of; their populations, and a weight of 0, told); empty with
+// neither.
+std::vector<double> weights_of(const std::vector<InputLines>& reads, const BatchOptions& options,
+                               const InputEnergies* table, std::optional<Populations>& populations,
+                               std::vector<Message>& messages) {
+  if (!(options.boltzmann > 0.0)) return options.weights;
+  std::vector<double> energies;
+  populations = energies_of(reads, options, table, energies, messages);
   std::vector<double> weights = boltzmann_weights(energies, options.boltzmann);
+  for (std::size_t f = 0; f < weights.size(); ++f) populations->rows[f].weight = weights[f];
+  if (options.quiet) return weights;
+  messages.push_back(*populations);
   const double lowest = *std::min_element(energies.begin(), energies.end());
-  for (std::size_t f = 0; f < weights.size() && !options.quiet; ++f) {
+  for (std::size_t f = 0; f < weights.size(); ++f) {
     if (weights[f] == 0.0)
       messages.push_back(WeighsNothing{options.inputs[f], options.boltzmann, energies[f] - lowest});
   }
@@ -486,7 +522,7 @@ void append_lines(InputLines& sum, InputLines& more) {
 }
 
 // The inputs' fields for the tsv comment line (see summed_inputs).
-HeaderFields inputs_header(const std::vector<std::optional<double>>& free_energies,
+HeaderFields inputs_header(const std::optional<Populations>& populations,
                            const std::vector<double>& weights, const BatchOptions& options,
                            std::size_t lines) {
   HeaderFields header;
@@ -495,12 +531,18 @@ HeaderFields inputs_header(const std::vector<std::optional<double>>& free_energi
     // quoted(): the comment line stays one line, and free of terminal
     // escapes, whatever the input's name holds.
     header.add("input", name == "-" ? std::string("-") : quoted(name));
-    if (options.boltzmann > 0.0) header.add("free_energy", shortest(*free_energies[f]));
+    const Populations::Row* row = populations ? &populations->rows[f] : nullptr;
+    const std::string unit(populations ? populations->unit->symbol : "");
+    if (row != nullptr && populations->table.empty())
+      header.add("free_energy", shortest(row->energy));
+    else if (row != nullptr)
+      header.add("energy", shortest(row->energy) + unit);
     // Several files name their weights, 1 where none are given.
     if (!weights.empty())
       header.add("weight", shortest(weights[f]));
     else if (options.inputs.size() > 1)
       header.add("weight", "1");
+    if (row != nullptr) header.add("relative_energy", shortest(row->above) + unit);
   }
   header.add("lines", std::to_string(lines));
   return header;
@@ -509,12 +551,12 @@ HeaderFields inputs_header(const std::vector<std::optional<double>>& free_energi
 }  // namespace
 
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         HeaderFields& header, std::vector<Message>& messages) {
+                         HeaderFields& header, std::vector<Message>& messages,
+                         const InputEnergies* energies) {
   check_one_kind(reads, options);
-  std::vector<double> weights = weights_of(reads, options, messages);
+  std::optional<Populations> populations;
+  std::vector<double> weights = weights_of(reads, options, energies, populations, messages);
   tell_inputs(reads, options, messages);
-  std::vector<std::optional<double>> free_energies;
-  for (const InputLines& read : reads) free_energies.push_back(read.free_energy);
   InputLines sum = std::move(reads.front());
   const auto weigh = [&](std::size_t from, std::size_t f) {
     if (!weights.empty()) multiply_intensities(sum, from, weights[f]);
@@ -525,7 +567,7 @@ InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& opti
     append_lines(sum, reads[f]);
     weigh(from, f);
   }
-  header = inputs_header(free_energies, weights, options, sum.table.frequency.size());
+  header = inputs_header(populations, weights, options, sum.table.frequency.size());
   sum.weights = std::move(weights);
   return sum;
 }

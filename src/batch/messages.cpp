@@ -1,7 +1,9 @@
 #include "batch/messages.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <string_view>
 
 #include "batch/input_lines.h"
 #include "batch/spectrum_kinds.h"
@@ -70,6 +72,33 @@ std::string outside_text(const LinesOutside& m) {
          (m.outside == 1 ? "its tail reaches" : "their tails reach") + " it";
 }
 
+// The populations as an aligned table under its heading: the names
+// left-aligned, the energies and weights right-aligned.
+std::string populations_text(const Populations& m) {
+  std::string text = "Boltzmann populations at " + shortest(m.kelvin) + " K, by " +
+                     (m.table.empty() ? std::string("the outputs' free energies")
+                                      : "the energies of " + quoted_input(m.table)) +
+                     " (energy above the lowest, weight):";
+  std::vector<std::string> names, aboves;
+  std::size_t name_width = 0, above_width = 0;
+  for (const Populations::Row& row : m.rows) {
+    char above[64];
+    std::snprintf(above, sizeof above, "%.*f", m.unit->decimals, row.above);
+    names.push_back(quoted_input(row.input));
+    aboves.emplace_back(above);
+    name_width = std::max(name_width, names.back().size());
+    above_width = std::max(above_width, aboves.back().size());
+  }
+  for (std::size_t k = 0; k < m.rows.size(); ++k) {
+    char weight[32];
+    std::snprintf(weight, sizeof weight, "%.4f", m.rows[k].weight);
+    text += "\n  " + names[k] + std::string(name_width - names[k].size(), ' ') + "  " +
+            std::string(above_width - aboves[k].size(), ' ') + aboves[k] + " " +
+            std::string(m.unit->symbol) + "  " + weight;
+  }
+  return text;
+}
+
 }  // namespace
 
 bool is_warning(const Message& message) noexcept {
@@ -78,7 +107,8 @@ bool is_warning(const Message& message) noexcept {
                  [](const RamanWithoutLaser&) { return false; },
                  [](const EpsilonCrossSections&) { return false; },
                  [](const DrawingNote&) { return false; }, [](const Compared&) { return false; },
-                 [](const auto&) { return true; }},
+                 [](const Populations&) { return false; },
+                 [](const TableEnergiesUsed&) { return false; }, [](const auto&) { return true; }},
       message);
 }
 
@@ -128,15 +158,30 @@ std::string message_text(const Message& message) {
                    (m.wavelengths ? " (--axis um draws wavelengths in micrometres)" : "");
           },
           [](const DrawingNote& m) { return "gnuplot: " + escaped(m.text); },
-          [](const Compared& m) { return compared_text(m); }},
+          [](const Populations& m) { return populations_text(m); },
+          [](const Compared& m) { return compared_text(m); },
+          [](const TableEnergiesUsed& m) {
+            return "the energies of " + quoted_input(m.table) + " weigh the inputs: the free " +
+                   (m.outputs == 1
+                        ? std::string("energy one of them holds is")
+                        : "energies " + std::to_string(m.outputs) + " of them hold are") +
+                   " not used";
+          }},
       message);
 }
 
 void write_messages(std::span<const Message> messages, bool quiet, std::ostream& err) {
   if (quiet) return;
-  for (const Message& message : messages)
-    err << (is_warning(message) ? "broaden-batch: warning: " : "broaden-batch: note: ")
-        << message_text(message) << "\n";
+  for (const Message& message : messages) {
+    const char* const prefix =
+        is_warning(message) ? "broaden-batch: warning: " : "broaden-batch: note: ";
+    const std::string text = message_text(message);
+    for (std::size_t start = 0; start <= text.size();) {
+      const std::size_t end = std::min(text.find('\n', start), text.size());
+      err << prefix << std::string_view(text).substr(start, end - start) << "\n";
+      start = end + 1;
+    }
+  }
 }
 
 }  // namespace broaden

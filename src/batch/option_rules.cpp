@@ -15,6 +15,7 @@
 #include "batch/output_formats.h"
 #include "batch/spectrum_kinds.h"
 #include "records/line_list_formats.h"
+#include "text/quoted.h"
 
 namespace broaden {
 namespace {
@@ -61,6 +62,10 @@ void check_inputs(const BatchOptions& o) {
   if (o.inputs_from == "-" && dashes > 0)
     throw UsageError{"--inputs-from - reads the list from standard input: no input can be - too"};
   if (dashes > 1) throw UsageError{"standard input can be read once: give - once"};
+  if (o.energies == "-" && o.inputs_from == "-")
+    throw UsageError{"--energies - and --inputs-from - both read standard input: give one a file"};
+  if (o.energies == "-" && dashes > 0)
+    throw UsageError{"--energies - reads the table from standard input: no input can be - too"};
 }
 
 // --weights, one a file.
@@ -156,14 +161,30 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
   if (given(O::overlay)) check_overlay(given, v, p);
 }
 
-// The files' weights: as given, or asked from their free energies.
-// Adds its tsv header field (boltzmann=298.15) to `fields`.
+// The table of energies --boltzmann weighs by.
+void check_energies(const Given& given, const Values& v, BatchOptions& o) {
+  if (given(O::weights)) throw UsageError{"give --weights or --energies, not both"};
+  if (!given(O::boltzmann))
+    throw UsageError{
+        "--energies gives the energies --boltzmann weighs the files by: give "
+        "--boltzmann T too"};
+  if (v.energies.empty()) throw UsageError{"--energies needs a file name"};
+  o.energies = v.energies;
+  check_inputs(o);
+}
+
+// The files' weights: as given, or asked from their free energies or a
+// table's energies. Adds their tsv header fields (boltzmann=298.15
+// energies='conformers.txt') to `fields`.
 void check_weights(const Given& given, const Values& v, BatchOptions& o, HeaderFields& fields) {
   if (given(O::weights) && given(O::boltzmann))
     throw UsageError{"give --weights or --boltzmann, not both"};
+  if (given(O::energies)) check_energies(given, v, o);
   if (given(O::boltzmann)) {
     o.boltzmann = positive("--boltzmann", v.boltzmann);
     fields.add("boltzmann", shortest(o.boltzmann));
+    if (!o.energies.empty())
+      fields.add("energies", o.energies == "-" ? std::string("-") : broaden::quoted(o.energies));
     return;
   }
   if (!given(O::weights)) return;
@@ -181,7 +202,7 @@ void check_classic_fixed(const Given& given) {
   if (const std::optional<Option> option =
           first_given(given, {O::columns, O::scale, O::cutoff, O::line_unit, O::axis, O::units,
                               O::laser, O::temperature, O::rotatory, O::shift, O::sticks,
-                              O::inputs_from, O::weights, O::boltzmann, O::compare}))
+                              O::inputs_from, O::weights, O::boltzmann, O::compare, O::energies}))
     refuse(name_of(*option));
   for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
     if (i != kSigma && given.quantity(i)) refuse(option_of(kShapeQuantities[i].name));

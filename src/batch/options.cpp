@@ -192,6 +192,10 @@ void add_spectrum_options(Registrar& add, Values& v) {
              "W1,W2,...");
   add.option(Option::boltzmann, v.boltzmann,
              "Weight the files by their Gibbs free energies at T kelvin, normalised to 1", "T");
+  add.option(Option::energies, v.energies,
+             "With --boltzmann: the files' energies from FILE, a name and an energy a line, the "
+             "unit in its header (- for standard input)",
+             "FILE");
 }
 
 // The shape options and their help, from the shape table.

@@ -84,9 +84,9 @@ std::optional<ConventionalRange> convention_of(const LinesPlan& read) {
 }  // namespace
 
 LinesPlan plan_lines(std::vector<InputLines> reads, const BatchOptions& options,
-                     std::vector<Message>& messages) {
+                     std::vector<Message>& messages, const InputEnergies* energies) {
   LinesPlan plan;
-  plan.lines = summed_inputs(std::move(reads), options, plan.inputs, messages);
+  plan.lines = summed_inputs(std::move(reads), options, plan.inputs, messages, energies);
   plan.axis = axis_of(plan.lines, options);
   plan.sticks = sticks_of(plan.lines, options, plan.axis);
   return plan;

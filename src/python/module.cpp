@@ -357,7 +357,15 @@ py::dict read_result(LinesPlan plan, const BatchOptions& options,
   for (const std::optional<double>& energy : free_energies)
     energies_list.append(energy ? py::object(py::float_(*energy)) : none);
   for (const std::string& format : formats) format_list.append(format);
-  for (const Message& message : messages) notes.append(message_text(message));
+  // A message of several lines (the populations) is several notes, as on standard error.
+  for (const Message& message : messages) {
+    const std::string text = message_text(message);
+    for (std::size_t start = 0; start <= text.size();) {
+      const std::size_t end = std::min(text.find('\n', start), text.size());
+      notes.append(text.substr(start, end - start));
+      start = end + 1;
+    }
+  }
   InputLines& lines = plan.lines;
   py::dict result;
   result["positions"] = array_of(std::move(plan.sticks.position));

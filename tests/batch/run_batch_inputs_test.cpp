@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/batch_harness.h"
@@ -142,6 +143,73 @@ TEST_F(RunBatchTest, BoltzmannWeightsFollowTheFreeEnergies) {
                            "files summed must give one kind"),
             std::string::npos)
       << err.str();
+}
+
+// Two line lists weighed by a table's energies: the weights are exp(-dE / RT)
+// (R = k N_A = 8.31446261815324 J mol-1 K-1, exact) over their sum, told on
+// standard error and in the header; the table read from standard input
+// too; outputs' own free energies give way to it, with a note.
+TEST_F(RunBatchTest, AnEnergyTableWeighsTheInputs) {
+  folder.write("a.txt", "1000 1\n");
+  folder.write("b.txt", "1200 1\n");
+  const std::string table = "# conformers\nfile\tenergy(kJ/mol)\nb.txt\t-8\na.txt\t-10.5\n";
+  folder.write("e.tsv", table);
+  const std::vector<std::string> options{"--fwhm", "10", "--boltzmann", "300",    "--sticks",
+                                         "-",      "-o", "s.tsv",       "--force"};
+  const auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), options.begin(), options.end());
+    return more;
+  };
+  const double ratio = std::exp(-2500.0 / (8.31446261815324 * 300.0));
+  for (const auto& [energies, shown] : {std::pair{"e.tsv", "'e.tsv'"}, {"-", "standard input"}}) {
+    ASSERT_EQ(run(with({"--energies", energies, "a.txt", "b.txt"}), table), 0) << err.str();
+    std::istringstream sticks(out.str());
+    std::string comment;
+    std::getline(sticks, comment);
+    double position[2], weight[2];
+    for (int k = 0; k < 2; ++k) sticks >> position[k] >> weight[k];
+    ASSERT_TRUE(sticks) << out.str();
+    EXPECT_NEAR(weight[0], 1.0 / (1.0 + ratio), 1e-14);
+    EXPECT_NEAR(weight[1], ratio / (1.0 + ratio), 1e-14);
+    EXPECT_NE(
+        comment.find(" boltzmann=300 energies=" + std::string(*energies == '-' ? "-" : shown) +
+                     " input='a.txt' energy=-10.5kJ/mol weight=0.7315045799771136 "
+                     "relative_energy=0kJ/mol input='b.txt' energy=-8kJ/mol "
+                     "weight=0.2684954200228864 relative_energy=2.5kJ/mol lines=2 "),
+        std::string::npos)
+        << comment;
+    EXPECT_EQ(err.str(),
+              "broaden-batch: note: Boltzmann populations at 300 K, by the energies of " +
+                  std::string(shown) +
+                  " (energy above the lowest, weight):\n"
+                  "broaden-batch: note:   'a.txt'  0.000 kJ/mol  0.7315\n"
+                  "broaden-batch: note:   'b.txt'  2.500 kJ/mol  0.2685\n");
+  }
+  // An output's free energy gives way to the table, said once; by its own, in kcal/mol.
+  const std::string analysis = testing::excerpt("gaussian-one-mode.log");
+  folder.write("low.log", analysis + " Sum of electronic and thermal Free Energies=  -382.0\n");
+  folder.write("high.log", analysis + " Sum of electronic and thermal Free Energies=  -381.999\n");
+  folder.write("e.txt", "# eV\nlow.log 1\nhigh.log 0\n");
+  ASSERT_EQ(run(with({"--energies", "e.txt", "low.log", "high.log"})), 0) << err.str();
+  EXPECT_NE(err.str().find("note: the energies of 'e.txt' weigh the inputs: the free energies 2 of "
+                           "them hold are not used\nbroaden-batch: note: Boltzmann populations "
+                           "at 300 K, by the energies of 'e.txt' (energy above the lowest, "
+                           "weight):\nbroaden-batch: note:   'low.log'   1.00000 eV  0.0000\n"),
+            std::string::npos)
+      << err.str();
+  ASSERT_EQ(run(with({"low.log", "high.log"})), 0) << err.str();
+  EXPECT_NE(err.str().find("by the outputs' free energies (energy above the lowest, weight):\n"
+                           "broaden-batch: note:   'low.log'   0.000 kcal/mol  0.7413\n"
+                           "broaden-batch: note:   'high.log'  0.628 kcal/mol  0.2587\n"),
+            std::string::npos)
+      << err.str();
+  // A table that does not fit ends the run before the inputs are read.
+  folder.write("e.txt", "# eV\nlow.log 1\n");
+  fs::remove(folder / "s.tsv");
+  ASSERT_EQ(run(with({"--energies", "e.txt", "low.log", "absent.log"})), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: e.txt gives no energy for 'absent.log': give each input a row\n");
+  EXPECT_FALSE(fs::exists(folder / "s.tsv"));
 }
 
 // A European spreadsheet's export: told apart from three fields only when

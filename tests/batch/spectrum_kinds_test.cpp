@@ -104,5 +104,26 @@ TEST(BoltzmannWeights, FollowTheFreeEnergiesAndAddUpToOne) {
   EXPECT_TRUE(boltzmann_weights(std::vector<double>{}, t).empty());
 }
 
+// The units of energy tables against each other and against the gas
+// constant R = k N_A (E_h / k times R is E_h N_A): each hartree as published
+// to its digits (CODATA 2018: E_h N_A = 2625.49963948 kJ/mol, E_h =
+// 27.211386245988 eV; 627.5095 kcal/mol with the thermochemical calorie),
+// and every value back.
+TEST(EnergyUnits, AgreeWithOneAnotherAndComeBack) {
+  const double kj = kKjPerMolPerHartree, within = 1e-15 * kj;
+  EXPECT_NEAR(kHartreeKelvin * si::kBoltzmann * si::kAvogadro / 1000.0, kj, within);
+  EXPECT_NEAR(kKcalPerMolPerHartree * 4.184, kj, within);
+  EXPECT_NEAR(kEvPerHartree * si::kElementaryCharge * si::kAvogadro / 1000.0, kj, within);
+  EXPECT_EQ(std::round(kKcalPerMolPerHartree * 1e4) / 1e4, 627.5095);
+  EXPECT_NEAR(kKjPerMolPerHartree, 2625.49963948, 5e-9);
+  EXPECT_NEAR(kEvPerHartree, 27.211386245988, 5e-13);
+  for (const EnergyUnitRow& row : kEnergyUnits) {
+    for (const double value : {-1234.5678, -0.001, 0.0, 2.5, 1e-7}) {
+      const double back = value / row.per_hartree * row.per_hartree;
+      EXPECT_NEAR(back, value, 4e-16 * std::fabs(value)) << row.symbol;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace broaden

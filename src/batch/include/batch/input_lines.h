@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/energy_table.h"
 #include "batch/header_fields.h"
 #include "batch/messages.h"
 #include "batch/options.h"
@@ -90,24 +91,31 @@ InputLines read_input_lines(std::string_view text, const std::string& name,
 
 /// The inputs `reads` (of options.inputs, in that order) summed: their lines
 /// one file after another, each intensity times its file's weight
-/// (options.weights, or with options.boltzmann the weights of their free
-/// energies, boltzmann_weights), each rounded once; with neither, as read.
+/// (options.weights, or with options.boltzmann the weights of their
+/// energies, boltzmann_weights: those of `energies` (--energies, taken from
+/// the lowest in the table's unit, then in hartree), else their free
+/// energies), each rounded once; with neither, as read.
 /// Sets `header` to the inputs' fields for the tsv comment line:
 ///   one file: input='a.log' lines=3
 ///   two files: input='a.log' weight=1 input='b.log' weight=1 lines=6
 ///   --weights 0.7,0.3: input='a.log' weight=0.7 input='b.log' weight=0.3 lines=6
-///   --boltzmann: input='a.log' free_energy=-382.1 weight=0.9 ...
+///   --boltzmann: input='a.log' free_energy=-382.1 weight=0.9 relative_energy=0kcal/mol ...
+///   --energies (kJ/mol): input='a.log' energy=-1.5kJ/mol weight=0.6 relative_energy=0kJ/mol ...
+/// (relative_energy: above the lowest, in the table's unit or kcal/mol).
 /// Throws BatchFailure when the files give different kinds of spectrum (or
-/// mix line lists and outputs), or with --boltzmann when one holds no free
-/// energy.
+/// mix line lists and outputs), or with --boltzmann but no `energies` when
+/// one holds no free energy.
 ///
-/// Warnings are added to `messages` (none with --quiet): a file without lines (an
-/// empty list, a wrong file: its spectrum is zero), a file named more than
-/// once (its lines count each time), and with --boltzmann a file whose
-/// weight is 0 (its free energy so far above the lowest that it is likely
-/// another molecule's).
+/// Messages are added to `messages` (none with --quiet): with --boltzmann
+/// the populations (Populations), and with `energies` where outputs hold
+/// free energies too that the table's are used (TableEnergiesUsed); warnings
+/// of a file without lines (an empty list, a wrong file: its spectrum is
+/// zero), a file named more than once (its lines count each time), and
+/// with --boltzmann a file whose weight is 0 (its energy so far above the
+/// lowest that it is likely another molecule's).
 InputLines summed_inputs(std::vector<InputLines> reads, const BatchOptions& options,
-                         HeaderFields& header, std::vector<Message>& messages);
+                         HeaderFields& header, std::vector<Message>& messages,
+                         const InputEnergies* energies = nullptr);
 
 /// The axis the spectrum is drawn on: --axis, else the spectrum's default
 /// (nm for uv and ecd, cm-1 for ir, raman and vcd), else the line list's unit.

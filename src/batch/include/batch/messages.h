@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/options.h"
+#include "batch/spectrum_kinds.h"
 
 namespace broaden {
 
@@ -41,6 +42,28 @@ struct GivenTwice {
 struct WeighsNothing {
   std::string input;
   double kelvin = 0.0, above = 0.0;
+};
+/// The Boltzmann populations of the inputs (--boltzmann): each input's
+/// energy as read (its free energy in hartree, or the table's value in
+/// `unit`), its energy above the lowest in `unit`, and its weight; by the
+/// energies of the table `table` (--energies), or (empty) by the free
+/// energies the outputs hold, shown in kShownEnergyUnit. The one message of
+/// several lines.
+struct Populations {
+  struct Row {
+    std::string input;
+    double energy = 0.0, above = 0.0, weight = 0.0;
+  };
+  double kelvin = 0.0;
+  std::string table;
+  const EnergyUnitRow* unit = &kShownEnergyUnit;
+  std::vector<Row> rows;
+};
+/// The energies of the table `table` weigh the inputs, though `outputs` of
+/// them hold a free energy.
+struct TableEnergiesUsed {
+  std::string table;
+  std::size_t outputs = 0;
 };
 /// Lines outside the grid (but those of zero intensity), whose ends are
 /// told as written (`first`, `last`).
@@ -98,25 +121,30 @@ struct DrawingNote {
   std::string text;
 };
 
-using Message = std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines,
-                             GivenTwice, WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles,
-                             BlankPicture, OverlayOutside, LargeGrid, DrawingNote, Compared>;
+using Message =
+    std::variant<ReaderNote, RamanWithoutLaser, EpsilonCrossSections, NoLines, GivenTwice,
+                 WeighsNothing, LinesOutside, CoarseGrid, BeyondDoubles, BlankPicture,
+                 OverlayOutside, LargeGrid, DrawingNote, Compared, Populations, TableEnergiesUsed>;
 
 /// Whether `message` is a warning (else a note).
 bool is_warning(const Message& message) noexcept;
 
 /// The text of `message`, one line without its end and without the
-/// program's "broaden-batch: note: " before it; names escaped or quoted as
-/// messages show them:
+/// program's "broaden-batch: note: " before it (Populations: several lines
+/// apart by "\n", each a note); names escaped or quoted as messages show
+/// them:
 ///   ReaderNote{"a.txt", 3, "a blank line"} -> "a.txt:3: a blank line"
 ///   NoLines{"b.log"} -> "'b.log' holds no lines: it adds nothing to the spectrum"
 ///   Compared{...} -> "compared with exp.csv over 400 to 4000 cm-1 (1801 points): cosine 0.912
 ///     (0.801 before the fit), scale 0.9612, fwhm 12.3 cm-1"
 ///   LargeGrid{746428, true} -> "the grid spanning the lines has 746428 points: give --step
 ///     or --points for fewer (--axis um draws wavelengths in micrometres)"
+///   Populations{298.15, "", kcal/mol, {{"a.log", -382, 0, 0.9}, {"bb.log", -381.99, 1.36, 0.1}}}
+///     -> "Boltzmann populations at 298.15 K, by the outputs' free energies (energy above the
+///        lowest, weight):\n  'a.log'   0.000 kcal/mol  0.9000\n  'bb.log'  1.360 kcal/mol  0.1000"
 std::string message_text(const Message& message);
 
-/// Writes each of `messages` as a line of standard error,
+/// Writes each of `messages` (each line of one) as a line of standard error,
 /// "broaden-batch: note: TEXT" or "broaden-batch: warning: TEXT"; nothing
 /// with `quiet`.
 void write_messages(std::span<const Message> messages, bool quiet, std::ostream& err);

@@ -96,6 +96,10 @@ struct BatchOptions {
   /// --boltzmann T: the files weighted by their free energies at T kelvin
   /// (boltzmann_weights, spectrum_kinds.h); 0: not asked.
   double boltzmann = 0.0;
+  /// --energies FILE: the table of the inputs' energies --boltzmann weighs
+  /// them by (energy_table.h; "-": standard input), read at the start of the
+  /// run; empty: their free energies.
+  std::string energies;
   /// The input format: a row of input_formats() (line_list_formats.h) by
   /// its name, or "auto": the row that recognises the text, else columns.
   std::string input = "auto";

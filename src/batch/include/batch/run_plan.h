@@ -26,11 +26,12 @@ struct LinesPlan {
 };
 
 /// The inputs `reads` (read_input_lines of each of options.inputs, in
-/// order) summed and put on their axis; warnings added to `messages`.
+/// order) summed, with --boltzmann by `energies` where given (--energies),
+/// and put on their axis; messages added to `messages`.
 /// Throws BatchFailure as summed_inputs does.
 ///   one Gaussian TD output, defaults -> axis nm, sticks at each state's wavelength
 LinesPlan plan_lines(std::vector<InputLines> reads, const BatchOptions& options,
-                     std::vector<Message>& messages);
+                     std::vector<Message>& messages, const InputEnergies* energies = nullptr);
 
 /// Everything the run draws.
 struct RunPlan {

@@ -25,6 +25,9 @@ inline constexpr double kElectronMass = 9.1093837015e-31;        ///< kg, CODATA
 inline constexpr double kVacuumPermittivity = 8.8541878128e-12;  ///< F m^-1, CODATA 2018
 inline constexpr double kAtomicMassUnit = 1.66053906660e-27;     ///< kg, CODATA 2018
 inline constexpr double kHartree = 4.3597447222071e-18;          ///< J, CODATA 2018
+/// The thermochemical calorie, J, exact by definition (ISO 80000-5:2019;
+/// NIST SP 811, 2008, B.8): the kilocalorie of "kcal/mol".
+inline constexpr double kThermochemicalCalorie = 4.184;
 }  // namespace si
 
 /// h c / e in eV nm: a photon of E eV has the wavelength kEvNanometre / E nm
@@ -169,6 +172,36 @@ double raman_cross_section(double wavenumber, double activity, double laser,
 /// E_h / k in K: a free energy of 1 hartree is kHartreeKelvin kelvin of
 /// k T (315775.0248...).
 inline constexpr double kHartreeKelvin = si::kHartree / si::kBoltzmann;
+
+/// One hartree in the molar and electron units of energy tables: E_h N_A /
+/// 4184 J kcal/mol (627.5094740631...), E_h N_A / 1000 J kJ/mol
+/// (2625.4996394799...), E_h / e eV (27.211386245988...).
+inline constexpr double kKcalPerMolPerHartree =
+    si::kHartree * si::kAvogadro / (1000.0 * si::kThermochemicalCalorie);
+inline constexpr double kKjPerMolPerHartree = si::kHartree * si::kAvogadro / 1000.0;
+inline constexpr double kEvPerHartree = si::kHartree / si::kElementaryCharge;
+
+/// A unit an energy table (--energies) may name: its names (lower case; a
+/// header is matched in any case), the symbol messages and the tsv header
+/// write, the value of one hartree in it, and the decimals the populations'
+/// table on standard error shows.
+struct EnergyUnitRow {
+  std::string_view symbol;
+  std::span<const std::string_view> names;
+  double per_hartree;
+  int decimals;
+};
+inline constexpr std::string_view kHartreeNames[] = {"hartree", "eh", "au", "a.u."},
+                                  kKcalNames[] = {"kcal/mol"}, kKjNames[] = {"kj/mol"},
+                                  kEvNames[] = {"ev"};
+inline constexpr EnergyUnitRow kEnergyUnits[] = {
+    {"hartree", kHartreeNames, 1.0, 6},
+    {"kcal/mol", kKcalNames, kKcalPerMolPerHartree, 3},
+    {"kJ/mol", kKjNames, kKjPerMolPerHartree, 3},
+    {"eV", kEvNames, kEvPerHartree, 5},
+};
+/// The unit free energies are shown in where the outputs give them (in hartree).
+inline constexpr const EnergyUnitRow& kShownEnergyUnit = kEnergyUnits[1];
 
 /// The Boltzmann weights of conformers by their Gibbs free energies (in
 /// hartree) at `kelvin`: w_i = exp(-(G_i - G_min) kHartreeKelvin / T),

@@ -36,6 +36,7 @@ enum class Option {
   inputs_from,
   weights,
   boltzmann,
+  energies,
   shape,
   normalise,
   cutoff,
@@ -94,6 +95,7 @@ inline constexpr OptionRow kOptions[] = {
     {Option::inputs_from, "--inputs-from"},
     {Option::weights, "--weights"},
     {Option::boltzmann, "--boltzmann"},
+    {Option::energies, "--energies"},
     {Option::shape, "--shape"},
     {Option::normalise, "--normalise,--normalize"},
     {Option::cutoff, "--cutoff"},
@@ -202,7 +204,7 @@ struct Values {
               normalise{kNormalisations[0].name}, from, to, step, points, output, format = "tsv",
               digits, delimiter{kDelimiters[0].name}, threads, cutoff, spectrum, axis, line_unit,
               units{kUnits[0].name}, laser, temperature, rotatory{kRotatoryForms[0].name}, shift,
-              sticks, inputs_from, weights, boltzmann;
+              sticks, inputs_from, weights, boltzmann, energies;
   std::string plot, plot_size, title, overlay, overlay_columns,
       overlay_scale{kOverlayScales[0].name}, overlay_shift, overlay_label;
   std::string compare, compare_columns, compare_range, report, fit, score{kScores[0].name};
