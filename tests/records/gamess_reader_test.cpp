@@ -75,7 +75,7 @@ TEST(GamessReader, ReadsTheAnalysisInKmPerMolAndTheStates) {
 
 TEST(GamessReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kAnalysis + kStates;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "gamess",
       {
           {replaced(all, "1.79400", "1.7x400"), ReadFault::not_a_number, 14, 48,

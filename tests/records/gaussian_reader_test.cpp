@@ -11,6 +11,7 @@ namespace broaden {
 namespace {
 
 using testing::read_as;
+using testing::replaced;
 
 const std::string kBanner =
     " Entering Gaussian System, Link 0=g16\n"
@@ -131,12 +132,6 @@ const std::string kXtb =
     "   2   1    -0.00  -0.40  -0.55    -0.00  -0.58   0.38     0.00   0.55  -0.40\n"
     "   3   1     0.00   0.40  -0.55     0.00   0.58   0.38     0.00   0.55   0.40\n";
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  const std::size_t at = text.find(from);
-  if (at == std::string::npos) throw std::runtime_error("no " + from);
-  return text.replace(at, from.size(), to);
-}
-
 TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles) {
   const SpectraRead read = read_as("gaussian", kBanner + kAnnounced);
   ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
@@ -237,55 +232,42 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
 
 TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {
   const std::string good = kBanner + kAnalysis + kExcited;
-  const struct {
-    std::string text;
-    LineError what;
-    ReadFault kind;
-    std::size_t line, column;
-    std::string expected;
-  } cases[] = {
-      {replaced(good, "10.2500 ", "10.2x00 "), LineError::not_a_number, ReadFault::not_a_number, 12,
-       44, "an IR intensity value as a number, not '10.2x00'"},
-      {replaced(good, "1000.1234  ", "1e999      "), LineError::out_of_range,
-       ReadFault::out_of_range, 9, 42,
-       "a frequency value within the range of doubles, not '1e999'"},
-      {replaced(good, "                 0.0100\n", "\n"), LineError::missing_field,
-       ReadFault::count_mismatch, 12, 51, "3 IR intensity values, one a mode of the group, not 2"},
-      {replaced(good, " 1500.5000\n", " 1500.5000 7.0\n"), LineError::missing_field,
-       ReadFault::count_mismatch, 9, 75, "3 frequency values, one a mode of the group, not 4"},
-      {replaced(good, "                      4\n", "                      5\n"),
-       LineError::not_a_number, ReadFault::numbering, 18, 23, "mode 4, not '5'"},
-      {replaced(good, " IR Inten    --     50.0000\n", ""), LineError::missing_field,
-       ReadFault::misplaced, 18, 1,
-       "a line 'IR Inten --' in the group of modes at line 18, as in the group before"},
-      {replaced(good, "R(length)", "R(mixed)"), LineError::not_a_number, ReadFault::layout, 38, 1,
-       "a rotatory-strength header Gaussian prints ('state XX YY ZZ R(velocity) E-M Angle' or "
-       "'state XX YY ZZ R(length)'), not 'state          XX          YY   '..."},
-      {replaced(good, "         2      -164.9642", "         3      -164.9642"),
-       LineError::not_a_number, ReadFault::numbering, 40, 10, "state 2, not '3'"},
-      {replaced(good, "  -48.1793\n", "\n"), LineError::missing_field, ReadFault::count_mismatch,
-       40, 52, "5 fields as the header names, not 4"},
-      {replaced(good, "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n",
-                ""),
-       LineError::missing_field, ReadFault::count_mismatch, 32, 1,
-       "2 rotatory strengths, one for each excited state listed at line 42, not 1"},
-      {replaced(good, "220.27 nm", "220.27 mm"), LineError::not_a_number, ReadFault::layout, 45, 85,
-       "an excited state as \"N: LABEL E eV L nm f=F\", with its wavelength in nm"},
-      {replaced(good, "f=0.0018", "f=NaN"), LineError::not_a_number, ReadFault::not_a_number, 45,
-       65, "an oscillator strength as a number, not 'NaN'"},
-      {replaced(good, "State   2:", "State   3:"), LineError::not_a_number, ReadFault::numbering,
-       52, 18, "excited state 2 (\"2:\")"},
-      {replaced(good, "Energies=          -76.123456", "Energies="), LineError::missing_field,
-       ReadFault::missing_field, 30, 46, "one free energy after '='"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("gaussian", c.text);
-    ASSERT_TRUE(read.error) << c.expected;
-    EXPECT_EQ(testing::shown(*read.error),
-              testing::shown({c.what, c.line, c.column, c.expected, c.kind}));
-    EXPECT_EQ(read.data.vibrations.size(), 0u);
-    testing::expect_placed(c.text, *read.error, c.expected);
-  }
+  testing::expect_refusals(
+      "gaussian",
+      {
+          {replaced(good, "10.2500 ", "10.2x00 "), ReadFault::not_a_number, 12, 44,
+           "an IR intensity value as a number, not '10.2x00'"},
+          {replaced(good, "1000.1234  ", "1e999      "), ReadFault::out_of_range, 9, 42,
+           "a frequency value within the range of doubles, not '1e999'"},
+          {replaced(good, "                 0.0100\n", "\n"), ReadFault::count_mismatch, 12, 51,
+           "3 IR intensity values, one a mode of the group, not 2"},
+          {replaced(good, " 1500.5000\n", " 1500.5000 7.0\n"), ReadFault::count_mismatch, 9, 75,
+           "3 frequency values, one a mode of the group, not 4"},
+          {replaced(good, "                      4\n", "                      5\n"),
+           ReadFault::numbering, 18, 23, "mode 4, not '5'"},
+          {replaced(good, " IR Inten    --     50.0000\n", ""), ReadFault::misplaced, 18, 1,
+           "a line 'IR Inten --' in the group of modes at line 18, as in the group before"},
+          {replaced(good, "R(length)", "R(mixed)"), ReadFault::layout, 38, 1,
+           "a rotatory-strength header Gaussian prints ('state XX YY ZZ R(velocity) E-M Angle' or "
+           "'state XX YY ZZ R(length)'), not 'state          XX          YY   '..."},
+          {replaced(good, "         2      -164.9642", "         3      -164.9642"),
+           ReadFault::numbering, 40, 10, "state 2, not '3'"},
+          {replaced(good, "  -48.1793\n", "\n"), ReadFault::count_mismatch, 40, 52,
+           "5 fields as the header names, not 4"},
+          {replaced(good,
+                    "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n",
+                    ""),
+           ReadFault::count_mismatch, 32, 1,
+           "2 rotatory strengths, one for each excited state listed at line 42, not 1"},
+          {replaced(good, "220.27 nm", "220.27 mm"), ReadFault::layout, 45, 85,
+           "an excited state as \"N: LABEL E eV L nm f=F\", with its wavelength in nm"},
+          {replaced(good, "f=0.0018", "f=NaN"), ReadFault::not_a_number, 45, 65,
+           "an oscillator strength as a number, not 'NaN'"},
+          {replaced(good, "State   2:", "State   3:"), ReadFault::numbering, 52, 18,
+           "excited state 2 (\"2:\")"},
+          {replaced(good, "Energies=          -76.123456", "Energies="), ReadFault::missing_field,
+           30, 46, "one free energy after '='"},
+      });
 }
 
 TEST(GaussianReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {

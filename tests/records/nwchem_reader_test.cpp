@@ -63,7 +63,7 @@ TEST(NwchemReader, ReadsTheKmPerMolColumnAndEveryRootOfTheRun) {
 
 TEST(NwchemReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kProjected + kTddft;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "nwchem",
       {
           {replaced(all, "75.785", "75.7x5"), ReadFault::not_a_number, 7, 58,

@@ -76,7 +76,7 @@ TEST(QChemReader, ReadsTheAnalysisAndTheLastTableOfStates) {
 
 TEST(QChemReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kAnalysis + kFull;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "qchem",
       {
           {replaced(all, "0.419", "0.4x9"), ReadFault::not_a_number, 9, 43,
