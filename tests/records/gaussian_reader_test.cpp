@@ -111,6 +111,35 @@ const std::string kAnnounced =
     "       7 -> 13        -0.11986\n"
     " SavETr:  write IOETrn=   770 NScale= 10 NData=  16 NLR=1 NState=    2 LETran=     100.\n";
 
+// EOM-CCSD of Gaussian 16 (pyridine, STO-3G): the velocity table without
+// its angle, the dashes and eigenvectors of each state in the listing.
+const std::string kEom =
+    " Ground to excited state transition electric dipole moments (Au):\n"
+    "       state          X           Y           Z        Dip. S.      Osc.\n"
+    "         1        -0.0000      0.0000     -0.2106      0.0484      0.0051\n"
+    "         2         0.0431     -0.0000      0.0000      0.0023      0.0003\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ    R(velocity)\n"
+    "         1        -0.0003     -0.0000     -0.0038     -0.0013\n"
+    "         2         0.0000     -0.0000     -0.0000     -0.0000\n"
+    " Excitation energies and oscillator strengths:\n"
+    "\n"
+    " ----------------------------------------------\n"
+    " Excited State   1:      Singlet-?Sym    4.3331 eV  286.13 nm  f=0.0051\n"
+    " Right Eigenvector \n"
+    " Alpha Singles Amplitudes\n"
+    "     I    SymI    A    SymA    Value\n"
+    "    19      1    22      1    0.633072\n"
+    " Alpha-Beta  Doubles Amplitudes\n"
+    "     I    SymI    J    SymJ    A    SymA    B    SymB    Value\n"
+    "    19      1    21      1    22      1    22      1   -0.193381\n"
+    " Left  Eigenvector \n"
+    " Total Energy, E(EOM-CCSD) =  -243.883072409    \n"
+    "\n"
+    " ----------------------------------------------\n"
+    " Excited State   2:      Singlet-?Sym    5.5589 eV  223.04 nm  f=0.0003\n"
+    " Ground to excited state transition densities written to RWF  633\n";
+
 // The file xtb 6.5.1 writes (g98.out of --ohess on water), its coordinates cut out.
 const std::string kXtb =
     " Entering Gaussian System\n"
@@ -268,6 +297,17 @@ TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {
           {replaced(good, "Energies=          -76.123456", "Energies="), ReadFault::missing_field,
            30, 46, "one free energy after '='"},
       });
+}
+
+TEST(GaussianReader, ReadsTheEomCcsdListingWithItsEigenvectors) {
+  const SpectraRead read = read_as("gaussian", kBanner + kEom);
+  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const ExcitedStates& e = read.data.excited_states;
+  EXPECT_EQ(e.energy_ev, (std::vector<double>{4.3331, 5.5589}));
+  EXPECT_EQ(e.wavelength_nm, (std::vector<double>{286.13, 223.04}));
+  EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.0051, 0.0003}));
+  EXPECT_EQ(e.rotatory_velocity, (std::vector<double>{-0.0013, -0.0}));
+  testing::expect_truncations_safe("gaussian", kBanner + kEom);
 }
 
 TEST(GaussianReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {
