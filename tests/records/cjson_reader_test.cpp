@@ -44,8 +44,7 @@ const std::string kAvogadro = R"({
 )";
 
 TEST(CjsonReader, ReadsTheCclibFlavour) {
-  const SpectraRead read = read_as("cjson", kCclib);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("cjson", kCclib);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1639.47, 3800.1}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{57.55, 2}));
@@ -61,8 +60,7 @@ TEST(CjsonReader, ReadsTheCclibFlavour) {
 }
 
 TEST(CjsonReader, ReadsTheAvogadroFlavour) {
-  const SpectraRead read = read_as("cjson", kAvogadro);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("cjson", kAvogadro);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{1639.47, 3800.1}));
   EXPECT_EQ(read.data.vibrations.ir_intensity, (std::vector<double>{57.55, 2}));
   EXPECT_EQ(read.data.vibrations.raman_activity, (std::vector<double>{6.25, 0.5}));
@@ -124,8 +122,7 @@ TEST(CjsonReader, ReadsTheTablesCclibWritesForOrca) {
     "ABSORPTION SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[0], [Infinity]],
     "CD SPECTRUM": [[30000.5, 41000], [-1.5, 2]],
     "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[30000.5, 41000], [-1.25, 3]]}}})";
-  const SpectraRead read = read_as("cjson", text);
-  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const SpectraRead read = testing::read_ok("cjson", text);
   const ExcitedStates& e = read.data.excited_states;
   EXPECT_EQ(e.wavenumber, (std::vector<double>{30000.5, 41000}));
   EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.25, 1e-3}));

@@ -162,8 +162,7 @@ const std::string kXtb =
     "   3   1     0.00   0.40  -0.55     0.00   0.58   0.38     0.00   0.55   0.40\n";
 
 TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles) {
-  const SpectraRead read = read_as("gaussian", kBanner + kAnnounced);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kAnnounced);
   EXPECT_EQ(read.data.excited_states.energy_ev, (std::vector<double>{8.4709}));
   EXPECT_EQ(read.data.excited_states.rotatory_velocity, (std::vector<double>{-0.5763}));
   EXPECT_EQ(read.data.excited_states.rotatory_length, (std::vector<double>{-0.9541}));
@@ -185,16 +184,14 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
             "kind 1 misplaced at 11:1: the excited states listed after line 3 together: a line "
             "the reader does not know ends them before state 2");
 
-  const SpectraRead xtb = read_as("gaussian", kXtb);
-  ASSERT_FALSE(xtb.error) << xtb.error->line << ": " << xtb.error->expected;
+  const SpectraRead xtb = testing::read_ok("gaussian", kXtb);
   EXPECT_EQ(xtb.data.vibrations.frequency, (std::vector<double>{1541.2244, 3637.1192, 3645.3364}));
   EXPECT_EQ(xtb.data.vibrations.ir_intensity, (std::vector<double>{133.338, 6.6145, 16.6972}));
   EXPECT_TRUE(xtb.data.vibrations.raman_activity.empty());  // zeros: xtb computes none
 }
 
 TEST(GaussianReader, ReadsTheAnalysisTheStatesAndTheFreeEnergyAsPrinted) {
-  const SpectraRead read = read_as("gaussian", kBanner + kAnalysis + kExcited);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kAnalysis + kExcited);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1000.1234, 1500.5, 3600.0001}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{10.25, 0.01, 50}));
@@ -231,15 +228,14 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
                              "  Atom  AN      X      Y      Z        X      Y      Z\n"
                              "     1   6     0.00   0.00   0.08     0.00   0.00  -0.08\n"
                              "\n";
-  const SpectraRead both = read_as("gaussian", kBanner + high_precision + normal);
-  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
+  const SpectraRead both = testing::read_ok("gaussian", kBanner + high_precision + normal);
   EXPECT_EQ(both.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
   EXPECT_EQ(both.data.vibrations.ir_intensity, (std::vector<double>{0.0323, 0}));
 
   // An optimisation's earlier analysis and states give way to the last.
-  const SpectraRead jobs = read_as("gaussian", kBanner + kAnalysis + kExcited + normal +
-                                                   kExcited.substr(kExcited.find(" Excitation")));
-  ASSERT_FALSE(jobs.error) << jobs.error->line << ": " << jobs.error->expected;
+  const SpectraRead jobs =
+      testing::read_ok("gaussian", kBanner + kAnalysis + kExcited + normal +
+                                       kExcited.substr(kExcited.find(" Excitation")));
   EXPECT_EQ(jobs.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
   EXPECT_TRUE(jobs.data.vibrations.raman_activity.empty());
   EXPECT_TRUE(jobs.notes.empty()) << jobs.notes[0].text;  // the earlier analysis's note is gone
@@ -250,11 +246,10 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
   // A Raman job, then an IR-only job of the same modes: both kept.
   const std::string ir_only = replaced(
       kAnalysis, " Raman Activ --      1.0000                 2.5000                 0.0000\n", "");
-  const SpectraRead link1 = read_as(
+  const SpectraRead link1 = testing::read_ok(
       "gaussian",
       kBanner + kAnalysis +
           replaced(replaced(ir_only, " Raman Activ --     90.1234\n", ""), "10.2500", "11.0000"));
-  ASSERT_FALSE(link1.error) << link1.error->line << ": " << link1.error->expected;
   EXPECT_EQ(link1.data.vibrations.ir_intensity, (std::vector<double>{11, 0.01, 50}));
   EXPECT_EQ(link1.data.vibrations.raman_activity, (std::vector<double>{2.5, 0, 90.1234}));
 }
@@ -300,8 +295,7 @@ TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {
 }
 
 TEST(GaussianReader, ReadsTheEomCcsdListingWithItsEigenvectors) {
-  const SpectraRead read = read_as("gaussian", kBanner + kEom);
-  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kEom);
   const ExcitedStates& e = read.data.excited_states;
   EXPECT_EQ(e.energy_ev, (std::vector<double>{4.3331, 5.5589}));
   EXPECT_EQ(e.wavelength_nm, (std::vector<double>{286.13, 223.04}));

@@ -175,18 +175,15 @@ const std::string kRocis4 =
     "\n";
 
 TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
-  const SpectraRead six = read_as("orca", kBanner + kCoupledCluster6);
-  ASSERT_FALSE(six.error) << six.error->line << ": " << six.error->expected;
+  const SpectraRead six = testing::read_ok("orca", kBanner + kCoupledCluster6);
   EXPECT_EQ(six.data.excited_states.oscillator_strength, (std::vector<double>{0.00052827}));
   // A left or right set alone is not kept.
-  const SpectraRead right = read_as(
+  const SpectraRead right = testing::read_ok(
       "orca",
       kBanner + kCoupledCluster6.substr(0, kCoupledCluster6.find("   SPECTRUM FOR LEFT-RIGHT")));
-  ASSERT_FALSE(right.error) << right.error->line << ": " << right.error->expected;
   EXPECT_EQ(right.data.excited_states.size(), 0u);
 
-  const SpectraRead five = read_as("orca", kBanner + kCoupledCluster5);
-  ASSERT_FALSE(five.error) << five.error->line << ": " << five.error->expected;
+  const SpectraRead five = testing::read_ok("orca", kBanner + kCoupledCluster5);
   const ExcitedStates& e = five.data.excited_states;
   EXPECT_EQ(e.wavenumber, (std::vector<double>{61501.1}));
   EXPECT_EQ(e.wavelength_nm, (std::vector<double>{162.6}));
@@ -195,15 +192,13 @@ TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
   EXPECT_EQ(five.notes[0].text, "left out 1 excited state at zero or negative energy");
   EXPECT_EQ(five.data.free_energy, -76.35);  // before 4.2: "free enthalpy"
 
-  const SpectraRead rocis = read_as("orca", kBanner + kRocis4);
-  ASSERT_FALSE(rocis.error) << rocis.error->line << ": " << rocis.error->expected;
+  const SpectraRead rocis = testing::read_ok("orca", kBanner + kRocis4);
   EXPECT_EQ(rocis.data.excited_states.wavenumber, (std::vector<double>{2316970.8, 2316970.8}));
   EXPECT_EQ(rocis.notes.size(), 1u);
 }
 
 TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion4);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion4);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{2069.36, 3978.81}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{1.674341, 76.856228}));
@@ -215,8 +210,7 @@ TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
 }
 
 TEST(OrcaReader, ReadsVersion5TablesWithTheirUnitsLine) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion5);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion5);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{45.66, 78.63, 487.66}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{0.03, 0, 1.95}));  // Int, not eps or T**2
@@ -232,8 +226,7 @@ TEST(OrcaReader, ReadsVersion5TablesWithTheirUnitsLine) {
 }
 
 TEST(OrcaReader, ReadsVersion6TransitionsWithTheirEnergyInElectronvolts) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion6);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion6);
   const ExcitedStates& e = read.data.excited_states;
   EXPECT_EQ(e.energy_ev, (std::vector<double>{8.000598, 9.819031}));
   EXPECT_EQ(e.wavenumber, (std::vector<double>{64529.2, 79195.8}));
@@ -248,8 +241,7 @@ TEST(OrcaReader, ReadsVersion6TransitionsWithTheirEnergyInElectronvolts) {
 // ones): the last table of each kind is read.
 TEST(OrcaReader, TakesTheLastTableOfEveryKind) {
   const std::string first = kVersion5.substr(0, kVersion5.find("* The epsilon"));
-  const SpectraRead read = read_as("orca", kBanner + first + kVersion4);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + first + kVersion4);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{2069.36, 3978.81}));
   EXPECT_EQ(read.data.vibrations.raman_activity, (std::vector<double>{5.291229, 0}));
   ASSERT_EQ(read.notes.size(), 1u);

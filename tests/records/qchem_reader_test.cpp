@@ -57,8 +57,7 @@ const std::string kFull =
     " ---------------------------------------------------\n";
 
 TEST(QChemReader, ReadsTheAnalysisAndTheLastTableOfStates) {
-  const SpectraRead read = read_as("qchem", kBanner + kAnalysis + kTda + kFull);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("qchem", kBanner + kAnalysis + kTda + kFull);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{161.77, 3552.26}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{0.419, 98.852}));

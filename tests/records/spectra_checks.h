@@ -42,6 +42,14 @@ inline std::string shown(const LineListError& error) {
          error.expected;
 }
 
+/// What `format` reads of `text`, which it must read without an error (a
+/// failure shows the error).
+inline SpectraRead read_ok(std::string_view format, std::string_view text) {
+  SpectraRead read = read_as(format, text);
+  EXPECT_FALSE(read.error) << format << ": " << shown(*read.error);
+  return read;
+}
+
 // Each column of `part` is empty or as in `whole`: a file cut short may
 // hold fewer tables, never other values.
 inline bool within(const std::vector<double>& part, const std::vector<double>& whole) {
