@@ -1,11 +1,11 @@
 // The quantum-chemistry readers: each real sample (where the folder of
 // samples is present), and for each reader an output of its program of
 // about 1 GiB (BROADEN_BENCH_BYTES to change it) made of filler lines with
-// the sample's tables at the end (a Molden file's orbitals before its
-// frequencies, a Chemical JSON's orbital coefficients before the rest), against memchr over the
-// same bytes (the speed of finding its line ends, a bound for any line scanner). Each reports bytes
-// a second and "extra_MiB", the growth of the process's peak resident memory while reading, beyond
-// the text itself.
+// the sample's tables at the end (the tables of a test's excerpt where no sample is) (a Molden
+// file's orbitals before its frequencies, a Chemical JSON's orbital coefficients before the rest),
+// against memchr over the same bytes (the speed of finding its line ends, a bound for any line
+// scanner). Each reports bytes a second and "extra_MiB", the growth of the process's peak resident
+// memory while reading, beyond the text itself.
 //
 // Then the same from a file as broaden-batch reads it (FileSystem::
 // read_whole, mapped): a Gaussian output of BROADEN_BENCH_BYTES (1 GiB by
@@ -124,6 +124,58 @@ constexpr const char* kMoldenTail =
     "[FREQ]\n   -20.5000\n  1639.4700\n  3800.1000\n[FR-COORD]\n"
     "O   0.000000   0.000000   0.221665\n[INT]\n    0.1000\n   57.5500\n    2.0000\n";
 
+// The tables of the programs without a sample, as they print them (water,
+// formaldehyde), after each program's banner.
+const std::string kNwchemBanner =
+    "             Northwest Computational Chemistry Package (NWChem) 7.0.2\n";
+constexpr const char* kNwchemTail =
+    " Normal Eigenvalue ||           Projected Infra Red Intensities\n"
+    "  Mode   [cm**-1]  || [atomic units] [(debye/angs)**2] [(KM/mol)] [arbitrary]\n"
+    " ------ ---------- || -------------- ----------------- ---------- -----------\n"
+    "    1       -0.000 ||    0.103951           2.398       101.337      18.673\n"
+    "    2     1713.008 ||    0.077740           1.794        75.785      13.964\n"
+    "    3     3849.095 ||    0.019886           0.459        19.386       3.572\n"
+    " ----------------------------------------------------------------------------\n"
+    "                                NWChem TDDFT Module\n"
+    "              No. of roots :       2\n"
+    "  Root   1 singlet a2             0.149525886 a.u.                4.0688 eV \n"
+    "     Dipole Oscillator Strength                    0.0000000000\n"
+    "  Root   2 singlet b2             0.335321750 a.u.                9.1246 eV \n"
+    "     Dipole Oscillator Strength                    0.1533295382\n"
+    " Task  times  cpu:       12.6s     wall:      196.9s\n";
+constexpr const char* kVibspectrumTail =
+    "$vibrational spectrum\n"
+    "#  mode     symmetry     wave number   IR intensity    selection rules\n"
+    "#                         cm**(-1)        km/mol         IR     RAMAN\n"
+    "     1                        0.00         0.00000        -       -\n"
+    "     2        a1          1640.54        75.40120       YES     YES\n"
+    "     3        b2          3800.10         2.00000       YES      NO\n"
+    "$end\n";
+const std::string kXtbBanner =
+    "     |                           x T B                           |     \n"
+    "   * xtb version 6.5.1 (unknown) compiled by 'builduser@buildhost' on 2022-12-09\n";
+constexpr const char* kXtbTail =
+    " projected vibrational frequencies (cm\u207b\u00b9)\n"
+    "eigval :       -0.00    -0.00    -0.00     0.00     0.00     0.00\n"
+    "eigval :     1084.75  1201.83  1490.32\n"
+    " reduced masses (amu)\n"
+    "   1: 10.16   2:  7.44   3: 15.07   4: 13.74   5:  4.82   6: 11.38   7:  4.30   8:  4.51\n"
+    "   9:  1.84\n"
+    " IR intensities (km\u00b7mol\u207b\u00b9)\n"
+    "   1:  6.77   2:  2.38   3:  5.09   4:  4.24   5:  5.67   6:  9.60   7:  1.32   8: 26.68\n"
+    "   9:150.75\n"
+    "          | TOTAL FREE ENERGY          -7.171069803819 Eh   |\n";
+const std::string kPsi4Banner =
+    "          Psi4: An Open-Source Ab Initio Electronic Structure Package\n";
+constexpr const char* kPsi4Tail =
+    "  ==> Harmonic Vibrational Analysis <==\n"
+    "  Vibration                       7                   8                   9\n"
+    "  Freq [cm^-1]                2170.9199           4139.2996           4389.8522\n"
+    "  Irrep                           A1                  A1                  B2\n"
+    "  IR activ [km/mol]             7.2090             44.3988             30.1264\n"
+    "  ==> Thermochemistry Components <==\n"
+    "  Total G, Free enthalpy at  298.15 [K]                                -74.95935149 [Eh]\n";
+
 // The output of `format`'s program of about big_size() bytes; one is held
 // at a time (the last asked for), so that memory holds one text.
 const std::string& big_text(const std::string& format) {
@@ -151,6 +203,45 @@ const std::string& big_text(const std::string& format) {
       text = big_output("{\"chemical json\": 0, \"orbitals\": {\"moCoefficients\": [",
                         "-0.0123456789, ", "0]},\n" + cjson.substr(cjson.find('{') + 1));
   }
+  if (format == "qchem")
+    text = big_output({},
+                      "    5    -382.3003056222      3.23e-04  \n"
+                      "    1      C      -1.4160186     -0.6921170      0.0000000\n",
+                      sample("qchem51-dvb-raman.out") + sample("qchem51-dvb-td.out"));
+  if (format == "gamess")
+    text =
+        big_output({},
+                   "   2  1  0     -382.2883171216    -0.6694529351   0.081273232   0.083334265\n"
+                   " C           6.0  -1.4160186042  -0.6921170140   0.0000000000\n",
+                   sample("gamess17-dvb-ir.out"));
+  if (format == "turbomole")
+    text = big_output({},
+                      "   7  -112.79132591127    -2.1253540E-08  2.355E-09  6.02E-06     0.123\n"
+                      "      0.00000000    0.00000000   -1.21854211      c\n",
+                      sample("turbomole74-co-escf.out"));
+  if (format == "nwchem")
+    text = big_output(kNwchemBanner,
+                      " d= 0,ls=0.0,diis     5    -76.0176459437 -6.02D-08  2.19D-05  1.11D-08     "
+                      "2.8\n"
+                      "    1 O                    8.0000     0.00000000     0.00000000     "
+                      "0.12219596\n",
+                      kNwchemTail);
+  if (format == "vibspectrum")
+    text =
+        big_output("$title\n$hessian (projected)\n",
+                   "  1  1  0.5623103741 -0.0000000000  0.0000000000 -0.2811551870  0.0000000000\n",
+                   kVibspectrumTail);
+  if (format == "xtb")
+    text = big_output(kXtbBanner,
+                      "      7     -5.0715421 -0.507154E+01  0.123E-05    4.56       0.0  T\n"
+                      "     1   8 O        0.000     0.000    -0.612\n",
+                      kXtbTail);
+  if (format == "psi4")
+    text =
+        big_output(kPsi4Banner,
+                   "   @DF-RHF iter   7:   -74.96590119698567   -1.42109e-14   1.42645e-08 DIIS\n"
+                   "           O          0.000000000000     0.000000000000    -0.068516219320\n",
+                   kPsi4Tail);
   return text;
 }
 
@@ -201,6 +292,15 @@ BENCHMARK(bench_memchr_lines)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(bench_big, orca, "orca")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(bench_big, molden, "molden")->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(bench_big, cjson, "cjson")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, qchem, "qchem")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, gamess, "gamess")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, turbomole, "turbomole")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, nwchem, "nwchem")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, vibspectrum, "vibspectrum")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, xtb, "xtb")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(bench_big, psi4, "psi4")->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // A field of /proc/self/status ("VmHWM", "RssAnon", ...) in MiB.
 double status_mib(const std::string& field) {

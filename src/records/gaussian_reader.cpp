@@ -20,12 +20,13 @@
 //   ...", N counting from 1, between which configuration lines ("29 -> 37
 //   0.5"), blank lines and the lines "This state ...", "Total Energy ...",
 //   "Copying the ...", "Excited state symmetry could not be determined."
-//   may stand; the listing ends at any other line. Where the table
-//   "Ground to excited state transition electric dipole moments" (one row a
-//   state) stands before it, the listing holds as many states, else it is
-//   refused where it ends; a line "Excited State N:" after a listing ended,
-//   N its next state, is refused too (a line the reader does not know ended
-//   it early). A state at zero or negative energy (an unstable reference) is
+//   and those of EOM-CCSD's listing (Gaussian 16): the dashes between
+//   states and each state's right and left eigenvectors (headings "Alpha
+//   Singles Amplitudes" ..., their columns and rows) may stand; the listing ends at any other line.
+//   Where the table "Ground to excited state transition electric dipole moments" (one row a state)
+//   stands before it, the listing holds as many states, else it is refused where it ends; a line
+//   "Excited State N:" after a listing ended, N its next state, is refused too (a line the reader
+//   does not know ended it early). A state at zero or negative energy (an unstable reference) is
 //   left out with a note.
 // - the tables under "Rotatory Strengths (R) in cgs (10**-40
 //   erg-esu-cm/Gauss)", whose header is "state", columns, and one of
@@ -413,6 +414,22 @@ class GaussianReader : SectionReader {
     return kept;
   }
 
+  // A line of an EOM-CCSD state's block, passed over: the dashes between
+  // states, "Right Eigenvector", "Left  Eigenvector", a heading "Alpha
+  // Singles Amplitudes" (or Beta, Alpha-Beta Doubles...), its columns "I
+  // SymI A SymA Value" (or "I SymI J SymJ A SymA B SymB Value") and its rows,
+  // the orbitals and their symmetries, then the amplitude.
+  bool eom_line(std::string_view t) {
+    if (is_dash_line(t) || t == "Right Eigenvector" || t == "Left  Eigenvector" ||
+        t.ends_with(" Amplitudes"))
+      return true;
+    if (!split_tokens(t, tokens_, 9) || (tokens_.size() != 5 && tokens_.size() != 9)) return false;
+    if (tokens_[0].text == "I" && tokens_.back().text == "Value") return true;
+    for (std::size_t k = 0; k + 1 < tokens_.size(); ++k)
+      if (!is_count(tokens_[k].text)) return false;
+    return tokens_.back().text.find('.') != std::string_view::npos;
+  }
+
   bool read_listing() {
     const std::size_t first_line = line_.number;
     ExcitedStates states;
@@ -420,7 +437,7 @@ class GaussianReader : SectionReader {
     while (next_in_section()) {
       const std::string_view t = trimmed(line_.text);
       if (t.empty() || starts_with(t, "This state") || starts_with(t, "Total Energy") ||
-          starts_with(t, "Copying the") || starts_with(t, "Excited state symmetry"))
+          starts_with(t, "Copying the") || starts_with(t, "Excited state symmetry") || eom_line(t))
         continue;
       if (starts_with(t, "Excited State")) {
         if (!read_state(states.energy_ev.size() + 1, states)) return false;

@@ -44,8 +44,7 @@ const std::string kAvogadro = R"({
 )";
 
 TEST(CjsonReader, ReadsTheCclibFlavour) {
-  const SpectraRead read = read_as("cjson", kCclib);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("cjson", kCclib);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1639.47, 3800.1}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{57.55, 2}));
@@ -61,8 +60,7 @@ TEST(CjsonReader, ReadsTheCclibFlavour) {
 }
 
 TEST(CjsonReader, ReadsTheAvogadroFlavour) {
-  const SpectraRead read = read_as("cjson", kAvogadro);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("cjson", kAvogadro);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{1639.47, 3800.1}));
   EXPECT_EQ(read.data.vibrations.ir_intensity, (std::vector<double>{57.55, 2}));
   EXPECT_EQ(read.data.vibrations.raman_activity, (std::vector<double>{6.25, 0.5}));
@@ -70,52 +68,49 @@ TEST(CjsonReader, ReadsTheAvogadroFlavour) {
 }
 
 TEST(CjsonReader, PlacesSyntaxErrorsAndNamesContentErrors) {
-  const struct {
-    std::string text;
-    std::string shown;
-  } cases[] = {
-      // Python's bare literals: refused where read, at their place; the places
-      // of what follows them are those of the text as given.
-      {"{\"chemical json\": 0,\n \"vibrations\": {\"frequencies\": [1, NaN]}}",
-       "kind 0 not_a_number at 2:36: vibrations.frequencies as an array of numbers, not NaN"},
-      {"{\"chemical json\": 0, \"x\": [null, NaN],\n\"properties\": {\"energy\": {\"free energy\": "
-       "-Infinity}}}",
-       "kind 0 out_of_range at 2:42: properties.energy.\"free energy\" as a number within the "
-       "range "
-       "of doubles, not -Infinity"},
-      {"{\"chemical json\": 0, \"x\": [Infinity, \"NaN\\\"\", NaN] \"vibrations\": {}}",
-       "kind 0 syntax at 1:63: JSON text (syntax error while parsing object - unexpected string "
-       "literal; expected '}')"},
-      {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1e999]}}",
-       "kind 0 out_of_range at 1:1: JSON numbers within the range of doubles (number overflow "
-       "parsing "
-       "'1e999')"},
-      {"{\"vibrations\": {\"frequencies\": [1]}}",
-       "kind 0 layout at 1:1: a Chemical JSON object (with a \"chemical json\" or \"chemicalJson\" "
-       "member)"},
-      {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, \"2\"]}}",
-       "kind 0 not_a_number at 1:1: vibrations.frequencies as an array of numbers"},
-      {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, 2], \"intensities\": {\"IR\": "
-       "[3]}}}",
-       "kind 0 count_mismatch at 1:1: the IR intensities with 2 values, one for each of "
-       "vibrations.frequencies, "
-       "not 1"},
-      {"{\"chemical json\": 0, \"transitions\": {\"oscillator strength\": [0.1]}}",
-       "kind 0 misplaced at 1:1: transitions.\"electronic transitions\" for the strengths"},
-      {"{\"chemical json\": 0, \"properties\": {\"energy\": {\"free energy\": \"-1\"}}}",
-       "kind 0 not_a_number at 1:1: properties.energy.\"free energy\" as a number"},
-      {"\t \r\n",
-       "kind 0 syntax at 1:3: JSON text (syntax error while parsing value - unexpected end "
-       "of input; expected '[', '{', or a literal)"},
-      {std::string(100, '[') + std::string(100, ']'),
-       "kind 0 syntax at 1:1: JSON nested no deeper than 64 levels"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("cjson", c.text);
-    ASSERT_TRUE(read.error) << c.shown;
-    EXPECT_EQ(testing::shown(*read.error), c.shown);
-    testing::expect_placed(c.text, *read.error, c.shown);
-  }
+  testing::expect_refusals(
+      "cjson",
+      {
+          // Python's bare literals: refused where read, at their place; the places
+          // of what follows them are those of the text as given.
+          {"{\"chemical json\": 0,\n \"vibrations\": {\"frequencies\": [1, NaN]}}",
+           "kind 0 not_a_number at 2:36: vibrations.frequencies as an array of numbers, not NaN"},
+          {"{\"chemical json\": 0, \"x\": [null, NaN],\n\"properties\": {\"energy\": {\"free "
+           "energy\": "
+           "-Infinity}}}",
+           "kind 0 out_of_range at 2:42: properties.energy.\"free energy\" as a number within the "
+           "range "
+           "of doubles, not -Infinity"},
+          {"{\"chemical json\": 0, \"x\": [Infinity, \"NaN\\\"\", NaN] \"vibrations\": {}}",
+           "kind 0 syntax at 1:63: JSON text (syntax error while parsing object - unexpected "
+           "string "
+           "literal; expected '}')"},
+          {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1e999]}}",
+           "kind 0 out_of_range at 1:1: JSON numbers within the range of doubles (number overflow "
+           "parsing "
+           "'1e999')"},
+          {"{\"vibrations\": {\"frequencies\": [1]}}",
+           "kind 0 layout at 1:1: a Chemical JSON object (with a \"chemical json\" or "
+           "\"chemicalJson\" "
+           "member)"},
+          {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, \"2\"]}}",
+           "kind 0 not_a_number at 1:1: vibrations.frequencies as an array of numbers"},
+          {"{\"chemical json\": 0, \"vibrations\": {\"frequencies\": [1, 2], \"intensities\": "
+           "{\"IR\": "
+           "[3]}}}",
+           "kind 0 count_mismatch at 1:1: the IR intensities with 2 values, one for each of "
+           "vibrations.frequencies, "
+           "not 1"},
+          {"{\"chemical json\": 0, \"transitions\": {\"oscillator strength\": [0.1]}}",
+           "kind 0 misplaced at 1:1: transitions.\"electronic transitions\" for the strengths"},
+          {"{\"chemical json\": 0, \"properties\": {\"energy\": {\"free energy\": \"-1\"}}}",
+           "kind 0 not_a_number at 1:1: properties.energy.\"free energy\" as a number"},
+          {"\t \r\n",
+           "kind 0 syntax at 1:3: JSON text (syntax error while parsing value - unexpected end "
+           "of input; expected '[', '{', or a literal)"},
+          {std::string(100, '[') + std::string(100, ']'),
+           "kind 0 syntax at 1:1: JSON nested no deeper than 64 levels"},
+      });
 }
 
 TEST(CjsonReader, ReadsTheTablesCclibWritesForOrca) {
@@ -127,8 +122,7 @@ TEST(CjsonReader, ReadsTheTablesCclibWritesForOrca) {
     "ABSORPTION SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[0], [Infinity]],
     "CD SPECTRUM": [[30000.5, 41000], [-1.5, 2]],
     "CD SPECTRUM VIA TRANSITION VELOCITY DIPOLE MOMENTS": [[30000.5, 41000], [-1.25, 3]]}}})";
-  const SpectraRead read = read_as("cjson", text);
-  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const SpectraRead read = testing::read_ok("cjson", text);
   const ExcitedStates& e = read.data.excited_states;
   EXPECT_EQ(e.wavenumber, (std::vector<double>{30000.5, 41000}));
   EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.25, 1e-3}));

@@ -47,8 +47,7 @@ const std::string kStates =
     "                          SUMMARY OF TDDFT RESULTS\n";
 
 TEST(GamessReader, ReadsTheAnalysisInKmPerMolAndTheStates) {
-  const SpectraRead read = read_as("gamess", kBanner + kAnalysis + kStates);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("gamess", kBanner + kAnalysis + kStates);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1713.02, 3849.11}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{1.794 * kKmPerMolPerDebyeSquared,
@@ -75,7 +74,7 @@ TEST(GamessReader, ReadsTheAnalysisInKmPerMolAndTheStates) {
 
 TEST(GamessReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kAnalysis + kStates;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "gamess",
       {
           {replaced(all, "1.79400", "1.7x400"), ReadFault::not_a_number, 14, 48,

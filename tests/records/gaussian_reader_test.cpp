@@ -12,6 +12,7 @@ namespace broaden {
 namespace {
 
 using testing::read_as;
+using testing::replaced;
 
 const std::string kBanner =
     " Entering Gaussian System, Link 0=g16\n"
@@ -111,6 +112,35 @@ const std::string kAnnounced =
     "       7 -> 13        -0.11986\n"
     " SavETr:  write IOETrn=   770 NScale= 10 NData=  16 NLR=1 NState=    2 LETran=     100.\n";
 
+// EOM-CCSD of Gaussian 16 (pyridine, STO-3G): the velocity table without
+// its angle, the dashes and eigenvectors of each state in the listing.
+const std::string kEom =
+    " Ground to excited state transition electric dipole moments (Au):\n"
+    "       state          X           Y           Z        Dip. S.      Osc.\n"
+    "         1        -0.0000      0.0000     -0.2106      0.0484      0.0051\n"
+    "         2         0.0431     -0.0000      0.0000      0.0023      0.0003\n"
+    " Rotatory Strengths (R) in cgs (10**-40 erg-esu-cm/Gauss)\n"
+    "       state          XX          YY          ZZ    R(velocity)\n"
+    "         1        -0.0003     -0.0000     -0.0038     -0.0013\n"
+    "         2         0.0000     -0.0000     -0.0000     -0.0000\n"
+    " Excitation energies and oscillator strengths:\n"
+    "\n"
+    " ----------------------------------------------\n"
+    " Excited State   1:      Singlet-?Sym    4.3331 eV  286.13 nm  f=0.0051\n"
+    " Right Eigenvector \n"
+    " Alpha Singles Amplitudes\n"
+    "     I    SymI    A    SymA    Value\n"
+    "    19      1    22      1    0.633072\n"
+    " Alpha-Beta  Doubles Amplitudes\n"
+    "     I    SymI    J    SymJ    A    SymA    B    SymB    Value\n"
+    "    19      1    21      1    22      1    22      1   -0.193381\n"
+    " Left  Eigenvector \n"
+    " Total Energy, E(EOM-CCSD) =  -243.883072409    \n"
+    "\n"
+    " ----------------------------------------------\n"
+    " Excited State   2:      Singlet-?Sym    5.5589 eV  223.04 nm  f=0.0003\n"
+    " Ground to excited state transition densities written to RWF  633\n";
+
 // The file xtb 6.5.1 writes (g98.out of --ohess on water), its coordinates cut out.
 const std::string kXtb =
     " Entering Gaussian System\n"
@@ -132,15 +162,8 @@ const std::string kXtb =
     "   2   1    -0.00  -0.40  -0.55    -0.00  -0.58   0.38     0.00   0.55  -0.40\n"
     "   3   1     0.00   0.40  -0.55     0.00   0.58   0.38     0.00   0.55   0.40\n";
 
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  const std::size_t at = text.find(from);
-  if (at == std::string::npos) throw std::runtime_error("no " + from);
-  return text.replace(at, from.size(), to);
-}
-
 TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles) {
-  const SpectraRead read = read_as("gaussian", kBanner + kAnnounced);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kAnnounced);
   EXPECT_EQ(read.data.excited_states.energy_ev, (std::vector<double>{8.4709}));
   EXPECT_EQ(read.data.excited_states.rotatory_velocity, (std::vector<double>{-0.5763}));
   EXPECT_EQ(read.data.excited_states.rotatory_length, (std::vector<double>{-0.9541}));
@@ -162,16 +185,14 @@ TEST(GaussianReader, ReadsSymmetryLinesAnnouncedCountsNegativeStatesAndXtbFiles)
             "kind 1 misplaced at 11:1: the excited states listed after line 3 together: a line "
             "the reader does not know ends them before state 2");
 
-  const SpectraRead xtb = read_as("gaussian", kXtb);
-  ASSERT_FALSE(xtb.error) << xtb.error->line << ": " << xtb.error->expected;
+  const SpectraRead xtb = testing::read_ok("gaussian", kXtb);
   EXPECT_EQ(xtb.data.vibrations.frequency, (std::vector<double>{1541.2244, 3637.1192, 3645.3364}));
   EXPECT_EQ(xtb.data.vibrations.ir_intensity, (std::vector<double>{133.338, 6.6145, 16.6972}));
   EXPECT_TRUE(xtb.data.vibrations.raman_activity.empty());  // zeros: xtb computes none
 }
 
 TEST(GaussianReader, ReadsTheAnalysisTheStatesAndTheFreeEnergyAsPrinted) {
-  const SpectraRead read = read_as("gaussian", kBanner + kAnalysis + kExcited);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kAnalysis + kExcited);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1000.1234, 1500.5, 3600.0001}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{10.25, 0.01, 50}));
@@ -208,15 +229,14 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
                              "  Atom  AN      X      Y      Z        X      Y      Z\n"
                              "     1   6     0.00   0.00   0.08     0.00   0.00  -0.08\n"
                              "\n";
-  const SpectraRead both = read_as("gaussian", kBanner + high_precision + normal);
-  ASSERT_FALSE(both.error) << both.error->line << ": " << both.error->expected;
+  const SpectraRead both = testing::read_ok("gaussian", kBanner + high_precision + normal);
   EXPECT_EQ(both.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
   EXPECT_EQ(both.data.vibrations.ir_intensity, (std::vector<double>{0.0323, 0}));
 
   // An optimisation's earlier analysis and states give way to the last.
-  const SpectraRead jobs = read_as("gaussian", kBanner + kAnalysis + kExcited + normal +
-                                                   kExcited.substr(kExcited.find(" Excitation")));
-  ASSERT_FALSE(jobs.error) << jobs.error->line << ": " << jobs.error->expected;
+  const SpectraRead jobs =
+      testing::read_ok("gaussian", kBanner + kAnalysis + kExcited + normal +
+                                       kExcited.substr(kExcited.find(" Excitation")));
   EXPECT_EQ(jobs.data.vibrations.frequency, (std::vector<double>{52.7882, 83.9373}));
   EXPECT_TRUE(jobs.data.vibrations.raman_activity.empty());
   EXPECT_TRUE(jobs.notes.empty()) << jobs.notes[0].text;  // the earlier analysis's note is gone
@@ -227,11 +247,10 @@ TEST(GaussianReader, TakesTheLastCompleteAnalysisOfEveryKind) {
   // A Raman job, then an IR-only job of the same modes: both kept.
   const std::string ir_only = replaced(
       kAnalysis, " Raman Activ --      1.0000                 2.5000                 0.0000\n", "");
-  const SpectraRead link1 = read_as(
+  const SpectraRead link1 = testing::read_ok(
       "gaussian",
       kBanner + kAnalysis +
           replaced(replaced(ir_only, " Raman Activ --     90.1234\n", ""), "10.2500", "11.0000"));
-  ASSERT_FALSE(link1.error) << link1.error->line << ": " << link1.error->expected;
   EXPECT_EQ(link1.data.vibrations.ir_intensity, (std::vector<double>{11, 0.01, 50}));
   EXPECT_EQ(link1.data.vibrations.raman_activity, (std::vector<double>{2.5, 0, 90.1234}));
 }
@@ -265,55 +284,52 @@ TEST(GaussianReader, ReadsTheRotationalStrengthsOfAVcdAnalysis) {
 
 TEST(GaussianReader, RefusesDamagedTablesWithTheirPlace) {
   const std::string good = kBanner + kAnalysis + kExcited;
-  const struct {
-    std::string text;
-    LineError what;
-    ReadFault kind;
-    std::size_t line, column;
-    std::string expected;
-  } cases[] = {
-      {replaced(good, "10.2500 ", "10.2x00 "), LineError::not_a_number, ReadFault::not_a_number, 12,
-       44, "an IR intensity value as a number, not '10.2x00'"},
-      {replaced(good, "1000.1234  ", "1e999      "), LineError::out_of_range,
-       ReadFault::out_of_range, 9, 42,
-       "a frequency value within the range of doubles, not '1e999'"},
-      {replaced(good, "                 0.0100\n", "\n"), LineError::missing_field,
-       ReadFault::count_mismatch, 12, 51, "3 IR intensity values, one a mode of the group, not 2"},
-      {replaced(good, " 1500.5000\n", " 1500.5000 7.0\n"), LineError::missing_field,
-       ReadFault::count_mismatch, 9, 75, "3 frequency values, one a mode of the group, not 4"},
-      {replaced(good, "                      4\n", "                      5\n"),
-       LineError::not_a_number, ReadFault::numbering, 18, 23, "mode 4, not '5'"},
-      {replaced(good, " IR Inten    --     50.0000\n", ""), LineError::missing_field,
-       ReadFault::misplaced, 18, 1,
-       "a line 'IR Inten --' in the group of modes at line 18, as in the group before"},
-      {replaced(good, "R(length)", "R(mixed)"), LineError::not_a_number, ReadFault::layout, 38, 1,
-       "a rotatory-strength header Gaussian prints ('state XX YY ZZ R(velocity) E-M Angle' or "
-       "'state XX YY ZZ R(length)'), not 'state          XX          YY   '..."},
-      {replaced(good, "         2      -164.9642", "         3      -164.9642"),
-       LineError::not_a_number, ReadFault::numbering, 40, 10, "state 2, not '3'"},
-      {replaced(good, "  -48.1793\n", "\n"), LineError::missing_field, ReadFault::count_mismatch,
-       40, 52, "5 fields as the header names, not 4"},
-      {replaced(good, "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n",
-                ""),
-       LineError::missing_field, ReadFault::count_mismatch, 32, 1,
-       "2 rotatory strengths, one for each excited state listed at line 42, not 1"},
-      {replaced(good, "220.27 nm", "220.27 mm"), LineError::not_a_number, ReadFault::layout, 45, 85,
-       "an excited state as \"N: LABEL E eV L nm f=F\", with its wavelength in nm"},
-      {replaced(good, "f=0.0018", "f=NaN"), LineError::not_a_number, ReadFault::not_a_number, 45,
-       65, "an oscillator strength as a number, not 'NaN'"},
-      {replaced(good, "State   2:", "State   3:"), LineError::not_a_number, ReadFault::numbering,
-       52, 18, "excited state 2 (\"2:\")"},
-      {replaced(good, "Energies=          -76.123456", "Energies="), LineError::missing_field,
-       ReadFault::missing_field, 30, 46, "one free energy after '='"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("gaussian", c.text);
-    ASSERT_TRUE(read.error) << c.expected;
-    EXPECT_EQ(testing::shown(*read.error),
-              testing::shown({c.what, c.line, c.column, c.expected, c.kind}));
-    EXPECT_EQ(read.data.vibrations.size(), 0u);
-    testing::expect_placed(c.text, *read.error, c.expected);
-  }
+  testing::expect_refusals(
+      "gaussian",
+      {
+          {replaced(good, "10.2500 ", "10.2x00 "), ReadFault::not_a_number, 12, 44,
+           "an IR intensity value as a number, not '10.2x00'"},
+          {replaced(good, "1000.1234  ", "1e999      "), ReadFault::out_of_range, 9, 42,
+           "a frequency value within the range of doubles, not '1e999'"},
+          {replaced(good, "                 0.0100\n", "\n"), ReadFault::count_mismatch, 12, 51,
+           "3 IR intensity values, one a mode of the group, not 2"},
+          {replaced(good, " 1500.5000\n", " 1500.5000 7.0\n"), ReadFault::count_mismatch, 9, 75,
+           "3 frequency values, one a mode of the group, not 4"},
+          {replaced(good, "                      4\n", "                      5\n"),
+           ReadFault::numbering, 18, 23, "mode 4, not '5'"},
+          {replaced(good, " IR Inten    --     50.0000\n", ""), ReadFault::misplaced, 18, 1,
+           "a line 'IR Inten --' in the group of modes at line 18, as in the group before"},
+          {replaced(good, "R(length)", "R(mixed)"), ReadFault::layout, 38, 1,
+           "a rotatory-strength header Gaussian prints ('state XX YY ZZ R(velocity) E-M Angle' or "
+           "'state XX YY ZZ R(length)'), not 'state          XX          YY   '..."},
+          {replaced(good, "         2      -164.9642", "         3      -164.9642"),
+           ReadFault::numbering, 40, 10, "state 2, not '3'"},
+          {replaced(good, "  -48.1793\n", "\n"), ReadFault::count_mismatch, 40, 52,
+           "5 fields as the header names, not 4"},
+          {replaced(good,
+                    "         2         7.4136    -41.2581    -64.7349    -32.8598      102.36\n",
+                    ""),
+           ReadFault::count_mismatch, 32, 1,
+           "2 rotatory strengths, one for each excited state listed at line 42, not 1"},
+          {replaced(good, "220.27 nm", "220.27 mm"), ReadFault::layout, 45, 85,
+           "an excited state as \"N: LABEL E eV L nm f=F\", with its wavelength in nm"},
+          {replaced(good, "f=0.0018", "f=NaN"), ReadFault::not_a_number, 45, 65,
+           "an oscillator strength as a number, not 'NaN'"},
+          {replaced(good, "State   2:", "State   3:"), ReadFault::numbering, 52, 18,
+           "excited state 2 (\"2:\")"},
+          {replaced(good, "Energies=          -76.123456", "Energies="), ReadFault::missing_field,
+           30, 46, "one free energy after '='"},
+      });
+}
+
+TEST(GaussianReader, ReadsTheEomCcsdListingWithItsEigenvectors) {
+  const SpectraRead read = testing::read_ok("gaussian", kBanner + kEom);
+  const ExcitedStates& e = read.data.excited_states;
+  EXPECT_EQ(e.energy_ev, (std::vector<double>{4.3331, 5.5589}));
+  EXPECT_EQ(e.wavelength_nm, (std::vector<double>{286.13, 223.04}));
+  EXPECT_EQ(e.oscillator_strength, (std::vector<double>{0.0051, 0.0003}));
+  EXPECT_EQ(e.rotatory_velocity, (std::vector<double>{-0.0013, -0.0}));
+  testing::expect_truncations_safe("gaussian", kBanner + kEom);
 }
 
 TEST(GaussianReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {

@@ -33,8 +33,7 @@ const std::string kMolden =
     "    2.0000\n";
 
 TEST(MoldenReader, ReadsFrequenciesAndIntensitiesLeavingOutZeroAndImaginaryModes) {
-  const SpectraRead read = read_as("molden", kMolden);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("molden", kMolden);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{1639.47, 3800.1}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{57.55, 2}));
@@ -47,42 +46,35 @@ TEST(MoldenReader, ReadsFrequenciesAndIntensitiesLeavingOutZeroAndImaginaryModes
   EXPECT_EQ(holdings(read.data), "IR intensities");
 
   const SpectraRead only =
-      read_as("molden", "[Molden Format]\n[FREQ]\n100.5\r\n200\r\n[FR-COORD]\n");
-  ASSERT_FALSE(only.error);
+      testing::read_ok("molden", "[Molden Format]\n[FREQ]\n100.5\r\n200\r\n[FR-COORD]\n");
   EXPECT_EQ(only.data.vibrations.frequency, (std::vector<double>{100.5, 200}));
   EXPECT_EQ(holdings(only.data), "frequencies without intensities");
 }
 
 TEST(MoldenReader, RefusesWhatItCannotReadWithItsPlace) {
-  const struct {
-    std::string text;
-    std::string shown;
-  } cases[] = {
-      {"[FREQ]\n100\n200\n[INT]\n5\n",
-       "kind 1 count_mismatch at 4:1: 2 intensities, one for each frequency of "
-       "[FREQ] (line 1), not 1"},
-      {"[INT]\n5\n", "kind 1 misplaced at 1:1: a [FREQ] section for the intensities of [INT]"},
-      {"[FREQ]\n100 7\n[INT]\n", "kind 1 count_mismatch at 2:1: one frequency a line"},
-      {"[FREQ]\n100\n200\n",
-       "kind 1 cut_short at 3:4: a section after [FREQ] (the file may have been "
-       "cut short), not the end of the file"},
-      {"[FREQ]\n1O0\n[INT]\n", "kind 0 not_a_number at 2:1: a frequency as a number, not '1O0'"},
-      {"[FREQ]\n100\n[INT]\nnan\n",
-       "kind 0 not_a_number at 4:1: an IR intensity as a number, not 'nan'"},
-      {"[FREQ]\n1e400\n[INT]\n",
-       "kind 2 out_of_range at 2:1: a frequency within the range of doubles, not '1e400'"},
-      {"[FREQ]\n100\n[Freq]\n200\n[INT]\n",
-       "kind 1 misplaced at 3:1: one [Freq] section, as at line 1"},
-      {"[FREQ]\n100\n[INT]\n0.03",
-       "kind 1 cut_short at 4:5: a line end after an IR intensity (the file "
-       "may have been cut short), not the end of the file"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("molden", c.text);
-    ASSERT_TRUE(read.error) << c.shown;
-    EXPECT_EQ(testing::shown(*read.error), c.shown);
-    testing::expect_placed(c.text, *read.error, c.shown);
-  }
+  testing::expect_refusals(
+      "molden",
+      {
+          {"[FREQ]\n100\n200\n[INT]\n5\n",
+           "kind 1 count_mismatch at 4:1: 2 intensities, one for each frequency of "
+           "[FREQ] (line 1), not 1"},
+          {"[INT]\n5\n", "kind 1 misplaced at 1:1: a [FREQ] section for the intensities of [INT]"},
+          {"[FREQ]\n100 7\n[INT]\n", "kind 1 count_mismatch at 2:1: one frequency a line"},
+          {"[FREQ]\n100\n200\n",
+           "kind 1 cut_short at 3:4: a section after [FREQ] (the file may have been "
+           "cut short), not the end of the file"},
+          {"[FREQ]\n1O0\n[INT]\n",
+           "kind 0 not_a_number at 2:1: a frequency as a number, not '1O0'"},
+          {"[FREQ]\n100\n[INT]\nnan\n",
+           "kind 0 not_a_number at 4:1: an IR intensity as a number, not 'nan'"},
+          {"[FREQ]\n1e400\n[INT]\n",
+           "kind 2 out_of_range at 2:1: a frequency within the range of doubles, not '1e400'"},
+          {"[FREQ]\n100\n[Freq]\n200\n[INT]\n",
+           "kind 1 misplaced at 3:1: one [Freq] section, as at line 1"},
+          {"[FREQ]\n100\n[INT]\n0.03",
+           "kind 1 cut_short at 4:5: a line end after an IR intensity (the file "
+           "may have been cut short), not the end of the file"},
+      });
 }
 
 TEST(MoldenReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {

@@ -45,8 +45,7 @@ TEST(NwchemReader, ReadsTheKmPerMolColumnAndEveryRootOfTheRun) {
   const std::string unprojected =
       replaced(replaced(kProjected, "Projected ", ""), "-0.000", "-4.960");
   const std::string text = kBanner + unprojected + kProjected + kTddft;
-  const SpectraRead read = read_as("nwchem", text);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("nwchem", text);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{1713.008, 3849.095}));
   EXPECT_EQ(read.data.vibrations.ir_intensity, (std::vector<double>{75.785, 19.386}));
   ASSERT_EQ(read.notes.size(), 1u);
@@ -63,7 +62,7 @@ TEST(NwchemReader, ReadsTheKmPerMolColumnAndEveryRootOfTheRun) {
 
 TEST(NwchemReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kProjected + kTddft;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "nwchem",
       {
           {replaced(all, "75.785", "75.7x5"), ReadFault::not_a_number, 7, 58,

@@ -11,6 +11,7 @@ namespace broaden {
 namespace {
 
 using testing::read_as;
+using testing::replaced;
 
 const std::string kBanner =
     "\n"
@@ -174,18 +175,15 @@ const std::string kRocis4 =
     "\n";
 
 TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
-  const SpectraRead six = read_as("orca", kBanner + kCoupledCluster6);
-  ASSERT_FALSE(six.error) << six.error->line << ": " << six.error->expected;
+  const SpectraRead six = testing::read_ok("orca", kBanner + kCoupledCluster6);
   EXPECT_EQ(six.data.excited_states.oscillator_strength, (std::vector<double>{0.00052827}));
   // A left or right set alone is not kept.
-  const SpectraRead right = read_as(
+  const SpectraRead right = testing::read_ok(
       "orca",
       kBanner + kCoupledCluster6.substr(0, kCoupledCluster6.find("   SPECTRUM FOR LEFT-RIGHT")));
-  ASSERT_FALSE(right.error) << right.error->line << ": " << right.error->expected;
   EXPECT_EQ(right.data.excited_states.size(), 0u);
 
-  const SpectraRead five = read_as("orca", kBanner + kCoupledCluster5);
-  ASSERT_FALSE(five.error) << five.error->line << ": " << five.error->expected;
+  const SpectraRead five = testing::read_ok("orca", kBanner + kCoupledCluster5);
   const ExcitedStates& e = five.data.excited_states;
   EXPECT_EQ(e.wavenumber, (std::vector<double>{61501.1}));
   EXPECT_EQ(e.wavelength_nm, (std::vector<double>{162.6}));
@@ -194,15 +192,13 @@ TEST(OrcaReader, ReadsTheLeftRightSetAndTheMisprintedCdTableOfCoupledCluster) {
   EXPECT_EQ(five.notes[0].text, "left out 1 excited state at zero or negative energy");
   EXPECT_EQ(five.data.free_energy, -76.35);  // before 4.2: "free enthalpy"
 
-  const SpectraRead rocis = read_as("orca", kBanner + kRocis4);
-  ASSERT_FALSE(rocis.error) << rocis.error->line << ": " << rocis.error->expected;
+  const SpectraRead rocis = testing::read_ok("orca", kBanner + kRocis4);
   EXPECT_EQ(rocis.data.excited_states.wavenumber, (std::vector<double>{2316970.8, 2316970.8}));
   EXPECT_EQ(rocis.notes.size(), 1u);
 }
 
 TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion4);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion4);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{2069.36, 3978.81}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{1.674341, 76.856228}));
@@ -214,8 +210,7 @@ TEST(OrcaReader, ReadsVersion4ColumnsByTheirHeaders) {
 }
 
 TEST(OrcaReader, ReadsVersion5TablesWithTheirUnitsLine) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion5);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion5);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{45.66, 78.63, 487.66}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{0.03, 0, 1.95}));  // Int, not eps or T**2
@@ -231,8 +226,7 @@ TEST(OrcaReader, ReadsVersion5TablesWithTheirUnitsLine) {
 }
 
 TEST(OrcaReader, ReadsVersion6TransitionsWithTheirEnergyInElectronvolts) {
-  const SpectraRead read = read_as("orca", kBanner + kVersion6);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + kVersion6);
   const ExcitedStates& e = read.data.excited_states;
   EXPECT_EQ(e.energy_ev, (std::vector<double>{8.000598, 9.819031}));
   EXPECT_EQ(e.wavenumber, (std::vector<double>{64529.2, 79195.8}));
@@ -288,8 +282,7 @@ TEST(OrcaReader, ReadsTheVcdTableWithTheModesItNumbers) {
 // ones): the last table of each kind is read.
 TEST(OrcaReader, TakesTheLastTableOfEveryKind) {
   const std::string first = kVersion5.substr(0, kVersion5.find("* The epsilon"));
-  const SpectraRead read = read_as("orca", kBanner + first + kVersion4);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("orca", kBanner + first + kVersion4);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{2069.36, 3978.81}));
   EXPECT_EQ(read.data.vibrations.raman_activity, (std::vector<double>{5.291229, 0}));
   ASSERT_EQ(read.notes.size(), 1u);
@@ -297,60 +290,38 @@ TEST(OrcaReader, TakesTheLastTableOfEveryKind) {
 }
 
 TEST(OrcaReader, RefusesLayoutsItDoesNotKnowAndDamagedRows) {
-  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    if (at == std::string::npos) throw std::runtime_error("no " + from);
-    return text.replace(at, from.size(), to);
-  };
   const std::string v5 = kBanner + kVersion5;
-  const struct {
-    std::string text;
-    LineError what;
-    ReadFault kind;
-    std::size_t line, column;
-    std::string expected;
-  } cases[] = {
-      // The IR intensity in a unit the reader does not know.
-      {replaced(v5, "km/mol    a.u.", "kJ/mol    a.u."), LineError::not_a_number, ReadFault::layout,
-       9, 1,
-       "a layout of this table the reader knows, not the header 'Mode   freq   "
-       "    eps      Int      T**2         TX        TY        TZ'"},
-      // An Int without its unit is not taken for km/mol, nor T**2 in a.u.
-      {replaced(v5, "km/mol    a.u.", "          a.u."), LineError::not_a_number, ReadFault::layout,
-       9, 1,
-       "a layout of this table the reader knows, not the header 'Mode   freq   "
-       "    eps      Int      T**2         TX        TY        TZ'"},
-      {replaced(v5, "   0.03  0.000039", "   0.0x  0.000039"), LineError::not_a_number,
-       ReadFault::not_a_number, 12, 30, "an IR intensity as a number, not '0.0x'"},
-      {replaced(v5, "  0.000039  ( 0.000000  0.000000  0.006256)", "  0.000039"),
-       LineError::missing_field, ReadFault::count_mismatch, 12, 44,
-       "7 numbers after the label, as the header names, not 4"},
-      {replaced(v5, "  6:     45.66", "  6      45.66"), LineError::not_a_number, ReadFault::layout,
-       12, 3, "a row of the table: its label ('Mode'), then 7 numbers"},
-      {replaced(v5, "   2   46230.3    216.3      0.00010", "   2   46230.4    216.3      0.00010"),
-       LineError::missing_field, ReadFault::count_mismatch, 29, 1,
-       "the 3 states of the table at line 19, not 3"},
-      {replaced(v5, "   3   25241.0    396.2 spin forbidden\n\n-", "\n-"), LineError::missing_field,
-       ReadFault::count_mismatch, 29, 1, "the 3 states of the table at line 19, not 2"},
-      {replaced(v5, "   3   25241.0    396.2   spin", "   3   spin"), LineError::missing_field,
-       ReadFault::missing_field, 26, 8, "an energy in cm-1 before 'spin forbidden'"},
-      {replaced(v5, "...   -381.91112705 Eh", "-381.91112705 Eh"), LineError::missing_field,
-       ReadFault::missing_field, 48, 49, "the free energy after '...'"},
-  };
-  for (const auto& c : cases) {
-    const SpectraRead read = read_as("orca", c.text);
-    ASSERT_TRUE(read.error) << c.expected;
-    EXPECT_EQ(testing::shown(*read.error),
-              testing::shown({c.what, c.line, c.column, c.expected, c.kind}));
-    testing::expect_placed(c.text, *read.error, c.expected);
-  }
-  // IR and Raman tables of different modes.
-  const SpectraRead modes =
-      read_as("orca", replaced(kBanner + kVersion4, "   6:      2069.36      5.29",
-                               "   6:      2069.37      5.29"));
-  ASSERT_TRUE(modes.error);
-  EXPECT_EQ(testing::shown(*modes.error),
-            "kind 1 count_mismatch at 16:1: the 3 modes of the table at line 6, not 3");
+  testing::expect_refusals(
+      "orca", {
+                  // The IR intensity in a unit the reader does not know.
+                  {replaced(v5, "km/mol    a.u.", "kJ/mol    a.u."), ReadFault::layout, 9, 1,
+                   "a layout of this table the reader knows, not the header 'Mode   freq   "
+                   "    eps      Int      T**2         TX        TY        TZ'"},
+                  // An Int without its unit is not taken for km/mol, nor T**2 in a.u.
+                  {replaced(v5, "km/mol    a.u.", "          a.u."), ReadFault::layout, 9, 1,
+                   "a layout of this table the reader knows, not the header 'Mode   freq   "
+                   "    eps      Int      T**2         TX        TY        TZ'"},
+                  {replaced(v5, "   0.03  0.000039", "   0.0x  0.000039"), ReadFault::not_a_number,
+                   12, 30, "an IR intensity as a number, not '0.0x'"},
+                  {replaced(v5, "  0.000039  ( 0.000000  0.000000  0.006256)", "  0.000039"),
+                   ReadFault::count_mismatch, 12, 44,
+                   "7 numbers after the label, as the header names, not 4"},
+                  {replaced(v5, "  6:     45.66", "  6      45.66"), ReadFault::layout, 12, 3,
+                   "a row of the table: its label ('Mode'), then 7 numbers"},
+                  {replaced(v5, "   2   46230.3    216.3      0.00010",
+                            "   2   46230.4    216.3      0.00010"),
+                   ReadFault::count_mismatch, 29, 1, "the 3 states of the table at line 19, not 3"},
+                  {replaced(v5, "   3   25241.0    396.2 spin forbidden\n\n-", "\n-"),
+                   ReadFault::count_mismatch, 29, 1, "the 3 states of the table at line 19, not 2"},
+                  {replaced(v5, "   3   25241.0    396.2   spin", "   3   spin"),
+                   ReadFault::missing_field, 26, 8, "an energy in cm-1 before 'spin forbidden'"},
+                  {replaced(v5, "...   -381.91112705 Eh", "-381.91112705 Eh"),
+                   ReadFault::missing_field, 48, 49, "the free energy after '...'"},
+                  // IR and Raman tables of different modes.
+                  {replaced(kBanner + kVersion4, "   6:      2069.36      5.29",
+                            "   6:      2069.37      5.29"),
+                   ReadFault::count_mismatch, 16, 1, "the 3 modes of the table at line 6, not 3"},
+              });
 }
 
 TEST(OrcaReader, AFileCutAnywhereIsANamedErrorOrWhatItHolds) {

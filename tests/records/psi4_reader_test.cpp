@@ -46,8 +46,7 @@ const std::string kStates =
     "\n";
 
 TEST(Psi4Reader, ReadsTheAnalysisTheStatesAndTheFreeEnergy) {
-  const SpectraRead read = read_as("psi4", kBanner + kVibrations + kStates);
-  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const SpectraRead read = testing::read_ok("psi4", kBanner + kVibrations + kStates);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{2170.9199, 4389.8522}));
   EXPECT_EQ(read.data.vibrations.ir_intensity, (std::vector<double>{7.209, 30.1264}));
   EXPECT_EQ(read.data.free_energy, -74.95935149);

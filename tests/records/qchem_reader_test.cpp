@@ -57,8 +57,7 @@ const std::string kFull =
     " ---------------------------------------------------\n";
 
 TEST(QChemReader, ReadsTheAnalysisAndTheLastTableOfStates) {
-  const SpectraRead read = read_as("qchem", kBanner + kAnalysis + kTda + kFull);
-  ASSERT_FALSE(read.error) << read.error->line << ": " << read.error->expected;
+  const SpectraRead read = testing::read_ok("qchem", kBanner + kAnalysis + kTda + kFull);
   const Vibrations& v = read.data.vibrations;
   EXPECT_EQ(v.frequency, (std::vector<double>{161.77, 3552.26}));
   EXPECT_EQ(v.ir_intensity, (std::vector<double>{0.419, 98.852}));
@@ -76,7 +75,7 @@ TEST(QChemReader, ReadsTheAnalysisAndTheLastTableOfStates) {
 
 TEST(QChemReader, RefusesWhatItDoesNotKnowWhereItIsSeen) {
   const std::string all = kBanner + kAnalysis + kFull;
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "qchem",
       {
           {replaced(all, "0.419", "0.4x9"), ReadFault::not_a_number, 9, 43,

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "records/line_list_formats.h"
@@ -39,6 +40,14 @@ inline std::string shown(const LineListError& error) {
   return "kind " + std::to_string(static_cast<int>(error.what)) + " " + name_of(error.kind) +
          " at " + std::to_string(error.line) + ":" + std::to_string(error.column) + ": " +
          error.expected;
+}
+
+/// What `format` reads of `text`, which it must read without an error (a
+/// failure shows the error).
+inline SpectraRead read_ok(std::string_view format, std::string_view text) {
+  SpectraRead read = read_as(format, text);
+  EXPECT_FALSE(read.error) << format << ": " << shown(*read.error);
+  return read;
 }
 
 // Each column of `part` is empty or as in `whole`: a file cut short may
@@ -83,17 +92,29 @@ inline void expect_placed(std::string_view text, const LineListError& error,
   EXPECT_FALSE(error.expected.empty()) << context;
 }
 
-/// A text and the error it is refused with, as shown() gives it.
+/// A text and the error it is refused with, as shown() gives it: written
+/// out ({text, "kind 1 cut_short at 3:4: ..."}, where the class is the
+/// reader's own, as in Chemical JSON) or by its kind, the class following
+/// from it ({text, ReadFault::numbering, 5, 15, "mode 2, not '3'"}).
 struct Refusal {
+  Refusal(std::string refused, std::string error)
+      : text(std::move(refused)), shown(std::move(error)) {}
+  Refusal(std::string refused, ReadFault kind, std::size_t line, std::size_t column,
+          std::string expected)
+      : text(std::move(refused)),
+        shown(testing::shown(read_error(kind, line, column, std::move(expected)))) {}
   std::string text, shown;
 };
 
-/// Each text is refused with its error, placed in the text.
+/// Each text is refused with its error, placed in the text, and nothing
+/// read beside it.
 inline void expect_refusals(std::string_view format, const std::vector<Refusal>& cases) {
   for (const Refusal& c : cases) {
     const SpectraRead read = read_as(format, c.text);
     ASSERT_TRUE(read.error) << c.shown;
     EXPECT_EQ(shown(*read.error), c.shown);
+    EXPECT_EQ(read.data.vibrations.size() + read.data.excited_states.size(), 0u) << c.shown;
+    EXPECT_FALSE(read.data.free_energy) << c.shown;
     expect_placed(c.text, *read.error, c.shown);
   }
 }
@@ -103,24 +124,6 @@ inline std::string replaced(std::string text, const std::string& from, const std
   const std::size_t at = text.find(from);
   if (at == std::string::npos) throw std::runtime_error("no " + from);
   return text.replace(at, from.size(), to);
-}
-
-/// A damaged file and the error it is refused with.
-struct KindRefusal {
-  std::string text;
-  ReadFault kind;
-  std::size_t line, column;
-  std::string expected;
-};
-
-/// Each file refused with its error, placed in the file.
-inline void expect_kind_refusals(std::string_view format, const std::vector<KindRefusal>& cases) {
-  for (const KindRefusal& c : cases) {
-    const SpectraRead read = read_as(format, c.text);
-    ASSERT_TRUE(read.error) << c.expected;
-    EXPECT_EQ(shown(*read.error), shown(read_error(c.kind, c.line, c.column, c.expected)));
-    expect_placed(c.text, *read.error, c.expected);
-  }
 }
 
 /// Cuts `text` after every line and in the middle of every line: each cut

@@ -72,8 +72,7 @@ const std::string kAoforce =
     " zero point VIBRATIONAL energy  ...\n";
 
 TEST(TurbomoleReader, ReadsEachModulesTablesAsPrinted) {
-  const SpectraRead escf = read_as("turbomole", kEscf);
-  ASSERT_FALSE(escf.error) << testing::shown(*escf.error);
+  const SpectraRead escf = testing::read_ok("turbomole", kEscf);
   const ExcitedStates& e = escf.data.excited_states;
   EXPECT_EQ(e.energy_ev, (std::vector<double>(2, 8.466699968968847)));
   EXPECT_EQ(e.wavelength_nm, (std::vector<double>(2, 146.4375074832943)));
@@ -82,16 +81,14 @@ TEST(TurbomoleReader, ReadsEachModulesTablesAsPrinted) {
   EXPECT_EQ(e.rotatory_velocity, (std::vector<double>(2, 0.8285997783054736E-06)));
   EXPECT_EQ(e.rotatory_length, (std::vector<double>(2, -0.8029927479925187E-06)));
 
-  const SpectraRead cc2 = read_as("turbomole", kRicc2);
-  ASSERT_FALSE(cc2.error) << testing::shown(*cc2.error);
+  const SpectraRead cc2 = testing::read_ok("turbomole", kRicc2);
   EXPECT_EQ(cc2.data.excited_states.energy_ev, (std::vector<double>{8.86403, 10.51595}));
   EXPECT_EQ(cc2.data.excited_states.wavenumber, (std::vector<double>{71493.234, 84816.88}));
   EXPECT_EQ(cc2.data.excited_states.oscillator_strength, (std::vector<double>{0.09614727, 0}));
 
   // An earlier job cut short is dropped.
   const std::string cut = kEscf.substr(0, kEscf.find("  2 singlet")) + kAoforce.substr(0, 300);
-  const SpectraRead force = read_as("turbomole", cut + kAoforce);
-  ASSERT_FALSE(force.error) << testing::shown(*force.error);
+  const SpectraRead force = testing::read_ok("turbomole", cut + kAoforce);
   EXPECT_EQ(force.data.vibrations.frequency, (std::vector<double>{88.32, 1640.54}));
   EXPECT_EQ(force.data.vibrations.ir_intensity, (std::vector<double>{0.39, 75.4}));
   const std::size_t title = static_cast<std::size_t>(std::count(cut.begin(), cut.end(), '\n')) + 2;

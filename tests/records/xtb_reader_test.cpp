@@ -33,8 +33,7 @@ const std::string kXtb =
     "          | TOTAL FREE ENERGY          -7.171069803819 Eh   |\n";
 
 TEST(XtbReader, ReadsTheLastTableWithItsIntensitiesAndTheFreeEnergy) {
-  const SpectraRead read = read_as("xtb", kXtb);
-  ASSERT_FALSE(read.error) << testing::shown(*read.error);
+  const SpectraRead read = testing::read_ok("xtb", kXtb);
   EXPECT_EQ(read.data.vibrations.frequency, (std::vector<double>{1201.83, 1490.32}));
   EXPECT_EQ(read.data.vibrations.ir_intensity, (std::vector<double>{26.68, 150.75}));
   EXPECT_EQ(read.data.free_energy, -7.171069803819);
