@@ -273,7 +273,7 @@ TEST(GaussianReader, ReadsTheRotationalStrengthsOfAVcdAnalysis) {
                " Rot. str.   --      3.1416               -12.3456                 7.8901\n", "");
   EXPECT_EQ(read_as("gaussian", vcd + ir_only).data.vibrations.rotational_strength,
             v.rotational_strength);
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "gaussian",
       {{replaced(vcd, " Rot. str.   --     -0.4321\n", ""), ReadFault::misplaced, 22, 1,
         "a line 'Rot. str. --' in the group of modes at line 22, as in the group before"},

@@ -266,7 +266,7 @@ TEST(OrcaReader, ReadsTheVcdTableWithTheModesItNumbers) {
   EXPECT_EQ(alone.data.vibrations.frequency, (std::vector<double>{45.7, 78.6, 487.7}));
   EXPECT_TRUE(alone.data.vibrations.ir_intensity.empty());
   const std::size_t title = 49;  // of the VCD table, after kVersion5's lines
-  testing::expect_kind_refusals(
+  testing::expect_refusals(
       "orca",
       {{kBanner + kVersion5 + testing::replaced(kVcd, "   15   487.7", "   16   487.7"),
         ReadFault::numbering, title, 1, "the modes of the table at line 6 as numbered there"},
