@@ -475,10 +475,12 @@ std::optional<AxisUnit> fit_unit(FitParameter parameter, const RunPlan& plan,
 // The ranges fitted: as given, else each parameter's default in its unit:
 // scale 0.9 to 1.1; shift -1 to 1 eV (-100 to 100 cm-1); fwhm 0.05 to 1 eV
 // (2 to 60 cm-1). Refuses a parameter the spectrum does not take: the scale
-// moves vibrations, the shift excitations, a line list takes both.
+// moves vibrations (ir, raman, vcd), the shift excitations (uv, ecd), a
+// line list takes both.
 std::vector<FitRange> fit_ranges(const RunPlan& plan, const BatchOptions& options) {
   const std::optional<SpectrumKind> kind = plan.read.lines.kind;
-  const bool vibrational = kind && (*kind == SpectrumKind::ir || *kind == SpectrumKind::raman);
+  // Vibrational spectra are those broadened in wavenumbers (ir, raman, vcd).
+  const bool vibrational = kind && spectrum_kind_row(*kind).broadening == AxisUnit::per_centimetre;
   std::vector<FitRange> ranges;
   for (const FitAsked& asked : options.compare.fit) {
     const FitParameter p = asked.parameter;
@@ -559,7 +561,7 @@ Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSy
   c.on_grid = std::move(taken.on_grid);
   const LineTable& table = plan.read.lines.table;
   c.signed_spectrum = plan.read.lines.kind
-                          ? *plan.read.lines.kind == SpectrumKind::ecd
+                          ? spectrum_kind_row(*plan.read.lines.kind).zero_line
                           : std::any_of(table.intensity.begin(), table.intensity.end(),
                                         [](double v) { return v < 0.0; });
   c.ranges = fit_ranges(plan, options);

@@ -70,11 +70,13 @@ enum class Verdict { computed, mirror, undecided };
 std::string_view verdict_text(Verdict verdict) noexcept;
 
 /// |ESI| below this gives no decision. The ESI here is the difference of two
-/// area-weighted cosines (each in [0, 1]), so it lies in [-1, 1]; 0.1, a
-/// twentieth of that span, is this program's own choice: the literature
-/// (Debie et al., ChemPhysChem 12 (2011) 1542; Bruhn et al., Chirality 25
-/// (2013) 243) states its confidence in a normalisation of its own.
-inline constexpr double kEsiThreshold = 0.1;
+/// similarities in [0, 1], as in the literature (Debie et al., ChemPhysChem
+/// 12 (2011) 1542; Bruhn et al., Chirality 25 (2013) 243); 0.45 is the
+/// threshold Schroedinger's Jaguar states for its spectrum_align utility
+/// (Jaguar command reference, "spectrum_align": an enantiomer is predicted
+/// where |S_E - S_-E| exceeds 0.45), whose similarities have the same span
+/// though not the same weighting of the two signs as these.
+inline constexpr double kEsiThreshold = 0.45;
 
 /// The enantiomeric similarity of computed f and measured g. With the
 /// positive parts f+ = max(f, 0), g+ and the negative parts f- = max(-f, 0),
