@@ -333,6 +333,8 @@ class Reader : public qc::SectionReader {
   // A line of ##XYDATA=: its X checked, its Ys decoded.
   bool xydata_line(Block& b, std::string_view text) {
     if (auto error = asdf_values(line_, text, values_)) return fail(std::move(*error));
+    if (values_.empty())  // a line of separators only
+      return fail(ReadFault::layout, 1, "an X value (AFFN) first on the line");
     if (values_.front().form != Form::affn)
       return fail(ReadFault::layout, values_.front().column,
                   "an X value (AFFN) first on the line, not an ASDF one");

@@ -81,6 +81,7 @@ TEST(JcampReader, RefusesHostileFilesAtTheirPlace) {
       {file("1000T\n"), "syntax at 13:5: a Y value before a DUP count"},
       {file("1000J\n"), "syntax at 13:5: an AFFN or SQZ Y value before a DIF one"},
       {file("A000 1\n"), "layout at 13:1: an X value (AFFN) first on the line, not an ASDF one"},
+      {file(",\n"), "layout at 13:1: an X value (AFFN) first on the line"},
       {file("1000 1.2.3\n"), "not_a_number at 13:6: a number, not '1.2.3'"},
       {file(affn + "##XYPOINTS=(XY..XY)\n1000,1\n"),
        "misplaced at 15:1: one data table a block, as at line 12"},
