@@ -544,12 +544,18 @@ std::optional<py::dict> measured_read(std::string_view text, const ReadKeywords&
     return std::nullopt;
   std::vector<Message> messages;
   Measured measured;
+  std::optional<BatchFailure> failure;
   {
     const py::gil_scoped_release unlocked;
     const JcampRead probe = read_jcamp(text);
     if (probe.error || probe.curve.peak_table) return std::nullopt;
-    measured = read_measured(text, options.inputs[0], ColumnLayout{}, options.axis, messages);
+    try {
+      measured = read_measured(text, options.inputs[0], ColumnLayout{}, options.axis, messages);
+    } catch (BatchFailure& failed) {
+      failure = std::move(failed);
+    }
   }
+  if (failure) throw py::value_error(failure->message);
   const std::pair<const char*, bool> lines_only[] = {
       {"columns", keywords.columns.has_value()},
       {"spectrum", keywords.spectrum.has_value()},
