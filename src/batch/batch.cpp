@@ -15,6 +15,7 @@
 
 #include "batch/compare.h"
 #include "batch/energy_table.h"
+#include "batch/fit_lines.h"
 #include "batch/gnuplot.h"
 #include "batch/grid.h"
 #include "batch/input_lines.h"
@@ -457,72 +458,15 @@ struct Comparison {
   bool signed_spectrum = false;
 };
 
-// The unit a fitted parameter is in: a shift in the lines' broadening unit
-// (eV for excitations), a width in the widths' unit; none for the scale.
-std::optional<AxisUnit> fit_unit(FitParameter parameter, const RunPlan& plan,
-                                 const BatchOptions& options) {
-  switch (parameter) {
-    case FitParameter::scale:
-      return std::nullopt;
-    case FitParameter::shift:
-      return plan.read.lines.broadening;
-    case FitParameter::fwhm:
-      return options.width_unit.value_or(plan.read.lines.broadening);
-  }
-  return std::nullopt;
-}
-
-// The ranges fitted: as given, else each parameter's default in its unit:
-// scale 0.9 to 1.1; shift -1 to 1 eV (-100 to 100 cm-1); fwhm 0.05 to 1 eV
-// (2 to 60 cm-1). Refuses a parameter the spectrum does not take: the scale
-// moves vibrations (ir, raman, vcd), the shift excitations (uv, ecd), a
-// line list takes both.
-std::vector<FitRange> fit_ranges(const RunPlan& plan, const BatchOptions& options) {
-  const std::optional<SpectrumKind> kind = plan.read.lines.kind;
-  // Vibrational spectra are those broadened in wavenumbers (ir, raman, vcd).
-  const bool vibrational = kind && spectrum_kind_row(*kind).broadening == AxisUnit::per_centimetre;
-  std::vector<FitRange> ranges;
-  for (const FitAsked& asked : options.compare.fit) {
-    const FitParameter p = asked.parameter;
-    if (kind && (p == FitParameter::scale) != vibrational && p != FitParameter::fwhm)
-      throw Failure{kBatchUsageError,
-                    std::string("--fit ") + (vibrational ? "shift" : "scale") + " does not fit " +
-                        std::string(spectrum_kind_row(*kind).name) + " spectra: fit " +
-                        (vibrational ? "the scale of vibrations" : "the shift of excitations")};
-    const bool ev = fit_unit(p, plan, options) == AxisUnit::electronvolt;
-    const AxisRange range = asked.range.value_or(
-        p == FitParameter::scale   ? AxisRange{0.9, 1.1}
-        : p == FitParameter::shift ? (ev ? AxisRange{-1, 1} : AxisRange{-100, 100})
-        : ev                       ? AxisRange{0.05, 1.0}
-                                   : AxisRange{2, 60});
-    ranges.push_back({p, range.a, range.b});
-  }
-  return ranges;
-}
-
-// `plan` at the values `v` of `ranges`' parameters, from `base`: each
-// position scaled about --shift and shifted (in the broadening unit), the
-// common width replaced; the grid kept.
+// `plan` at the values `v` of `ranges`' parameters, from `base`: the lines
+// moved and the common width replaced (fit_lines.h); the grid kept.
 void move_to(RunPlan& plan, const RunPlan& base, const BatchOptions& options,
              std::span<const FitRange> ranges, const FitValues& v) {
-  const auto fitted = [&](FitParameter p) {
-    return std::any_of(ranges.begin(), ranges.end(),
-                       [&](const FitRange& r) { return r.parameter == p; });
-  };
-  const bool scale = fitted(FitParameter::scale), shift = fitted(FitParameter::shift);
-  const std::vector<double>& from = base.read.lines.table.frequency;
-  std::vector<double>& to = plan.read.lines.table.frequency;
-  for (std::size_t k = 0; k < from.size(); ++k) {
-    double p = from[k];
-    if (scale) p = (p - options.shift) * v.scale + options.shift;
-    if (shift) p += v.shift;
-    to[k] = p;
-  }
-  if (!fitted(FitParameter::fwhm)) return;
-  ProfileParameters profile = options.profile;
-  for (const ShapeWidth& width : line_shape_row(profile.shape)->widths)
-    if (width.name == "fwhm") profile.*width.field = v.fwhm / width.divisor;
-  plan.profile = profile_in_unit(profile, options.width_unit, plan.read.lines.broadening);
+  moved_positions(base.read.lines.table.frequency, plan.read.lines.table.frequency, ranges, v,
+                  options);
+  if (std::optional<ProfileParameters> profile =
+          profile_at(ranges, v, options, plan.read.lines.broadening))
+    plan.profile = *profile;
 }
 
 // The plan at the fitted values, its sticks moved as the lines are and its
@@ -559,21 +503,16 @@ Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSy
   if (!taken.error.empty())
     throw Failure{kBatchFailed, escaped(options.compare.file) + ": " + taken.error};
   c.on_grid = std::move(taken.on_grid);
-  const LineTable& table = plan.read.lines.table;
-  c.signed_spectrum = plan.read.lines.kind
-                          ? spectrum_kind_row(*plan.read.lines.kind).zero_line
-                          : std::any_of(table.intensity.begin(), table.intensity.end(),
-                                        [](double v) { return v < 0.0; });
-  c.ranges = fit_ranges(plan, options);
+  c.signed_spectrum = signed_spectrum(plan.read.lines.kind, plan.read.lines.table.intensity);
+  c.ranges = fit_ranges(plan.read.lines.kind, plan.read.lines.broadening, options);
   if (c.ranges.empty()) return c;
   RunPlan work = plan;
   const SpectrumAt at = [&](const FitValues& v) {
     move_to(work, plan, options, c.ranges, v);
     return computed(work, options, BatchTerminal{}, err);
   };
-  FitValues start;
-  start.fwhm = profile_fwhm(options.profile);
-  c.fit = fit(c.on_grid, at, FitRequest{c.ranges, start, options.compare.score, c.signed_spectrum});
+  c.fit = fit(c.on_grid, at,
+              FitRequest{c.ranges, fit_start(options), options.compare.score, c.signed_spectrum});
   take_fitted(plan, options, c);
   return c;
 }
@@ -595,8 +534,8 @@ void score_comparison(Comparison& c, const RunPlan& plan, std::span<const double
     told.fit = true;
     told.before = cos ? c.fit->before.cosine : c.fit->before.pearson;
     for (const FitRange& r : c.ranges)
-      told.fitted.push_back(
-          {r.parameter, c.fit->values[r.parameter], fit_unit(r.parameter, plan, options)});
+      told.fitted.push_back({r.parameter, c.fit->values[r.parameter],
+                             fit_unit(r.parameter, plan.read.lines.broadening, options)});
   }
   told.enantiomer = c.scores.enantiomer;
   messages.push_back(std::move(told));

@@ -86,22 +86,23 @@ AxisUnit axis_of(JcampXUnit unit) noexcept {
 }
 
 // A JCAMP-DX curve, its abscissae put on `axis`.
-Measured jcamp_measured(std::string_view text, const std::string& name, AxisUnit axis,
-                        std::vector<Message>& messages) {
+Measured jcamp_measured(std::string_view text, const std::string& name,
+                        std::optional<AxisUnit> axis, std::vector<Message>& messages) {
   JcampRead read = read_jcamp(text);
   if (read.error) throw refused(name, *read.error);
   const AxisUnit unit = axis_of(read.curve.x_unit);
-  for (double& x : read.curve.x) x = converted(x, unit, axis);
+  if (axis)
+    for (double& x : read.curve.x) x = converted(x, unit, *axis);
   for (const LineListNote& note : read.curve.notes)
     messages.push_back(ReaderNote{name, note.line, note.text, false});
   return Measured{std::move(read.curve.x), std::move(read.curve.y),
-                  std::move(read.curve.y_quantity)};
+                  std::move(read.curve.y_quantity), axis.value_or(unit)};
 }
 
 }  // namespace
 
 Measured read_measured(std::string_view text, const std::string& name, const ColumnLayout& layout,
-                       AxisUnit axis, std::vector<Message>& messages) {
+                       std::optional<AxisUnit> axis, std::vector<Message>& messages) {
   if (recognises_jcamp(past_byte_order_mark(text)))
     return jcamp_measured(text, name, axis, messages);
   LineListRead read = read_columns(text, LineListOptions{.columns = layout});
@@ -110,7 +111,7 @@ Measured read_measured(std::string_view text, const std::string& name, const Col
   const bool header =
       !read.notes.empty() && read.notes.front().text.starts_with("skipped the header row");
   Measured measured{std::move(read.table.frequency), std::move(read.table.intensity),
-                    measured_quantity(text, layout, header ? read.notes.front().line : 0)};
+                    measured_quantity(text, layout, header ? read.notes.front().line : 0), axis};
   for (const LineListNote& note : read.notes)
     messages.push_back(ReaderNote{name, note.line, note.text, false});
   return measured;

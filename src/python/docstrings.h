@@ -17,6 +17,8 @@ line; a spectrum is the sum of a profile per line, sampled on a grid.
 
     spectrum(positions, intensities, ...)  -> (x, y)  broaden-batch's shapes
     read(path, ...)                        -> dict    broaden-batch's line lists
+    compare(x, y, experiment_x, ...)       -> dict    --compare's report
+    fit(positions, intensities, ...)       -> (report, x, y)  --fit's
     classic(frequencies, intensities, w)   -> (w, t)  broaden's classic spectrum
 
 Each gives the numbers the programs give for the same input, bit for bit:
@@ -319,7 +321,138 @@ coefficients:
 >>> broaden.read(path)  # doctest: +ELLIPSIS
 Traceback (most recent call last):
     ...
-ValueError: ...lines.csv:1:6: expected a number for the intensity (field 2), not 'x')doc";
+ValueError: ...lines.csv:1:6: expected a number for the intensity (field 2), not 'x'
+
+A JCAMP-DX file holding a measured curve (XYDATA or XYPOINTS, any of its
+compressions) read alone, with input "auto" or "jcamp", is a measured
+spectrum, not lines: read_measured, the one reader broaden-batch's
+--overlay and --compare use. Its dict has "kind" "measured", "format"
+"jcamp", "positions" the curve's x in its XUNITS (axis= converts them:
+"cm-1", "nm", "um", "ev"), "intensities" its y (transmittance converted to
+absorbance, with a note), "units" {"positions": the unit of x,
+"intensities": the y quantity, or None}, "notes", and None for "energies",
+"widths", "free_energy" and "weights". Keywords that read lines (spectrum=,
+scale=, ...) are refused for it. A JCAMP-DX peak table reads as the line
+list "jcamp".
+
+>>> jdx = os.path.join(folder, "ir.jdx")
+>>> _ = open(jdx, "w").write(
+...     "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=MICROMETERS\n##YUNITS=ABSORBANCE\n"
+...     "##FIRSTX=10\n##LASTX=5\n##NPOINTS=2\n##XFACTOR=1\n##YFACTOR=1\n"
+...     "##XYDATA=(X++(Y..Y))\n10 1\n5 3\n##END=\n")
+>>> curve = broaden.read(jdx)
+>>> curve["kind"], curve["positions"], curve["intensities"], curve["units"]
+('measured', array([10.,  5.]), array([1., 3.]), {'positions': 'um', 'intensities': 'absorbance'})
+>>> broaden.read(jdx, axis="cm-1")["positions"]
+array([1000., 2000.]))doc";
+
+inline constexpr const char* kCompare =
+    R"doc(Scores a computed spectrum against a measured one, as --compare does.
+
+The measurement is taken on the computed grid (linear interpolation at each
+grid point within its x range and range=; fewer than 3 such points are
+refused), and the two curves scored there as broaden-batch scores them.
+
+Parameters
+----------
+x, y : 1-D arrays of float, of one size
+    The computed spectrum (as spectrum() gives it); x in any order.
+experiment_x, experiment_y : 1-D arrays of float, of one size
+    The measured points, on x's axis, in any order (read() of a JCAMP-DX
+    curve gives them). Points with a value that is not finite are left out.
+signed : bool
+    A signed spectrum (ECD, VCD): adds the enantiomeric similarity and its
+    verdict on the configuration.
+range : (float, float), optional
+    Compare only from A to B on the axis, as --compare-range A,B.
+
+Returns
+-------
+dict
+    The report broaden-batch writes with --report, read as JSON, without
+    its "experiment" (a file's name; the module reads none): "range" [the
+    least and greatest x compared], "points", "scores" {"cosine",
+    "pearson"; signed: "esi", "s_e", "s_mirror"} (None where a score has
+    none, as for a curve zero everywhere), and, signed, "verdict"
+    ("computed configuration", "mirror image" or "no decision").
+
+Raises
+------
+ValueError
+    Arrays of other sizes or dimensions; a range refused as --compare-range
+    refuses it; too few points compared, in broaden-batch's words.
+
+Examples
+--------
+>>> import broaden
+>>> report = broaden.compare([1.0, 2.0, 3.0, 4.0], [0.0, 1.0, 2.0, 1.0],
+...                          [0.0, 5.0], [0.0, 5.0])
+>>> report["range"], report["points"], round(report["scores"]["cosine"], 4)
+([1.0, 4.0], 4, 0.8944)
+>>> broaden.compare([1.0, 2.0], [1.0, 1.0], [0.0, 5.0], [0.0, 5.0])
+Traceback (most recent call last):
+    ...
+ValueError: the measurement spans 2 points of the grid: at least 3 are needed)doc";
+
+inline constexpr const char* kFit =
+    R"doc(Fits lines to a measured spectrum, as --compare with --fit does.
+
+The lines are drawn as spectrum() draws them, with the keywords it takes
+(shape=, fwhm=, start=, ...; not widths= or grid=), and scale, shift and
+width are fitted by broaden-batch's fit, to the same values on the same
+inputs: the keywords and fit=, score= and range= are broaden-batch's
+options, checked by its rules.
+
+Parameters
+----------
+positions, intensities : 1-D arrays of float, of one size
+    The lines, as spectrum() takes them (positions in unit=).
+experiment_x, experiment_y : 1-D arrays of float, of one size
+    The measured points on the axis of the spectrum (axis=, else unit=).
+fit : str
+    --fit's value: "scale", "shift" and "fwhm" joined by commas, each with
+    its range where given ("scale=0.9:1.05,fwhm=4:40"); default ranges
+    scale 0.9 to 1.1, shift -100 to 100 cm-1 (-1 to 1 eV), fwhm 2 to 60
+    cm-1 (0.05 to 1 eV). The scale multiplies the positions, the shift is
+    added to them, fwhm replaces the width (shapes of one width).
+score : str
+    "cosine" (default) or "pearson": the score the fit maximises.
+signed : bool, optional
+    A signed spectrum, fitted by the better of s_e and s_mirror; by default
+    as broaden-batch decides for a line list: where an intensity is
+    negative.
+range : (float, float), optional
+    Compare only from A to B on the axis, as --compare-range A,B.
+shape, fwhm, sigma, ..., unit
+    As spectrum() takes them; the width given is where the fit of fwhm
+    starts.
+
+Returns
+-------
+(report, x, y)
+    report: the dict compare() gives, with "fit" {each parameter fitted:
+    its value, "evaluations": the spectra computed} and "before" (the
+    scores at the start); x, y: the grid and the spectrum at the values
+    fitted, as spectrum() with them would give.
+
+Raises
+------
+ValueError
+    Arrays of other sizes or dimensions; keywords refused as broaden-batch
+    refuses the options; too few points compared.
+
+Examples
+--------
+>>> import broaden, numpy
+>>> truth_x, truth_y = broaden.spectrum([1000.0, 1200.0], [1.0, 2.0], fwhm=12,
+...                                     start=900, stop=1300, step=1)
+>>> report, x, y = broaden.fit([1040.0, 1248.0], [1.0, 2.0], truth_x, truth_y,
+...                            fit="scale=0.9:1.0,fwhm=4:40", fwhm=20,
+...                            start=900, stop=1300, step=1)
+>>> round(report["fit"]["scale"], 3), round(report["fit"]["fwhm"], 1)
+(0.962, 12.0)
+>>> report["scores"]["cosine"] > 0.999 > report["before"]["cosine"]
+True)doc";
 
 inline constexpr const char* kClassic = R"(The classic spectrum of broaden, as numbers.
 

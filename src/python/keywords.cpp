@@ -38,7 +38,8 @@ CheckedKeywords checked_line(const std::vector<std::string>& line) {
 
 }  // namespace
 
-std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
+std::vector<std::string> command_line_of(const SpectrumKeywords& keywords,
+                                         const CompareKeywords* compare) {
   std::vector<std::string> line{"broaden-batch"};
   if (keywords.shape != kLineShapes[0].name)
     line.push_back("--shape=" + without_nul(keywords.shape));
@@ -54,11 +55,17 @@ std::vector<std::string> command_line_of(const SpectrumKeywords& keywords) {
   if (keywords.cutoff) line.push_back("--cutoff=" + shortest(*keywords.cutoff));
   if (keywords.axis) line.push_back("--axis=" + without_nul(*keywords.axis));
   if (keywords.unit != "cm-1") line.push_back("--line-unit=" + without_nul(keywords.unit));
+  if (compare == nullptr) return line;
+  line.push_back(std::string("--compare=") + kMeasuredName);
+  if (compare->fit) line.push_back("--fit=" + without_nul(*compare->fit));
+  if (compare->score) line.push_back("--score=" + without_nul(*compare->score));
+  if (const auto& range = compare->range)
+    line.push_back("--compare-range=" + shortest(range->first) + "," + shortest(range->second));
   return line;
 }
 
-CheckedKeywords check_keywords(const SpectrumKeywords& keywords) {
-  return checked_line(command_line_of(keywords));
+CheckedKeywords check_keywords(const SpectrumKeywords& keywords, const CompareKeywords* compare) {
+  return checked_line(command_line_of(keywords, compare));
 }
 
 std::vector<std::string> command_line_of(const ReadKeywords& keywords) {

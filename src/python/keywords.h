@@ -30,6 +30,15 @@ struct SpectrumKeywords {
   std::string unit{"cm-1"};                 ///< --line-unit: the positions' unit
 };
 
+/// What compare() and fit() ask besides: --compare with the name
+/// kMeasuredName (the module takes the measurement as arrays and reads no
+/// file), --fit, --score and --compare-range=A,B where given.
+struct CompareKeywords {
+  std::optional<std::string> fit, score;
+  std::optional<std::pair<double, double>> range;
+};
+inline constexpr const char* kMeasuredName = "experiment";
+
 /// The command line of broaden-batch (its program name first) that asks for
 /// what `keywords` ask for, each option as "--name=value" so that no value
 /// is taken for an option. Numbers are written as their shortest text that
@@ -45,7 +54,11 @@ struct SpectrumKeywords {
 ///         "--step=1"}
 ///   {quantities {{"sigma", 5}}, line_widths}
 ///     -> {"broaden-batch", "--sigma=5", "--columns=1,2,3"}
-std::vector<std::string> command_line_of(const SpectrumKeywords& keywords);
+///   {quantities {{"fwhm", 8}}}, compare {fit "scale", range {{500, 400}}}
+///     -> {"broaden-batch", "--fwhm=8", "--compare=experiment", "--fit=scale",
+///         "--compare-range=500,400"}
+std::vector<std::string> command_line_of(const SpectrumKeywords& keywords,
+                                         const CompareKeywords* compare = nullptr);
 
 /// The keywords checked as broaden-batch checks its command line
 /// (parse_command_line): the options, or, with `error` non-empty, the
@@ -57,7 +70,8 @@ struct CheckedKeywords {
   BatchOptions options;
   std::string error;
 };
-CheckedKeywords check_keywords(const SpectrumKeywords& keywords);
+CheckedKeywords check_keywords(const SpectrumKeywords& keywords,
+                               const CompareKeywords* compare = nullptr);
 
 /// What broaden.read was asked for: the files and broaden-batch's options of
 /// reading, each as the program takes it (strings as given, numbers as

@@ -20,9 +20,12 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/compare.h"
+#include "batch/fit_lines.h"
 #include "batch/grid.h"
 #include "batch/input_lines.h"
 #include "batch/input_text.h"
+#include "batch/measured.h"
 #include "batch/messages.h"
 #include "batch/plot.h"
 #include "batch/run_plan.h"
@@ -31,6 +34,7 @@
 #include "keywords.h"
 #include "line_shapes/line_profiles.h"
 #include "numbers/double_to_shortest.h"
+#include "records/jcamp_reader.h"
 #include "records/line_list_formats.h"
 #include "synthesis/engine.h"
 
@@ -176,6 +180,15 @@ GridResult checked_grid(bool grid_given, std::span<const double> positions,
   return built;
 }
 
+// The positions' unit `unit` names (--line-unit), refused where it is not
+// an energy.
+AxisUnit energy_unit_of(const BatchOptions& options, const std::string& unit) {
+  if (!axis_row(options.line_unit).energy)
+    throw py::value_error("unit is the positions' unit, an energy: cm-1 or ev, not '" + unit +
+                          "' (axis= draws the spectrum on wavelengths)");
+  return options.line_unit;
+}
+
 // A line over the rule's 60: pybind11 passes each keyword as a parameter of
 // its own, and their list alone takes twenty lines.
 py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_array,
@@ -223,10 +236,7 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
   const CheckedKeywords checked = check_keywords(keywords);
   if (!checked.error.empty()) throw py::value_error(checked.error);
   const BatchOptions& options = checked.options;
-  const AxisUnit energies = options.line_unit, on = options.axis.value_or(energies);
-  if (!axis_row(energies).energy)
-    throw py::value_error("unit is the positions' unit, an energy: cm-1 or ev, not '" + unit +
-                          "' (axis= draws the spectrum on wavelengths)");
+  const AxisUnit energies = energy_unit_of(options, unit), on = options.axis.value_or(energies);
 
   std::vector<double> divided_widths;
   GridResult built = checked_grid(grid_array.has_value(), positions, intensities, widths, options,
@@ -249,6 +259,167 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
     if (reversed) std::reverse(values.begin(), values.end());
   }
   return py::make_tuple(std::move(x), std::move(y));
+}
+
+// The report of a comparison as a dict: report_json's keys (compare.h), but
+// "experiment", which names a file the module never reads.
+py::dict report_dict(const CompareReport& report) {
+  py::dict dict = py::module_::import("json").attr("loads")(report_json(report));
+  PyDict_DelItemString(dict.ptr(), "experiment");
+  return dict;
+}
+
+// A report of `on_grid`, its scores and fit not yet given.
+CompareReport report_of(const MeasuredOnGrid& on_grid, bool signed_spectrum) {
+  CompareReport report;
+  report.first = on_grid.first;
+  report.last = on_grid.last;
+  report.points = on_grid.points();
+  report.signed_spectrum = signed_spectrum;
+  return report;
+}
+
+// The measurement (experiment_x, experiment_y) on the grid `x`, or a
+// ValueError with the program's words.
+MeasuredOnGrid measured_on(std::span<const double> x, const Doubles& experiment_x,
+                           const Doubles& experiment_y, const BatchOptions& options) {
+  const std::span<const double> mx = one_dimensional(experiment_x, "experiment_x");
+  const std::span<const double> my = one_dimensional(experiment_y, "experiment_y");
+  same_size(mx, "experiment_x", my, "experiment_y");
+  MeasuredOnGridResult taken;
+  {
+    const py::gil_scoped_release unlocked;
+    taken = measured_on_grid(x, mx, my, options.compare.range);
+  }
+  if (!taken.error.empty()) throw py::value_error(taken.error);
+  return std::move(taken.on_grid);
+}
+
+py::dict compare(const Doubles& x_array, const Doubles& y_array, const Doubles& experiment_x,
+                 const Doubles& experiment_y, bool is_signed,
+                 const std::optional<std::pair<double, double>>& range) {
+  const std::span<const double> x = one_dimensional(x_array, "x");
+  const std::span<const double> y = one_dimensional(y_array, "y");
+  same_size(x, "x", y, "y");
+  // A width the command line needs and a comparison does not use.
+  SpectrumKeywords keywords;
+  keywords.quantities = {{"sigma", 1.0}};
+  const CompareKeywords asked{std::nullopt, std::nullopt, range};
+  const CheckedKeywords checked = check_keywords(keywords, &asked);
+  if (!checked.error.empty()) throw py::value_error(checked.error);
+  const MeasuredOnGrid on_grid = measured_on(x, experiment_x, experiment_y, checked.options);
+  CompareReport report = report_of(on_grid, is_signed);
+  {
+    const py::gil_scoped_release unlocked;
+    report.scores = scores_of(taken_at(y, on_grid.index), on_grid.value, is_signed);
+  }
+  return report_dict(report);
+}
+
+// The lines `positions` (in `unit`) drawn on `x` (on `on`) at the fit's
+// values `v`, as broaden-batch's run draws them while it fits (fit_lines.h).
+struct FitDrawing {
+  std::span<const double> positions, intensities, x;
+  const BatchOptions& options;
+  AxisUnit unit, on;
+  std::vector<FitRange> ranges;
+  unsigned threads = 0;
+
+  std::vector<double> operator()(const FitValues& v) const {
+    std::vector<double> moved(positions.size()), y(x.size(), 0.0);
+    moved_positions(positions, moved, ranges, v, options);
+    const ProfileParameters profile =
+        profile_at(ranges, v, options, unit)
+            .value_or(profile_in_unit(options.profile, options.width_unit, unit));
+    bool reversed = false;
+    const std::vector<double> energy = energies_on(x, on, unit, reversed);
+    add_profiles(moved, intensities, {}, profile, energy.empty() ? x : std::span(energy), y,
+                 threads);
+    if (reversed) std::reverse(y.begin(), y.end());
+    return y;
+  }
+};
+
+// The lines fitted to the measurement (FitDrawing, fit of compare.h):
+// the report and the spectrum at the values fitted.
+py::tuple fitted(FitDrawing drawing, const MeasuredOnGrid& on_grid,
+                 const std::optional<bool>& is_signed, py::array_t<double> x) {
+  const BatchOptions& options = drawing.options;
+  try {
+    drawing.ranges = fit_ranges(std::nullopt, drawing.unit, options);
+  } catch (const BatchFailure& failure) {
+    throw py::value_error(failure.message);
+  }
+  const bool signs = is_signed.value_or(signed_spectrum(std::nullopt, drawing.intensities));
+  CompareReport report = report_of(on_grid, signs);
+  for (const FitRange& r : drawing.ranges) report.fitted.push_back(r.parameter);
+  std::vector<double> y;
+  {
+    const py::gil_scoped_release unlocked;
+    const SpectrumAt at = drawing;
+    report.fit = fit(on_grid, at,
+                     FitRequest{drawing.ranges, fit_start(options), options.compare.score, signs});
+    y = drawing(report.fit->values);
+    report.scores = scores_of(taken_at(y, on_grid.index), on_grid.value, signs);
+  }
+  return py::make_tuple(report_dict(report), std::move(x), array_of(std::move(y)));
+}
+
+// A line over the rule's 60, as spectrum(): each keyword a parameter.
+py::tuple fit_lines(const Doubles& positions_array, const Doubles& intensities_array,
+                    const Doubles& experiment_x, const Doubles& experiment_y,
+                    const std::string& fit_text, const std::string& score,
+                    const std::optional<bool>& is_signed,
+                    const std::optional<std::pair<double, double>>& range, const std::string& shape,
+                    const std::optional<double>& fwhm, const std::optional<double>& sigma,
+                    const std::optional<double>& hwhm, const std::optional<double>& gaussian_fwhm,
+                    const std::optional<double>& lorentzian_fwhm, const std::optional<double>& eta,
+                    const std::string& normalise, const std::optional<double>& start,
+                    const std::optional<double>& stop, const std::optional<double>& step,
+                    const std::optional<std::int64_t>& points,
+                    const std::optional<std::int64_t>& threads, const std::optional<double>& cutoff,
+                    const std::optional<std::string>& axis, const std::string& unit) {
+  const std::span<const double> positions = one_dimensional(positions_array, "positions");
+  const std::span<const double> intensities = one_dimensional(intensities_array, "intensities");
+  same_size(positions, "positions", intensities, "intensities");
+  if (threads && *threads < 0)
+    throw py::value_error("threads must be 0 or more, not " + std::to_string(*threads));
+  SpectrumKeywords keywords;
+  keywords.shape = shape;
+  keywords.normalise = normalise;
+  keywords.start = start;
+  keywords.stop = stop;
+  keywords.step = step;
+  keywords.points = points;
+  keywords.cutoff = cutoff;
+  keywords.axis = axis;
+  keywords.unit = unit;
+  const CompareKeywords asked{fit_text, score, range};
+  const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
+                                               &gaussian_fwhm, &lorentzian_fwhm, &eta};
+  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i)
+    if (*quantities[i]) keywords.quantities.emplace_back(kShapeQuantities[i].name, **quantities[i]);
+  const CheckedKeywords checked = check_keywords(keywords, &asked);
+  if (!checked.error.empty()) throw py::value_error(checked.error);
+  const BatchOptions& options = checked.options;
+  const AxisUnit energies = energy_unit_of(options, unit), on = options.axis.value_or(energies);
+  std::span<const double> widths;
+  std::vector<double> divided;
+  GridResult built =
+      checked_grid(false, positions, intensities, widths, options, energies, on, divided);
+  py::array_t<double> x = array_of(std::move(built.x));
+  const std::span<const double> grid(x.data(), static_cast<std::size_t>(x.size()));
+  const MeasuredOnGrid on_grid = measured_on(grid, experiment_x, experiment_y, options);
+  FitDrawing drawing{positions,
+                     intensities,
+                     grid,
+                     options,
+                     energies,
+                     on,
+                     {},
+                     static_cast<unsigned>(std::min<std::int64_t>(
+                         threads.value_or(0), std::numeric_limits<unsigned>::max()))};
+  return fitted(std::move(drawing), on_grid, is_signed, std::move(x));
 }
 
 py::tuple classic(const Doubles& frequencies_array, const Doubles& intensities_array,
@@ -346,18 +517,10 @@ py::dict unit_names_of(const LinesPlan& plan, const BatchOptions& options) {
   return names;
 }
 
-// read()'s dictionary of what `plan` holds; one entry a file where several.
-py::dict read_result(LinesPlan plan, const BatchOptions& options,
-                     const std::vector<std::string>& formats,
-                     const std::vector<std::optional<double>>& free_energies,
-                     const std::vector<Message>& messages) {
-  const py::object none = py::none();
-  const bool several = formats.size() > 1;
-  py::list energies_list, format_list, notes;
-  for (const std::optional<double>& energy : free_energies)
-    energies_list.append(energy ? py::object(py::float_(*energy)) : none);
-  for (const std::string& format : formats) format_list.append(format);
-  // A message of several lines (the populations) is several notes, as on standard error.
+// The messages as read()'s notes: a message of several lines (the
+// populations) is several notes, as on standard error.
+py::list notes_of(const std::vector<Message>& messages) {
+  py::list notes;
   for (const Message& message : messages) {
     const std::string text = message_text(message);
     for (std::size_t start = 0; start <= text.size();) {
@@ -366,6 +529,75 @@ py::dict read_result(LinesPlan plan, const BatchOptions& options,
       start = end + 1;
     }
   }
+  return notes;
+}
+
+// A JCAMP-DX curve read as the measured spectrum it is (read_measured),
+// where `text` is one and read() was given it alone, with the format auto
+// or jcamp: its x on axis= (else in its XUNITS), its y as the file gives
+// it. Nothing where the file is anything else (a peak table, which reads
+// as lines; a file the reader refuses, refused as lines are).
+std::optional<py::dict> measured_read(std::string_view text, const ReadKeywords& keywords,
+                                      const BatchOptions& options) {
+  if (options.inputs.size() != 1 || (keywords.input != "auto" && keywords.input != "jcamp") ||
+      !recognises_jcamp(past_byte_order_mark(text)))
+    return std::nullopt;
+  std::vector<Message> messages;
+  Measured measured;
+  std::optional<BatchFailure> failure;
+  {
+    const py::gil_scoped_release unlocked;
+    const JcampRead probe = read_jcamp(text);
+    if (probe.error || probe.curve.peak_table) return std::nullopt;
+    try {
+      measured = read_measured(text, options.inputs[0], ColumnLayout{}, options.axis, messages);
+    } catch (BatchFailure& failed) {
+      failure = std::move(failed);
+    }
+  }
+  if (failure) throw py::value_error(failure->message);
+  const std::pair<const char*, bool> lines_only[] = {
+      {"columns", keywords.columns.has_value()},
+      {"spectrum", keywords.spectrum.has_value()},
+      {"units", keywords.units.has_value()},
+      {"laser", keywords.laser.has_value()},
+      {"temperature", keywords.temperature.has_value()},
+      {"rotatory", keywords.rotatory.has_value()},
+      {"scale", keywords.scale.has_value()},
+      {"shift", keywords.shift.has_value()},
+      {"line_unit", keywords.line_unit.has_value()},
+      {"weights", keywords.weights.has_value()},
+      {"boltzmann", keywords.boltzmann.has_value()}};
+  for (const auto& [name, given] : lines_only)
+    if (given)
+      throw py::value_error(std::string(name) +
+                            "= reads lines: a JCAMP-DX curve is a measured spectrum, read with "
+                            "axis= alone");
+  py::dict units, result;
+  units["positions"] = std::string(axis_row(*measured.unit).name);
+  units["intensities"] = measured.label.empty() ? py::none() : py::object(py::str(measured.label));
+  result["positions"] = array_of(std::move(measured.x));
+  result["intensities"] = array_of(std::move(measured.y));
+  for (const char* none : {"energies", "widths", "free_energy", "weights"})
+    result[none] = py::none();
+  result["kind"] = "measured";
+  result["units"] = units;
+  result["format"] = "jcamp";
+  result["notes"] = notes_of(messages);
+  return result;
+}
+
+// read()'s dictionary of what `plan` holds; one entry a file where several.
+py::dict read_result(LinesPlan plan, const BatchOptions& options,
+                     const std::vector<std::string>& formats,
+                     const std::vector<std::optional<double>>& free_energies,
+                     const std::vector<Message>& messages) {
+  const py::object none = py::none();
+  const bool several = formats.size() > 1;
+  py::list energies_list, format_list;
+  for (const std::optional<double>& energy : free_energies)
+    energies_list.append(energy ? py::object(py::float_(*energy)) : none);
+  for (const std::string& format : formats) format_list.append(format);
   InputLines& lines = plan.lines;
   py::dict result;
   result["positions"] = array_of(std::move(plan.sticks.position));
@@ -378,7 +610,7 @@ py::dict read_result(LinesPlan plan, const BatchOptions& options,
   result["free_energy"] = several ? py::object(energies_list) : energies_list[0];
   result["weights"] = lines.weights.empty() ? none : py::object(py::cast(lines.weights));
   result["format"] = several ? py::object(format_list) : format_list[0];
-  result["notes"] = notes;
+  result["notes"] = notes_of(messages);
   return result;
 }
 
@@ -431,6 +663,8 @@ py::dict read_files(const py::object& path_or_paths, const std::string& input,
   for (std::size_t f = 0; f < contents.size(); ++f)
     texts.push_back(inflated[f] ? std::string_view(*inflated[f]) : text_of(contents[f]));
 
+  if (std::optional<py::dict> measured = measured_read(texts.front(), keywords, options))
+    return std::move(*measured);
   std::vector<Message> messages;
   std::vector<std::string> formats;
   std::vector<std::optional<double>> free_energies;
@@ -518,6 +752,18 @@ PYBIND11_MODULE(_broaden, module) {
              arg("temperature") = py::none(), arg("rotatory") = py::none(),
              arg("scale") = py::none(), arg("shift") = py::none(), arg("line_unit") = py::none(),
              arg("weights") = py::none(), arg("boltzmann") = py::none());
+  module.def("compare", &compare, docstrings::kCompare, arg("x"), arg("y"), arg("experiment_x"),
+             arg("experiment_y"), py::kw_only(), arg("signed") = false, arg("range") = py::none());
+  module.def("fit", &fit_lines, docstrings::kFit, arg("positions"), arg("intensities"),
+             arg("experiment_x"), arg("experiment_y"), py::kw_only(), arg("fit") = "scale,fwhm",
+             arg("score") = "cosine", arg("signed") = py::none(), arg("range") = py::none(),
+             arg("shape") = std::string(kLineShapes[0].name), arg("fwhm") = py::none(),
+             arg("sigma") = py::none(), arg("hwhm") = py::none(), arg("gaussian_fwhm") = py::none(),
+             arg("lorentzian_fwhm") = py::none(), arg("eta") = py::none(),
+             arg("normalise") = std::string(kNormalisations[0].name), arg("start") = py::none(),
+             arg("stop") = py::none(), arg("step") = py::none(), arg("points") = py::none(),
+             arg("threads") = py::none(), arg("cutoff") = py::none(), arg("axis") = py::none(),
+             arg("unit") = std::string(axis_row(AxisUnit::per_centimetre).name));
   module.attr("_labels") = labels();
   module.def("classic", &classic, docstrings::kClassic, arg("frequencies"), arg("intensities"),
              arg("width"));
