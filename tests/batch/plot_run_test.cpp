@@ -155,6 +155,9 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   folder.write("exp.csv", "x;y;wave\n1001;5;a\n1002;7;b\n");
   folder.write("bad.txt", "1000 1\n1001\n");
   folder.write("bad.jdx", "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n");
+  folder.write("peaks.jdx",
+               "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n##YUNITS=ABSORBANCE\n"
+               "##PEAK TABLE=(XY..XY)\n1000,1 1001,2 1002,1\n##END=\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "exp.csv", "--overlay-columns", "1,3"}, driver),
             1);
   EXPECT_EQ(err.str(),
@@ -166,6 +169,11 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   EXPECT_EQ(err.str(),
             "broaden-batch: bad.jdx:3:14: expected the ##END= of the block at line 1, not the end "
             "of the file\n");
+  // A peak table is no curve: its peaks are not joined by lines.
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "peaks.jdx"}, driver), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: peaks.jdx:5:1: expected a measured spectrum (##XYDATA=, ##XYPOINTS=), "
+            "not a ##PEAK TABLE= (give a peak table as an input: --input jcamp)\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "absent.txt"}, driver), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot open 'absent.txt': No such file or directory\n");
   EXPECT_TRUE(driver.scripts.empty());
