@@ -557,8 +557,10 @@ void write_report(const Comparison& c, const BatchOptions& options, Sink& report
   report.finish(written);
 }
 
-// The measurement drawn over the computed spectrum, by the least-squares
-// factor that takes it onto it over the compared points, its score in the key.
+// The measurement drawn over the computed spectrum, by the size of the
+// least-squares factor that takes it onto it over the compared points, its
+// sign kept (a mirror image is drawn as one, not flipped onto the computed
+// curve), its score in the key.
 PlotOverlay compared_overlay(const Comparison& c, std::span<const double> y,
                              const BatchOptions& options) {
   double my = 0.0, mm = 0.0;
@@ -575,7 +577,7 @@ PlotOverlay compared_overlay(const Comparison& c, std::span<const double> y,
       .name = options.compare.file + " (" + (cos ? "cosine " : "pearson ") + number + ")",
       .label = c.measured.label,
       .own_axis = false,
-      .factor = mm > 0.0 && std::isfinite(my / mm) ? my / mm : 1.0};
+      .factor = mm > 0.0 && std::isfinite(my / mm) ? std::abs(my / mm) : 1.0};
 }
 
 // The picture of the spectrum, its sticks and the overlay (or the compared

@@ -192,7 +192,8 @@ MeasuredOnGridResult measured_on_grid(std::span<const double> grid, std::span<co
   }
   if (result.on_grid.points() < 3)
     result.error = "the measurement spans " + std::to_string(result.on_grid.points()) +
-                   " points of the grid: at least 3 are needed";
+                   (result.on_grid.points() == 1 ? " point" : " points") +
+                   " of the grid: at least 3 are needed";
   return result;
 }
 

@@ -88,7 +88,11 @@ AxisUnit axis_of(JcampXUnit unit) noexcept {
 // A JCAMP-DX curve, its abscissae put on `axis`.
 Measured jcamp_measured(std::string_view text, const std::string& name,
                         std::optional<AxisUnit> axis, std::vector<Message>& messages) {
-  JcampRead read = read_jcamp(text);
+  JcampRead read = read_jcamp(text, JcampTable::curve);
+  if (!read.error && read.curve.peak_table)
+    read.error = read_error(ReadFault::layout, read.curve.table_line, 1,
+                            "a measured spectrum (##XYDATA=, ##XYPOINTS=), not a ##PEAK TABLE= "
+                            "(give a peak table as an input: --input jcamp)");
   if (read.error) throw refused(name, *read.error);
   const AxisUnit unit = axis_of(read.curve.x_unit);
   if (axis)

@@ -113,10 +113,19 @@ void check_plot_needed(const Given& given) {
   }
 }
 
+// The refusal of a measured spectrum's name (--overlay, --compare) that is
+// empty or -: where standard input holds the line list (an input or
+// --inputs-from is -) it says so, else that it is not read from there.
+UsageError needs_file_name(std::string_view option, const BatchOptions& o) {
+  const bool lines_there = o.inputs_from == "-" || std::ranges::count(o.inputs, "-") > 0;
+  return UsageError{std::string(option) + " needs a file name" +
+                    (lines_there ? " (standard input holds the line list)"
+                                 : ": standard input is not read for it")};
+}
+
 // The spectrum laid over the picture.
-void check_overlay(const Given& given, const Values& v, PlotOptions& p) {
-  if (v.overlay.empty() || v.overlay == "-")
-    throw UsageError{"--overlay needs a file name (standard input holds the line list)"};
+void check_overlay(const Given& given, const Values& v, const BatchOptions& o, PlotOptions& p) {
+  if (v.overlay.empty() || v.overlay == "-") throw needs_file_name("--overlay", o);
   p.overlay = v.overlay;
   if (given(O::overlay_columns)) p.overlay_columns = overlay_layout(v.overlay_columns);
   p.overlay_scale = row_named("--overlay-scale", v.overlay_scale, kOverlayScales).scale;
@@ -158,7 +167,7 @@ void check_plot(const Given& given, const Values& v, BatchOptions& o) {
     throw UsageError{"give --plot-sticks or --no-plot-sticks, not both"};
   if (v.plot_sticks || v.no_plot_sticks) p.sticks = v.plot_sticks;
   p.title = v.title;
-  if (given(O::overlay)) check_overlay(given, v, p);
+  if (given(O::overlay)) check_overlay(given, v, o, p);
 }
 
 // The table of energies --boltzmann weighs by.
@@ -636,8 +645,7 @@ void check_compare(const Given& given, const Values& v, const LineShapeRow& shap
                    BatchOptions& o) {
   if (!given(O::compare)) return;
   CompareOptions& c = o.compare;
-  if (v.compare.empty() || v.compare == "-")
-    throw UsageError{"--compare needs a file name (standard input holds the line list)"};
+  if (v.compare.empty() || v.compare == "-") throw needs_file_name("--compare", o);
   c.file = v.compare;
   if (given(O::compare_columns)) c.columns = field_pair("--compare-columns", v.compare_columns);
   if (given(O::compare_range)) c.range = axis_range(v.compare_range);

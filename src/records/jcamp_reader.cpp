@@ -171,7 +171,7 @@ std::size_t line_of_point(const Block& b, std::size_t index) {
 
 class Reader : public qc::SectionReader {
  public:
-  explicit Reader(std::string_view text) : SectionReader(text) {}
+  Reader(std::string_view text, JcampTable wanted) : SectionReader(text), wanted_(wanted) {}
 
   JcampRead read() {
     if (!read_lines() || !chosen_checked()) {
@@ -475,7 +475,10 @@ class Reader : public qc::SectionReader {
     } else {
       ++seen_;
     }
-    if (block.table_line != 0 && !chosen_) {
+    // A curve wanted replaces a peak table chosen before it.
+    const bool replaces = chosen_ && wanted_ == JcampTable::curve &&
+                          chosen_->kind == Table::peaks && block.kind != Table::peaks;
+    if (block.table_line != 0 && (!chosen_ || replaces)) {
       chosen_ = std::move(block);
       chosen_index_ = blocks_.empty() ? 0 : seen_;
     }
@@ -560,6 +563,7 @@ class Reader : public qc::SectionReader {
                                                   "infinite), the first on this line"});
   }
 
+  JcampTable wanted_;
   std::vector<Block> blocks_;  // the block open, inside the compound one
   std::optional<Block> chosen_;
   std::size_t chosen_index_ = 0, seen_ = 0;
@@ -585,7 +589,9 @@ bool recognises_jcamp(std::string_view text) noexcept {
   return false;
 }
 
-JcampRead read_jcamp(std::string_view text) { return Reader(text).read(); }
+JcampRead read_jcamp(std::string_view text, JcampTable wanted) {
+  return Reader(text, wanted).read();
+}
 
 LineListRead read_jcamp_peaks(std::string_view text, const LineListOptions& options) {
   JcampRead read = read_jcamp(text);

@@ -49,11 +49,12 @@ TEST(MeasuredOnGrid, TakesTheMeasurementAtTheGridPointsInsideBothRanges) {
   EXPECT_THAT(on.index, ElementsAre(1u, 2u, 3u, 4u));
   EXPECT_EQ(on.first, 1.0);
   EXPECT_EQ(on.last, 7.0);
-  for (const AxisRange range : {AxisRange{20, 30}, AxisRange{4.5, 6.5}})
+  for (const auto& [range, spanned] :
+       {std::pair{AxisRange{20, 30}, "0 points"}, std::pair{AxisRange{4.5, 5.5}, "1 point"},
+        std::pair{AxisRange{4.5, 6.5}, "2 points"}})
     EXPECT_EQ(
         measured_on_grid(grid, std::vector<double>{0, 10}, std::vector<double>{0, 1}, range).error,
-        "the measurement spans " + std::to_string(range.a == 20 ? 0 : 2) +
-            " points of the grid: at least 3 are needed");
+        std::string("the measurement spans ") + spanned + " of the grid: at least 3 are needed");
 }
 
 TEST(Scores, KeepTheirProperties) {

@@ -155,6 +155,9 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   folder.write("exp.csv", "x;y;wave\n1001;5;a\n1002;7;b\n");
   folder.write("bad.txt", "1000 1\n1001\n");
   folder.write("bad.jdx", "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n");
+  folder.write("peaks.jdx",
+               "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n##YUNITS=ABSORBANCE\n"
+               "##PEAK TABLE=(XY..XY)\n1000,1 1001,2 1002,1\n##END=\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "exp.csv", "--overlay-columns", "1,3"}, driver),
             1);
   EXPECT_EQ(err.str(),
@@ -166,6 +169,11 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
   EXPECT_EQ(err.str(),
             "broaden-batch: bad.jdx:3:14: expected the ##END= of the block at line 1, not the end "
             "of the file\n");
+  // A peak table is no curve: its peaks are not joined by lines.
+  ASSERT_EQ(run({"--plot", "a.png", "--overlay", "peaks.jdx"}, driver), 1);
+  EXPECT_EQ(err.str(),
+            "broaden-batch: peaks.jdx:5:1: expected a measured spectrum (##XYDATA=, ##XYPOINTS=), "
+            "not a ##PEAK TABLE= (give a peak table as an input: --input jcamp)\n");
   ASSERT_EQ(run({"--plot", "a.png", "--overlay", "absent.txt"}, driver), 1);
   EXPECT_EQ(err.str(), "broaden-batch: cannot open 'absent.txt': No such file or directory\n");
   EXPECT_TRUE(driver.scripts.empty());
@@ -184,25 +192,31 @@ TEST_F(PlotRunTest, TheOverlayIsReadAsColumnsAndItsFaultsNamed) {
 }
 
 // With --compare the measurement is the overlay, taken onto the computed
-// curve by least squares (here exactly half of it: factor 2), its score in
-// the key; --overlay, where given, is drawn instead.
+// curve by the size of the least-squares factor (here exactly half of it:
+// factor 2), its sign kept, so that a mirror image is drawn as one; its score
+// in the key; --overlay, where given, is drawn instead.
 TEST_F(PlotRunTest, TheComparedMeasurementIsDrawnByItsLeastSquaresFactor) {
   FakeDriver driver(kDrawn);
   ASSERT_EQ(run({"-o", "c.tsv"}, driver), 0);
-  std::string half;
   const testing::Points c = testing::points_of(folder.read("c.tsv"));
-  for (std::size_t i = 0; i < c.x.size(); ++i)
-    half += std::to_string(c.x[i]) + " " + std::to_string(c.y[i] / 2) + "\n";
-  folder.write("half.txt", half);
-  ASSERT_EQ(run({"--plot", "a.png", "--compare", "half.txt"}, driver), 0) << err.str();
-  const std::string& script = driver.scripts.back();
-  EXPECT_NE(script.find("title 'half.txt (cosine 1.00)'"), std::string::npos) << script;
-  EXPECT_NE(script.find("axes x1y1 with lines"), std::string::npos);
-  const auto at_1000 = [&](const char* block) {  // the block's value at 1000 cm-1
-    const std::size_t row = script.find("\n1000 ", script.find(block));
-    return std::stod(script.substr(row + 6, script.find('\n', row + 1) - row - 6));
-  };
-  EXPECT_NEAR(at_1000("$overlay << EOD"), at_1000("$spectrum << EOD"), 1e-5);
+  for (const auto& [file, sign] : {std::pair{"half.txt", 1.0}, std::pair{"mirror.txt", -1.0}}) {
+    std::string half;
+    for (std::size_t i = 0; i < c.x.size(); ++i)
+      half += std::to_string(c.x[i]) + " " + std::to_string(sign * c.y[i] / 2) + "\n";
+    folder.write(file, half);
+    ASSERT_EQ(run({"--plot", "a.png", "--compare", file, "--force"}, driver), 0) << err.str();
+    const std::string& script = driver.scripts.back();
+    EXPECT_NE(script.find(std::string("title '") + file +
+                          (sign > 0 ? " (cosine 1.00)'" : " (cosine -1.00)'")),
+              std::string::npos)
+        << script;
+    EXPECT_NE(script.find("axes x1y1 with lines"), std::string::npos);
+    const auto at_1000 = [&](const char* block) {  // the block's value at 1000 cm-1
+      const std::size_t row = script.find("\n1000 ", script.find(block));
+      return std::stod(script.substr(row + 6, script.find('\n', row + 1) - row - 6));
+    };
+    EXPECT_NEAR(at_1000("$overlay << EOD"), sign * at_1000("$spectrum << EOD"), 1e-5) << file;
+  }
 }
 
 // What a run draws and says: sticks only when asked, in their own units;

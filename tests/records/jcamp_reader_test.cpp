@@ -171,6 +171,16 @@ TEST(JcampReader, ReadsTheFirstBlockHoldingASpectrumOfACompoundFile) {
   EXPECT_EQ(read.curve.y_quantity, "ARBITRARY UNITS");
   EXPECT_EQ(read.curve.notes,
             (std::vector<LineListNote>{{7, "read block 2 of 3, the first that holds a spectrum"}}));
+  // A peak table before the spectrum: a curve wanted passes over it.
+  const std::size_t uv = kCompound.find("##TITLE=uv"), peaks = kCompound.find("##TITLE=peaks");
+  const std::string reordered = "##TITLE=link\n##JCAMP-DX=5.01\n##BLOCKS=2\n" +
+                                kCompound.substr(peaks, kCompound.size() - 7 - peaks) +
+                                kCompound.substr(uv, peaks - uv) + "##END=\n";
+  const JcampRead curve = read_jcamp(reordered, JcampTable::curve);
+  ASSERT_FALSE(curve.error) << shown(curve);
+  EXPECT_EQ(curve.curve.x, (std::vector<double>{200, 250}));
+  EXPECT_EQ(curve.curve.notes.front().text, "read block 2 of 2, the first that holds a spectrum");
+  EXPECT_TRUE(read_jcamp(reordered).curve.peak_table);
   std::string wrong = kCompound;
   wrong.replace(wrong.find("BLOCKS=3"), 8, "BLOCKS=2");
   EXPECT_EQ(shown(read_jcamp(wrong)),

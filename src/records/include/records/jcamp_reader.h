@@ -31,8 +31,9 @@
 //     noise, not a fault of the file) are left out, counted in a note with
 //     the line of the first; any other YUNITS kept as its text;
 //   - a compound file (##BLOCKS= with nested ##TITLE= ... ##END=): the first
-//     block holding a data table, with the note "read block 2 of 3, the
-//     first that holds a spectrum". Every block is read and checked; the
+//     block holding a data table (or, for a measured curve, the first holding
+//     XYDATA or XYPOINTS where one does), with the note "read block 2 of 3,
+//     the first that holds a spectrum". Every block is read and checked; the
 //     units are checked for the block read only.
 // A file ends at the ##END= of its first block; the text after it is not read.
 #pragma once
@@ -76,6 +77,11 @@ struct JcampRead {
 ///   recognises_jcamp("# ##TITLE=\n")           -> false
 bool recognises_jcamp(std::string_view text) noexcept;
 
+/// Which block of a compound file is read: the first holding any data
+/// table, or the first holding a measured curve (XYDATA, XYPOINTS) where a
+/// block holds one (a peak table before it passed over), else the first.
+enum class JcampTable { any, curve };
+
 /// The spectrum of `text`, or its first error with line and column:
 ///   "##TITLE=t\n##JCAMP-DX=4.24\n##XUNITS=1/CM\n##YUNITS=ABSORBANCE\n"
 ///   "##FIRSTX=1\n##LASTX=3\n##NPOINTS=3\n##XFACTOR=1\n##YFACTOR=0.5\n"
@@ -83,7 +89,9 @@ bool recognises_jcamp(std::string_view text) noexcept;
 ///     -> x {1, 2, 3}, y {0.5, 1, 1}, y_quantity "absorbance"
 ///   the same with "1 A J%\n3 K\n" -> refused at 12:3, count_mismatch: "the Y
 ///     check value 2 (the last Y of line 11), not 'K'"
-JcampRead read_jcamp(std::string_view text);
+///   a compound file of a peak table, then an XYDATA block, with
+///   JcampTable::curve -> the XYDATA block's curve, "read block 2 of 2"
+JcampRead read_jcamp(std::string_view text, JcampTable wanted = JcampTable::any);
 
 /// The peak table of `text` as a line list (frequencies in cm-1 times
 /// `options.frequency_scale`, intensities as read): refused where the file
