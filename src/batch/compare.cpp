@@ -7,6 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "numbers/double_to_shortest.h"
+
 namespace broaden {
 namespace {
 
@@ -168,6 +170,22 @@ std::string_view parameter_name(FitParameter parameter) noexcept {
   return "";
 }
 
+// Why the measurement cannot be compared: where it lies, where the grid
+// lies, and the range asked for, so that a unit mistaken shows at once.
+std::string too_few_points(const MeasuredOnGrid& on, std::span<const double> grid,
+                           std::span<const double> xs, std::optional<AxisRange> range) {
+  const auto [low, high] = std::minmax_element(grid.begin(), grid.end());
+  std::string text = "the measurement";
+  if (!xs.empty()) text += " (from " + shortest(xs.front()) + " to " + shortest(xs.back()) + ")";
+  text += " spans " + std::to_string(on.points()) + (on.points() == 1 ? " point" : " points") +
+          " of the grid";
+  if (!grid.empty()) text += " (from " + shortest(*low) + " to " + shortest(*high) + ")";
+  if (range)
+    text += " within " + shortest(std::min(range->a, range->b)) + " to " +
+            shortest(std::max(range->a, range->b));
+  return text + ": at least 3 are needed";
+}
+
 }  // namespace
 
 MeasuredOnGridResult measured_on_grid(std::span<const double> grid, std::span<const double> x,
@@ -190,10 +208,7 @@ MeasuredOnGridResult measured_on_grid(std::span<const double> grid, std::span<co
       on.value.push_back(interpolated(xs, ys, grid[i]));
     }
   }
-  if (result.on_grid.points() < 3)
-    result.error = "the measurement spans " + std::to_string(result.on_grid.points()) +
-                   (result.on_grid.points() == 1 ? " point" : " points") +
-                   " of the grid: at least 3 are needed";
+  if (result.on_grid.points() < 3) result.error = too_few_points(result.on_grid, grid, xs, range);
   return result;
 }
 

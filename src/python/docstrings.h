@@ -392,7 +392,7 @@ Examples
 >>> broaden.compare([1.0, 2.0], [1.0, 1.0], [0.0, 5.0], [0.0, 5.0])
 Traceback (most recent call last):
     ...
-ValueError: the measurement spans 2 points of the grid: at least 3 are needed)doc";
+ValueError: the measurement (from 0 to 5) spans 2 points of the grid (from 1 to 2): at least 3 are needed)doc";
 
 inline constexpr const char* kFit =
     R"doc(Fits lines to a measured spectrum, as --compare with --fit does.

@@ -50,11 +50,12 @@ TEST(MeasuredOnGrid, TakesTheMeasurementAtTheGridPointsInsideBothRanges) {
   EXPECT_EQ(on.first, 1.0);
   EXPECT_EQ(on.last, 7.0);
   for (const auto& [range, spanned] :
-       {std::pair{AxisRange{20, 30}, "0 points"}, std::pair{AxisRange{4.5, 5.5}, "1 point"},
-        std::pair{AxisRange{4.5, 6.5}, "2 points"}})
+       {std::pair{AxisRange{30, 20}, "0 points of the grid (from 1 to 10) within 20 to 30"},
+        std::pair{AxisRange{4.5, 5.5}, "1 point of the grid (from 1 to 10) within 4.5 to 5.5"},
+        std::pair{AxisRange{4.5, 6.5}, "2 points of the grid (from 1 to 10) within 4.5 to 6.5"}})
     EXPECT_EQ(
-        measured_on_grid(grid, std::vector<double>{0, 10}, std::vector<double>{0, 1}, range).error,
-        std::string("the measurement spans ") + spanned + " of the grid: at least 3 are needed");
+        measured_on_grid(grid, std::vector<double>{10, 0}, std::vector<double>{0, 1}, range).error,
+        std::string("the measurement (from 0 to 10) spans ") + spanned + ": at least 3 are needed");
 }
 
 TEST(Scores, KeepTheirProperties) {

@@ -51,8 +51,8 @@ TEST_F(CompareRunTest, FitsBackTheScaleAndWidthAndReportsThem) {
                          "401,404", "-o", "t.tsv"}),
             1);
   EXPECT_EQ(err.str(),
-            "broaden-batch: exp.tsv: the measurement spans 2 points of the grid: at least 3 are "
-            "needed\n");
+            "broaden-batch: exp.tsv: the measurement (from 400 to 4000) spans 2 points of the grid "
+            "(from 400 to 4000) within 401 to 404: at least 3 are needed\n");
 }
 
 TEST_F(CompareRunTest, AnEcdSpectrumAgainstItselfAndItsMirrorImage) {

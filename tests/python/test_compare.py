@@ -38,7 +38,8 @@ def test_scores_are_numpys_cosine_and_pearson_and_the_sign_flip_swaps_s_e():
     (lambda: broaden.compare([1, 2, 3], [1, 2, 3], [0, 9], [0, 9], range=(5, 5)),
      "--compare-range takes two different finite numbers, as A,B, not '5,5'"),
     (lambda: broaden.compare([1, 2, 3], [1, 2, 3], [7, 9], [0, 9]),
-     "the measurement spans 0 points of the grid: at least 3 are needed"),
+     "the measurement (from 7 to 9) spans 0 points of the grid (from 1 to 3): at least 3 are "
+     "needed"),
     (lambda: broaden.fit([1000.0], [1.0], [900, 1300], [0, 1], fit="width", fwhm=10, **GRID),
      "--fit takes scale, shift and fwhm, as NAME or NAME=LOW:HIGH (LOW not above HIGH, scale "
      "and fwhm above 0) joined by commas, not 'width'"),

@@ -43,8 +43,9 @@ struct AxisRange {
 /// Fails with fewer than 3 points of the grid inside:
 ///   grid 1..10 step 1, x {10, 0} y {5, 0}, range {8, 3} -> index 2..7
 ///   (x 3..8), value 1.5..4, first 3, last 8
-///   the same with range {20, 30} -> error "the measurement spans 0 points
-///   of the grid: at least 3 are needed"
+///   the same with range {20, 30} -> error "the measurement (from 0 to 10)
+///   spans 0 points of the grid (from 1 to 10) within 20 to 30: at least 3
+///   are needed"
 MeasuredOnGridResult measured_on_grid(std::span<const double> grid, std::span<const double> x,
                                       std::span<const double> y,
                                       std::optional<AxisRange> range = std::nullopt);
