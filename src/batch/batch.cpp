@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -472,6 +473,18 @@ std::optional<AxisUnit> fit_unit(FitParameter parameter, const RunPlan& plan,
   return std::nullopt;
 }
 
+// The least and greatest finite abscissae of the plan's grid in the lines'
+// broadening unit (where add_profiles takes them).
+AxisRange broadening_span(const RunPlan& plan) {
+  bool reversed = false;
+  const std::vector<double> energy =
+      energies_of(plan.grid.x, plan.read.axis, plan.read.lines.broadening, reversed);
+  AxisRange span{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  for (double v : energy.empty() ? plan.grid.x : energy)
+    if (std::isfinite(v)) span = {std::min(span.a, v), std::max(span.b, v)};
+  return span;
+}
+
 // The ranges fitted: as given, else each parameter's default in its unit:
 // scale 0.9 to 1.1; shift -1 to 1 eV (-100 to 100 cm-1); fwhm 0.05 to 1 eV
 // (2 to 60 cm-1). Refuses a parameter the spectrum does not take: the scale
@@ -566,14 +579,28 @@ Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSy
                                         [](double v) { return v < 0.0; });
   c.ranges = fit_ranges(plan, options);
   if (c.ranges.empty()) return c;
+  // Each evaluation computes the part of the grid from the first compared
+  // point to the last, which gives those points the whole grid's bits, or
+  // the whole grid where a line lies too far from it for that.
+  const std::size_t first = c.on_grid.index.front(), end = c.on_grid.index.back() + 1;
   RunPlan work = plan;
+  work.grid.x.assign(plan.grid.x.begin() + first, plan.grid.x.begin() + end);
+  MeasuredOnGrid on_part = c.on_grid;
+  for (std::size_t& i : on_part.index) i -= first;
+  const AxisRange span = broadening_span(plan);
   const SpectrumAt at = [&](const FitValues& v) {
     move_to(work, plan, options, c.ranges, v);
-    return computed(work, options, BatchTerminal{}, err);
+    if (same_on_any_part(work.read.lines.table.frequency, span.a, span.b))
+      return computed(work, options, BatchTerminal{}, err);
+    RunPlan whole = work;
+    whole.grid = plan.grid;
+    const std::vector<double> y = computed(whole, options, BatchTerminal{}, err);
+    return std::vector<double>(y.begin() + static_cast<std::ptrdiff_t>(first),
+                               y.begin() + static_cast<std::ptrdiff_t>(end));
   };
   FitValues start;
   start.fwhm = profile_fwhm(options.profile);
-  c.fit = fit(c.on_grid, at, FitRequest{c.ranges, start, options.compare.score, c.signed_spectrum});
+  c.fit = fit(on_part, at, FitRequest{c.ranges, start, options.compare.score, c.signed_spectrum});
   take_fitted(plan, options, c);
   return c;
 }
