@@ -124,7 +124,9 @@ struct FitRange {
   double low = 0.0, high = 0.0;
 };
 
-/// The computed spectrum on the whole grid at the given values.
+/// The computed spectrum at the given values on the points that
+/// MeasuredOnGrid::index counts: the whole grid, or a part of it holding
+/// every point compared with the indices counted from the part's start.
 using SpectrumAt = std::function<std::vector<double>(const FitValues&)>;
 
 /// What a fit is asked. The fit is deterministic (all in double, one
@@ -140,8 +142,9 @@ using SpectrumAt = std::function<std::vector<double>(const FitValues&)>;
 /// of equal scores the one in the simplex longer first; a trial value
 /// outside its range is clamped onto the range's end. A search ends where
 /// every vertex lies within `tolerance` times each range's width of the best
-/// or after kFitEvaluations a parameter; it is restarted from the best, its
-/// step halved each time, until a search moves no parameter by more than
+/// or once kFitEvaluations a parameter are spent (the step under way
+/// finished); it is restarted from the best with a step of 10 `tolerance`
+/// (where that is smaller than the scan's) until a search moves no parameter by more than
 /// `tolerance` times its width (at most kFitRounds searches). A range of no
 /// width keeps its value. The best value seen is kept (the first of equal
 /// ones).
