@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -458,6 +459,18 @@ struct Comparison {
   bool signed_spectrum = false;
 };
 
+// The least and greatest finite abscissae of the plan's grid in the lines'
+// broadening unit (where add_profiles takes them).
+AxisRange broadening_span(const RunPlan& plan) {
+  bool reversed = false;
+  const std::vector<double> energy =
+      energies_of(plan.grid.x, plan.read.axis, plan.read.lines.broadening, reversed);
+  AxisRange span{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  for (double v : energy.empty() ? plan.grid.x : energy)
+    if (std::isfinite(v)) span = {std::min(span.a, v), std::max(span.b, v)};
+  return span;
+}
+
 // `plan` at the values `v` of `ranges`' parameters, from `base`: the lines
 // moved and the common width replaced (fit_lines.h); the grid kept.
 void move_to(RunPlan& plan, const RunPlan& base, const BatchOptions& options,
@@ -506,12 +519,26 @@ Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSy
   c.signed_spectrum = signed_spectrum(plan.read.lines.kind, plan.read.lines.table.intensity);
   c.ranges = fit_ranges(plan.read.lines.kind, plan.read.lines.broadening, options);
   if (c.ranges.empty()) return c;
+  // Each evaluation computes the part of the grid from the first compared
+  // point to the last, which gives those points the whole grid's bits, or
+  // the whole grid where a line lies too far from it for that.
+  const std::size_t first = c.on_grid.index.front(), end = c.on_grid.index.back() + 1;
   RunPlan work = plan;
+  work.grid.x.assign(plan.grid.x.begin() + first, plan.grid.x.begin() + end);
+  MeasuredOnGrid on_part = c.on_grid;
+  for (std::size_t& i : on_part.index) i -= first;
+  const AxisRange span = broadening_span(plan);
   const SpectrumAt at = [&](const FitValues& v) {
     move_to(work, plan, options, c.ranges, v);
-    return computed(work, options, BatchTerminal{}, err);
+    if (same_on_any_part(work.read.lines.table.frequency, span.a, span.b))
+      return computed(work, options, BatchTerminal{}, err);
+    RunPlan whole = work;
+    whole.grid = plan.grid;
+    const std::vector<double> y = computed(whole, options, BatchTerminal{}, err);
+    return std::vector<double>(y.begin() + static_cast<std::ptrdiff_t>(first),
+                               y.begin() + static_cast<std::ptrdiff_t>(end));
   };
-  c.fit = fit(c.on_grid, at,
+  c.fit = fit(on_part, at,
               FitRequest{c.ranges, fit_start(options), options.compare.score, c.signed_spectrum});
   take_fitted(plan, options, c);
   return c;

@@ -114,32 +114,114 @@ void scan(Search& search, int points) {
   }
 }
 
-// A golden-section search of one parameter within [low, high] from the best
-// values, to `tolerance`; the best seen is kept by score_at.
-void golden(Search& search, FitParameter parameter, double low, double high, double tolerance) {
-  const double ratio = (std::sqrt(5.0) - 1.0) / 2.0;
-  auto at = [&](double value) {
-    FitValues values = search.best;
-    values[parameter] = value;
-    return search.score_at(values);
+// The refinement's simplex: vertices in units of each range's width from its
+// low end (0..1; a range of no width keeps its value and takes no axis), with
+// their scores, best first.
+struct Simplex {
+  std::vector<std::vector<double>> point;
+  std::vector<double> score;
+};
+
+// The values at `u` (clamped to 0..1) and their score.
+double score_at_unit(Search& search, const std::vector<std::size_t>& axes, std::vector<double>& u) {
+  FitValues values = search.best;
+  for (std::size_t a = 0; a < axes.size(); ++a) {
+    const FitRange& r = search.request.ranges[axes[a]];
+    u[a] = std::clamp(u[a], 0.0, 1.0);
+    values[r.parameter] = r.low + (r.high - r.low) * u[a];
+  }
+  return search.score_at(values);
+}
+
+// The vertices by score, best first; of equal scores the older first.
+void order(Simplex& s) {
+  std::vector<std::size_t> rank(s.point.size());
+  for (std::size_t k = 0; k < rank.size(); ++k) rank[k] = k;
+  std::stable_sort(rank.begin(), rank.end(),
+                   [&](std::size_t a, std::size_t b) { return s.score[a] > s.score[b]; });
+  Simplex sorted;
+  for (std::size_t k : rank) {
+    sorted.point.push_back(s.point[k]);
+    sorted.score.push_back(s.score[k]);
+  }
+  s = std::move(sorted);
+}
+
+// The largest distance of a vertex from the best, in any coordinate.
+double extent(const Simplex& s) {
+  double most = 0.0;
+  for (const std::vector<double>& p : s.point)
+    for (std::size_t a = 0; a < p.size(); ++a)
+      most = std::max(most, std::fabs(p[a] - s.point[0][a]));
+  return most;
+}
+
+// c + t (c - w), each coordinate.
+std::vector<double> along(const std::vector<double>& c, const std::vector<double>& w, double t) {
+  std::vector<double> p(c.size());
+  for (std::size_t a = 0; a < c.size(); ++a) p[a] = c[a] + t * (c[a] - w[a]);
+  return p;
+}
+
+// One Nelder-Mead step (reflection 1, expansion 2, contraction 1/2, shrink
+// 1/2 towards the best); the simplex ordered again.
+void nelder_mead_step(Search& search, const std::vector<std::size_t>& axes, Simplex& s) {
+  const std::size_t n = axes.size();
+  std::vector<double> centre(n, 0.0);
+  for (std::size_t k = 0; k < n; ++k)
+    for (std::size_t a = 0; a < n; ++a) centre[a] += s.point[k][a] / static_cast<double>(n);
+  const auto tried = [&](std::vector<double> p, double& score) {
+    score = score_at_unit(search, axes, p);
+    return p;
   };
-  double c = high - ratio * (high - low), d = low + ratio * (high - low);
-  double fc = at(c), fd = at(d);
-  while (high - low > tolerance) {
-    if (fc >= fd) {
-      high = d;
-      d = c;
-      fd = fc;
-      c = high - ratio * (high - low);
-      fc = at(c);
+  double fr = 0.0, fe = 0.0, fc = 0.0;
+  const std::vector<double> r = tried(along(centre, s.point[n], 1.0), fr);
+  if (fr > s.score[0]) {
+    const std::vector<double> e = tried(along(centre, s.point[n], 2.0), fe);
+    s.point[n] = fe > fr ? e : r;
+    s.score[n] = std::max(fe, fr);
+  } else if (fr > s.score[n - 1]) {
+    s.point[n] = r;
+    s.score[n] = fr;
+  } else {
+    const bool outside = fr > s.score[n];
+    const std::vector<double> c = tried(along(centre, s.point[n], outside ? 0.5 : -0.5), fc);
+    if (fc > std::max(fr, s.score[n]) || (!outside && fc > s.score[n])) {
+      s.point[n] = c;
+      s.score[n] = fc;
     } else {
-      low = c;
-      c = d;
-      fc = fd;
-      d = low + ratio * (high - low);
-      fd = at(d);
+      for (std::size_t k = 1; k <= n; ++k) {
+        s.point[k] = along(s.point[0], s.point[k], -0.5);
+        s.score[k] = score_at_unit(search, axes, s.point[k]);
+      }
     }
   }
+  order(s);
+}
+
+// Nelder-Mead from the best values, its first vertices one `step` (in units
+// of the ranges' widths) from it along each axis (back where that leaves the
+// range), until the simplex lies within `tolerance` of its best vertex or
+// `budget` evaluations are spent.
+void refine(Search& search, const std::vector<std::size_t>& axes, double step, double tolerance,
+            std::size_t budget) {
+  const std::size_t n = axes.size(), until = search.evaluations + budget;
+  Simplex s;
+  std::vector<double> best(n);
+  for (std::size_t a = 0; a < n; ++a) {
+    const FitRange& r = search.request.ranges[axes[a]];
+    best[a] = (search.best[r.parameter] - r.low) / (r.high - r.low);
+  }
+  s.point.push_back(best);
+  s.score.push_back(search.best_score);
+  for (std::size_t a = 0; a < n; ++a) {
+    std::vector<double> p = best;
+    p[a] += p[a] + step <= 1.0 ? step : -step;
+    s.score.push_back(score_at_unit(search, axes, p));
+    s.point.push_back(p);
+  }
+  order(s);
+  while (extent(s) > tolerance && search.evaluations < until) nelder_mead_step(search, axes, s);
 }
 
 nlohmann::ordered_json number_or_null(const std::optional<double>& value) {
@@ -310,18 +392,23 @@ FitResult fit(const MeasuredOnGrid& measured, const SpectrumAt& spectrum,
   result.before = scores_of(search.best_taken, measured.value, request.signed_spectrum);
   const int points = scan_points(request.ranges.size());
   if (!request.ranges.empty()) scan(search, points);
-  for (int round = 0; round < kFitRounds && !request.ranges.empty(); ++round) {
+  std::vector<std::size_t> axes;
+  for (std::size_t p = 0; p < request.ranges.size(); ++p)
+    if (request.ranges[p].high > request.ranges[p].low) axes.push_back(p);
+  // Restarted from the best until a round moves it by no more than the
+  // tolerance: a simplex may collapse short of a valley's end.
+  double step = 1.0 / (points - 1);
+  for (int round = 0; round < kFitRounds && !axes.empty(); ++round) {
     const FitValues from = search.best;
+    refine(search, axes, step, request.tolerance, kFitEvaluations * axes.size());
     bool moved = false;
-    for (const FitRange& r : request.ranges) {
-      const double width = r.high - r.low, step = width / (points - 1);
-      const double at = search.best[r.parameter];
-      golden(search, r.parameter, std::max(r.low, at - step), std::min(r.high, at + step),
-             request.tolerance * width);
-      moved = moved ||
-              std::fabs(search.best[r.parameter] - from[r.parameter]) > request.tolerance * width;
+    for (std::size_t p : axes) {
+      const FitRange& r = request.ranges[p];
+      moved = moved || std::fabs(search.best[r.parameter] - from[r.parameter]) >
+                           request.tolerance * (r.high - r.low);
     }
     if (!moved) break;
+    step = std::min(step, 10 * request.tolerance);
   }
   result.values = search.best;
   result.evaluations = search.evaluations;

@@ -3,6 +3,7 @@
 #include <cerf.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -572,6 +573,12 @@ void add_profiles(std::span<const double> position, std::span<const double> inte
                   ProfileProgress* progress) {
   detail::add_profiles_with(detail::kernel_sets().back(), position, intensity, line_width,
                             parameters, x, y, threads, progress);
+}
+
+bool same_on_any_part(std::span<const double> position, double low, double high) noexcept {
+  const detail::GridSpan span(std::array<double, 2>{low, high});
+  return std::none_of(position.begin(), position.end(),
+                      [&](double p) { return std::isfinite(p) && span.reaches_far(p); });
 }
 
 }  // namespace broaden

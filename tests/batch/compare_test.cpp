@@ -134,6 +134,12 @@ TEST(Fit, GivesBackTheParametersOfAMadeUpExperiment) {
        {1, 12.5, 25},
        {1, 0, 10},
        true},
+      // A line list takes both: scale and shift trade off along a valley (a search
+      // along one parameter at a time stopped at 1.0129 and 6.98); to 2e-4 and 0.2.
+      {{{FitParameter::scale, 0.9, 1.1}, {FitParameter::shift, -40, 40}},
+       {1.01, 12.5, 20},
+       {1, 0, 20},
+       false},
   };
   for (const Case& c : cases) {
     std::vector<double> measured = bands(x, position, intensity, c.truth);

@@ -1,6 +1,6 @@
 // Whole runs with --compare in-process: a measurement made by the program
-// itself at a known scale and width, fitted back; the report's keys; an
-// ECD spectrum against its mirror image.
+// itself at a known scale and width, fitted back; the report's keys; ECD
+// and VCD spectra against their mirror images.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -55,32 +55,50 @@ TEST_F(CompareRunTest, FitsBackTheScaleAndWidthAndReportsThem) {
             "(from 400 to 4000) within 401 to 404: at least 3 are needed\n");
 }
 
-TEST_F(CompareRunTest, AnEcdSpectrumAgainstItselfAndItsMirrorImage) {
-  ASSERT_EQ(run({"td.log", "--spectrum", "ecd", "--fwhm", "0.3", "--shift", "0.2", "-o", "e.tsv"}),
-            0)
-      << err.str();
-  std::string mirrored;
-  const testing::Points points = testing::points_of(folder.read("e.tsv"));
-  for (std::size_t i = 0; i < points.x.size(); ++i)
-    mirrored += std::to_string(points.x[i]) + "\t" + std::to_string(-points.y[i] * 1e3) + "\n";
-  folder.write("mirror.tsv", mirrored);
-  for (const auto& [file, verdict] :
-       {std::pair{"e.tsv", "computed configuration"}, std::pair{"mirror.tsv", "mirror image"}}) {
-    ASSERT_EQ(run({"td.log", "--spectrum", "ecd", "--fwhm", "0.3", "--compare", file, "--fit",
-                   "shift", "--report", "-", "-o", "s.tsv", "--force"}),
-              0)
-        << err.str();
-    const nlohmann::json report = nlohmann::json::parse(out.str());
-    EXPECT_EQ(report["verdict"], verdict);
-    EXPECT_NEAR(report["fit"]["shift"].get<double>(), 0.2, 1e-3) << file;
-    EXPECT_NE(err.str().find(std::string(": ") + verdict + "\n"), std::string::npos) << err.str();
+// A signed spectrum (ecd: shifted; vcd: scaled, compared over a part of its
+// grid) against itself and its mirror image, and the parameter it refuses.
+TEST_F(CompareRunTest, SignedSpectraAgainstThemselvesAndTheirMirrorImages) {
+  folder.write("vcd.log", testing::excerpt("gaussian-vcd.log"));
+  struct Case {
+    std::vector<std::string> made, range;  // input, kind, width, moved parameter; compared range
+    std::string refusal;                   // of the other parameter
+  };
+  const Case cases[] = {
+      {{"td.log", "--spectrum", "ecd", "--fwhm", "0.3", "--shift", "0.2"},
+       {},
+       "broaden-batch: --fit scale does not fit ecd spectra: fit the shift of excitations\n"},
+      {{"vcd.log", "--spectrum", "vcd", "--fwhm", "20", "--scale", "0.97"},
+       {"--compare-range", "900,3200"},
+       "broaden-batch: warning: vcd.log:3: left out 1 imaginary frequency (printed negative)\n"
+       "broaden-batch: --fit shift does not fit vcd spectra: fit the scale of vibrations\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string fitted = c.made[5].substr(2), other = fitted == "shift" ? "scale" : "shift";
+    std::vector<std::string> made = c.made;
+    made.insert(made.end(), {"-o", "e.tsv", "--force"});
+    ASSERT_EQ(run(made), 0) << err.str();
+    std::string mirrored;
+    const testing::Points points = testing::points_of(folder.read("e.tsv"));
+    for (std::size_t i = 0; i < points.x.size(); ++i)
+      mirrored += std::to_string(points.x[i]) + "\t" + std::to_string(-points.y[i] * 1e3) + "\n";
+    folder.write("mirror.tsv", mirrored);
+    std::vector<std::string> fit(c.made.begin(), c.made.begin() + 5);
+    fit.insert(fit.end(), c.range.begin(), c.range.end());
+    for (const auto& [file, verdict] :
+         {std::pair{"e.tsv", "computed configuration"}, std::pair{"mirror.tsv", "mirror image"}}) {
+      std::vector<std::string> compared = fit;
+      compared.insert(compared.end(), {"--compare", file, "--fit", fitted, "--report", "-", "-o",
+                                       "s.tsv", "--force"});
+      ASSERT_EQ(run(compared), 0) << err.str();
+      const nlohmann::json report = nlohmann::json::parse(out.str());
+      EXPECT_EQ(report["verdict"], verdict);
+      EXPECT_NEAR(report["fit"][fitted].get<double>(), std::stod(c.made[6]), 1e-3) << file;
+      EXPECT_NE(err.str().find(std::string(": ") + verdict + "\n"), std::string::npos) << err.str();
+    }
+    fit.insert(fit.end(), {"--compare", "e.tsv", "--fit", other, "-o", "s.tsv", "--force"});
+    EXPECT_EQ(run(fit), 2);
+    EXPECT_EQ(err.str(), c.refusal + "Try 'broaden-batch --help' for the options.\n");
   }
-  EXPECT_EQ(run({"td.log", "--spectrum", "ecd", "--fwhm", "0.3", "--compare", "e.tsv", "--fit",
-                 "scale", "-o", "s.tsv", "--force"}),
-            2);
-  EXPECT_EQ(err.str(),
-            "broaden-batch: --fit scale does not fit ecd spectra: fit the shift of excitations\n"
-            "Try 'broaden-batch --help' for the options.\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <random>
@@ -363,6 +364,37 @@ TEST(LineProfilesContract, HeaderExamples) {
   add_profiles(Vector{10.0}, Vector{3.0}, {}, lorentzian(2.0, Normalisation::height),
                Vector{10.0, 12.0}, h);
   EXPECT_EQ(h, (Vector{3.0, 1.5}));
+}
+
+// A fit computes only the compared part of a grid: each point's bits must not depend on the
+// rest (the blocks, the lanes' padding, the cutoff's search, the Voigt's far terms).
+TEST(LineProfilesContract, APartOfTheGridGetsTheWholeGridsBitsThere) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> at(300.0, 4100.0), size(-50.0, 100.0);
+  Vector position(80), intensity(80), x(5001);
+  std::generate(position.begin(), position.end(), [&] { return at(random); });
+  std::generate(intensity.begin(), intensity.end(), [&] { return size(random); });
+  intensity[3] = 1e300;  // wide terms
+  for (std::size_t i = 0; i < x.size(); ++i)
+    x[i] = 400.0 + 0.7 * static_cast<double>(i) + 1e-3 * static_cast<double>(i % 7);
+  ASSERT_TRUE(same_on_any_part(position, x.front(), x.back()));
+  EXPECT_FALSE(same_on_any_part(Vector{1e160}, 0.0, 1.0));
+  const std::pair<std::size_t, std::size_t> parts[] = {
+      {0, 3}, {1, 4998}, {2345, 2349}, {4000, 5001}};
+  for (const LineShapeRow& row : kLineShapes)
+    for (const double cutoff : {0.0, 10.0}) {
+      ProfileParameters p = test::row_parameters(row, Normalisation::area, 9.0);
+      p.cutoff = cutoff;
+      Vector whole(x.size(), 0.0);
+      add_profiles(position, intensity, {}, p, x, whole, 1);
+      for (const auto& [first, end] : parts) {
+        const Vector xs(x.begin() + first, x.begin() + end);
+        Vector ys(xs.size(), 0.0);
+        add_profiles(position, intensity, {}, p, xs, ys, 0);
+        ASSERT_EQ(std::memcmp(ys.data(), &whole[first], ys.size() * sizeof(double)), 0)
+            << row.name << ' ' << cutoff << ' ' << first;
+      }
+    }
 }
 
 TEST(LineProfilesContract, RefusesBadArgumentsBeforeTouchingTheSpectrum) {

@@ -125,15 +125,30 @@ struct FitRange {
   double low = 0.0, high = 0.0;
 };
 
-/// The computed spectrum on the whole grid at the given values.
+/// The computed spectrum at the given values on the points that
+/// MeasuredOnGrid::index counts: the whole grid, or a part of it holding
+/// every point compared with the indices counted from the part's start.
 using SpectrumAt = std::function<std::vector<double>(const FitValues&)>;
 
-/// What a fit is asked. The fit is deterministic: a scan of a grid of
-/// `scan_points(ranges.size())` values a parameter (ends included), then
-/// coordinate-wise golden-section searches, each within one scan step either
-/// side of the best, to `tolerance` times each range's width, repeated until
-/// a round moves no parameter by more than that (at most kFitRounds rounds).
-/// The best value seen is kept (the first of equal ones).
+/// What a fit is asked. The fit is deterministic (all in double, one
+/// evaluation after another, the same bits on every run and any number of
+/// threads the callback uses): a scan of a grid of
+/// `scan_points(ranges.size())` values a parameter (ends included), then a
+/// Nelder-Mead search over the parameters together (so that correlated ones,
+/// such as a line list's scale and shift, follow their valley), in units of
+/// each range's width from its low end: the first simplex the best point
+/// seen and one scan step from it along each parameter (back where forward
+/// leaves the range), coefficients 1 (reflection), 2 (expansion), 1/2
+/// (contraction, and shrink towards the best), vertices ranked by score,
+/// of equal scores the one in the simplex longer first; a trial value
+/// outside its range is clamped onto the range's end. A search ends where
+/// every vertex lies within `tolerance` times each range's width of the best
+/// or once kFitEvaluations a parameter are spent (the step under way
+/// finished); it is restarted from the best with a step of 10 `tolerance`
+/// (where that is smaller than the scan's) until a search moves no parameter by more than
+/// `tolerance` times its width (at most kFitRounds searches). A range of no
+/// width keeps its value. The best value seen is kept (the first of equal
+/// ones).
 struct FitRequest {
   std::vector<FitRange> ranges;  ///< each parameter at most once
   FitValues start;               ///< the values before the fit
@@ -142,6 +157,7 @@ struct FitRequest {
   double tolerance = 1e-4;
 };
 inline constexpr int kFitRounds = 8;
+inline constexpr std::size_t kFitEvaluations = 60;
 
 /// 11 values a parameter for one or two parameters, 7 for three.
 int scan_points(std::size_t parameters) noexcept;

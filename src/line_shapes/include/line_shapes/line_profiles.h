@@ -295,4 +295,12 @@ void add_profiles(std::span<const double> position, std::span<const double> inte
                   std::span<const double> x, std::span<double> y, unsigned threads = 0,
                   ProfileProgress* progress = nullptr);
 
+/// Whether add_profiles, given a part of a grid (any of its points) instead of the whole grid
+/// whose finite abscissae run from `low` to `high`, gives each of those points the same bits:
+/// true unless a finite position lies 2^511 or more from `low` or `high` (a Lorentzian part then
+/// takes its wide terms on the whole grid, perhaps not on a part). Every other term depends on
+/// its own point alone, whatever the points beside it, the blocks or the lanes.
+///   positions {1000, 1500}, grid 400..4000 -> true;  positions {1e160}, grid 0..1 -> false
+bool same_on_any_part(std::span<const double> position, double low, double high) noexcept;
+
 }  // namespace broaden
