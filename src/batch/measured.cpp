@@ -81,6 +81,8 @@ AxisUnit axis_of(JcampXUnit unit) noexcept {
       return AxisUnit::nanometre;
     case JcampXUnit::micrometre:
       return AxisUnit::micrometre;
+    case JcampXUnit::electronvolt:
+      return AxisUnit::electronvolt;
   }
   return AxisUnit::per_centimetre;
 }

@@ -525,10 +525,12 @@ class Reader : public qc::SectionReader {
       curve_.x_unit = JcampXUnit::nanometre;
     } else if (x == "MICROMETERS") {
       curve_.x_unit = JcampXUnit::micrometre;
+    } else if (x == "EV") {
+      curve_.x_unit = JcampXUnit::electronvolt;
     } else {
       return fail(
           read_error(ReadFault::layout, b.xunits.line, b.xunits.column,
-                     "##XUNITS= 1/CM, NANOMETERS or MICROMETERS, not " + shown(b.xunits.text)));
+                     "##XUNITS= 1/CM, NANOMETERS, MICROMETERS or EV, not " + shown(b.xunits.text)));
     }
     return true;
   }

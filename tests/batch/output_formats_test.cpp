@@ -129,7 +129,8 @@ TEST(SpectrumFormats, JcampReadsBackToTheSameDoubles) {
     JcampXUnit unit;
   } cases[] = {{even, AxisUnit::per_centimetre, JcampXUnit::per_centimetre},
                {nm, AxisUnit::nanometre, JcampXUnit::nanometre},
-               {wide, AxisUnit::micrometre, JcampXUnit::micrometre}};
+               {wide, AxisUnit::micrometre, JcampXUnit::micrometre},
+               {nm, AxisUnit::electronvolt, JcampXUnit::electronvolt}};
   const HeaderFields fields{{"input", "'a b.log'"}, {"spectrum", "ir"}, {"intensity", "km/mol"}};
   for (const auto& c : cases) {
     const SpectrumHeader header{fields, c.axis, c.x.size(), c.x, y, 0};

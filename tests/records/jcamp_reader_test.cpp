@@ -110,7 +110,7 @@ TEST(JcampReader, RefusesHostileFilesAtTheirPlace) {
   std::string text = file(affn);
   text.replace(text.find("1/CM"), 4, "HZ");
   EXPECT_EQ(shown(read_jcamp(text)),
-            "layout at 4:10: ##XUNITS= 1/CM, NANOMETERS or MICROMETERS, not 'HZ'");
+            "layout at 4:10: ##XUNITS= 1/CM, NANOMETERS, MICROMETERS or EV, not 'HZ'");
   text = file(affn);
   text.replace(text.find("FIRSTY=5"), 8, "FIRSTY=7");
   EXPECT_EQ(

@@ -22,7 +22,9 @@
 //   - ##XYPOINTS=(XY..XY) and ##PEAK TABLE=(XY..XY): pairs of AFFN
 //     numbers, separated by blanks, ',' or ';' (a pair may be split across
 //     lines), times XFACTOR and YFACTOR; NPOINTS, if given, checked;
-//   - ##XUNITS= 1/CM, NANOMETERS or MICROMETERS (any other refused, named);
+//   - ##XUNITS= 1/CM, NANOMETERS or MICROMETERS, or EV (which the standard
+//     does not name: broaden-batch writes it for an eV axis); any other
+//     refused, named;
 //     ##YUNITS= ABSORBANCE kept; transmittance turned into absorbance,
 //     -log10(T), with a note: a unit naming percent ("%T", "PERCENT
 //     TRANSMITTANCE") is percent, a plain "TRANSMITTANCE" a fraction unless
@@ -48,7 +50,7 @@
 namespace broaden {
 
 /// The unit of a JCAMP-DX file's abscissae (##XUNITS=).
-enum class JcampXUnit { per_centimetre, nanometre, micrometre };
+enum class JcampXUnit { per_centimetre, nanometre, micrometre, electronvolt };
 
 /// A measured curve or a peak table, the factors applied: x and y as many.
 struct JcampCurve {
