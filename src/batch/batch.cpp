@@ -518,13 +518,15 @@ Comparison prepare_comparison(RunPlan& plan, const BatchOptions& options, FileSy
   c.on_grid = std::move(taken.on_grid);
   c.signed_spectrum = signed_spectrum(plan.read.lines.kind, plan.read.lines.table.intensity);
   c.ranges = fit_ranges(plan.read.lines.kind, plan.read.lines.broadening, options);
+  scan_within_width(c.ranges, plan.read.lines.table.frequency, options, plan.read.lines.broadening);
   if (c.ranges.empty()) return c;
   // Each evaluation computes the part of the grid from the first compared
   // point to the last, which gives those points the whole grid's bits, or
   // the whole grid where a line lies too far from it for that.
   const std::size_t first = c.on_grid.index.front(), end = c.on_grid.index.back() + 1;
   RunPlan work = plan;
-  work.grid.x.assign(plan.grid.x.begin() + first, plan.grid.x.begin() + end);
+  work.grid.x.assign(plan.grid.x.begin() + static_cast<std::ptrdiff_t>(first),
+                     plan.grid.x.begin() + static_cast<std::ptrdiff_t>(end));
   MeasuredOnGrid on_part = c.on_grid;
   for (std::size_t& i : on_part.index) i -= first;
   const AxisRange span = broadening_span(plan);

@@ -95,9 +95,9 @@ struct Search {
   }
 };
 
-// The scan: every combination of `points` values a range, ends included,
-// the first range varying slowest.
-void scan(Search& search, int points) {
+// The scan: every combination of `points[p]` values of range p, ends
+// included, the first range varying slowest.
+void scan(Search& search, const std::vector<int>& points) {
   const std::vector<FitRange>& ranges = search.request.ranges;
   std::vector<int> at(ranges.size(), 0);
   for (;;) {
@@ -105,11 +105,12 @@ void scan(Search& search, int points) {
     for (std::size_t p = 0; p < ranges.size(); ++p) {
       const FitRange& r = ranges[p];
       values[r.parameter] =
-          points == 1 ? r.low : r.low + (r.high - r.low) * at[p] / static_cast<double>(points - 1);
+          points[p] == 1 ? r.low
+                         : r.low + (r.high - r.low) * at[p] / static_cast<double>(points[p] - 1);
     }
     search.score_at(values);
     std::size_t p = ranges.size();
-    while (p > 0 && ++at[p - 1] == points) at[--p] = 0;
+    while (p > 0 && ++at[p - 1] == points[p - 1]) at[--p] = 0;
     if (p == 0) return;
   }
 }
@@ -390,14 +391,17 @@ FitResult fit(const MeasuredOnGrid& measured, const SpectrumAt& spectrum,
   FitResult result;
   search.score_at(request.start);
   result.before = scores_of(search.best_taken, measured.value, request.signed_spectrum);
-  const int points = scan_points(request.ranges.size());
+  std::vector<int> points;
+  for (const FitRange& r : request.ranges)
+    points.push_back(r.scan > 0 ? r.scan : scan_points(request.ranges.size()));
   if (!request.ranges.empty()) scan(search, points);
   std::vector<std::size_t> axes;
   for (std::size_t p = 0; p < request.ranges.size(); ++p)
     if (request.ranges[p].high > request.ranges[p].low) axes.push_back(p);
   // Restarted from the best until a round moves it by no more than the
   // tolerance: a simplex may collapse short of a valley's end.
-  double step = 1.0 / (points - 1);
+  double step =
+      1.0 / (std::max(2, points.empty() ? 2 : *std::max_element(points.begin(), points.end())) - 1);
   for (int round = 0; round < kFitRounds && !axes.empty(); ++round) {
     const FitValues from = search.best;
     refine(search, axes, step, request.tolerance, kFitEvaluations * axes.size());

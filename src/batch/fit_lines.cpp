@@ -1,6 +1,7 @@
 #include "batch/fit_lines.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "batch/batch.h"
@@ -44,6 +45,24 @@ std::vector<FitRange> fit_ranges(std::optional<SpectrumKind> kind, AxisUnit broa
     ranges.push_back({p, range.a, range.b});
   }
   return ranges;
+}
+
+void scan_within_width(std::span<FitRange> ranges, std::span<const double> positions,
+                       const BatchOptions& options, AxisUnit broadening) {
+  if (fits(ranges, FitParameter::fwhm)) return;
+  const double fwhm =
+      profile_fwhm(profile_in_unit(options.profile, options.width_unit, broadening));
+  double farthest = 0.0;  // from the point the scale moves the lines about
+  for (double p : positions)
+    if (std::isfinite(p)) farthest = std::max(farthest, std::fabs(p - options.shift));
+  for (FitRange& r : ranges) {
+    if (r.parameter == FitParameter::fwhm) continue;
+    const double move = (r.high - r.low) * (r.parameter == FitParameter::scale ? farthest : 1.0);
+    const double steps = move / fwhm;
+    const int least = scan_points(ranges.size());
+    r.scan = !(steps < kFinestScan - 1) ? kFinestScan
+                                        : std::max(least, 1 + static_cast<int>(std::ceil(steps)));
+  }
 }
 
 bool fits(std::span<const FitRange> ranges, FitParameter parameter) noexcept {

@@ -347,6 +347,7 @@ py::tuple fitted(FitDrawing drawing, const MeasuredOnGrid& on_grid,
   const BatchOptions& options = drawing.options;
   try {
     drawing.ranges = fit_ranges(std::nullopt, drawing.unit, options);
+    scan_within_width(drawing.ranges, drawing.positions, options, drawing.unit);
   } catch (const BatchFailure& failure) {
     throw py::value_error(failure.message);
   }

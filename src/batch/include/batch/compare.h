@@ -123,6 +123,8 @@ struct FitValues {
 struct FitRange {
   FitParameter parameter = FitParameter::scale;
   double low = 0.0, high = 0.0;
+  /// The values the scan takes of it (ends included); 0: scan_points's.
+  int scan = 0;
 };
 
 /// The computed spectrum at the given values on the points that
@@ -132,12 +134,12 @@ using SpectrumAt = std::function<std::vector<double>(const FitValues&)>;
 
 /// What a fit is asked. The fit is deterministic (all in double, one
 /// evaluation after another, the same bits on every run and any number of
-/// threads the callback uses): a scan of a grid of
-/// `scan_points(ranges.size())` values a parameter (ends included), then a
+/// threads the callback uses): a scan of a grid of each range's `scan`
+/// values, else `scan_points(ranges.size())` (ends included), then a
 /// Nelder-Mead search over the parameters together (so that correlated ones,
 /// such as a line list's scale and shift, follow their valley), in units of
 /// each range's width from its low end: the first simplex the best point
-/// seen and one scan step from it along each parameter (back where forward
+/// seen and one step of the finest scan from it along each parameter (back where forward
 /// leaves the range), coefficients 1 (reflection), 2 (expansion), 1/2
 /// (contraction, and shrink towards the best), vertices ranked by score,
 /// of equal scores the one in the simplex longer first; a trial value

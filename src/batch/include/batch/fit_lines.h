@@ -32,6 +32,18 @@ std::optional<AxisUnit> fit_unit(FitParameter parameter, AxisUnit broadening,
 std::vector<FitRange> fit_ranges(std::optional<SpectrumKind> kind, AxisUnit broadening,
                                  const BatchOptions& options);
 
+/// Where the width is not fitted, the scan of the scale and of the shift
+/// made fine enough that one of its steps moves the lines `positions` (in
+/// the `broadening` unit) by at most the lines' full width at half maximum,
+/// else a scan between its points may never see the bands overlap: `scan`
+/// set to 1 + ceil(the largest move / the width), at least
+/// scan_points(ranges.size()) and at most kFinestScan; where the width is
+/// fitted its scan's wide widths see them.
+///   scale 0.9..1.1 alone, a line at 3000 cm-1, fwhm 10 cm-1 -> scan 61
+void scan_within_width(std::span<FitRange> ranges, std::span<const double> positions,
+                       const BatchOptions& options, AxisUnit broadening);
+inline constexpr int kFinestScan = 201;
+
 /// Whether `ranges` fit `parameter`.
 bool fits(std::span<const FitRange> ranges, FitParameter parameter) noexcept;
 
