@@ -79,6 +79,16 @@ void same_size(std::span<const double> a, const char* a_name, std::span<const do
                           std::to_string(a.size()) + " and " + std::to_string(b.size()));
 }
 
+// The shape quantities given (fwhm=, sigma=, ...) added to `keywords` by
+// their names, `given` in the order of kShapeQuantities: a call that takes
+// one keyword fewer than the table has rows fails to compile.
+void add_shape_quantities(
+    SpectrumKeywords& keywords,
+    const std::array<const std::optional<double>*, std::size(kShapeQuantities)>& given) {
+  for (std::size_t i = 0; i < given.size(); ++i)
+    if (*given[i]) keywords.quantities.emplace_back(kShapeQuantities[i].name, **given[i]);
+}
+
 // A new array of `size` doubles, owned by numpy; its values are not set.
 py::array_t<double> new_array(std::size_t size) {
   return py::array_t<double>(static_cast<py::ssize_t>(size));
@@ -228,11 +238,7 @@ py::tuple spectrum(const Doubles& positions_array, const Doubles& intensities_ar
                             .cutoff = cutoff,
                             .axis = axis,
                             .unit = unit};
-  const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
-                                               &gaussian_fwhm, &lorentzian_fwhm, &eta};
-  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i) {
-    if (*quantities[i]) keywords.quantities.emplace_back(kShapeQuantities[i].name, **quantities[i]);
-  }
+  add_shape_quantities(keywords, {&fwhm, &sigma, &hwhm, &gaussian_fwhm, &lorentzian_fwhm, &eta});
   const CheckedKeywords checked = check_keywords(keywords);
   if (!checked.error.empty()) throw py::value_error(checked.error);
   const BatchOptions& options = checked.options;
@@ -396,10 +402,7 @@ py::tuple fit_lines(const Doubles& positions_array, const Doubles& intensities_a
   keywords.axis = axis;
   keywords.unit = unit;
   const CompareKeywords asked{fit_text, score, range};
-  const std::optional<double>* quantities[] = {&fwhm,          &sigma,           &hwhm,
-                                               &gaussian_fwhm, &lorentzian_fwhm, &eta};
-  for (std::size_t i = 0; i < std::size(kShapeQuantities); ++i)
-    if (*quantities[i]) keywords.quantities.emplace_back(kShapeQuantities[i].name, **quantities[i]);
+  add_shape_quantities(keywords, {&fwhm, &sigma, &hwhm, &gaussian_fwhm, &lorentzian_fwhm, &eta});
   const CheckedKeywords checked = check_keywords(keywords, &asked);
   if (!checked.error.empty()) throw py::value_error(checked.error);
   const BatchOptions& options = checked.options;
